@@ -1,0 +1,7 @@
+#include "console/TfmMain.h"
+
+TfmMain::TfmMain(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Corvane Ver 2.10a"));
+}

@@ -1,0 +1,11 @@
+// Window tests: the offscreen platform, so they run without a display.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
