@@ -1,0 +1,36 @@
+#pragma once
+
+// Process-wide state shared by the service object, the main window and the
+// watch engine. All of it is set up before any window exists.
+
+#include <QString>
+
+#include <atomic>
+
+// Directory of the program file with a trailing '/': the settings file, the
+// watch-list file and the help live here.
+extern QString ProgramDir;
+
+// The service is running. Written by the service's start and stop requests,
+// read by the timers on the main thread.
+extern std::atomic<bool> ServiceRunning;
+
+// The engine is busy (a pass, an access check, an all-login/all-logout
+// action, or one of the console's modal windows). Main thread only.
+extern bool WatchBusy;
+
+// The watch worker is inside its run loop. The worker writes it and the main
+// thread reads it, so it is atomic like ServiceRunning.
+extern std::atomic<bool> WorkerRunning;
+
+// The right to shut this machine down could be obtained at start.
+extern bool ShutdownAllowed;
+
+// The program directory: $CORVANE_DIR when set, otherwise the directory of
+// the running executable; always with a trailing '/'. Empty only when
+// neither can be found.
+QString ResolveProgramDir();
+
+// The same rule over its inputs: the environment value (may be empty) and the
+// full path of the executable.
+QString ProgramDirFrom(const QString &corvaneDir, const QString &executablePath);
