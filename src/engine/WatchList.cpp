@@ -1,0 +1,268 @@
+#include "engine/WatchList.h"
+
+#include "engine/WatchListModel.h"
+#include "platform/Cp932.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+constexpr int LinesPerEntry = 5;
+constexpr int Line1Fields = 7;
+
+WatchListModel::Row MakeRow(const WatchEntry &entry)
+{
+    WatchListModel::Row row;
+    row.texts = {entry.UserName,    entry.ResourceName, entry.StatusText,
+                 entry.Domain,      entry.LoginAction,  entry.LogoutAction,
+                 entry.Provider,    entry.Address,      IPCheckText(entry.ResourceName, entry.IPCheck),
+                 entry.Result,      entry.MAC};
+    row.imageIndex = entry.ImageIndex;
+    row.dataWord = PackDataWord(entry.Kind, entry.State, entry.FileOrder);
+    row.iconTop = entry.IconTop;
+    row.iconLeft = entry.IconLeft;
+    return row;
+}
+
+QStringView ChopLineBreaks(QStringView text)
+{
+    while (!text.isEmpty() && (text.back() == u'\n' || text.back() == u'\r'))
+        text.chop(1);
+    return text;
+}
+
+// The first N TAB-separated fields of a line; missing ones stay empty.
+template <size_t N>
+std::array<QStringView, N> SplitFields(QStringView line)
+{
+    std::array<QStringView, N> fields;
+    size_t n = 0;
+    for (QStringView field : qTokenize(line, u'\t')) {
+        if (n == N)
+            break;
+        fields[n++] = ChopLineBreaks(field);
+    }
+    return fields;
+}
+
+int ToInt(QStringView text, int fallback)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? value : fallback;
+}
+
+// A line break inside a field would shift every later entry of the file by
+// a line, and a TAB inside a TAB-separated field would shift the fields after
+// it; both become spaces so the rest of the list survives the round trip.
+void AppendField(QString &out, const QString &field, bool tabSeparated)
+{
+    auto breaks = [tabSeparated](QChar c) { return c == u'\r' || c == u'\n' || (tabSeparated && c == u'\t'); };
+    if (std::none_of(field.begin(), field.end(), breaks)) {
+        out += field;
+        return;
+    }
+    for (QChar c : field)
+        out += breaks(c) ? QChar(u' ') : c;
+}
+
+void PadGroup(QString &out, qsizetype groupStart, int groupLength)
+{
+    if (groupLength < 3)
+        out.insert(groupStart, QString(3 - groupLength, u' '));
+}
+
+} // namespace
+
+QString IPCheckText(const QString &resourceName, bool ipCheck)
+{
+    if (resourceName == SeparatorText)
+        return IPCheckNone;
+    return ipCheck ? IPCheckOn : IPCheckOff;
+}
+
+bool ReadEntry(const WatchListModel &list, int row, WatchEntry &entry)
+{
+    if (!list.isValidRow(row))
+        return false;
+    const WatchListModel::Row &r = list.row(row);
+    using M = WatchListModel;
+    entry.ImageIndex = r.imageIndex;
+    entry.FileOrder = DataWordFileOrder(r.dataWord);
+    entry.UserName = r.texts[M::ColUserName];
+    entry.ResourceName = r.texts[M::ColResourceName];
+    entry.State = DataWordState(r.dataWord);
+    entry.StatusText = r.texts[M::ColStatus];
+    entry.Domain = r.texts[M::ColDomain];
+    entry.LoginAction = r.texts[M::ColLoginAction];
+    entry.LogoutAction = r.texts[M::ColLogoutAction];
+    entry.Provider = r.texts[M::ColProvider];
+    entry.Address = r.texts[M::ColAddress];
+    entry.IPCheck = r.texts[M::ColIPCheck] == IPCheckOn;
+    entry.MAC = r.texts[M::ColMAC];
+    entry.Result = r.texts[M::ColResult];
+    entry.Kind = DataWordKind(r.dataWord);
+    entry.IconTop = r.iconTop;
+    entry.IconLeft = r.iconLeft;
+    return true;
+}
+
+void WriteEntry(const WatchEntry &entry, WatchListModel &list, int row)
+{
+    list.setRow(row, MakeRow(entry));
+}
+
+bool AddEntry(const WatchEntry &entry, WatchListModel &list)
+{
+    // The model takes a negative coordinate as "not placed".
+    list.appendRow(MakeRow(entry));
+    return true;
+}
+
+bool LoadList(WatchListModel &list, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+
+    // Decode before looking at any character: a CP932 trail byte can be 0x5C,
+    // which must not pass for a backslash.
+    const QString text = Cp932::decode(bytes);
+    std::vector<QStringView> lines;
+    for (QStringView line : qTokenize(text, u'\n'))
+        lines.push_back(ChopLineBreaks(line));
+    // A final line end does not start another line.
+    if (!lines.empty() && !text.isEmpty() && text.back() == u'\n')
+        lines.pop_back();
+    if (text.isEmpty())
+        lines.clear();
+
+    const size_t entries = lines.size() / LinesPerEntry;
+    std::vector<WatchListModel::Row> rows;
+    rows.reserve(entries);
+    for (size_t group = 0; group < entries; ++group) {
+        const QStringView *l = &lines[group * LinesPerEntry];
+        const auto f = SplitFields<Line1Fields>(l[0]);
+        const auto last = SplitFields<2>(l[4]);
+
+        WatchEntry entry;
+        QStringView resource = f[0];
+        while (resource.startsWith(u'\\'))
+            resource = resource.mid(1);
+        entry.ResourceName = resource.toString();
+        if (!f[1].startsWith(u'*'))
+            entry.Address = f[1].toString();
+        entry.IPCheck = f[2] == IPCheckOn;
+        // Only the low byte of the data word holds the kind; a number that
+        // does not fit is as malformed as one that is no number.
+        int kind = ToInt(f[3], 0);
+        if (kind < 0 || kind > 0xFF)
+            kind = 0;
+        entry.IconTop = ToInt(f[4], -1);
+        entry.IconLeft = ToInt(f[5], -1);
+        entry.MAC = f[6].toString();
+        entry.UserName = l[1].toString();
+        entry.LoginAction = l[2].toString();
+        entry.LogoutAction = l[3].toString();
+        entry.Domain = last[0].toString();
+        entry.Provider = last[1].toString();
+
+        if (entry.ResourceName == SeparatorText) {
+            entry.StatusText = SeparatorText;
+            kind = KindSeparator;
+        } else {
+            entry.StatusText = StatusUnconfirmed;
+        }
+        if (!entry.Address.isEmpty())
+            NormaliseAddress(entry.Address, entry.Address);
+        entry.ImageIndex = UnconfirmedImage(kind);
+        entry.State = EntryState(entry.ImageIndex);
+        entry.FileOrder = int(group);
+        entry.Kind = IconKind(kind);
+        rows.push_back(MakeRow(entry));
+    }
+    list.appendRows(std::move(rows));
+    return true;
+}
+
+bool SaveList(const WatchListModel &list, const QString &path)
+{
+    using M = WatchListModel;
+    QString text;
+    for (const M::Row &r : list.rows()) {
+        const QString &address = r.texts[M::ColAddress];
+        AppendField(text, r.texts[M::ColResourceName], true);
+        text += u'\t';
+        // An address the pass resolved is looked up again next time.
+        if (!address.startsWith(u'*'))
+            AppendField(text, address, true);
+        text += u'\t';
+        AppendField(text, r.texts[M::ColIPCheck], true);
+        text += u'\t';
+        text += QString::number(DataWordKind(r.dataWord));
+        text += u'\t';
+        text += QString::number(r.iconTop);
+        text += u'\t';
+        text += QString::number(r.iconLeft);
+        text += u'\t';
+        AppendField(text, r.texts[M::ColMAC], true);
+        text += u"\r\n";
+        AppendField(text, r.texts[M::ColUserName], false);
+        text += u"\r\n";
+        AppendField(text, r.texts[M::ColLoginAction], false);
+        text += u"\r\n";
+        AppendField(text, r.texts[M::ColLogoutAction], false);
+        text += u"\r\n";
+        AppendField(text, r.texts[M::ColDomain], true);
+        text += u'\t';
+        AppendField(text, r.texts[M::ColProvider], true);
+        text += u"\r\n";
+    }
+    const QByteArray bytes = Cp932::encode(text);
+
+    // Written beside the old file and renamed over it only when complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool NormaliseAddress(const QString &text, QString &out)
+{
+    if (text.isEmpty())
+        return true;
+    QString result;
+    result.reserve(15);
+    qsizetype groupStart = 0;
+    int groupLength = 0;
+    for (QChar c : text) {
+        if (c == u'.') {
+            PadGroup(result, groupStart, groupLength);
+            result += c;
+            groupStart = result.size();
+            groupLength = 0;
+        } else if ((c >= u'0' && c <= u'9') || c == u' ') {
+            result += c;
+            ++groupLength;
+        } else {
+            return false;
+        }
+    }
+    PadGroup(result, groupStart, groupLength);
+    if (result.size() != 15 || result[3] != u'.' || result[7] != u'.' || result[11] != u'.')
+        return false;
+    out = result;
+    return true;
+}
