@@ -1,0 +1,193 @@
+#pragma once
+
+// The settings record: one field per key of Krovan.ini, grouped by section and
+// named after the keys, so Settings.Config.CheckInterval is [Config]
+// CheckInterval. Zero-filled until LoadSettings fills it; read directly by
+// everyone after that, written back by SaveSettings.
+//
+// Integer fields hold what they are declared as: a quint16 field keeps the
+// value read modulo 65536, TTL modulo 256, and they are written back as held.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <functional>
+#include <optional>
+#include <utility>
+
+struct TSettings {
+    struct TKrovan {
+        QString Version;
+        qint32 ScreenMode = 0;
+        qint32 ListMode = 0;
+        bool FixIcon = false;
+        quint16 IconImageType = 0;
+        quint16 OffIconImageType = 0;
+    };
+    struct TMainWnd {
+        QString Size;
+        QString Pos;
+        QString ColWidth;
+        QString ColPosition;
+    };
+    struct TEditWnd {
+        QString Size;
+        QString Pos;
+        QString ColWidth;
+        qint32 Split = 0;
+        QString LoginFile;
+        QString LogoutFile;
+        bool CommentPrior = false;
+    };
+    struct TAccWnd {
+        QString Size;
+        QString Pos;
+        QString ColWidth;
+    };
+    struct TConfig {
+        quint16 CheckInterval = 0;
+        bool WaitWave = false;
+        qint32 MessageLevel = 0;
+        qint32 MessageSpeed = 0;
+        bool SafeCheck = false;
+        bool StartCheck = false;
+        bool StartCheckMsg = false;
+        QString Manager;
+        bool SmallIcon = false;
+        bool DisableClose = false;
+        qint32 BlinkIcon = 0;
+        bool BlinkAlways = false;
+        qint32 DblClickAction = 0;
+        QString XMLEncoding;
+        QString XSLFile;
+    };
+    // [Login] and [Logout]: one terminal coming or going.
+    struct TEventSection {
+        bool ShowMsg = false;
+        bool DoAction = false;
+        bool ManagerReport = false;
+        bool AutoMAC = false;
+        quint16 ShowMsgTime = 0;
+        bool DoRecord = false;
+        QString RecordFile;
+        QString RecordFileExp;
+        QString RecordFolder;
+    };
+    // [AllLogin] and [AllLogout]: every counted terminal in, or out.
+    struct TAllEventSection {
+        bool ShowMsg = false;
+        bool PlayWave = false;
+        QString WaveFile;
+        quint16 ActTime = 0;
+        qint32 Action = 0;
+        QString ActFile;
+        quint16 ShowMsgTime = 0;
+        bool ManagerReport = false;
+    };
+    struct TAccess {
+        quint16 CheckInterval = 0;
+        qint32 CheckLevel = 0;
+        qint32 ReportLevel = 0;
+        bool ShowMsg = false;
+        bool PlayWave = false;
+        QString WaveFile;
+        bool OpenAccessList = false;
+        bool AccessListAutoClose = false;
+        bool IPCNoChk = false;
+        bool NotUserOnly = false;
+        bool SysvolNoChk = false;
+        bool MyPCNoChk = false;
+        quint16 ShowMsgTime = 0;
+        bool DoRecord = false;
+        QString RecordFile;
+        QString RecordFileExp;
+        QString RecordFolder;
+        bool ManagerReport = false;
+    };
+    struct TTCPIP {
+        qint32 TimeOut = 0;
+        qint32 SendBytes = 0;
+        quint8 TTL = 0;
+    };
+    struct TMessenger {
+        QString SendMessage; // line breaks as CR LF
+        bool AutoSend = false;
+    };
+    struct TBackground {
+        QString File;
+        bool Transport = false;
+        qint32 TextColor = 0;
+        qint32 TileMode = 0;
+    };
+
+    TKrovan Krovan;
+    TMainWnd MainWnd;
+    TEditWnd EditWnd;
+    TAccWnd AccWnd;
+    TConfig Config;
+    TEventSection Login;
+    TEventSection Logout;
+    TAllEventSection AllLogin;
+    TAllEventSection AllLogout;
+    TAccess Access;
+    TTCPIP TCPIP;
+    TMessenger Messenger;
+    TBackground Background;
+    QString ProgramDir; // ends in '/'
+};
+
+// The one record of the process.
+extern TSettings Settings;
+
+// The settings file in a program directory (which ends in '/').
+QString SettingsFilePath(const QString &programDir);
+// The copy kept of a file of the older layout when it is upgraded.
+QString OldVersionFilePath(const QString &programDir);
+
+// True when a [Krovan] Version text selects the sectioned layout: not below
+// "1.92" in a byte-by-byte comparison (so "10.0" counts as newer).
+bool IsSectionedVersion(QStringView version);
+
+// Fills the record from programDir + "Krovan.ini" (see SaveSettings for the
+// layout). arguments are the process arguments after the program name; a
+// first argument of exactly two decimal digits sets IconImageType and
+// OffIconImageType and writes them to the file. A file of the older, flat
+// layout is read from its [Krovan] keys, copied to Krovan.oldver.ini (never
+// over an existing copy) and, once copied, its [Krovan] section is erased; the
+// next save writes the sectioned layout. xmlCheck switches the XML document
+// active and inactive again; when it fails, XML record extensions fall back to
+// "log". A null xmlCheck counts as working.
+void LoadSettings(TSettings &s, const QString &programDir, const QStringList &arguments,
+                  const std::function<bool()> &xmlCheck);
+
+// Writes every key of the record to s.ProgramDir + "Krovan.ini", in one
+// rewrite of the file. False when the file could not be written.
+bool SaveSettings(const TSettings &s);
+
+// Line breaks of a [Messenger] SendMessage as stored in the file (the four
+// characters \r\n) and back.
+QString EncodeMessageText(const QString &message);
+QString DecodeMessageText(const QString &stored);
+
+// The items of a comma-joined list of integers, each read by itself (blanks
+// around an item are allowed): nothing for an item that is empty or no
+// integer. An empty text is a list of one empty item.
+QList<std::optional<qint32>> ReadIntegerList(QStringView text);
+
+// A "first,second" pair such as Size (width, height) or Pos (top, left): each
+// item missing or not an integer takes its fallback, so "E,E" keeps both.
+std::pair<qint32, qint32> ReadIntegerPair(QStringView text, qint32 firstFallback, qint32 secondFallback);
+
+// Column widths for count columns: an item missing or not an integer gives
+// that column the fallback width.
+QList<qint32> ReadColumnWidths(QStringView text, qsizetype count, qint32 fallbackWidth);
+
+// A column order for count columns: the identifier shown at each display
+// position. Empty (keep the design order) unless the list has exactly count
+// items and they are the identifiers 0 to count-1, each once.
+QList<qint32> ReadColumnOrder(QStringView text, qsizetype count);
+
+// Comma-joined decimal numbers, the form the list-valued keys are written in.
+QString JoinIntegerList(const QList<qint32> &values);
