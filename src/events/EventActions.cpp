@@ -1,0 +1,104 @@
+#include "events/EventActions.h"
+
+#include "platform/ProcessStarter.h"
+#include "platform/SoundPlayer.h"
+#include "platform/SystemShutdown.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+namespace {
+
+// Blanks and control characters, as the comma-text reader skips them; a NUL
+// ends the text.
+bool isBlank(QChar c) { return c.unicode() >= 1 && c.unicode() <= 0x20; }
+
+} // namespace
+
+QString FirstCommaTextItem(QStringView text)
+{
+    qsizetype end = text.indexOf(QChar(0));
+    if (end >= 0)
+        text = text.left(end);
+    qsizetype i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    if (i == text.size())
+        return {};
+    QString item;
+    if (text[i] == QLatin1Char('"')) {
+        // A quoted item: "" inside stands for one quote; an item without its
+        // closing quote runs to the end of the text.
+        for (++i; i < text.size(); ++i) {
+            if (text[i] == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
+                    item += QLatin1Char('"');
+                    ++i;
+                } else {
+                    break;
+                }
+            } else {
+                item += text[i];
+            }
+        }
+        return item;
+    }
+    const qsizetype start = i;
+    while (i < text.size() && !isBlank(text[i]) && text[i] != QLatin1Char(','))
+        ++i;
+    return text.mid(start, i - start).toString();
+}
+
+bool IsWaveFileName(QStringView name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && name.mid(dot).compare(QLatin1String(".WAV"), Qt::CaseInsensitive) == 0;
+}
+
+QStringList SplitCommandLine(const QString &commandLine)
+{
+    return QProcess::splitCommand(commandLine);
+}
+
+EventActions::EventActions(SoundPlayer &sound, ProcessStarter &process, SystemShutdown &shutdown,
+                           std::function<void()> quitLoop)
+    : sound_(sound), process_(process), shutdown_(shutdown), quitLoop_(std::move(quitLoop))
+{
+    if (!quitLoop_)
+        quitLoop_ = [] { QCoreApplication::exit(0); };
+}
+
+bool EventActions::RunAction(const QString &text, bool wait)
+{
+    const QString item = FirstCommaTextItem(text);
+    if (IsWaveFileName(item))
+        PlaySoundFile(item, wait);
+    else
+        StartProgram(text);
+    return true;
+}
+
+bool EventActions::PlaySoundFile(const QString &name, bool wait)
+{
+    return sound_.Play(name, wait);
+}
+
+void EventActions::StartProgram(const QString &commandLine)
+{
+    QStringList words = SplitCommandLine(commandLine);
+    if (words.isEmpty())
+        return;
+    const QString program = words.takeFirst();
+    process_.Start(program, words);
+}
+
+bool EventActions::EnableShutdownPrivilege()
+{
+    return shutdown_.CanPowerOff();
+}
+
+void EventActions::RequestShutdown()
+{
+    quitLoop_();
+    shutdown_.PowerOff();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+// The action primitives the events call: an entry's own action text, a sound,
+// a program, the machine's shutdown. Every failure is silent to the event
+// code: a sound that does not play or a program that does not start leaves
+// the event's other actions to run.
+//
+// RunAction, PlaySoundFile and StartProgram are called from the watch worker
+// as well as from the main thread; they keep no state of their own.
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <functional>
+
+class ProcessStarter;
+class SoundPlayer;
+class SystemShutdown;
+
+class EventActions {
+public:
+    // quitLoop ends the application's event loop before a shutdown is asked
+    // for; empty means QCoreApplication::exit(0).
+    EventActions(SoundPlayer &sound, ProcessStarter &process, SystemShutdown &shutdown,
+                 std::function<void()> quitLoop = {});
+
+    // An entry's login or logout action: a sound file when the text's first
+    // comma-text item ends in ".wav" (any case), otherwise the whole text as a
+    // command line. Always true.
+    bool RunAction(const QString &text, bool wait);
+
+    // wait true returns when the sound has ended (a system sound name is
+    // tried before a file name); wait false returns at once and drops the
+    // sound when an earlier one is still playing. Whether it played.
+    bool PlaySoundFile(const QString &name, bool wait);
+
+    // Starts the program the command line names, with the line's other words
+    // as its arguments. No shell sees the line, so nothing in it (";", "$(",
+    // backquotes) is more than an argument. An empty line starts nothing.
+    void StartProgram(const QString &commandLine);
+
+    // Whether this process may shut the machine down.
+    bool EnableShutdownPrivilege();
+
+    // Ends the event loop, then asks for a forced power-off. Nothing is saved
+    // before; the caller keeps the engine marked busy.
+    void RequestShutdown();
+
+private:
+    SoundPlayer &sound_;
+    ProcessStarter &process_;
+    SystemShutdown &shutdown_;
+    std::function<void()> quitLoop_;
+};
+
+// The first item of a comma text: leading blanks and control characters are
+// skipped; an item that starts with a double quote runs to its closing quote
+// (two quotes inside stand for one); any other item ends before the first
+// comma, blank or control character. Empty when there is none.
+QString FirstCommaTextItem(QStringView text);
+
+// The extension from the last "." on, compared without case, is ".WAV".
+bool IsWaveFileName(QStringView name);
+
+// The words of a command line: blanks separate them, double quotes group a
+// word that holds blanks (and are removed).
+QStringList SplitCommandLine(const QString &commandLine);
