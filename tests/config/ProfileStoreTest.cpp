@@ -241,3 +241,20 @@ TEST(ProfileStore, GarbageNulBytesAndHugeLinesAreSurvived)
     EXPECT_TRUE(after.sliced(garbage.size() + nul.size()).startsWith(huge + "\r\n[T]"));
     EXPECT_EQ(t.store.readInteger(u"T", u"K", 0), 8);
 }
+
+TEST(ProfileStore, ARewriteKeepsTheFilesPermissionsAndLinks)
+{
+    Store t;
+    t.put("[S]\r\nA=1\r\n");
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(t.dir.path("p.ini"), mode));
+    EXPECT_TRUE(t.store.writeInteger(u"S", u"A", 2));
+    EXPECT_EQ(QFile::permissions(t.dir.path("p.ini")) & 0x7077, mode); // owner, group, other: not the "user" view bits;
+
+    // A settings file that is a link to elsewhere stays a link.
+    ASSERT_TRUE(QFile::link(t.dir.path("p.ini"), t.dir.path("link.ini")));
+    ProfileStore viaLink(t.dir.path("link.ini"));
+    EXPECT_TRUE(viaLink.writeInteger(u"S", u"A", 3));
+    EXPECT_TRUE(QFileInfo(t.dir.path("link.ini")).isSymLink());
+    EXPECT_EQ(t.file(), "[S]\r\nA=3\r\n");
+}
