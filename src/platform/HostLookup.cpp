@@ -1,0 +1,64 @@
+#include "platform/HostLookup.h"
+
+#include "platform/Cp932.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+int HostLookup::errorNumber(int eaiError)
+{
+    switch (eaiError) {
+    case 0:
+        return 0;
+    case EAI_NONAME:
+        return 11001;
+    case EAI_AGAIN:
+        return 11002;
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+#endif
+    case EAI_ADDRFAMILY:
+        return 11004;
+    case EAI_MEMORY:
+        return 10055;
+    default:
+        return 11003;
+    }
+}
+
+HostLookup::Address HostLookup::addressOf(const QString &name)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM; // one entry per address, not one per socket type
+    addrinfo *list = nullptr;
+    // Names cross to the resolver as 8-bit text in the program's code page.
+    const QByteArray host = Cp932::encode(name);
+    const int rc = ::getaddrinfo(host.constData(), nullptr, &hints, &list);
+    Address result;
+    if (rc != 0 || !list) {
+        result.error = errorNumber(rc != 0 ? rc : EAI_NONAME);
+        return result;
+    }
+    result.address = reinterpret_cast<const sockaddr_in *>(list->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(list);
+    return result;
+}
+
+HostLookup::Name HostLookup::nameOf(quint32 address)
+{
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = address;
+    char host[NI_MAXHOST];
+    const int rc = ::getnameinfo(reinterpret_cast<const sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0,
+                                 NI_NAMEREQD);
+    Name result;
+    if (rc != 0)
+        result.error = errorNumber(rc);
+    else
+        result.name = Cp932::decode(host);
+    return result;
+}

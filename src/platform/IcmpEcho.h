@@ -1,0 +1,107 @@
+#pragma once
+
+// One ICMP echo exchange at a time on one socket that stays open.
+//
+// The socket is a ping socket (SOCK_DGRAM/IPPROTO_ICMP) when the group range
+// of net.ipv4.ping_group_range admits this process, else a raw socket (root
+// or CAP_NET_RAW). The class keeps everything that makes an exchange
+// trustworthy in one place: the socket, the identifier and sequence numbers,
+// the deadline and the validation of what comes back. Anything that is not
+// the answer to the request just sent (another identifier or sequence, other
+// data, a truncated or malformed packet, a stale answer to an earlier
+// request) is dropped and the wait goes on until the deadline.
+//
+// Outcomes use the echo status numbering of the probe (0 success, 11010 time
+// out, 11002-11005 unreachable, 11013 time-to-live expired in transit, ...).
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QtGlobal>
+
+namespace IpStatus {
+constexpr quint32 Success = 0;
+constexpr quint32 BufTooSmall = 11001;
+constexpr quint32 DestNetUnreachable = 11002;
+constexpr quint32 DestHostUnreachable = 11003;
+constexpr quint32 DestProtUnreachable = 11004;
+constexpr quint32 DestPortUnreachable = 11005;
+constexpr quint32 NoResources = 11006;
+constexpr quint32 BadOption = 11007;
+constexpr quint32 HwError = 11008;
+constexpr quint32 PacketTooBig = 11009;
+constexpr quint32 ReqTimedOut = 11010;
+constexpr quint32 BadReq = 11011;
+constexpr quint32 BadRoute = 11012;
+constexpr quint32 TtlExpiredTransit = 11013;
+constexpr quint32 TtlExpiredReassem = 11014;
+constexpr quint32 ParamProblem = 11015;
+constexpr quint32 SourceQuench = 11016;
+constexpr quint32 BadDestination = 11018;
+constexpr quint32 GeneralFailure = 11050;
+} // namespace IpStatus
+
+// The status of an ICMP error message (type, code) received for our request.
+// Zero for a message that does not end an echo exchange (a redirect).
+quint32 IcmpErrorStatus(int type, int code);
+
+// The status for a local failure to send (an errno of sendto).
+quint32 SendErrorStatus(int err);
+
+struct EchoRequest {
+    quint32 address = 0;       // IPv4, network byte order
+    QByteArrayView data;       // the echo's data, may be empty
+    int ttl = 128;             // 1-255; 0 sends with the system's default
+    bool ex = true;            // type of service 8 and don't-fragment
+    int timeoutMs = 2000;      // below 0 counts as 0
+};
+
+struct EchoReply {
+    // True when a reply record came back: an echo reply, or an ICMP error
+    // quoting the request. False for a time-out or a local failure to send.
+    bool replied = false;
+    quint32 status = IpStatus::ReqTimedOut;
+    quint32 roundTripMs = 0;
+    quint8 ttl = 0;            // time-to-live of the reply
+    quint16 bytes = 0;         // data bytes in the reply
+};
+
+class IcmpEcho {
+public:
+    enum class Kind { Auto, PingSocket, RawSocket };
+    // Which step of opening failed: no socket kind is permitted, the
+    // socket's options could not be set, the raw socket's type filter could
+    // not be installed.
+    enum class OpenResult { Opened, NoSocket, Options, Filter };
+
+    IcmpEcho();
+    ~IcmpEcho();
+    IcmpEcho(const IcmpEcho &) = delete;
+    IcmpEcho &operator=(const IcmpEcho &) = delete;
+
+    OpenResult open(Kind kind = Kind::Auto);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    Kind kind() const { return kind_; }
+
+    // Sends one echo request and waits for its answer until the deadline.
+    EchoReply exchange(const EchoRequest &request);
+
+private:
+    bool applyOptions(int ttl, bool ex);
+    void drain();
+    // Each returns true when the packet answers the outstanding request and
+    // fills the reply.
+    bool readReply(const EchoRequest &rq, EchoReply &reply);
+    bool readError(const EchoRequest &rq, EchoReply &reply);
+    bool matchPing(const unsigned char *p, qsizetype len, const EchoRequest &rq, EchoReply &reply) const;
+    bool matchRaw(const unsigned char *p, qsizetype len, const EchoRequest &rq, EchoReply &reply) const;
+
+    int fd_ = -1;
+    Kind kind_ = Kind::Auto;
+    quint16 ident_ = 0;       // raw sockets only; the kernel picks a ping socket's
+    quint16 sequence_ = 0;
+    int appliedTtl_ = -1;     // last options set on the socket, -1 = unknown
+    int appliedEx_ = -1;
+    QByteArray packet_;       // request being sent
+    QByteArray buffer_;       // one received datagram
+};
