@@ -29,10 +29,10 @@ struct Key {
     bool flatTouched = true;  // the flat layout had no background at all
 };
 
-// Every key but Version, in the order a save writes them: a file created by a
-// save has its sections and keys in this order, which older tools reading the
-// file by eye and the upgrade path rely on. visit(key, field, default,
-// flat default).
+// Every key but Version, in the order a save writes them. Keys new to the file
+// are appended in this order, so a file created by a save has its sections and
+// keys in exactly this order ([Config] is written in two runs, both landing in
+// its one section). visit(key, field, default, flat default).
 template <class Record, class Visit>
 void forEachKey(Record &s, Visit &&visit)
 {

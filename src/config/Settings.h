@@ -150,8 +150,10 @@ QString OldVersionFilePath(const QString &programDir);
 // "1.92" in a byte-by-byte comparison (so "10.0" counts as newer).
 bool IsSectionedVersion(QStringView version);
 
-// Fills the record from programDir + "Krovan.ini" (see SaveSettings for the
-// layout). arguments are the process arguments after the program name; a
+// Fills the record from programDir + "Krovan.ini": the sectioned layout when
+// [Krovan] Version is "1.92" or later, otherwise the flat layout of older
+// versions, where every field that had no key takes its fixed value and the
+// [Background] fields stay as they are. arguments are the process arguments after the program name; a
 // first argument of exactly two decimal digits sets IconImageType and
 // OffIconImageType and writes them to the file. A file of the older, flat
 // layout is read from its [Krovan] keys, copied to Krovan.oldver.ini (never
@@ -162,8 +164,11 @@ bool IsSectionedVersion(QStringView version);
 void LoadSettings(TSettings &s, const QString &programDir, const QStringList &arguments,
                   const std::function<bool()> &xmlCheck);
 
-// Writes every key of the record to s.ProgramDir + "Krovan.ini", in one
-// rewrite of the file. False when the file could not be written.
+// Writes every key of the sectioned layout to s.ProgramDir + "Krovan.ini" in
+// one rewrite of the file: Version as "2.10a", SendMessage with its line
+// breaks as \r\n, LoginFile and LogoutFile in single quotes; the icon
+// variants are never written. Lines and sections the program does not know
+// stay. False when the file could not be written.
 bool SaveSettings(const TSettings &s);
 
 // Line breaks of a [Messenger] SendMessage as stored in the file (the four
