@@ -1,0 +1,100 @@
+#pragma once
+
+// The watch worker: one watch pass over a copy of the watch list, on a
+// thread of its own so that slow browse lists and echo probes never block
+// the console.
+//
+// For every item that is not skipped it decides whether the terminal is
+// present (listed in its domain by its provider, or answering an echo
+// request at its address), turns a change of presence into a login, logout
+// or watch error with a line in the matching list and the entry's own
+// action, and hands the new state to the main thread. Everything that
+// touches the rows or the main window runs on the main thread while the
+// worker waits (blocking queued calls on the model's thread); the worker
+// itself only runs the searches, the probe, the template expansion and the
+// entry actions.
+//
+// Terminate() is looked at after the progress hand-off, after the name
+// resolution, after the address check and after the publishing hand-off; an
+// entry interrupted before it is published keeps its old state.
+
+#include "engine/WatchEntry.h"
+
+#include <QList>
+#include <QStringList>
+#include <QThread>
+
+#include <functional>
+
+class NetBrowser;
+class TIcmp;
+class WatchEvents;
+class WatchListModel;
+
+class TEnumThread : public QThread {
+    Q_OBJECT
+
+public:
+    // What the worker works with; everything lives on the main thread and
+    // outlives the worker.
+    struct Host {
+        WatchListModel *model = nullptr;  // its thread runs the hand-offs
+        TIcmp *probe = nullptr;
+        NetBrowser *net = nullptr;
+        WatchEvents *events = nullptr;
+        // Main thread: the status bar text.
+        std::function<void(const QString &)> statusBar;
+        // Main thread: the pass's error, login and logout lines so far.
+        std::function<void(const QStringList &, const QStringList &, const QStringList &)> publishLists;
+    };
+
+    TEnumThread(const Host &host, QList<WorkItem> workList, QObject *parent = nullptr);
+    ~TEnumThread() override;
+
+    // Asks the loop to stop at its next check.
+    void Terminate() { requestInterruption(); }
+
+    // After the loop has ended (or from the loop's own thread).
+    const QList<WorkItem> &WorkList() const { return WorkList_; }
+    const QStringList &ErrorLines() const { return ErrorLines_; }
+    const QStringList &LoginLines() const { return LoginLines_; }
+    const QStringList &LogoutLines() const { return LogoutLines_; }
+
+protected:
+    void run() override;
+
+private:
+    void ShowProgress();
+    void PublishEntry();
+    void Resolve();
+    void AddressCheck();
+    void NetworkCheck();
+    void MarkLogin(int index);
+    void MarkLogout(int index);
+    void MarkError(int index);
+    void RunEntryAction(const WorkItem &item, const QString &action);
+
+    QString ResolveAddress(const QString &name);
+    QString ReverseLookup(const QString &address);
+    bool ProbeEcho(const QString &address);
+    QString ProbeMAC(const QString &address);
+    bool ProbeReady();
+
+    // Row updates of the address check, on the main thread.
+    void SetRowText(int column, const QString &text);
+    QString RowText(int column);
+    // Runs f on the main thread and waits for it.
+    void OnMain(const std::function<void()> &f);
+    bool Stopping() const { return isInterruptionRequested(); }
+
+    Host host_;
+    qint32 CurrentIndex = 0;
+    QString ResolvedAddress;
+    QString NameToResolve;
+    QStringList TemplateValues;
+    qint32 EntryCount = 0;
+    QList<WorkItem> WorkList_;
+    QStringList ErrorLines_;
+    QStringList LoginLines_;
+    QStringList LogoutLines_;
+};

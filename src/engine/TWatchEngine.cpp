@@ -1,0 +1,375 @@
+#include "engine/TWatchEngine.h"
+
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "engine/TEnumThread.h"
+#include "engine/WatchEvents.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "probe/TIcmp.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace {
+const QString MinutesAgo = QStringLiteral(" 分前に調査しました。");
+const QString LoginCaption = QStringLiteral("ログインしました。");
+const QString LogoutCaption = QStringLiteral("ログアウトしました。");
+const QString ErrorCaption = QStringLiteral("ネットワーク監視エラーです。");
+const QString AllLoginCaption = QStringLiteral("ログイン");
+const QString AllLogoutCaption = QStringLiteral("ログアウト");
+constexpr int ErrorNoticeSeconds = 7;
+constexpr qint16 MaxSendBytes = 10240;
+
+QString ResourceNames(const QStringList &lines)
+{
+    QString names;
+    for (const QString &line : lines)
+        names += line.section(u'\t', 1, 1) + u'\t';
+    return names;
+}
+} // namespace
+
+TWatchEngine::TWatchEngine(WatchListModel *model, TIcmp *probe, NetBrowser *net, WatchEvents *events,
+                           QObject *parent)
+    : QObject(parent), model_(model), probe_(probe), net_(net), events_(events)
+{
+    tmWatch = new QTimer(this);
+    tmWatch->setInterval(60000);
+    connect(tmWatch, &QTimer::timeout, this, &TWatchEngine::WatchTick);
+}
+
+TWatchEngine::~TWatchEngine()
+{
+    if (TEnumThread *worker = Worker.data()) {
+        disconnect(worker, nullptr, this, nullptr);
+        worker->Terminate();
+        // The worker may be waiting for a hand-off to this thread; keep
+        // serving them until it is out of its loop.
+        while (!worker->isFinished()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+            worker->wait(2);
+        }
+        delete worker;
+        WatchBusy = false;
+    }
+}
+
+void TWatchEngine::WatchTick()
+{
+    if (!ServiceRunning || WatchBusy)
+        return;
+    tmWatch->stop();
+    emit AccessTimerEnabled(false);
+    emit CancelIconDrag();
+
+    ++WatchMinutes;
+    if (WatchMinutes >= Settings.Config.CheckInterval) {
+        WatchMinutes = 0;
+        StartPass(-1);
+        CheckedOnce = true;
+    } else if (CheckedOnce) {
+        emit StatusBarText(QString::number(WatchMinutes) + MinutesAgo);
+    }
+
+    if (AllLoginArmed) {
+        ++AllLoginMinutes;
+        if (AllLoginMinutes >= Settings.AllLogin.ActTime) {
+            AllLoginMinutes = 0;
+            AllLoginAction();
+        }
+    }
+    if (AllLogoutArmed) {
+        ++AllLogoutMinutes;
+        if (AllLogoutMinutes >= Settings.AllLogout.ActTime) {
+            AllLogoutMinutes = 0;
+            AllLogoutAction();
+        }
+    }
+
+    emit ApplyFixIcon();
+    emit AccessTimerEnabled(true);
+    tmWatch->start();
+}
+
+void TWatchEngine::StartCheck()
+{
+    WatchMinutes = Settings.Config.CheckInterval;
+    WatchTick();
+}
+
+void TWatchEngine::StartPass(int index)
+{
+    WatchBusy = true;
+    tmWatch->stop();
+    consoleLocked_ = true;
+    emit BusyIcon(true);
+    emit LockConsole();
+
+    ErrorList.clear();
+    LoginList.clear();
+    LogoutList.clear();
+
+    probe_->TimeOut = Settings.TCPIP.TimeOut;
+    probe_->SetSendBytes(qint16(qMin<qint32>(Settings.TCPIP.SendBytes, MaxSendBytes)));
+    probe_->TTL = Settings.TCPIP.TTL;
+
+    QList<WorkItem> work;
+    const int rows = model_->rowCount();
+    work.reserve(rows);
+    for (int i = 0; i < rows; ++i) {
+        WorkItem item;
+        ReadEntry(*model_, i, item);
+        if (item.ImageIndex == ImageResting || item.ImageIndex == ImageWatchError ||
+            item.ImageIndex == ImageSeparator) {
+            item.Skip = true;
+        } else {
+            item.Skip = !(index == -1 || index == i);
+            // The worker works with the image relative to the entry's kind.
+            item.ImageIndex -= item.Kind;
+        }
+        work.append(item);
+    }
+
+    TEnumThread::Host host;
+    host.model = model_;
+    host.probe = probe_;
+    host.net = net_;
+    host.events = events_;
+    host.statusBar = [this](const QString &text) { emit StatusBarText(text); };
+    host.publishLists = [this](const QStringList &errors, const QStringList &logins, const QStringList &logouts) {
+        ErrorList = errors;
+        LoginList = logins;
+        LogoutList = logouts;
+    };
+    auto *worker = new TEnumThread(host, std::move(work));
+    Worker = worker;
+    connect(worker, &QThread::finished, this, &TWatchEngine::ApplyResults, Qt::QueuedConnection);
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+}
+
+void TWatchEngine::CheckCommand()
+{
+    // A pass whose end handler has not run yet is still this pass, even
+    // when its loop has just ended: stopping it is all the button does.
+    if (WatchBusy && PassRunning()) {
+        Worker->Terminate();
+        return;
+    }
+    tmWatch->stop();
+    StartPass(-1);
+    tmWatch->start();
+    emit AccessTimerEnabled(false);
+    emit AccessCheckNow();
+    emit AccessTimerEnabled(true);
+}
+
+void TWatchEngine::PinpointCommand(int row)
+{
+    if (row < 0 || row >= model_->rowCount() || consoleLocked_ || PassRunning())
+        return;
+    tmWatch->stop();
+    StartPass(row);
+    tmWatch->start();
+}
+
+void TWatchEngine::StopPass()
+{
+    if (!PassRunning())
+        return;
+    Worker->Terminate();
+    while (PassRunning()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        if (PassRunning())
+            QThread::msleep(2);
+    }
+}
+
+void TWatchEngine::ShowOrAlert(int kind, quint16 seconds)
+{
+    if (Settings.Config.MessageLevel > 1)
+        IconAlert(seconds);
+    else
+        events_->ShowNotice(kind);
+}
+
+void TWatchEngine::RaiseEntryEvent(int notice, int report, const QString &caption, const QStringList &list,
+                                   bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord,
+                                   int record)
+{
+    if (managerReport)
+        events_->ReportToManager(report, list);
+    if (showMsg && !Ending) {
+        if (events_->NoticeExists(notice))
+            events_->AddToNotice(notice, list, showMsgTime);
+        else
+            events_->CreateNotice(notice, caption, list, showMsgTime);
+        ShowOrAlert(notice, showMsgTime);
+        events_->EnableNoticeItem(notice);
+    }
+    if (notice == WatchEvents::NoticeLogin) {
+        AllLogoutArmed = false;
+        AllLogoutRaised = false;
+        AllLogoutMinutes = 0;
+    } else {
+        AllLoginArmed = false;
+        AllLoginRaised = false;
+        AllLoginMinutes = 0;
+    }
+    if (doRecord)
+        events_->WriteRecord(record, list);
+}
+
+void TWatchEngine::ApplyResults()
+{
+    Worker = nullptr;
+    emit StatusBarText(QString());
+    emit BusyIcon(false);
+    if (Ending) {
+        WatchBusy = false;
+        emit PassApplied();
+        return;
+    }
+
+    LoginNames.clear();
+    if (!LoginList.isEmpty()) {
+        const auto &s = Settings.Login;
+        RaiseEntryEvent(WatchEvents::NoticeLogin, WatchEvents::ReportLogin, LoginCaption, LoginList, s.ShowMsg,
+                        s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogin);
+        LoginNames = ResourceNames(LoginList);
+    }
+    LogoutNames.clear();
+    if (!LogoutList.isEmpty()) {
+        const auto &s = Settings.Logout;
+        RaiseEntryEvent(WatchEvents::NoticeLogout, WatchEvents::ReportLogout, LogoutCaption, LogoutList,
+                        s.ShowMsg, s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogout);
+        LogoutNames = ResourceNames(LogoutList);
+    }
+
+    Tally();
+
+    consoleLocked_ = false;
+    emit UnlockConsole();
+    WatchBusy = false;
+    tmWatch->start();
+    emit PassApplied();
+}
+
+void TWatchEngine::Tally()
+{
+    int total = 0;
+    int counts[5] = {};
+    for (int i = 0; i < model_->rowCount(); ++i) {
+        const quint32 word = model_->dataWord(i);
+        if (DataWordKind(word) != KindStandard)
+            continue;
+        const int state = DataWordState(word);
+        switch (state) {
+        case StateLoggedIn:
+        case StateLoggedOut:
+        case StateUnconfirmed:
+        case StateWatchError:
+            ++total;
+            ++counts[state];
+            break;
+        case StateResting:
+            ++counts[state];
+            break;
+        default:
+            break;
+        }
+    }
+    if (total == 0)
+        return;
+
+    const bool errors = counts[StateWatchError] > 0 && !ErrorList.isEmpty();
+    if (errors && !ErrorNoticeShown && !Ending) {
+        if (!events_->NoticeExists(WatchEvents::NoticeError))
+            events_->CreateNotice(WatchEvents::NoticeError, ErrorCaption, ErrorList, ErrorNoticeSeconds);
+        ShowOrAlert(WatchEvents::NoticeError, ErrorNoticeSeconds);
+        events_->EnableNoticeItem(WatchEvents::NoticeError);
+        ErrorNoticeShown = true;
+    }
+    // A pass that found new watch errors decides neither all-event.
+    if (errors)
+        return;
+
+    if (total == counts[StateLoggedIn] && !AllLoginRaised) {
+        const auto &s = Settings.AllLogin;
+        if (s.PlayWave)
+            events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
+        if (s.ManagerReport)
+            events_->ReportToManager(WatchEvents::ReportAllLogin, {});
+        if (s.ShowMsg && !Ending) {
+            if (!events_->NoticeExists(WatchEvents::NoticeAllLogin))
+                events_->CreateNotice(WatchEvents::NoticeAllLogin, AllLoginCaption, {}, s.ShowMsgTime);
+            ShowOrAlert(WatchEvents::NoticeAllLogin, s.ShowMsgTime);
+        }
+        AllLoginArmed = true;
+        AllLoginMinutes = 0;
+        if (s.ActTime == 0)
+            AllLoginAction();
+        AllLoginRaised = true;
+        AllLogoutArmed = false;
+        AllLogoutMinutes = 0;
+    }
+
+    if (total == counts[StateLoggedOut] && !AllLogoutRaised) {
+        const auto &s = Settings.AllLogout;
+        if (s.PlayWave)
+            events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
+        if (s.ManagerReport)
+            events_->ReportToManager(WatchEvents::ReportAllLogout, {});
+        if (s.ShowMsg && !Ending) {
+            if (!events_->NoticeExists(WatchEvents::NoticeAllLogout))
+                events_->CreateNotice(WatchEvents::NoticeAllLogout, AllLogoutCaption, {}, s.ShowMsgTime);
+            ShowOrAlert(WatchEvents::NoticeAllLogout, s.ShowMsgTime);
+        }
+        AllLogoutArmed = true;
+        AllLogoutMinutes = 0;
+        if (s.ActTime == 0)
+            AllLogoutAction();
+        AllLoginRaised = false;
+        AllLogoutRaised = true;
+        AllLoginArmed = false;
+        AllLoginMinutes = 0;
+    }
+}
+
+void TWatchEngine::AllLoginAction()
+{
+    const bool busy = WatchBusy;
+    WatchBusy = true;
+    if (Settings.AllLogin.Action == 3)
+        events_->StartProgram(Settings.AllLogin.ActFile);
+    WatchBusy = busy;
+    AllLoginArmed = false;
+    AllLoginMinutes = 0;
+}
+
+void TWatchEngine::AllLogoutAction()
+{
+    const bool busy = WatchBusy;
+    WatchBusy = true;
+    if (Settings.AllLogout.Action == 2) {
+        // The machine is going down; nothing may start in the meantime.
+        events_->RequestShutdown();
+        return;
+    }
+    if (Settings.AllLogout.Action == 3)
+        events_->StartProgram(Settings.AllLogout.ActFile);
+    WatchBusy = busy;
+    AllLogoutArmed = false;
+    AllLogoutMinutes = 0;
+}
+
+void TWatchEngine::IconAlert(int seconds)
+{
+    if (seconds == 0) {
+        IconAlertTicks = -1;
+        return;
+    }
+    if (IconAlertTicks != -1 && IconAlertTicks < 2 * seconds)
+        IconAlertTicks = 2 * seconds;
+}

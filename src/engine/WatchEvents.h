@@ -1,0 +1,55 @@
+#pragma once
+
+// What the watch engine asks of the rest of the program when a pass raises
+// events: reports to the manager, notice windows, records, sounds, programs
+// and the shutdown. The main window wires the real ones; tests record the
+// calls. None of them reports a failure back: an action that does not work
+// out is the action's own business.
+//
+// Everything here is called on the main thread, except RunAction, which the
+// watch worker calls from its own thread for the entries' login and logout
+// actions.
+
+#include <QString>
+#include <QStringList>
+
+class WatchEvents {
+public:
+    // Notice kinds, manager report kinds and record kinds.
+    enum NoticeKind { NoticeLogin = 0, NoticeLogout = 1, NoticeError = 2, NoticeAccess = 3,
+                      NoticeAllLogin = 4, NoticeAllLogout = 5 };
+    enum ReportKind { ReportLogin = 1, ReportLogout = 2, ReportAllLogin = 3, ReportAllLogout = 4,
+                      ReportAccess = 5 };
+    enum RecordKind { RecordLogin = 0, RecordLogout = 1, RecordAccess = 2 };
+
+    virtual ~WatchEvents() = default;
+
+    // The network message to the managers; an empty list for the events
+    // that carry none.
+    virtual void ReportToManager(int kind, const QStringList &list) = 0;
+
+    // Whether the notice window of a kind is open.
+    virtual bool NoticeExists(int kind) = 0;
+    // Creates the notice of a kind (not shown yet); it remembers the window
+    // that had the focus just before. An empty list for the all-events.
+    virtual void CreateNotice(int kind, const QString &caption, const QStringList &list, int seconds) = 0;
+    // Adds lines to an open login or logout notice and restarts its time.
+    virtual void AddToNotice(int kind, const QStringList &list, int seconds) = 0;
+    // Shows the notice of a kind, placing it beside or below its partner
+    // notice where they would cover each other.
+    virtual void ShowNotice(int kind) = 0;
+    // Enables the notification menu's item that reopens the notice of a kind.
+    virtual void EnableNoticeItem(int kind) = 0;
+
+    // Writes a record of the login or logout lines.
+    virtual void WriteRecord(int kind, const QStringList &list) = 0;
+
+    virtual void PlaySoundFile(const QString &file, bool wait) = 0;
+    virtual void StartProgram(const QString &commandLine) = 0;
+    // Ends the message loop and shuts the machine down.
+    virtual void RequestShutdown() = 0;
+
+    // An entry's own login or logout action (a sound or a command), already
+    // expanded. Called from the watch worker's thread.
+    virtual void RunAction(const QString &text, bool wait) = 0;
+};

@@ -1,0 +1,12 @@
+#include "platform/NetBrowser.h"
+
+#include "platform/FixtureNetBrowser.h"
+#include "platform/SmbNetBrowser.h"
+
+std::unique_ptr<NetBrowser> CreateNetBrowser()
+{
+    const QString fixture = qEnvironmentVariable(NetFixtureVariable);
+    if (!fixture.isEmpty())
+        return std::make_unique<FixtureNetBrowser>(fixture);
+    return std::make_unique<SmbNetBrowser>();
+}

@@ -1,0 +1,189 @@
+#include "platform/SmbNetBrowser.h"
+
+#include "platform/ListedEnumeration.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QUrl>
+
+#include <libsmbclient.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::mutex smbLock;
+
+// Anonymous access: the program browses as nobody in particular, the way a
+// workstation's network view does before anyone has logged on to a server.
+void anonymousAuth(const char *, const char *, char *workgroup, int workgroupLength, char *user, int userLength,
+                   char *password, int passwordLength)
+{
+    (void)workgroup;
+    (void)workgroupLength;
+    if (userLength > 0)
+        user[0] = '\0';
+    if (passwordLength > 0)
+        password[0] = '\0';
+}
+
+struct Context {
+    SMBCCTX *ctx = nullptr;
+
+    ~Context()
+    {
+        if (ctx)
+            smbc_free_context(ctx, 1);
+    }
+};
+
+// A fresh context for one exchange: the library's settings are global, and
+// a context per exchange keeps one exchange's protocol choice and cached
+// connections from leaking into the next.
+bool makeContext(Context &c, const SmbNetBrowser::Options &options, bool browse)
+{
+    c.ctx = smbc_new_context();
+    if (!c.ctx)
+        return false;
+    smbc_setDebug(c.ctx, 0);
+    smbc_setFunctionAuthData(c.ctx, anonymousAuth);
+    smbc_setOptionUseKerberos(c.ctx, 0);
+    smbc_setOptionFallbackAfterKerberos(c.ctx, 1);
+    smbc_setOptionUseCCache(c.ctx, 0);
+    smbc_setTimeout(c.ctx, options.timeoutMs);
+    if (options.port != 0)
+        smbc_setPort(c.ctx, options.port);
+    if (!smbc_init_context(c.ctx)) {
+        smbc_free_context(c.ctx, 0);
+        c.ctx = nullptr;
+        return false;
+    }
+    if (!options.configFile.isEmpty())
+        smbc_setConfiguration(c.ctx, QFile::encodeName(options.configFile).constData());
+    smbc_setOptionProtocols(c.ctx, "NT1", browse ? "NT1" : "SMB3");
+    return true;
+}
+
+QString fromSmb(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+quint32 SmbErrorCode(int error)
+{
+    switch (error) {
+    case 0:
+        return NetCode::Success;
+    case ENOENT:
+    case ECONNREFUSED:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENODEV:
+        return NetCode::BadNetName;
+    case EACCES:
+    case EPERM:
+        return NetCode::AccessDenied;
+    case EKEYREJECTED:
+    case EKEYEXPIRED:
+        return NetCode::NotAuthenticated;
+    case ETIMEDOUT:
+        return NetCode::SemTimeout;
+    case ENETDOWN:
+        return NetCode::NoNetwork;
+    default:
+        return NetCode::ExtendedError;
+    }
+}
+
+SmbNetBrowser::SmbNetBrowser() = default;
+SmbNetBrowser::SmbNetBrowser(Options options) : options_(std::move(options)) {}
+SmbNetBrowser::~SmbNetBrowser() = default;
+
+quint32 SmbNetBrowser::Open(quint32, quint32, quint32 usage, const NetResource &container,
+                            std::unique_ptr<NetEnumeration> &out)
+{
+    out.reset();
+    if (container.RemoteName.isEmpty() && (container.Provider.isEmpty() || !(usage & NetUsage::Reserved))) {
+        NetResource provider;
+        provider.Scope = NetScope::GlobalNet;
+        provider.DisplayType = NetDisplay::Network;
+        provider.Usage = NetUsage::Container | NetUsage::Reserved;
+        provider.RemoteName = SmbProviderName;
+        provider.Provider = SmbProviderName;
+        out = std::make_unique<ListedEnumeration>(QList<NetResource>{provider});
+        return NetCode::Success;
+    }
+    if (!container.Provider.isEmpty() && container.Provider != SmbProviderName)
+        return NetCode::BadProvider;
+
+    // What to list, and which entries of the answer belong to it.
+    enum class Level { Workgroups, Computers, Shares } level;
+    QString target;
+    if (container.RemoteName.isEmpty()) {
+        level = Level::Workgroups;
+    } else if (container.RemoteName.startsWith(u"\\\\")) {
+        level = Level::Shares;
+        qsizetype i = 0;
+        while (i < container.RemoteName.size() && container.RemoteName[i] == u'\\')
+            ++i;
+        target = container.RemoteName.mid(i).section(u'\\', 0, 0);
+    } else {
+        level = Level::Computers;
+        target = container.RemoteName;
+    }
+    if (level != Level::Workgroups && target.isEmpty())
+        return NetCode::BadNetName;
+    const QByteArray url = "smb://" + QUrl::toPercentEncoding(target);
+
+    std::lock_guard guard(smbLock);
+    Context c;
+    if (!makeContext(c, options_, level != Level::Shares))
+        return NetCode::NoNetwork;
+
+    errno = 0;
+    SMBCFILE *dir = smbc_getFunctionOpendir(c.ctx)(c.ctx, url.constData());
+    if (!dir)
+        return SmbErrorCode(errno == 0 ? EIO : errno);
+
+    QList<NetResource> entries;
+    while (const smbc_dirent *d = smbc_getFunctionReaddir(c.ctx)(c.ctx, dir)) {
+        NetResource r;
+        r.Scope = NetScope::GlobalNet;
+        r.Type = NetType::Any;
+        r.Provider = SmbProviderName;
+        r.Comment = fromSmb(d->comment);
+        const QString name = fromSmb(d->name);
+        switch (level) {
+        case Level::Workgroups:
+            if (d->smbc_type != SMBC_WORKGROUP)
+                continue;
+            r.DisplayType = NetDisplay::Domain;
+            r.Usage = NetUsage::Container;
+            r.RemoteName = name;
+            break;
+        case Level::Computers:
+            if (d->smbc_type != SMBC_SERVER)
+                continue;
+            r.DisplayType = NetDisplay::Server;
+            r.Usage = NetUsage::Container;
+            r.RemoteName = QStringLiteral("\\\\") + name;
+            break;
+        case Level::Shares:
+            if (d->smbc_type != SMBC_FILE_SHARE && d->smbc_type != SMBC_PRINTER_SHARE &&
+                d->smbc_type != SMBC_COMMS_SHARE && d->smbc_type != SMBC_IPC_SHARE)
+                continue;
+            r.DisplayType = NetDisplay::Share;
+            r.Usage = NetUsage::Connectable;
+            r.RemoteName = QStringLiteral("\\\\") + target + u'\\' + name;
+            break;
+        }
+        entries.append(r);
+    }
+    smbc_getFunctionClosedir(c.ctx)(c.ctx, dir);
+    out = std::make_unique<ListedEnumeration>(std::move(entries));
+    return NetCode::Success;
+}
