@@ -1,0 +1,178 @@
+// The cost of one echo to 127.0.0.1 through TIcmp::Ping, beside fping
+// sending the same number of echoes in the same run.
+//
+// When the process may, it moves into a private network namespace first
+// (only lo), where both socket kinds are permitted and nothing the
+// benchmark sends can leave the machine; fping, started from here, runs in
+// the same namespace.
+//
+//   bench_probe [--benchmark_filter=...]
+//
+// Items per second is echoes per second for every row, so the rows compare
+// directly; fping's row includes starting the process once per batch.
+
+#include "probe/TIcmp.h"
+
+#include <QByteArray>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <spawn.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+bool g_private = false;
+
+bool writeFile(const char *path, const char *text)
+{
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
+    ::close(fd);
+    return ok;
+}
+
+bool enterPrivateNamespace()
+{
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq ifr{};
+    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+    bool ok = s >= 0 && ::ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
+    ifr.ifr_flags |= IFF_UP;
+    ok = ok && ::ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
+    if (s >= 0)
+        ::close(s);
+    return ok && writeFile("/proc/sys/net/ipv4/ping_group_range", "0 2147483647");
+}
+
+void pingLoop(benchmark::State &state, IcmpEcho::Kind kind, qint16 bytes)
+{
+    TIcmp icmp;
+    icmp.SetEchoKind(kind);
+    icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
+    icmp.SetSendBytes(bytes);
+    if (!icmp.Active(true)) {
+        state.SkipWithError(("no echo socket: " + icmp.StatusText().toStdString()).c_str());
+        return;
+    }
+    for (auto _ : state) {
+        if (!icmp.Ping()) {
+            state.SkipWithError(("echo failed: " + icmp.StatusText().toStdString()).c_str());
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(icmp.EchoKind() == IcmpEcho::Kind::PingSocket ? "ping socket" : "raw socket");
+}
+
+void BM_Ping(benchmark::State &state)
+{
+    pingLoop(state, IcmpEcho::Kind::Auto, qint16(state.range(0)));
+}
+
+void BM_PingRawSocket(benchmark::State &state)
+{
+    pingLoop(state, IcmpEcho::Kind::RawSocket, qint16(state.range(0)));
+}
+
+void BM_PingPingSocket(benchmark::State &state)
+{
+    pingLoop(state, IcmpEcho::Kind::PingSocket, qint16(state.range(0)));
+}
+
+// What keeping the socket open saves: a fresh socket for every echo.
+void BM_PingReopening(benchmark::State &state)
+{
+    TIcmp icmp;
+    icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
+    for (auto _ : state) {
+        if (!icmp.Active(true) || !icmp.Ping()) {
+            state.SkipWithError(("echo failed: " + icmp.StatusText().toStdString()).c_str());
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// One fping run of range(0) echoes per iteration, back to back (no period,
+// no interval), payload range(1) bytes.
+void BM_Fping(benchmark::State &state)
+{
+    const std::string count = std::to_string(state.range(0));
+    const std::string size = std::to_string(state.range(1));
+    std::string summary;
+    for (auto _ : state) {
+        const char *argv[] = {"fping", "-q", "-c", count.c_str(), "-b", size.c_str(), "-p", "0", "-i", "0",
+                              "-t", "100", "127.0.0.1", nullptr};
+        int pipeFds[2];
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+            state.SkipWithError("pipe failed");
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const int rc = ::posix_spawnp(&pid, "fping", &actions, nullptr, const_cast<char **>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        if (rc != 0) {
+            ::close(pipeFds[0]);
+            state.SkipWithError("fping is not installed (tools/install-deps --test)");
+            return;
+        }
+        summary.clear();
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0)
+            summary.append(buf, size_t(n));
+        ::close(pipeFds[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError(("fping lost echoes: " + summary).c_str());
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    while (!summary.empty() && summary.back() == '\n')
+        summary.pop_back();
+    state.SetLabel(summary);
+}
+
+} // namespace
+
+BENCHMARK(BM_Ping)->Arg(0)->Arg(32)->Arg(1024)->UseRealTime();
+BENCHMARK(BM_PingRawSocket)->Arg(32)->UseRealTime();
+BENCHMARK(BM_PingPingSocket)->Arg(32)->UseRealTime();
+BENCHMARK(BM_PingReopening)->UseRealTime();
+BENCHMARK(BM_Fping)->Args({1000, 0})->Args({1000, 32})->Args({1000, 1024})->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    g_private = enterPrivateNamespace();
+    std::fprintf(stderr, "%s\n",
+                 g_private ? "running in a private network namespace (lo only)"
+                           : "running on the host's loopback (no right to make a namespace)");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
