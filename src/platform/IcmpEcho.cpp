@@ -23,8 +23,8 @@ constexpr int kEchoReply = 0;
 constexpr int kEchoRequest = 8;
 // A datagram never exceeds this; a larger buffer would only hide nothing.
 constexpr qsizetype kMaxDatagram = 65536;
-// Stale datagrams read before a new request: enough for a burst of late
-// answers, bounded so that a flood cannot hold the caller.
+// Datagrams read in one go before the deadline is looked at again, so that
+// a flood of foreign packets cannot hold the caller past it.
 constexpr int kDrainLimit = 64;
 
 quint16 checksum(const unsigned char *p, qsizetype len)
@@ -40,22 +40,6 @@ quint16 checksum(const unsigned char *p, qsizetype len)
 }
 
 quint16 get16(const unsigned char *p) { return quint16(p[0] << 8 | p[1]); }
-
-bool pingSocketsAllowed()
-{
-    // The range is "low high" of group ids; the kernel also admits any of
-    // the supplementary groups, but the primary group decides in practice.
-    FILE *f = std::fopen("/proc/sys/net/ipv4/ping_group_range", "re");
-    if (!f)
-        return true; // let socket() decide
-    long low = 1, high = 0;
-    const int n = std::fscanf(f, "%ld %ld", &low, &high);
-    std::fclose(f);
-    if (n != 2)
-        return true;
-    const long gid = long(getegid());
-    return gid >= low && gid <= high;
-}
 
 } // namespace
 
@@ -125,7 +109,9 @@ IcmpEcho::~IcmpEcho() { close(); }
 IcmpEcho::OpenResult IcmpEcho::open(Kind kind)
 {
     close();
-    if (kind != Kind::RawSocket && (kind == Kind::PingSocket || pingSocketsAllowed())) {
+    // The kernel itself refuses a ping socket outside the group range of
+    // net.ipv4.ping_group_range (supplementary groups count too).
+    if (kind != Kind::RawSocket) {
         fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_ICMP);
         kind_ = Kind::PingSocket;
     }
@@ -192,19 +178,6 @@ bool IcmpEcho::applyOptions(int ttl, bool ex)
     return true;
 }
 
-void IcmpEcho::drain()
-{
-    // Late answers to earlier requests and queued errors would be dropped
-    // by the matching anyway; reading them now keeps the queue short.
-    for (int i = 0; i < kDrainLimit; ++i)
-        if (::recv(fd_, buffer_.data(), buffer_.size(), MSG_DONTWAIT) < 0 && errno != EINTR)
-            break;
-    if (kind_ == Kind::PingSocket)
-        for (int i = 0; i < kDrainLimit; ++i)
-            if (::recv(fd_, buffer_.data(), buffer_.size(), MSG_DONTWAIT | MSG_ERRQUEUE) < 0 && errno != EINTR)
-                break;
-}
-
 EchoReply IcmpEcho::exchange(const EchoRequest &rq)
 {
     EchoReply reply;
@@ -216,7 +189,6 @@ EchoReply IcmpEcho::exchange(const EchoRequest &rq)
         reply.status = IpStatus::BadOption;
         return reply;
     }
-    drain();
 
     ++sequence_;
     packet_.resize(kIcmpHeader + rq.data.size());

@@ -8,8 +8,9 @@
 // trustworthy in one place: the socket, the identifier and sequence numbers,
 // the deadline and the validation of what comes back. Anything that is not
 // the answer to the request just sent (another identifier or sequence, other
-// data, a truncated or malformed packet, a stale answer to an earlier
-// request) is dropped and the wait goes on until the deadline.
+// data, a truncated or malformed packet, a late answer to an earlier
+// request, an error about another request) is dropped and the wait goes on
+// until the deadline.
 //
 // Outcomes use the echo status numbering of the probe (0 success, 11010 time
 // out, 11002-11005 unreachable, 11013 time-to-live expired in transit, ...).
@@ -88,7 +89,6 @@ public:
 
 private:
     bool applyOptions(int ttl, bool ex);
-    void drain();
     // Each returns true when the packet answers the outstanding request and
     // fills the reply.
     bool readReply(const EchoRequest &rq, EchoReply &reply);
