@@ -25,10 +25,14 @@ QString ProgramDirFrom(const QString &corvaneDir, const QString &executablePath)
     return WithTrailingSlash(QFileInfo(executablePath).absolutePath());
 }
 
-QString ResolveProgramDir()
+QString ExecutablePath()
 {
     // /proc/self/exe names the file actually running, whatever argv[0] says
     // (a symbolic link, a relative start, a start through PATH).
-    const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    return ProgramDirFrom(qEnvironmentVariable("CORVANE_DIR"), exe);
+    return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+}
+
+QString ResolveProgramDir()
+{
+    return ProgramDirFrom(qEnvironmentVariable("CORVANE_DIR"), ExecutablePath());
 }

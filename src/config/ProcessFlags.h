@@ -31,6 +31,12 @@ extern bool ShutdownAllowed;
 // neither can be found.
 QString ResolveProgramDir();
 
+// Full path of the running executable; empty when /proc is not mounted.
+QString ExecutablePath();
+
 // The same rule over its inputs: the environment value (may be empty) and the
 // full path of the executable.
 QString ProgramDirFrom(const QString &corvaneDir, const QString &executablePath);
+
+// The application's title, also the caption of every message box.
+inline const QString AppTitle = QStringLiteral("Corvane Ver 2.10a");

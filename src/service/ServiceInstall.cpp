@@ -1,0 +1,166 @@
+#include "service/ServiceInstall.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <unistd.h>
+
+ServiceSwitches ParseServiceSwitches(const QStringList &arguments)
+{
+    ServiceSwitches switches;
+    bool install = false, uninstall = false;
+    for (QString argument : arguments) {
+        while (argument.startsWith(QLatin1Char('/')) || argument.startsWith(QLatin1Char('-')))
+            argument.remove(0, 1);
+        if (argument.compare(QLatin1String("INSTALL"), Qt::CaseInsensitive) == 0)
+            install = true;
+        else if (argument.compare(QLatin1String("UNINSTALL"), Qt::CaseInsensitive) == 0)
+            uninstall = true;
+        else if (argument.compare(QLatin1String("SILENT"), Qt::CaseInsensitive) == 0)
+            switches.Silent = true;
+    }
+    // Given both, installing wins.
+    if (install)
+        switches.Command = ServiceCommand::Install;
+    else if (uninstall)
+        switches.Command = ServiceCommand::Uninstall;
+    return switches;
+}
+
+QString UnitDirectory(bool systemUnit)
+{
+    const QString redirected = qEnvironmentVariable("CORVANE_UNIT_DIR");
+    if (!redirected.isEmpty())
+        return redirected;
+    if (systemUnit)
+        return QStringLiteral("/etc/systemd/system");
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/systemd/user");
+}
+
+QString SystemdQuote(const QString &word, bool commandLine)
+{
+    QString out;
+    for (const QChar c : word) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
+            out += QLatin1Char('\\');
+        else if (c == QLatin1Char('%'))
+            out += QLatin1Char('%');  // a specifier otherwise
+        else if (c == QLatin1Char('$') && commandLine)
+            out += QLatin1Char('$');  // a variable otherwise
+        out += c;
+    }
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+QString UnitText(const QString &executable, const QString &programDir, bool systemUnit)
+{
+    return QStringLiteral("[Unit]\n"
+                          "Description=Corvane Service\n"
+                          "\n"
+                          "[Service]\n"
+                          "Type=simple\n"
+                          "Environment=%1\n"
+                          "ExecStart=%2\n"
+                          "\n"
+                          "[Install]\n"
+                          "WantedBy=%3\n")
+        .arg(SystemdQuote(QStringLiteral("CORVANE_DIR=") + programDir, false), SystemdQuote(executable, true),
+             systemUnit ? QStringLiteral("multi-user.target") : QStringLiteral("default.target"));
+}
+
+bool InstallUnit(const QString &unitDir, const QString &executable, const QString &programDir, bool systemUnit,
+                 QString &error)
+{
+    if (!QDir().mkpath(unitDir)) {
+        error = QStringLiteral("cannot create %1").arg(unitDir);
+        return false;
+    }
+    QSaveFile file(QDir(unitDir).filePath(QLatin1String(UnitFileName)));
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    file.write(UnitText(executable, programDir, systemUnit).toUtf8());
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool UninstallUnit(const QString &unitDir, QString &error)
+{
+    QFile file(QDir(unitDir).filePath(QLatin1String(UnitFileName)));
+    if (!file.exists()) {
+        error = QStringLiteral("%1 is not installed").arg(file.fileName());
+        return false;
+    }
+    if (!file.remove()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Lets systemd know; a machine without systemd (a container) simply has no
+// systemctl or no manager to talk to, which is no failure of the command.
+static void Systemctl(bool systemUnit, const QStringList &arguments)
+{
+    const QString systemctl = QStandardPaths::findExecutable(QStringLiteral("systemctl"));
+    if (systemctl.isEmpty())
+        return;
+    QStringList all;
+    if (!systemUnit)
+        all << QStringLiteral("--user");
+    all << arguments;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(systemctl, all);
+    if (!process.waitForFinished(10000))
+        process.kill();
+    process.waitForFinished(1000);
+}
+
+int RunServiceCommand(const ServiceSwitches &switches, const QString &executable, const QString &programDir)
+{
+    const bool systemUnit = ::geteuid() == 0;
+    const bool systemdsDir = qEnvironmentVariableIsEmpty("CORVANE_UNIT_DIR");
+    const QString dir = UnitDirectory(systemUnit);
+    const QString unitPath = QDir(dir).filePath(QLatin1String(UnitFileName));
+    QString error;
+
+    if (switches.Command == ServiceCommand::Install) {
+        if (!InstallUnit(dir, executable, programDir, systemUnit, error)) {
+            std::fprintf(stderr, "Corvane Service: %s\n", qPrintable(error));
+            return 1;
+        }
+        if (systemdsDir) {
+            Systemctl(systemUnit, {QStringLiteral("daemon-reload")});
+            Systemctl(systemUnit, {QStringLiteral("enable"), QLatin1String(UnitFileName)});
+        }
+        if (!switches.Silent)
+            std::printf("Corvane Service installed: %s\n", qPrintable(unitPath));
+        return 0;
+    }
+    if (switches.Command == ServiceCommand::Uninstall) {
+        if (systemdsDir && QFile::exists(unitPath))
+            Systemctl(systemUnit, {QStringLiteral("disable"), QLatin1String(UnitFileName)});
+        if (!UninstallUnit(dir, error)) {
+            std::fprintf(stderr, "Corvane Service: %s\n", qPrintable(error));
+            return 1;
+        }
+        if (systemdsDir)
+            Systemctl(systemUnit, {QStringLiteral("daemon-reload")});
+        if (!switches.Silent)
+            std::printf("Corvane Service uninstalled: %s\n", qPrintable(unitPath));
+        return 0;
+    }
+    return 0;
+}

@@ -1,0 +1,28 @@
+#include "service/Tdm.h"
+
+#include "config/SambaServerBrowser.h"
+#include "platform/LogindShutdown.h"
+
+Tdm *dm = nullptr;
+
+Tdm::Tdm(QObject *parent)
+    : Tdm(std::make_unique<LogindShutdown>(), std::make_unique<SambaServerBrowser>(), parent)
+{
+}
+
+Tdm::Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<ServerBrowser> servers, QObject *parent)
+    : QObject(parent)
+    , shutdown_(std::move(shutdown))
+    , servers_(std::move(servers))
+{
+    setObjectName(QStringLiteral("dm"));
+}
+
+Tdm::~Tdm() = default;
+
+bool Tdm::XmlCheck()
+{
+    // Pending: the record writer's XML document lives here once it exists;
+    // until then XML records are taken as available.
+    return true;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// The data module: the components the windows and the engine share for the
+// whole run. It owns the probe and the platform services that the start-up
+// and the console ask (the shutdown, the network's server list).
+
+#include <QObject>
+
+#include <memory>
+
+class ServerBrowser;
+class SystemShutdown;
+
+class Tdm : public QObject {
+    Q_OBJECT
+
+public:
+    // The real platform services.
+    explicit Tdm(QObject *parent = nullptr);
+    // Given services (tests hand in fakes).
+    Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<ServerBrowser> servers,
+        QObject *parent = nullptr);
+    ~Tdm() override;
+
+    SystemShutdown &Shutdown() { return *shutdown_; }
+    ServerBrowser &Servers() { return *servers_; }
+
+    // Whether XML records can be written: the settings reader turns an XML
+    // record extension into "log" when this is false.
+    bool XmlCheck();
+
+private:
+    std::unique_ptr<SystemShutdown> shutdown_;
+    std::unique_ptr<ServerBrowser> servers_;
+};
+
+extern Tdm *dm;

@@ -1,0 +1,98 @@
+// The process entry: the service host and the console in one process.
+
+#include "config/ProcessFlags.h"
+#include "console/TfmMain.h"
+#include "console/TfmSession.h"
+#include "service/ServiceInstall.h"
+#include "service/Tdm.h"
+#include "service/Tkrovan.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+void ReportException(const char *what)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(AppTitle), what ? what : "");
+    std::fflush(stderr);
+}
+
+// An exception that escapes an event handler is reported and ends the run
+// (with 0, as every end of this process does), instead of unwinding through
+// the event loop.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception &e) {
+            ReportException(e.what());
+        } catch (...) {
+            ReportException("");
+        }
+        exit(0);
+        return false;
+    }
+};
+
+int Run(int argc, char **argv)
+{
+    ProgramDir = ResolveProgramDir();
+    ServiceRunning = true;
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ServiceSwitches switches = ParseServiceSwitches(arguments);
+    if (switches.Command != ServiceCommand::None)
+        return RunServiceCommand(switches, ExecutablePath(), ProgramDir);
+
+    // No display: run on the offscreen platform, every window exists unseen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    app.setApplicationName(AppTitle);
+    // Notice windows and the access list come and go; only the main
+    // window's close ends the process.
+    app.setQuitOnLastWindowClosed(false);
+
+    dm = new Tdm;
+    krovan = new Tkrovan;
+    fmMain = new TfmMain;
+    fmSession = new TfmSession;
+    QObject::connect(krovan, &Tkrovan::LogonEnding, fmMain, &TfmMain::QueryEndSession);
+    QObject::connect(fmMain, &TfmMain::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    app.exec();
+
+    delete fmSession;
+    delete fmMain;
+    delete krovan;
+    delete dm;
+    fmSession = nullptr;
+    fmMain = nullptr;
+    krovan = nullptr;
+    dm = nullptr;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception &e) {
+        ReportException(e.what());
+    } catch (...) {
+        ReportException("");
+    }
+    return 0;
+}

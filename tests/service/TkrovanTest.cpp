@@ -1,0 +1,85 @@
+#include "config/ProcessFlags.h"
+#include "service/TSignalPipe.h"
+#include "service/Tkrovan.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <csignal>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Processes events until the condition holds or two seconds pass.
+bool WaitFor(const std::function<bool()> &condition)
+{
+    QDeadlineTimer deadline(2000);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
+
+TEST(Tkrovan, IsTheServiceRegisteredAsKrovan)
+{
+    Tkrovan service;
+    EXPECT_EQ(service.objectName(), QStringLiteral("krovan"));
+    EXPECT_EQ(service.DisplayName, QStringLiteral("Corvane Service"));
+    EXPECT_FALSE(service.AllowPause);
+    EXPECT_TRUE(service.AllowStop);
+}
+
+TEST(Tkrovan, StartAndStopRequestsOnlySetTheRunningFlag)
+{
+    Tkrovan service;
+    int endings = 0;
+    QObject::connect(&service, &Tkrovan::LogonEnding, [&] { ++endings; });
+    ServiceRunning = true;
+
+    ASSERT_EQ(std::raise(SIGUSR2), 0);
+    EXPECT_TRUE(WaitFor([] { return !ServiceRunning; }));
+    ASSERT_EQ(std::raise(SIGUSR2), 0);  // a second stop changes nothing
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ServiceRunning);
+    ASSERT_EQ(std::raise(SIGUSR1), 0);
+    EXPECT_TRUE(WaitFor([] { return bool(ServiceRunning); }));
+    EXPECT_EQ(endings, 0);
+}
+
+TEST(Tkrovan, TerminationSignalsAreTheEndOfTheLogon)
+{
+    Tkrovan service;
+    int endings = 0;
+    QObject::connect(&service, &Tkrovan::LogonEnding, [&] { ++endings; });
+    ServiceRunning = true;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ASSERT_EQ(std::raise(sig), 0);
+    EXPECT_TRUE(WaitFor([&] { return endings == 3; }));
+    // The end of the logon is not a stop request.
+    EXPECT_TRUE(ServiceRunning);
+}
+
+TEST(TSignalPipe, RestoresThePreviousHandlers)
+{
+    struct sigaction before {};
+    ::sigaction(SIGUSR1, nullptr, &before);
+    {
+        TSignalPipe pipe({SIGUSR1});
+        ASSERT_TRUE(pipe.IsValid());
+        int seen = 0;
+        QObject::connect(&pipe, &TSignalPipe::Signalled, [&](int sig) { seen += sig == SIGUSR1; });
+        // Signals raised before the loop runs wait in the pipe.
+        for (int i = 0; i < 5; ++i)
+            ASSERT_EQ(std::raise(SIGUSR1), 0);
+        EXPECT_TRUE(WaitFor([&] { return seen == 5; }));
+        struct sigaction during {};
+        ::sigaction(SIGUSR1, nullptr, &during);
+        EXPECT_NE(during.sa_handler, before.sa_handler);
+    }
+    struct sigaction after {};
+    ::sigaction(SIGUSR1, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+}  // namespace

@@ -1,0 +1,308 @@
+// The main window's start-up and close, on the offscreen platform, with a
+// scratch program directory and a fake shutdown.
+
+#include "config/Platform.h"
+#include "config/ProcessFlags.h"
+#include "config/SambaServerBrowser.h"
+#include "config/Settings.h"
+#include "console/TfmMain.h"
+#include "console/TfmSession.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "platform/SystemShutdown.h"
+#include "service/Tdm.h"
+#include "service/Tkrovan.h"
+#include "support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTimer>
+#include <QTreeView>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+class FakeShutdown : public SystemShutdown {
+public:
+    explicit FakeShutdown(bool allowed) : allowed_(allowed) {}
+    bool CanPowerOff() override { return allowed_; }
+    bool PowerOff() override
+    {
+        ADD_FAILURE() << "start-up never powers off";
+        return false;
+    }
+
+private:
+    bool allowed_;
+};
+
+bool WaitFor(const std::function<bool()> &condition)
+{
+    QDeadlineTimer deadline(3000);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
+
+// Answers the next message box with the given button and keeps its text.
+class MessageBoxAnswer {
+public:
+    explicit MessageBoxAnswer(QMessageBox::StandardButton button)
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this, button] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            Text = box->text();
+            Title = box->windowTitle();
+            Icon = box->icon();
+            if (QAbstractButton *b = box->button(button))
+                b->click();
+            timer_.stop();
+        });
+        timer_.start();
+    }
+
+    QString Text, Title;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+
+private:
+    QTimer timer_;
+};
+
+class TfmMainTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ProgramDir = dir.path();
+        Settings = TSettings{};
+        ServiceRunning = true;
+        WatchBusy = true;
+        ShutdownAllowed = false;
+        dm = new Tdm(std::make_unique<FakeShutdown>(shutdownAllowed), std::make_unique<SambaServerBrowser>());
+    }
+
+    void TearDown() override
+    {
+        fm.reset();
+        delete dm;
+        dm = nullptr;
+        ServiceRunning = true;
+    }
+
+    // The window, after its deferred start has run.
+    TfmMain &Started(const std::function<void(TfmMain &)> &beforeStart = {})
+    {
+        fm = std::make_unique<TfmMain>();
+        fm->CanAsk = false;
+        if (beforeStart)
+            beforeStart(*fm);
+        connect();
+        EXPECT_TRUE(WaitFor([&] { return fm->tmWatch->isActive(); }));
+        return *fm;
+    }
+
+    void connect()
+    {
+        QObject::connect(fm.get(), &TfmMain::Closed, [this] { ++closed; });
+    }
+
+    void WriteSettings(const QByteArray &keys)
+    {
+        ASSERT_TRUE(dir.write(QStringLiteral("Krovan.ini"), "[Krovan]\r\nVersion=2.10a\r\n" + keys));
+    }
+
+    TSettings ReadBack() const
+    {
+        TSettings back;
+        LoadSettings(back, dir.path(), {}, nullptr);
+        return back;
+    }
+
+    TempDir dir;
+    bool shutdownAllowed = true;
+    std::unique_ptr<TfmMain> fm;
+    int closed = 0;
+};
+
+TEST_F(TfmMainTest, StartsWithNoSettingsFileAndNoWatchList)
+{
+    TfmMain &w = Started();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Corvane Ver 2.10a on [") + PlatformName() + QStringLiteral("]"));
+    EXPECT_EQ(PlatformFamily, 2);
+    EXPECT_EQ(w.ListFilePath, dir.path(QStringLiteral("Krovan.NT")));
+    EXPECT_EQ(w.Model->rowCount(), 0);
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_TRUE(ShutdownAllowed);
+    EXPECT_FALSE(w.Ending);
+    EXPECT_EQ(w.IconAlertTicks, -2);
+    // No notification area offscreen: taskbar mode, shown minimised.
+    EXPECT_EQ(Settings.Krovan.ScreenMode, 1);
+    EXPECT_TRUE(w.isMinimized());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.tmWatch->interval(), 60000);
+    EXPECT_TRUE(w.tmAccess->isActive());
+    EXPECT_EQ(w.tmAccess->interval(), 1000);
+    // Starting writes nothing.
+    EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.ini")));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.NT")));
+}
+
+TEST_F(TfmMainTest, LoadsTheWatchListOfItsFamily)
+{
+    WatchListModel source;
+    WatchEntry entry;
+    entry.UserName = QStringLiteral("山田");
+    entry.ResourceName = QStringLiteral("PC01");
+    entry.Domain = QStringLiteral("WORKGROUP");
+    ASSERT_TRUE(AddEntry(entry, source));
+    ASSERT_TRUE(SaveList(source, dir.path(QStringLiteral("Krovan.NT"))));
+    // Another family's file is not read.
+    ASSERT_TRUE(SaveList(source, dir.path(QStringLiteral("Krovan.dat"))));
+
+    TfmMain &w = Started();
+    ASSERT_EQ(w.Model->rowCount(), 1);
+    EXPECT_EQ(w.Model->text(0, WatchListModel::ColResourceName), QStringLiteral("PC01"));
+    EXPECT_EQ(w.Model->text(0, WatchListModel::ColUserName), QStringLiteral("山田"));
+}
+
+TEST_F(TfmMainTest, CloseIsRefusedWhileTheServiceRuns)
+{
+    TfmMain &w = Started();
+    MessageBoxAnswer answer(QMessageBox::Ok);
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(answer.Text, QStringLiteral("サービスより停止してください。"));
+    EXPECT_EQ(answer.Title, QStringLiteral("Corvane Ver 2.10a"));
+    EXPECT_EQ(answer.Icon, QMessageBox::Warning);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.Ending);
+    EXPECT_EQ(closed, 0);
+    EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.ini")));
+}
+
+TEST_F(TfmMainTest, CloseAfterTheStopRequestWritesTheSettings)
+{
+    Tkrovan service;
+    TfmMain &w = Started();
+    fmSession = new TfmSession;
+    fmSession->show();
+    w.resize(500, 300);
+    w.move(20, 10);
+
+    ASSERT_EQ(std::raise(SIGUSR2), 0);
+    ASSERT_TRUE(WaitFor([] { return !ServiceRunning; }));
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(w.Ending);
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(w.tmAccess->isActive());
+    EXPECT_FALSE(fmSession->isVisible());
+    delete fmSession;
+    fmSession = nullptr;
+
+    const TSettings back = ReadBack();
+    EXPECT_EQ(back.Krovan.Version, QStringLiteral("2.10a"));
+    EXPECT_EQ(back.MainWnd.Size, QStringLiteral("500,300"));
+    EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("10,20"));
+    EXPECT_EQ(back.MainWnd.ColPosition, QStringLiteral("0,1,2,3,4,5,6,7,8,9,10"));
+}
+
+TEST_F(TfmMainTest, EndOfLogonClosesWhileTheServiceRuns)
+{
+    Tkrovan service;
+    TfmMain &w = Started();
+    QObject::connect(&service, &Tkrovan::LogonEnding, &w, &TfmMain::QueryEndSession);
+    ASSERT_EQ(std::raise(SIGTERM), 0);
+    ASSERT_TRUE(WaitFor([&] { return closed == 1; }));
+    EXPECT_TRUE(w.Ending);
+    EXPECT_TRUE(ServiceRunning);
+    EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
+}
+
+TEST_F(TfmMainTest, RefusedShutdownTurnsTheShutdownActionIntoNone)
+{
+    WriteSettings("[AllLogout]\r\nAction=2\r\n[AllLogin]\r\nAction=2\r\n");
+    shutdownAllowed = false;
+    TearDown();
+    SetUp();
+    Started();
+    EXPECT_FALSE(ShutdownAllowed);
+    EXPECT_EQ(Settings.AllLogout.Action, 1);
+    EXPECT_EQ(Settings.AllLogin.Action, 2);  // only all-logout can shut down
+}
+
+TEST_F(TfmMainTest, GrantedShutdownKeepsTheShutdownAction)
+{
+    WriteSettings("[AllLogout]\r\nAction=2\r\n");
+    Started();
+    EXPECT_TRUE(ShutdownAllowed);
+    EXPECT_EQ(Settings.AllLogout.Action, 2);
+}
+
+TEST_F(TfmMainTest, StoredGeometryAndColumnsWithTheirCorrections)
+{
+    WriteSettings("[MainWnd]\r\nSize=500,160\r\nPos=-200,5000\r\n"
+                  "ColWidth=10,20,30,40,55,60,70,80,90,0,0\r\n"
+                  "ColPosition=10,9,8,7,6,5,4,3,2,1,0\r\n");
+    TfmMain &w = Started();
+    EXPECT_EQ(w.size(), QSize(500, 160));
+    EXPECT_EQ(w.pos(), QPoint(0, 0));  // above the screen, and beyond its right edge
+    const QHeaderView *header = w.lvRes1->header();
+    EXPECT_EQ(header->logicalIndex(0), 10);
+    EXPECT_EQ(header->logicalIndex(10), 0);
+    EXPECT_EQ(header->sectionSize(header->logicalIndex(4)), 55);
+    EXPECT_EQ(header->sectionSize(header->logicalIndex(9)), 50);  // Result never hidden
+    EXPECT_TRUE(header->isSectionHidden(header->logicalIndex(10)));
+
+    ServiceRunning = false;
+    ASSERT_TRUE(w.close());
+    const TSettings back = ReadBack();
+    EXPECT_EQ(back.MainWnd.ColWidth, QStringLiteral("10,20,30,40,55,60,70,80,90,50,0"));
+    EXPECT_EQ(back.MainWnd.ColPosition, QStringLiteral("10,9,8,7,6,5,4,3,2,1,0"));
+    EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("0,0"));
+}
+
+TEST_F(TfmMainTest, PartlyVisibleWindowAndTooSmallSize)
+{
+    WriteSettings("[MainWnd]\r\nSize=100,x\r\nPos=-100,30\r\nColPosition=1,0\r\n");
+    TfmMain &w = Started();
+    EXPECT_EQ(w.width(), 447);  // never below the design minimum
+    EXPECT_EQ(w.pos(), QPoint(30, -100));
+    EXPECT_EQ(w.lvRes1->header()->logicalIndex(0), 0);  // a short order is ignored
+}
+
+TEST_F(TfmMainTest, StartCheckAsksFirstWhenConfigured)
+{
+    WriteSettings("[Config]\r\nCheckInterval=7\r\nStartCheck=1\r\nStartCheckMsg=1\r\n");
+    std::unique_ptr<MessageBoxAnswer> answer;
+    TfmMain &w = Started([&](TfmMain &m) {
+        m.CanAsk = true;
+        answer = std::make_unique<MessageBoxAnswer>(QMessageBox::No);
+    });
+    EXPECT_EQ(answer->Text, QStringLiteral("端末の調査を今すぐ行いますか？"));
+    EXPECT_EQ(answer->Icon, QMessageBox::Question);
+    EXPECT_EQ(w.WatchMinutes, 0);
+    EXPECT_FALSE(w.CheckedOnce);
+}
+
+TEST_F(TfmMainTest, StartCheckRunsAtOnceWhenNobodyCanBeAsked)
+{
+    WriteSettings("[Config]\r\nCheckInterval=7\r\nStartCheck=1\r\nStartCheckMsg=1\r\n");
+    TfmMain &w = Started();
+    EXPECT_TRUE(w.WatchMinutes == 7 || w.CheckedOnce);
+}
+
+}  // namespace
