@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
@@ -21,7 +20,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kIcmpHeader = 8;
 constexpr int kEchoReply = 0;
 constexpr int kEchoRequest = 8;
-// A datagram never exceeds this; a larger buffer would only hide nothing.
+// The largest IPv4 datagram: every answer fits whole, so a reply with more
+// data than the request is seen as such and dropped, never cut to fit.
 constexpr qsizetype kMaxDatagram = 65536;
 // Datagrams read in one go before the deadline is looked at again, so that
 // a flood of foreign packets cannot hold the caller past it.
