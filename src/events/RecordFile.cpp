@@ -1,0 +1,247 @@
+#include "events/RecordFile.h"
+
+#include "config/Settings.h"
+#include "events/XmlDocument.h"
+#include "platform/Cp932.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+struct Section {
+    const QString &file;
+    const QString &extension;
+    const QString &folder;
+};
+
+Section sectionOf(int kind, const TSettings &s)
+{
+    switch (kind) {
+    case RecordLogin:
+        return {s.Login.RecordFile, s.Login.RecordFileExp, s.Login.RecordFolder};
+    case RecordLogout:
+        return {s.Logout.RecordFile, s.Logout.RecordFileExp, s.Logout.RecordFolder};
+    default:
+        return {s.Access.RecordFile, s.Access.RecordFileExp, s.Access.RecordFolder};
+    }
+}
+
+QString headerPrefix(int kind)
+{
+    switch (kind) {
+    case RecordLogin:
+        return QStringLiteral("[Login]--------------[");
+    case RecordLogout:
+        return QStringLiteral("[Logout]-------------[");
+    default:
+        return QStringLiteral("[Access]-------------[");
+    }
+}
+
+QString elementName(int kind)
+{
+    switch (kind) {
+    case RecordLogin:
+        return QStringLiteral("login");
+    case RecordLogout:
+        return QStringLiteral("logout");
+    default:
+        return QStringLiteral("access");
+    }
+}
+
+QString firstField(const QString &line) { return line.section(u'\t', 0, 0); }
+
+// Hours, minutes and seconds of an "hh:mm:ss" text. Hours can run past two
+// digits on a long session, so the fields are taken between the colons.
+void setTimeAttributes(XmlDocument &doc, XmlDocument::Node element, const QString &time)
+{
+    QStringList parts = time.split(u':');
+    if (parts.size() != 3)
+        parts = {time.mid(0, 2), time.mid(3, 2), time.mid(6, 2)};
+    doc.SetAttribute(element, QStringLiteral("hour"), parts[0]);
+    doc.SetAttribute(element, QStringLiteral("min"), parts[1]);
+    doc.SetAttribute(element, QStringLiteral("sec"), parts[2]);
+}
+
+bool writeText(const QString &path, const QStringList &block)
+{
+    if (!QFile::exists(path)) {
+        // A folder that does not exist makes this fail; the open below then
+        // fails as well and the record is lost without a word.
+        QFile create(path);
+        if (create.open(QIODevice::WriteOnly))
+            create.close();
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return false;
+    if (!f.seek(f.size()))
+        return false;
+    QByteArray bytes;
+    for (const QString &line : block)
+        bytes += Cp932::encode(line) + "\r\n";
+    return f.write(bytes) == bytes.size();
+}
+
+const char NewXmlFile[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<root>\n</root>";
+
+bool writeXml(const QString &path, int kind, const QStringList &lines, const TSettings &s, const QDateTime &when)
+{
+    XmlDocument doc;
+    if (!QFile::exists(path)) {
+        if (!doc.Activate() || !doc.Parse(NewXmlFile) || !doc.Save(path))
+            return false;
+        doc.Deactivate();
+    }
+    if (!doc.Activate() || !doc.Load(path))
+        return false;
+    const QString stylesheet = QStringLiteral("xml-stylesheet");
+    doc.RemoveTopLevelInstruction(stylesheet);
+    if (!s.Config.XSLFile.isEmpty())
+        doc.InsertTopLevelInstruction(stylesheet, QStringLiteral("type=\"text/xsl\" href=\"") + s.Config.XSLFile + u'"');
+    doc.SetEncoding(s.Config.XMLEncoding);
+
+    const QString d = RecordDateText(when.date());
+    const QString t = RecordTimeText(when.time());
+    XmlDocument::Node record = doc.AppendElement(doc.Root(), elementName(kind));
+    if (!record)
+        return false;
+    doc.SetAttribute(record, QStringLiteral("year"), d.mid(0, 4));
+    doc.SetAttribute(record, QStringLiteral("month"), d.mid(5, 2));
+    doc.SetAttribute(record, QStringLiteral("day"), d.mid(8, 2));
+    doc.SetAttribute(record, QStringLiteral("hour"), t.mid(0, 2));
+    doc.SetAttribute(record, QStringLiteral("min"), t.mid(3, 2));
+    doc.SetAttribute(record, QStringLiteral("sec"), t.mid(6, 2));
+
+    if (kind != RecordAccess) {
+        for (const QString &line : lines)
+            doc.SetAttribute(doc.AppendElement(record, QStringLiteral("user")), QStringLiteral("name"), firstField(line));
+    } else {
+        XmlDocument::Node session = nullptr;
+        XmlDocument::Node directory = nullptr;
+        for (const QString &line : lines) {
+            const QChar type = line.isEmpty() ? QChar() : line.front();
+            const QString rest = line.mid(1);
+            const QStringList f = rest.split(u'\t');
+            auto field = [&](qsizetype i) { return i < f.size() ? f[i] : QString(); };
+            if (type == u'0') {
+                session = doc.AppendElement(record, QStringLiteral("user"));
+                directory = nullptr;
+                doc.SetAttribute(session, QStringLiteral("account"), field(0));
+                doc.SetAttribute(session, QStringLiteral("machine"), field(1));
+                XmlDocument::Node accessTime = doc.AppendElement(session, QStringLiteral("accesstime"));
+                XmlDocument::Node connectTime = doc.AppendElement(session, QStringLiteral("connecttime"));
+                setTimeAttributes(doc, connectTime, field(2));
+                setTimeAttributes(doc, accessTime, field(3));
+            } else if (type == u'1') {
+                // A connection or file line with nothing above it to hang
+                // from has no place in the tree and is left out.
+                if (!session)
+                    continue;
+                directory = doc.AppendElement(session, QStringLiteral("directory"));
+                doc.SetAttribute(directory, QStringLiteral("account"), field(1));
+                doc.SetAttribute(directory, QStringLiteral("name"), field(0));
+            } else if (type == u'2') {
+                if (!directory)
+                    continue;
+                doc.SetText(doc.AppendElement(directory, QStringLiteral("file")), rest);
+            }
+        }
+    }
+    return doc.Save(path);
+}
+
+} // namespace
+
+QString ExpandRecordName(QStringView pattern, QDate date)
+{
+    const QString y4 = QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
+    const QString m2 = QStringLiteral("%1").arg(date.month(), 2, 10, QLatin1Char('0'));
+    const QString d2 = QStringLiteral("%1").arg(date.day(), 2, 10, QLatin1Char('0'));
+    QString out;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != u'%') {
+            out += pattern[i];
+            continue;
+        }
+        if (++i == pattern.size())
+            break;
+        switch (pattern[i].unicode()) {
+        case u'y': out += y4; break;
+        case u'Y': out += y4.right(2); break;
+        case u'm': out += m2; break;
+        case u'd': out += d2; break;
+        default: out += pattern[i];
+        }
+    }
+    return out;
+}
+
+bool IsValidRecordName(QStringView name)
+{
+    for (QChar c : name)
+        if (QStringView(u"\\/:,;*?\"<>|").contains(c))
+            return false;
+    return true;
+}
+
+QString InvalidRecordNameMessage(const QString &name)
+{
+    return QStringLiteral("ファイル名が不正です。\n") + name;
+}
+
+QString RecordDateText(QDate date)
+{
+    static const char16_t days[] = u"日月火水木金土";
+    return date.toString(QStringLiteral("yyyy/MM/dd")) + u'(' + QChar(days[date.dayOfWeek() % 7]) + u')';
+}
+
+QString RecordTimeText(QTime time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+RecordTarget RecordFilePath(int kind, const TSettings &settings, QDate date)
+{
+    const Section sec = sectionOf(kind, settings);
+    RecordTarget target;
+    target.name = ExpandRecordName(QString(sec.file + u'.' + sec.extension), date);
+    target.valid = IsValidRecordName(target.name);
+    const QString folder = sec.folder.isEmpty() ? settings.ProgramDir : sec.folder;
+    target.path = folder + target.name;
+    return target;
+}
+
+bool IsXmlRecordPath(QStringView path)
+{
+    const QStringView name = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot >= 0 && name.mid(dot).compare(QLatin1String(".XML"), Qt::CaseInsensitive) == 0;
+}
+
+QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime &when)
+{
+    QStringList block;
+    block << headerPrefix(kind) + RecordDateText(when.date()) + u' ' + RecordTimeText(when.time())
+                 + QStringLiteral("]-----------------");
+    for (const QString &line : lines)
+        block << (kind == RecordAccess ? line.mid(1) : firstField(line));
+    block << QStringLiteral(".");
+    return block;
+}
+
+bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
+                 const RecordNameWarning &invalidName)
+{
+    const RecordTarget target = RecordFilePath(kind, settings, when.date());
+    if (!target.valid) {
+        if (invalidName)
+            invalidName(target.name);
+        return false;
+    }
+    if (IsXmlRecordPath(target.path))
+        return writeXml(target.path, kind, lines, settings, when);
+    return writeText(target.path, TextRecordLines(kind, lines, when));
+}

@@ -1,0 +1,221 @@
+#include "events/XmlDocument.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <libxml/encoding.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <mutex>
+
+namespace {
+
+const xmlChar *x(const QByteArray &utf8) { return reinterpret_cast<const xmlChar *>(utf8.constData()); }
+
+void registerEncodings()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        // Files from Windows machines say Shift_JIS and mean code page 932
+        // (～ ① 髙); the strict Shift_JIS converter would refuse them.
+        for (const char *alias : {"Shift_JIS", "Shift-JIS", "SJIS", "MS_Kanji", "Windows-31J"})
+            xmlAddEncodingAlias("CP932", alias);
+    });
+}
+
+// A record that fails is dropped without a word; the library's own messages
+// would only reach the terminal of a service.
+void ignoreMessage(void *, const char *, ...) {}
+void ignoreError(void *, xmlErrorPtr) {}
+
+bool isBlankText(xmlNodePtr n)
+{
+    return n && n->type == XML_TEXT_NODE && xmlIsBlankNode(n);
+}
+
+int depthOf(xmlNodePtr n)
+{
+    int depth = 0;
+    for (xmlNodePtr p = n->parent; p && p->type == XML_ELEMENT_NODE; p = p->parent)
+        ++depth;
+    return depth;
+}
+
+QByteArray indent(int depth) { return '\n' + QByteArray(depth, '\t'); }
+
+} // namespace
+
+XmlDocument::~XmlDocument() { Deactivate(); }
+
+bool XmlDocument::Available()
+{
+    XmlDocument doc;
+    if (!doc.Activate())
+        return false;
+    const bool ok = doc.Parse("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<root>\n</root>") && doc.Root();
+    doc.Deactivate();
+    return ok;
+}
+
+bool XmlDocument::Activate()
+{
+    registerEncodings();
+    // The handlers belong to the calling thread.
+    xmlSetGenericErrorFunc(nullptr, ignoreMessage);
+    xmlSetStructuredErrorFunc(nullptr, ignoreError);
+    active_ = true;
+    return true;
+}
+
+void XmlDocument::Deactivate()
+{
+    if (doc_)
+        xmlFreeDoc(doc_);
+    doc_ = nullptr;
+    active_ = false;
+}
+
+bool XmlDocument::Parse(const QByteArray &text)
+{
+    if (!active_ && !Activate())
+        return false;
+    if (doc_)
+        xmlFreeDoc(doc_);
+    // White space stays as it is in the file; no network, no external
+    // entities, no messages on the terminal.
+    doc_ = xmlReadMemory(text.constData(), int(text.size()), nullptr, nullptr,
+                         XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (doc_ && !xmlDocGetRootElement(doc_)) {
+        xmlFreeDoc(doc_);
+        doc_ = nullptr;
+    }
+    return doc_ != nullptr;
+}
+
+bool XmlDocument::Load(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return false;
+    return Parse(text);
+}
+
+QByteArray XmlDocument::Serialise() const
+{
+    if (!doc_)
+        return {};
+    xmlChar *mem = nullptr;
+    int size = 0;
+    const char *encoding = doc_->encoding ? reinterpret_cast<const char *>(doc_->encoding) : nullptr;
+    xmlDocDumpFormatMemoryEnc(doc_, &mem, &size, encoding, 0);
+    if (!mem)
+        return {};
+    QByteArray out(reinterpret_cast<const char *>(mem), size);
+    xmlFree(mem);
+    return out;
+}
+
+bool XmlDocument::Save(const QString &path) const
+{
+    const QByteArray bytes = Serialise();
+    if (bytes.isEmpty())
+        return false;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+bool XmlDocument::RemoveTopLevelInstruction(const QString &target)
+{
+    if (!doc_)
+        return false;
+    const QByteArray name = target.toUtf8();
+    for (xmlNodePtr n = doc_->children; n; n = n->next) {
+        if (n->name && xmlStrcmp(n->name, x(name)) == 0) {
+            if (n->type != XML_PI_NODE)
+                return false;
+            xmlUnlinkNode(n);
+            xmlFreeNode(n);
+            return true;
+        }
+    }
+    return false;
+}
+
+void XmlDocument::InsertTopLevelInstruction(const QString &target, const QString &data)
+{
+    if (!doc_)
+        return;
+    xmlNodePtr pi = xmlNewDocPI(doc_, x(target.toUtf8()), x(data.toUtf8()));
+    if (!pi)
+        return;
+    if (doc_->children)
+        xmlAddPrevSibling(doc_->children, pi);
+    else
+        xmlAddChild(reinterpret_cast<xmlNodePtr>(doc_), pi);
+}
+
+void XmlDocument::SetEncoding(const QString &encoding)
+{
+    if (!doc_)
+        return;
+    if (doc_->encoding)
+        xmlFree(const_cast<xmlChar *>(doc_->encoding));
+    doc_->encoding = encoding.isEmpty() ? nullptr : xmlStrdup(x(encoding.toUtf8()));
+}
+
+XmlDocument::Node XmlDocument::Root() const
+{
+    return doc_ ? xmlDocGetRootElement(doc_) : nullptr;
+}
+
+XmlDocument::Node XmlDocument::AppendElement(Node parent, const QString &name)
+{
+    if (!doc_ || !parent)
+        return nullptr;
+    xmlNodePtr element = xmlNewDocNode(doc_, nullptr, x(name.toUtf8()), nullptr);
+    if (!element)
+        return nullptr;
+    const int depth = depthOf(parent) + 1;
+    const QByteArray before = indent(depth);
+    xmlNodePtr last = parent->last;
+    if (isBlankText(last)) {
+        // The blank before the parent's end tag stays where it is: the new
+        // element goes in front of it, on a line of its own.
+        // (A text node added next to another text node is merged into it,
+        // so the element goes in first and its indent in front of it.)
+        xmlAddPrevSibling(last, element);
+        xmlAddPrevSibling(element, xmlNewDocTextLen(doc_, x(before), int(before.size())));
+    } else {
+        const QByteArray after = indent(depth - 1);
+        xmlAddChild(parent, xmlNewDocTextLen(doc_, x(before), int(before.size())));
+        xmlAddChild(parent, element);
+        xmlAddChild(parent, xmlNewDocTextLen(doc_, x(after), int(after.size())));
+    }
+    return element;
+}
+
+void XmlDocument::SetAttribute(Node element, const QString &name, const QString &value)
+{
+    if (element)
+        xmlSetProp(element, x(name.toUtf8()), x(value.toUtf8()));
+}
+
+void XmlDocument::SetText(Node element, const QString &text)
+{
+    if (!element)
+        return;
+    // A text node holds its text as it is; the writer escapes & and <.
+    xmlNodeSetContent(element, nullptr);
+    xmlAddChild(element, xmlNewDocText(doc_, x(text.toUtf8())));
+}

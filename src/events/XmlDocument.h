@@ -1,0 +1,62 @@
+#pragma once
+
+// The XML document the records are written through (libxml2). It is active
+// only for one record write: Activate, load or parse, change, save,
+// Deactivate; no document stays in memory between records.
+//
+// White space already in a file is kept as loaded; nodes added through
+// AppendElement are indented with tabs. "Shift_JIS" is read and written as
+// code page 932, as files from Windows machines hold it.
+
+#include <QByteArray>
+#include <QString>
+
+struct _xmlDoc;
+struct _xmlNode;
+
+class XmlDocument {
+public:
+    using Node = _xmlNode *;
+
+    XmlDocument() = default;
+    ~XmlDocument();
+    XmlDocument(const XmlDocument &) = delete;
+    XmlDocument &operator=(const XmlDocument &) = delete;
+
+    // Whether the XML engine works: activates and deactivates a document.
+    // The settings reader's check before it allows XML record extensions.
+    static bool Available();
+
+    bool Activate();
+    void Deactivate();
+    bool Active() const { return active_; }
+
+    // Replace the document with the one in text, or in the file at path.
+    // False (and no document) when the text does not parse.
+    bool Parse(const QByteArray &text);
+    bool Load(const QString &path);
+    // The document in the encoding of its declaration. Empty when it cannot
+    // be encoded (an encoding the engine does not know).
+    QByteArray Serialise() const;
+    // Writes a temporary file beside path and renames it over the file, so a
+    // failed save leaves the old file as it was.
+    bool Save(const QString &path) const;
+
+    // Top-level processing instructions named target.
+    bool RemoveTopLevelInstruction(const QString &target);
+    // Inserts a processing instruction as the first top-level node after the
+    // declaration.
+    void InsertTopLevelInstruction(const QString &target, const QString &data);
+    // The encoding the declaration names and the document is saved in.
+    void SetEncoding(const QString &encoding);
+
+    Node Root() const;
+    // A new element as parent's last child, on a line of its own.
+    Node AppendElement(Node parent, const QString &name);
+    void SetAttribute(Node element, const QString &name, const QString &value);
+    void SetText(Node element, const QString &text);
+
+private:
+    _xmlDoc *doc_ = nullptr;
+    bool active_ = false;
+};

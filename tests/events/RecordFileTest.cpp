@@ -1,0 +1,268 @@
+#include "events/RecordFile.h"
+
+#include "config/Settings.h"
+#include "events/XmlDocument.h"
+#include "platform/Cp932.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime Sunday(QDate(2026, 12, 6), QTime(9, 5, 0));
+const QDateTime SundayEvening(QDate(2026, 12, 6), QTime(18, 0, 1));
+const QDateTime Monday(QDate(2026, 12, 7), QTime(17, 30, 59));
+
+QByteArray expected(const QString &name)
+{
+    QFile f(QStringLiteral(CORVANE_TEST_DATA "/events/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing expected file ") + name.toUtf8();
+}
+
+// CORVANE_WRITE_EXPECTED=1 rewrites the expected files from what the code
+// writes now; review the difference before committing it.
+void expectFile(const QByteArray &actual, const QString &name)
+{
+    if (qEnvironmentVariableIsSet("CORVANE_WRITE_EXPECTED")) {
+        QFile f(QStringLiteral(CORVANE_TEST_DATA "/events/") + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(actual);
+        return;
+    }
+    EXPECT_EQ(actual, expected(name)) << name.toStdString();
+}
+
+struct Records : ::testing::Test {
+    TempDir dir;
+    TSettings s;
+    QStringList warnings;
+    RecordNameWarning warn = [this](const QString &name) { warnings << name; };
+
+    void SetUp() override
+    {
+        s.ProgramDir = dir.path();
+        for (auto *e : {&s.Login, &s.Logout}) {
+            e->RecordFile = QStringLiteral("KR%y%m%d");
+            e->RecordFileExp = QStringLiteral("log");
+        }
+        s.Access.RecordFile = QStringLiteral("KR%y%m%d");
+        s.Access.RecordFileExp = QStringLiteral("log");
+        s.Config.XMLEncoding = QStringLiteral("UTF-8");
+    }
+    void setExtension(const QString &ext)
+    {
+        s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = ext;
+    }
+};
+
+const QStringList ThreeLogins{u"tanaka\tPC-TANAKA"_qs, u"鈴木\t*PC-SUZUKI"_qs, u"髙橋①\tPC3"_qs};
+const QStringList OneSession{u"0guest\tPC-GUEST\t01:02:03\t00:00:04"_qs};
+const QStringList FullAccess{u"0guest\tPC-GUEST\t01:02:03\t00:00:04"_qs, u"1public\tguest"_qs,
+                             u"2public\\docs\\a&b.txt"_qs, u"2public\\表.xls"_qs, u"1IPC$\t"_qs,
+                             u"0admin\t192.168.0.9\t100:00:00\t00:10:00"_qs};
+
+} // namespace
+
+TEST(RecordNames, TemplatesOnAFixedDate)
+{
+    const QDate d(2026, 12, 6);
+    EXPECT_EQ(ExpandRecordName(u"KR%y%m%d.log", d), u"KR20261206.log");
+    EXPECT_EQ(ExpandRecordName(u"%Y-%m-%d.log", d), u"26-12-06.log");
+    EXPECT_EQ(ExpandRecordName(u"%%%q", d), u"%q");
+    EXPECT_EQ(ExpandRecordName(u"abc%", d), u"abc");
+    EXPECT_EQ(ExpandRecordName(u"%M%D%Y", QDate(2009, 3, 4)), u"MD09");
+    EXPECT_EQ(ExpandRecordName(u"記録%m.%d", QDate(2009, 3, 4)), u"記録03.04");
+    EXPECT_EQ(ExpandRecordName(u"", d), u"");
+}
+
+TEST(RecordNames, ElevenForbiddenCharacters)
+{
+    for (QChar c : QStringView(u"\\/:,;*?\"<>|"))
+        EXPECT_FALSE(IsValidRecordName(u"a"_qs + c + u"b"_qs)) << int(c.unicode());
+    EXPECT_TRUE(IsValidRecordName(u"KR20261206.log"));
+    EXPECT_TRUE(IsValidRecordName(u""));
+    EXPECT_TRUE(IsValidRecordName(u"記録 %&'.xml"));
+    EXPECT_EQ(InvalidRecordNameMessage(u"a:b.log"_qs), u"ファイル名が不正です。\na:b.log");
+}
+
+TEST(RecordNames, DateAndTimeTexts)
+{
+    EXPECT_EQ(RecordDateText(QDate(2026, 12, 6)), u"2026/12/06(日)");
+    const char16_t *days[] = {u"月", u"火", u"水", u"木", u"金", u"土", u"日"};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(RecordDateText(QDate(2026, 12, 7 + i)).mid(11, 1), QString::fromUtf16(days[i]));
+    EXPECT_EQ(RecordTimeText(QTime(9, 5, 0)), u"09:05:00");
+    EXPECT_EQ(RecordTimeText(QTime(23, 59, 7)), u"23:59:07");
+}
+
+TEST_F(Records, PathRules)
+{
+    RecordTarget t = RecordFilePath(RecordLogin, s, Sunday.date());
+    EXPECT_TRUE(t.valid);
+    EXPECT_EQ(t.name, u"KR20261206.log");
+    EXPECT_EQ(t.path, dir.path() + u"KR20261206.log"_qs);
+
+    // No separator goes between folder and name.
+    s.Logout.RecordFolder = u"/var/rec"_qs;
+    s.Logout.RecordFile = u"%Y"_qs;
+    s.Logout.RecordFileExp = u"%m"_qs;
+    t = RecordFilePath(RecordLogout, s, Sunday.date());
+    EXPECT_EQ(t.path, u"/var/rec26.12");
+
+    // The folder is never checked, the expanded name always is.
+    s.Access.RecordFolder = u"C:\\rec\\"_qs;
+    s.Access.RecordFileExp = u""_qs;
+    t = RecordFilePath(RecordAccess, s, Sunday.date());
+    EXPECT_TRUE(t.valid);
+    EXPECT_EQ(t.name, u"KR20261206.");
+    s.Access.RecordFileExp = u"l,g"_qs;
+    EXPECT_FALSE(RecordFilePath(RecordAccess, s, Sunday.date()).valid);
+
+    EXPECT_TRUE(IsXmlRecordPath(u"/a/KR.xml"));
+    EXPECT_TRUE(IsXmlRecordPath(u"/a/KR.Xml"));
+    EXPECT_FALSE(IsXmlRecordPath(u"/a.xml/KR"));
+    EXPECT_FALSE(IsXmlRecordPath(u"/a/KR.xmlx"));
+    EXPECT_FALSE(IsXmlRecordPath(u"/a/KR."));
+}
+
+TEST_F(Records, InvalidNameWarnsAndWritesNothing)
+{
+    s.Login.RecordFile = u"KR:%d"_qs;
+    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_EQ(warnings, QStringList{u"KR:06.log"_qs});
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(Records, TextRecordsAppendByteForByte)
+{
+    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    expectFile(dir.read(u"KR20261206.log"_qs), u"login3.log"_qs);
+    ASSERT_TRUE(WriteRecord(RecordLogout, {u"鈴木\t*PC-SUZUKI"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordAccess, FullAccess, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordAccess, OneSession, s, Sunday, warn));
+    expectFile(dir.read(u"KR20261206.log"_qs), u"appended.log"_qs);
+    // The next day starts its own file.
+    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Monday, warn));
+    EXPECT_TRUE(dir.exists(u"KR20261207.log"_qs));
+    EXPECT_TRUE(warnings.isEmpty());
+}
+
+TEST_F(Records, TextRecordLinesAreCp932)
+{
+    const QStringList block = TextRecordLines(RecordLogin, ThreeLogins, Sunday);
+    ASSERT_EQ(block.size(), 5);
+    EXPECT_EQ(block[0], u"[Login]--------------[2026/12/06(日) 09:05:00]-----------------");
+    EXPECT_EQ(block[0].indexOf(u"2026"), 22);
+    EXPECT_EQ(TextRecordLines(RecordLogout, {}, Sunday)[0].left(22), u"[Logout]-------------[");
+    EXPECT_EQ(TextRecordLines(RecordAccess, {}, Sunday)[0].left(22), u"[Access]-------------[");
+    EXPECT_EQ(block[4], u".");
+    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_TRUE(dir.read(u"KR20261206.log"_qs).contains(Cp932::encode(u"髙橋①") + "\r\n.\r\n"));
+}
+
+TEST_F(Records, MissingFolderLosesTheRecordSilently)
+{
+    s.Login.RecordFolder = dir.path(u"no/such/folder/"_qs);
+    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    setExtension(u"xml"_qs);
+    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_TRUE(warnings.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(Records, XmlCreatedThenAppended)
+{
+    setExtension(u"Xml"_qs);
+    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    expectFile(dir.read(u"KR20261206.Xml"_qs), u"login3.xml"_qs);
+    ASSERT_TRUE(WriteRecord(RecordAccess, OneSession, s, SundayEvening, warn));
+    expectFile(dir.read(u"KR20261206.Xml"_qs), u"login3-session.xml"_qs);
+    ASSERT_TRUE(WriteRecord(RecordAccess, FullAccess, s, SundayEvening, warn));
+    ASSERT_TRUE(WriteRecord(RecordLogout, {u"鈴木\t*PC-SUZUKI"_qs}, s, SundayEvening, warn));
+    expectFile(dir.read(u"KR20261206.Xml"_qs), u"appended.xml"_qs);
+}
+
+TEST_F(Records, StylesheetReplacedThenRemoved)
+{
+    setExtension(u"xml"_qs);
+    s.Config.XSLFile = u"C:\\styles\\old.xsl"_qs;
+    ASSERT_TRUE(WriteRecord(RecordLogin, {u"a\tPC1"_qs}, s, Sunday, warn));
+    s.Config.XSLFile = u"新しい.xsl"_qs;
+    ASSERT_TRUE(WriteRecord(RecordLogin, {u"b\tPC2"_qs}, s, Sunday, warn));
+    expectFile(dir.read(u"KR20261206.xml"_qs), u"stylesheet-replaced.xml"_qs);
+    s.Config.XSLFile.clear();
+    ASSERT_TRUE(WriteRecord(RecordLogin, {u"c\tPC3"_qs}, s, Sunday, warn));
+    expectFile(dir.read(u"KR20261206.xml"_qs), u"stylesheet-removed.xml"_qs);
+}
+
+TEST_F(Records, EveryOfferedEncoding)
+{
+    setExtension(u"xml"_qs);
+    const QStringList names{u"tanaka\tPC1"_qs, u"鈴木\tPC2"_qs, u"Müller\tPC3"_qs};
+    for (const char *encoding : {"Shift_JIS", "EUC-JP", "UTF-8", "UTF-16", "ISO-8859-1"}) {
+        s.Config.XMLEncoding = QString::fromLatin1(encoding);
+        QFile::remove(dir.path(u"KR20261206.xml"_qs));
+        ASSERT_TRUE(WriteRecord(RecordLogin, names, s, Sunday, warn)) << encoding;
+        const QByteArray written = dir.read(u"KR20261206.xml"_qs);
+        expectFile(written, u"encoding-"_qs + QString::fromLatin1(encoding) + u".xml"_qs);
+        // What was written reads back, and a second record keeps the first.
+        ASSERT_TRUE(WriteRecord(RecordLogout, {u"鈴木\tPC2"_qs}, s, Sunday, warn)) << encoding;
+        XmlDocument doc;
+        ASSERT_TRUE(doc.Load(dir.path(u"KR20261206.xml"_qs))) << encoding;
+    }
+}
+
+// A file from a Windows machine: code page 932 under the name Shift_JIS, with
+// characters strict Shift_JIS does not have, and its own white space.
+TEST_F(Records, ShiftJisFileWithCp932Characters)
+{
+    setExtension(u"xml"_qs);
+    s.Config.XMLEncoding = u"Shift_JIS"_qs;
+    const QByteArray original = Cp932::encode(
+        u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n"
+        u"<?xml-stylesheet type=\"text/xsl\" href=\"k.xsl\"?>\r\n"
+        u"<root>\r\n  <!-- 記録～① -->\r\n  <login year=\"2026\">   <user name=\"髙橋①～\"/></login>\r\n</root>\r\n");
+    ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, original));
+    ASSERT_TRUE(WriteRecord(RecordLogin, {u"①髙～\\\tPC"_qs}, s, Sunday, warn));
+    expectFile(dir.read(u"KR20261206.xml"_qs), u"cp932.xml"_qs);
+}
+
+TEST_F(Records, DamagedXmlLeftUntouched)
+{
+    setExtension(u"xml"_qs);
+    const QList<QByteArray> damaged{
+        "<?xml version=\"1.0\"?>\n<root>\n<login year=\"2026\">\n",
+        "",
+        "not xml at all",
+        "<?xml version=\"1.0\" encoding=\"NO-SUCH-CODE\"?>\n<root>\n</root>\n",
+    };
+    for (const QByteArray &bytes : damaged) {
+        ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, bytes));
+        EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn)) << bytes.constData();
+        EXPECT_EQ(dir.read(u"KR20261206.xml"_qs), bytes);
+    }
+    // A sound file that cannot be saved in the chosen encoding stays as well.
+    ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, "<root>\n</root>\n"));
+    s.Config.XMLEncoding = u"NO-SUCH-CODE"_qs;
+    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_EQ(dir.read(u"KR20261206.xml"_qs), QByteArray("<root>\n</root>\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(XmlEngine, AvailableAndNoExternalEntities)
+{
+    EXPECT_TRUE(XmlDocument::Available());
+    TempDir dir;
+    ASSERT_TRUE(dir.write(u"secret"_qs, "SECRET"));
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Activate());
+    const QByteArray xxe = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e SYSTEM \"file://"
+                           + dir.path(u"secret"_qs).toUtf8() + "\">]><root>&e;</root>";
+    if (doc.Parse(xxe))
+        EXPECT_FALSE(doc.Serialise().contains("SECRET"));
+    doc.Deactivate();
+    EXPECT_FALSE(doc.Active());
+}
