@@ -7,6 +7,7 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/SystemShutdown.h"
+#include "probe/TIcmp.h"
 #include "service/StartupRules.h"
 #include "service/Tdm.h"
 
@@ -250,7 +251,8 @@ void TfmMain::closeEvent(QCloseEvent *event)
         }
     }
 
-    // Pending with the probe: deactivate dm->Icmp when it is active.
+    if (dm && dm->Icmp && dm->Icmp->ActiveFlag())
+        dm->Icmp->Active(false);
 
     for (int kind = 0; kind < 4; ++kind) {
         if (NoticeExists[kind] && NoticeWindows[kind])

@@ -2,6 +2,7 @@
 
 #include "config/SambaServerBrowser.h"
 #include "platform/LogindShutdown.h"
+#include "probe/TIcmp.h"
 
 Tdm *dm = nullptr;
 
@@ -16,6 +17,8 @@ Tdm::Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<ServerBrowser
     , servers_(std::move(servers))
 {
     setObjectName(QStringLiteral("dm"));
+    Icmp = new TIcmp(this);
+    Icmp->setObjectName(QStringLiteral("Icmp"));
 }
 
 Tdm::~Tdm() = default;

@@ -9,6 +9,7 @@
 #include <memory>
 
 class ServerBrowser;
+class TIcmp;
 class SystemShutdown;
 
 class Tdm : public QObject {
@@ -21,6 +22,9 @@ public:
     Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<ServerBrowser> servers,
         QObject *parent = nullptr);
     ~Tdm() override;
+
+    // The one probe, shared by the watch worker and the console.
+    TIcmp *Icmp = nullptr;
 
     SystemShutdown &Shutdown() { return *shutdown_; }
     ServerBrowser &Servers() { return *servers_; }

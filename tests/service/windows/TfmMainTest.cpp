@@ -10,6 +10,7 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/SystemShutdown.h"
+#include "probe/TIcmp.h"
 #include "service/Tdm.h"
 #include "service/Tkrovan.h"
 #include "support/TempDir.h"
@@ -203,9 +204,13 @@ TEST_F(TfmMainTest, CloseAfterTheStopRequestWritesTheSettings)
     w.resize(500, 300);
     w.move(20, 10);
 
+    // The probe may be refused its socket here; it is closed when it is open.
+    dm->Icmp->Active(true);
+
     ASSERT_EQ(std::raise(SIGUSR2), 0);
     ASSERT_TRUE(WaitFor([] { return !ServiceRunning; }));
     EXPECT_TRUE(w.close());
+    EXPECT_FALSE(dm->Icmp->ActiveFlag());
     EXPECT_TRUE(w.Ending);
     EXPECT_EQ(closed, 1);
     EXPECT_FALSE(w.tmAccess->isActive());
