@@ -1,0 +1,98 @@
+#include "access/AccessCheck.h"
+
+#include "access/AccessListView.h"
+#include "config/Platform.h"
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "engine/WatchListModel.h"
+#include "platform/ServerApi.h"
+
+AccessCheck::AccessCheck(QObject *parent) : QObject(parent)
+{
+    tmAccess.setInterval(1000);
+    connect(&tmAccess, &QTimer::timeout, this, &AccessCheck::AccessTick);
+}
+
+int AccessCheck::family() const
+{
+    return Family ? Family() : PlatformFamily;
+}
+
+bool AccessCheck::LoadAccessLibrary(int family)
+{
+    loaded_ = (family == 1 || family == 2) && Server && Server->Load();
+    return loaded_;
+}
+
+void AccessCheck::FreeAccessLibrary()
+{
+    if (Server && loaded_)
+        Server->Free();
+    loaded_ = false;
+}
+
+void AccessCheck::Scan()
+{
+    const int f = family();
+    if (!loaded_ || !Server || !Rows || (f != 1 && f != 2))
+        return;
+    AccessScanOptions options;
+    options.CheckLevel = Settings.Access.CheckLevel;
+    options.ReportLevel = Settings.Access.ReportLevel;
+    options.IPCNoChk = Settings.Access.IPCNoChk;
+    options.SysvolNoChk = Settings.Access.SysvolNoChk;
+    options.MyPCNoChk = Settings.Access.MyPCNoChk;
+    options.ComputerName = ComputerName;
+    ScanAccesses(AccessSessionList, *Server, f, *Rows, WatchListModel::ColResourceName, Settings.Access.NotUserOnly,
+                 options);
+}
+
+AccessRowList AccessCheck::BuildRows()
+{
+    const int f = family();
+    AccessRowList rows;
+    for (const AccessSession &s : AccessSessionList) {
+        const size_t terminal = AddSessionRows(rows, s, f);
+        QString result;
+        if (s.IsNew && Settings.Messenger.AutoSend && (f == 1 || f == 2))
+            result = SendMessenger && SendMessenger(s.Terminal, Settings.Messenger.SendMessage)
+                         ? QStringLiteral("OK") : QStringLiteral("NG");
+        rows[terminal].Columns[AccessMessageColumn] = result;
+    }
+    return rows;
+}
+
+void AccessCheck::AccessTick()
+{
+    if (!ServiceRunning || WatchBusy)
+        return;
+    tmAccess.stop();
+    if (AccessTicks < int(Settings.Access.CheckInterval)) {
+        ++AccessTicks;
+        tmAccess.start();
+        return;
+    }
+    WatchBusy = true;
+    Scan();
+
+    const int selected = ListView ? ListView->SelectedIndex() : -1;
+    const AccessRowList rows = BuildRows();
+    if (ListView)
+        ListView->SetRows(rows, selected >= 0 && size_t(selected) < rows.size() ? selected : -1);
+
+    if (CountNewSessions(AccessSessionList) > 0) {
+        QStringList report;
+        BuildAccessReport(AccessSessionList, report, AccessDetailList);
+        if (RaiseAccessEvent)
+            RaiseAccessEvent(report);
+    }
+
+    // Only a list the check itself opened closes by itself.
+    if (Settings.Access.AccessListAutoClose && ListView && ListView->IsShown() && rows.empty()
+        && ListView->OpenedAutomatically())
+        ListView->CloseList();
+
+    WatchBusy = false;
+    AccessTicks = 0;
+    tmAccess.start();
+}

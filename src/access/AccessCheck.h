@@ -1,0 +1,68 @@
+#pragma once
+
+// The access check: the one-second access timer, the count towards the next
+// scan, the access tree and the detail lines of the last access event. The
+// main window owns one and wires its server, watch list, list window and
+// event hooks; everything runs on the main thread.
+
+#include "access/AccessRows.h"
+#include "access/AccessScan.h"
+#include "access/AccessSession.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+class AccessListView;
+class ServerApi;
+class WatchListModel;
+
+class AccessCheck : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AccessCheck(QObject *parent = nullptr);
+
+    // Asks the server interface whether it can be used, for families 1
+    // and 2; with false every later scan does nothing.
+    bool LoadAccessLibrary(int family);
+    void FreeAccessLibrary();
+    bool LibraryLoaded() const { return loaded_; }
+
+    // The access timer's handler, also called directly by the check command
+    // after it has set AccessTicks to [Access] CheckInterval.
+    void AccessTick();
+
+    // The scan step alone (step 5 of a tick), with the settings of the
+    // moment.
+    void Scan();
+    // The rows of the current tree with the greeting sent to every new
+    // session when [Messenger] AutoSend is set.
+    AccessRowList BuildRows();
+
+    QTimer tmAccess;                 // 1000 ms, created stopped
+    int AccessTicks = 0;
+    AccessSessions AccessSessionList;
+    QStringList AccessDetailList;
+
+    // Wiring.
+    ServerApi *Server = nullptr;
+    const WatchListModel *Rows = nullptr;
+    AccessListView *ListView = nullptr;
+    // This machine's computer name (the own-computer filter).
+    QString ComputerName;
+    // Sends the greeting to a terminal through the family's messenger.
+    std::function<bool(const QString &terminal, const QString &text)> SendMessenger;
+    // Raises the access event with the report list ("user TAB terminal"
+    // lines); AccessDetailList is already built.
+    std::function<void(const QStringList &report)> RaiseAccessEvent;
+    // The platform family of the moment; PlatformFamily when not set.
+    std::function<int()> Family;
+
+private:
+    int family() const;
+
+    bool loaded_ = false;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+// One scan of who uses this machine's shares, merged into the access tree,
+// and the report built from the tree when something new has appeared.
+//
+// The NT-family scan (family 2, Linux) asks the server per session for its
+// connections and per connection for its files. The consumer-family scan
+// (family 1) works as that family's server library does: fixed buffers that
+// cap how many entries one call returns, and one enumeration of all open
+// files per scan, in which a file's user stands for the terminal.
+
+#include "access/AccessSession.h"
+
+#include <QString>
+#include <QStringList>
+
+class ServerApi;
+class WatchListModel;
+
+struct AccessScanOptions {
+    int CheckLevel = 0;     // 0 sessions, 1 also connections, 2 also files
+    int ReportLevel = 0;    // what makes a session count as new, same scale
+    bool IPCNoChk = false;
+    bool SysvolNoChk = false;
+    bool MyPCNoChk = false;
+    QString ComputerName;   // this machine's name, for MyPCNoChk
+};
+
+// Seconds as "hh:mm:ss", each part at least two digits; hours keep every
+// digit they need (443045 -> "123:04:05").
+QString FormatDuration(quint32 seconds);
+
+// A file's path relative to its share: the share's path and the separator
+// after it removed. A share path ending in a separator ("C:\", "/") gives
+// that separator up as the one removed; otherwise one character after the
+// share path is dropped. A file outside the share, or a share whose path is
+// unknown, keeps its full path.
+QString RelativeFilePath(const QString &fullPath, const QString &sharePath);
+
+// The session of a terminal: Seen set on an existing one, or a new one
+// appended with Seen and IsNew. Returns its index.
+size_t FindOrAddSession(AccessSessions &list, const QString &terminal);
+size_t FindOrAddConnection(AccessSession &session, const QString &shareName);
+// Adds or marks a file; with a report level above 1 a new file makes its
+// connection and session new, otherwise its own IsNew is cleared.
+void FindOrAddFile(AccessSession &session, AccessConnection &connection, const QString &path, int reportLevel);
+
+// Removes every record the last scan did not see and that has no children
+// left; a parent kept for its children counts as seen.
+void PruneUnseen(AccessSessions &list);
+
+// One scan. rows are the watch list's rows and column the field of a row
+// compared with a terminal's name; skipKnown leaves out terminals that are
+// in the watch list. Nothing happens when the family is neither 1 nor 2.
+void ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchListModel &rows, int column,
+                  bool skipKnown, const AccessScanOptions &options);
+
+// Sessions that hold something new: their own IsNew, a new connection or a
+// new file.
+int CountNewSessions(const AccessSessions &list);
+
+// Clears every IsNew and lists the whole tree: one "user TAB terminal" line
+// per session in report, and the record's detail lines in detail.
+void BuildAccessReport(AccessSessions &list, QStringList &report, QStringList &detail);

@@ -1,0 +1,45 @@
+#include "platform/SmbclientMessageTransport.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+bool SmbclientMessageTransport::Available()
+{
+    return !QStandardPaths::findExecutable(Program).isEmpty();
+}
+
+QStringList SmbclientMessageTransport::Arguments(const QString &recipient, const QString &sender) const
+{
+    // The "--name=value" forms keep a name that starts with "-" from being
+    // read as an option.
+    QStringList args{QStringLiteral("--message=") + recipient, QStringLiteral("--no-pass"),
+                     QStringLiteral("--user=") + sender, QStringLiteral("--netbiosname=") + sender,
+                     QStringLiteral("--option=dos charset=CP932"), QStringLiteral("--option=unix charset=UTF-8")};
+    if (!Address.isEmpty())
+        args << QStringLiteral("--ip-address=") + Address;
+    if (Port > 0)
+        args << QStringLiteral("--port=") + QString::number(Port);
+    if (!ConfigFile.isEmpty())
+        args << QStringLiteral("--configfile=") + ConfigFile;
+    return args;
+}
+
+bool SmbclientMessageTransport::Send(const QString &recipient, const QString &sender, const QString &text)
+{
+    const QString program = QStandardPaths::findExecutable(Program);
+    if (program.isEmpty() || recipient.isEmpty())
+        return false;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, Arguments(recipient, sender));
+    if (!process.waitForStarted(TimeoutMs))
+        return false;
+    process.write(text.toUtf8());
+    process.closeWriteChannel();
+    if (!process.waitForFinished(TimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}

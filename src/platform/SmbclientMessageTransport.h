@@ -1,0 +1,28 @@
+#pragma once
+
+// The SMB messenger through Samba's client: `smbclient -M RECIPIENT`, the text
+// on its standard input. The message's "from" name is the account name the
+// client presents, so the sender goes in as that name (and as the NetBIOS
+// name of a session on port 139). Texts cross the wire in code page 932;
+// the caller passes only characters that page has, so the client's converter
+// never meets one it cannot encode.
+
+#include "platform/MessageTransport.h"
+
+#include <QStringList>
+
+class SmbclientMessageTransport : public MessageTransport {
+public:
+    bool Available() override;
+    bool Send(const QString &recipient, const QString &sender, const QString &text) override;
+
+    // The arguments for one message (without the program).
+    QStringList Arguments(const QString &recipient, const QString &sender) const;
+
+    QString Program = QStringLiteral("smbclient");
+    // Where the recipient is, when the resolver is not to be asked (tests).
+    QString Address;
+    int Port = 0;            // 0: the client's default (139)
+    QString ConfigFile;      // empty: Samba's own configuration
+    int TimeoutMs = 20000;
+};

@@ -1,0 +1,54 @@
+#pragma once
+// A server interface that answers from tables the test fills, and counts
+// the queries it gets.
+#include "platform/ServerApi.h"
+
+#include <QHash>
+
+class FakeServerApi : public ServerApi {
+public:
+    bool Loadable = true;
+    bool SessionsFail = false;
+    std::vector<ServerSession> SessionTable;
+    QHash<QString, std::vector<ServerConnection>> ConnectionTable; // by terminal
+    QHash<QString, QString> ShareTable;                             // share -> path
+    std::vector<ServerFile> FileTable;
+    int FileQueries = 0;
+    QStringList FileQueryBases;
+
+    bool Load() override { return Loadable; }
+    void Free() override {}
+    bool Sessions(std::vector<ServerSession> &sessions) override
+    {
+        sessions = SessionsFail ? std::vector<ServerSession>{} : SessionTable;
+        return !SessionsFail;
+    }
+    bool Connections(const QString &qualifier, std::vector<ServerConnection> &connections) override
+    {
+        if (!qualifier.startsWith(QLatin1String("\\\\")))
+            return false;
+        connections = ConnectionTable.value(qualifier.mid(2));
+        return true;
+    }
+    bool SharePath(const QString &shareName, QString &path) override
+    {
+        path = ShareTable.value(shareName);
+        return ShareTable.contains(shareName);
+    }
+    bool Files(const QString &basePath, const QString &user, std::vector<ServerFile> &files) override
+    {
+        ++FileQueries;
+        FileQueryBases << basePath;
+        files.clear();
+        for (const ServerFile &f : FileTable)
+            if ((basePath.isEmpty() || f.Path.startsWith(basePath))
+                && (user.isEmpty() || f.User.compare(user, Qt::CaseInsensitive) == 0))
+                files.push_back(f);
+        return true;
+    }
+    bool ServerInfo(ServerInformation &info) override
+    {
+        info = {};
+        return false;
+    }
+};
