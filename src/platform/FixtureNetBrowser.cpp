@@ -134,7 +134,7 @@ quint32 openNode(const Node &node, const QString &provider, std::unique_ptr<NetE
 
 FixtureNetBrowser::FixtureNetBrowser(QString path) : path_(std::move(path)) {}
 
-quint32 FixtureNetBrowser::Open(quint32, quint32, quint32 usage, const NetResource &container,
+quint32 FixtureNetBrowser::Open(quint32, quint32, quint32, const NetResource &container,
                                 std::unique_ptr<NetEnumeration> &out)
 {
     out.reset();
@@ -144,7 +144,7 @@ quint32 FixtureNetBrowser::Open(quint32, quint32, quint32 usage, const NetResour
 
     const bool anyProvider = container.Provider.isEmpty();
     if (container.RemoteName.isEmpty()) {
-        if (anyProvider || !(usage & NetUsage::Reserved)) {
+        if (anyProvider || !(container.Usage & NetUsage::Reserved)) {
             QList<NetResource> entries;
             for (const Node &p : providers)
                 entries.append(entryFor(p, p.name, {}));

@@ -96,8 +96,8 @@ public:
 
     // Opens an enumeration of the container:
     // - no remote name and no provider: the providers;
-    // - no remote name and a provider (usage with NetUsage::Reserved): the
-    //   provider's domains and workgroups;
+    // - no remote name and a provider, the container's usage including
+    //   NetUsage::Reserved: the provider's domains and workgroups;
     // - a remote name beginning with "\\": that computer's shares;
     // - any other remote name: the computers of that domain or workgroup.
     // On 0, `out` holds the enumeration; otherwise it is left empty.

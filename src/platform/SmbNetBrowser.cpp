@@ -103,11 +103,11 @@ SmbNetBrowser::SmbNetBrowser() = default;
 SmbNetBrowser::SmbNetBrowser(Options options) : options_(std::move(options)) {}
 SmbNetBrowser::~SmbNetBrowser() = default;
 
-quint32 SmbNetBrowser::Open(quint32, quint32, quint32 usage, const NetResource &container,
+quint32 SmbNetBrowser::Open(quint32, quint32, quint32, const NetResource &container,
                             std::unique_ptr<NetEnumeration> &out)
 {
     out.reset();
-    if (container.RemoteName.isEmpty() && (container.Provider.isEmpty() || !(usage & NetUsage::Reserved))) {
+    if (container.RemoteName.isEmpty() && (container.Provider.isEmpty() || !(container.Usage & NetUsage::Reserved))) {
         NetResource provider;
         provider.Scope = NetScope::GlobalNet;
         provider.DisplayType = NetDisplay::Network;

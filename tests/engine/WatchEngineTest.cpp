@@ -1,0 +1,365 @@
+// Watch passes end to end: the fixture network for browse lists, the real
+// probe on loopback for presence, recorded event actions.
+
+#include "EngineHarness.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+class WatchPass : public EngineHarness {
+protected:
+    void allEvents()
+    {
+        auto &in = Settings.Login;
+        in.ShowMsg = in.ManagerReport = in.DoRecord = in.DoAction = true;
+        in.ShowMsgTime = 5;
+        auto &out = Settings.Logout;
+        out.ShowMsg = out.ManagerReport = out.DoRecord = out.DoAction = true;
+        out.ShowMsgTime = 6;
+        auto &all = Settings.AllLogin;
+        all.ShowMsg = all.PlayWave = all.ManagerReport = true;
+        all.WaveFile = u"in.wav"_s;
+        all.ShowMsgTime = 8;
+        auto &none = Settings.AllLogout;
+        none.ShowMsg = none.PlayWave = none.ManagerReport = true;
+        none.WaveFile = u"out.wav"_s;
+        none.ShowMsgTime = 9;
+    }
+};
+
+} // namespace
+
+TEST_F(WatchPass, FirstPassLogsEveryCheckedEntryInAndRaisesAllLoginInTheSamePass)
+{
+    allEvents();
+    Settings.Config.WaitWave = true;
+    Settings.AllLogin.ActTime = 0;
+    Settings.AllLogin.Action = 3;
+    Settings.AllLogin.ActFile = u"welcome --all"_s;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    add(u"-"_s, SeparatorText);
+    add(u"user2"_s, u"PC02"_s);
+    add(u"user3"_s, u"LOOP"_s, KindStandard, true, u"127.0.0.1"_s);
+
+    bool locked = false, unlocked = false;
+    QObject::connect(&engine, &TWatchEngine::LockConsole, [&] { locked = true; });
+    QObject::connect(&engine, &TWatchEngine::UnlockConsole, [&] { unlocked = true; });
+    engine.StartPass(-1);
+    EXPECT_TRUE(WatchBusy);
+    EXPECT_TRUE(locked);
+    EXPECT_EQ(probe.TimeOut, 500);
+    EXPECT_EQ(probe.TTL, 64);
+    ASSERT_TRUE(waitApplied());
+
+    const QString lines = u"[user1\tPC01|user2\tPC02|user3\tLOOP]"_s;
+    EXPECT_EQ(events.takeCalls(), QStringList({
+                                      u"report 1 "_s + lines,
+                                      u"create 0 ログインしました。 "_s + lines + u" 5"_s,
+                                      u"show 0"_s,
+                                      u"item 0"_s,
+                                      u"record 0 "_s + lines,
+                                      u"sound in.wav wait"_s,
+                                      u"report 3 []"_s,
+                                      u"create 4 ログイン [] 8"_s,
+                                      u"show 4"_s,
+                                      u"program welcome --all"_s,
+                                  }));
+    // Each entry's own action, with the state it had before the change.
+    EXPECT_EQ(events.takeActions(), QStringList({u"in user1 PC01 未確認 |wait"_s, u"in user2 PC02 未確認 |wait"_s,
+                                                 u"in user3 LOOP 未確認 127.  0.  0.  1|wait"_s}));
+
+    for (int row : {0, 2, 3}) {
+        EXPECT_EQ(status(row), StatusLoggedIn);
+        EXPECT_EQ(state(row), StateLoggedIn);
+        EXPECT_EQ(model.imageIndex(row), 0);
+    }
+    EXPECT_EQ(status(1), SeparatorText);
+    EXPECT_EQ(model.imageIndex(1), ImageSeparator);
+    EXPECT_TRUE(text(3, WatchListModel::ColResult).contains(QRegularExpression(u"^\\d+ms / TTL:\\d+ / 0 Bytes$"_s)))
+        << text(3, WatchListModel::ColResult).toStdString();
+    EXPECT_EQ(text(0, WatchListModel::ColResult), QString()) << "no probe for a browse-list entry";
+
+    EXPECT_EQ(engine.LoginNames, u"PC01\tPC02\tLOOP\t"_s);
+    EXPECT_EQ(engine.LogoutNames, QString());
+    EXPECT_TRUE(engine.AllLoginRaised);
+    EXPECT_FALSE(engine.AllLoginArmed) << "a delay of 0 runs the action at once";
+    EXPECT_TRUE(unlocked);
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_TRUE(engine.tmWatch->isActive());
+    EXPECT_EQ(engine.tmWatch->interval(), 60000);
+}
+
+TEST_F(WatchPass, ALogoutClearsAllLoginSoItIsRaisedAgainAndQuietPassesRaiseNothing)
+{
+    allEvents();
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    add(u"user2"_s, u"PC02"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_TRUE(engine.AllLoginRaised);
+    EXPECT_TRUE(engine.AllLoginArmed);
+    events.takeCalls();
+    events.takeActions();
+
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(events.takeCalls(), QStringList({
+                                      u"report 2 [user2\tPC02]"_s,
+                                      u"create 1 ログアウトしました。 [user2\tPC02] 6"_s,
+                                      u"show 1"_s,
+                                      u"item 1"_s,
+                                      u"record 1 [user2\tPC02]"_s,
+                                  }));
+    EXPECT_EQ(events.takeActions(), QStringList({u"out user2 PC02 ﾛｸﾞｲﾝ |nowait"_s}));
+    EXPECT_FALSE(engine.AllLoginRaised);
+    EXPECT_FALSE(engine.AllLoginArmed);
+    EXPECT_EQ(status(1), StatusLoggedOut);
+    EXPECT_EQ(model.imageIndex(1), 1);
+    EXPECT_EQ(engine.LogoutNames, u"PC02\t"_s);
+    EXPECT_EQ(engine.LoginNames, QString());
+
+    // Nothing changes: no lines, no events, no actions.
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(events.takeCalls(), QStringList());
+    EXPECT_EQ(events.takeActions(), QStringList());
+    EXPECT_TRUE(engine.LoginList.isEmpty() && engine.LogoutList.isEmpty() && engine.ErrorList.isEmpty());
+
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n"_s);
+    ASSERT_TRUE(pass());
+    // The login notice is still open: the new lines are added to it.
+    EXPECT_EQ(events.takeCalls(), QStringList({
+                                      u"report 1 [user2\tPC02]"_s,
+                                      u"add 0 [user2\tPC02] 5"_s,
+                                      u"show 0"_s,
+                                      u"item 0"_s,
+                                      u"record 0 [user2\tPC02]"_s,
+                                      u"sound in.wav nowait"_s,
+                                      u"report 3 []"_s,
+                                      u"show 4"_s,
+                                  }));
+    EXPECT_TRUE(engine.AllLoginRaised);
+}
+
+TEST_F(WatchPass, RestingEntriesAndOtherIconKindsAreNotCounted)
+{
+    Settings.AllLogin.ManagerReport = true;
+    Settings.AllLogout.ManagerReport = true;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    add(u"user2"_s, u"PC02"_s, KindSecond);      // not listed: logs out
+    const int resting = add(u"user3"_s, u"PC03"_s);
+    add(u"-"_s, SeparatorText);
+    rest(resting);
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(status(1), StatusLoggedOut);
+    EXPECT_EQ(model.imageIndex(1), KindSecond + 1);
+    EXPECT_EQ(status(resting), StatusResting) << "a resting entry is never checked";
+    EXPECT_EQ(events.takeCalls(), QStringList({u"report 3 []"_s}));
+    EXPECT_TRUE(engine.AllLoginRaised);
+
+    // Everyone of the standard kind resting: nothing to decide.
+    rest(0);
+    engine.AllLoginRaised = false;
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(events.takeCalls(), QStringList());
+    EXPECT_FALSE(engine.AllLoginRaised);
+    EXPECT_FALSE(engine.AllLogoutRaised);
+}
+
+TEST_F(WatchPass, ANewWatchErrorIsRaisedOnceAndHoldsBackTheAllEventsOfThatPass)
+{
+    Settings.AllLogin.ManagerReport = true;
+    Settings.Config.MessageLevel = 2;  // alerts by the icon instead of showing
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n  BROKEN;open=1222\n    PC09\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    const int broken = add(u"user9"_s, u"PC09"_s);
+    model.setText(broken, WatchListModel::ColDomain, u"BROKEN"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(status(broken), StatusWatchError);
+    EXPECT_EQ(model.imageIndex(broken), ImageWatchError);
+    EXPECT_EQ(state(broken), StateWatchError);
+    EXPECT_EQ(events.takeCalls(), QStringList({u"create 2 ネットワーク監視エラーです。 [user9\tPC09] 7"_s, u"item 2"_s}));
+    EXPECT_EQ(engine.IconAlertTicks, 14);
+    EXPECT_TRUE(engine.ErrorNoticeShown);
+    EXPECT_FALSE(engine.AllLoginRaised);
+
+    // The entry in error is not checked again, raises nothing new, and still
+    // keeps everyone from being "all in".
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n  BROKEN\n    PC09\n"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(status(broken), StatusWatchError);
+    EXPECT_EQ(events.takeCalls(), QStringList());
+    EXPECT_FALSE(engine.AllLoginRaised);
+
+    // A watch error of a later pass raises no second notice.
+    const int other = add(u"user8"_s, u"PC08"_s);
+    model.setText(other, WatchListModel::ColDomain, u"BROKEN"_s);
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n  BROKEN;open=59\n"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(status(other), StatusWatchError);
+    EXPECT_EQ(engine.ErrorList, QStringList({u"user8\tPC08"_s}));
+    EXPECT_EQ(events.takeCalls(), QStringList());
+}
+
+TEST_F(WatchPass, AllLogoutWithNoDelayRequestsTheShutdownAfterItsNotice)
+{
+    Settings.AllLogout.ShowMsg = true;
+    Settings.AllLogout.ShowMsgTime = 3;
+    Settings.AllLogout.ActTime = 0;
+    Settings.AllLogout.Action = 2;
+    add(u"user1"_s, u"PC01"_s);
+    add(u"user2"_s, u"PC02"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(events.takeCalls(), QStringList({u"create 5 ログアウト [] 3"_s, u"show 5"_s, u"shutdown"_s}));
+    EXPECT_TRUE(engine.AllLogoutRaised);
+    EXPECT_EQ(engine.LogoutList.size(), 2);
+}
+
+TEST_F(WatchPass, DelayedAllActionsRunOnTheWatchTickAndGiveBackTheBusyMark)
+{
+    Settings.Config.CheckInterval = 100;
+    Settings.AllLogin.ActTime = 2;
+    Settings.AllLogin.Action = 3;
+    Settings.AllLogin.ActFile = u"lights-on"_s;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_TRUE(engine.AllLoginArmed);
+    events.takeCalls();
+
+    engine.WatchTick();
+    EXPECT_EQ(events.takeCalls(), QStringList());
+    EXPECT_EQ(engine.AllLoginMinutes, 1);
+    engine.WatchTick();
+    EXPECT_EQ(events.takeCalls(), QStringList({u"program lights-on"_s}));
+    EXPECT_FALSE(engine.AllLoginArmed);
+    EXPECT_EQ(engine.AllLoginMinutes, 0);
+    EXPECT_FALSE(WatchBusy);
+
+    // A shutdown keeps the engine marked busy.
+    Settings.AllLogout.Action = 2;
+    engine.AllLogoutAction();
+    EXPECT_TRUE(WatchBusy);
+    EXPECT_EQ(events.takeCalls(), QStringList({u"shutdown"_s}));
+}
+
+TEST_F(WatchPass, APinpointPassChecksOneRowAndStillRunsTheWholeEnd)
+{
+    Settings.Login.ManagerReport = true;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n    PC03\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    add(u"user2"_s, u"PC02"_s);
+    const int resting = add(u"user3"_s, u"PC03"_s);
+    rest(resting);
+
+    engine.PinpointCommand(1);
+    EXPECT_TRUE(engine.PassRunning());
+    engine.PinpointCommand(0);  // locked out while the pass runs
+    ASSERT_TRUE(waitApplied());
+    EXPECT_EQ(status(0), StatusUnconfirmed);
+    EXPECT_EQ(status(1), StatusLoggedIn);
+    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user2\tPC02]"_s}));
+    EXPECT_FALSE(engine.AllLoginRaised) << "the unconfirmed entry still counts";
+
+    engine.PinpointCommand(resting);
+    ASSERT_TRUE(waitApplied());
+    EXPECT_EQ(status(resting), StatusResting);
+    EXPECT_EQ(events.takeCalls(), QStringList());
+
+    engine.PinpointCommand(-1);
+    EXPECT_FALSE(engine.PassRunning());
+}
+
+TEST_F(WatchPass, TheCheckButtonStopsAPassAndWhatWasFoundIsApplied)
+{
+    Settings.Login.ManagerReport = true;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n    PC03\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    add(u"user2"_s, u"PC02"_s);
+    add(u"user3"_s, u"PC03"_s);
+    QStringList texts;
+    QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) {
+        texts << t;
+        if (t == u"user2 調査中..."_s)
+            engine.CheckCommand();
+    });
+    int accessChecks = 0;
+    QObject::connect(&engine, &TWatchEngine::AccessCheckNow, [&] { ++accessChecks; });
+    engine.CheckCommand();
+    EXPECT_EQ(accessChecks, 1);
+    ASSERT_TRUE(waitApplied());
+    EXPECT_EQ(accessChecks, 1) << "the stop request does nothing else";
+    EXPECT_EQ(status(0), StatusLoggedIn);
+    EXPECT_EQ(status(1), StatusUnconfirmed) << "stopped while showing its progress";
+    EXPECT_EQ(status(2), StatusUnconfirmed);
+    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user1\tPC01]"_s}));
+    EXPECT_EQ(texts, QStringList({u"user1 調査中..."_s, QString(), u"user2 調査中..."_s, QString()}));
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_FALSE(WorkerRunning);
+}
+
+TEST_F(WatchPass, TheWatchTickCountsMinutesAndStartsPassesAtTheInterval)
+{
+    Settings.Config.CheckInterval = 3;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    QStringList texts;
+    QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) {
+        if (t.contains(u"分前"_s))
+            texts << t;
+    });
+
+    ServiceRunning = false;
+    engine.WatchTick();
+    EXPECT_EQ(engine.WatchMinutes, 0) << "the service is stopped";
+    ServiceRunning = true;
+
+    engine.WatchTick();
+    EXPECT_EQ(engine.WatchMinutes, 1);
+    EXPECT_FALSE(engine.PassRunning());
+    EXPECT_TRUE(texts.isEmpty()) << "no text before the first timed pass";
+
+    engine.StartCheck();
+    EXPECT_TRUE(engine.PassRunning());
+    EXPECT_TRUE(engine.CheckedOnce);
+    EXPECT_EQ(engine.WatchMinutes, 0);
+    engine.WatchTick();  // busy: nothing
+    ASSERT_TRUE(waitApplied());
+    EXPECT_EQ(status(0), StatusLoggedIn);
+
+    engine.WatchTick();
+    engine.WatchTick();
+    EXPECT_EQ(texts, QStringList({u"1 分前に調査しました。"_s, u"2 分前に調査しました。"_s}));
+    engine.WatchTick();
+    EXPECT_TRUE(engine.PassRunning());
+    ASSERT_TRUE(waitApplied());
+
+    // With the service stopped the ticks do nothing, but the button works.
+    ServiceRunning = false;
+    engine.WatchTick();
+    EXPECT_EQ(texts.size(), 2);
+    engine.CheckCommand();
+    EXPECT_TRUE(engine.PassRunning());
+    ASSERT_TRUE(waitApplied());
+}
+
+TEST(IconAlert, NeverShortensARunningAlertAndZeroMeansSteady)
+{
+    WatchListModel model;
+    TIcmp probe;
+    FixtureNetBrowser net{QString()};
+    RecordingEvents events;
+    TWatchEngine engine(&model, &probe, &net, &events);
+    engine.IconAlert(5);
+    EXPECT_EQ(engine.IconAlertTicks, 10);
+    engine.IconAlert(3);
+    EXPECT_EQ(engine.IconAlertTicks, 10);
+    engine.IconAlert(7);
+    EXPECT_EQ(engine.IconAlertTicks, 14);
+    engine.IconAlert(0);
+    EXPECT_EQ(engine.IconAlertTicks, -1);
+    engine.IconAlert(9);
+    EXPECT_EQ(engine.IconAlertTicks, -1) << "a steady alert stays steady";
+}
