@@ -169,6 +169,9 @@ void TfmMain::RestoreColumns()
 
 void TfmMain::DeferredStart()
 {
+    // The logon ended before the start finished: the window has closed.
+    if (Ending)
+        return;
     // Pending with the console: the view style from [Krovan] ListMode and
     // the row commands, disabled until a row is selected.
     LoadList(*Model, ListFilePath);

@@ -1,6 +1,7 @@
 #include "service/Tdm.h"
 
 #include "config/SambaServerBrowser.h"
+#include "events/XmlDocument.h"
 #include "platform/LogindShutdown.h"
 #include "probe/TIcmp.h"
 
@@ -25,7 +26,5 @@ Tdm::~Tdm() = default;
 
 bool Tdm::XmlCheck()
 {
-    // Pending: the record writer's XML document lives here once it exists;
-    // until then XML records are taken as available.
-    return true;
+    return XmlDocument::Available();
 }

@@ -29,8 +29,9 @@ public:
     SystemShutdown &Shutdown() { return *shutdown_; }
     ServerBrowser &Servers() { return *servers_; }
 
-    // Whether XML records can be written: the settings reader turns an XML
-    // record extension into "log" when this is false.
+    // Whether XML records can be written (an XML document activates and
+    // deactivates): the settings reader turns an XML record extension into
+    // "log" when this is false.
     bool XmlCheck();
 
 private:

@@ -237,6 +237,25 @@ TEST_F(TfmMainTest, EndOfLogonClosesWhileTheServiceRuns)
     EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
 }
 
+TEST_F(TfmMainTest, EndOfLogonBeforeTheStartFinished)
+{
+    fm = std::make_unique<TfmMain>();
+    connect();
+    fm->QueryEndSession();
+    EXPECT_EQ(closed, 1);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(fm->tmWatch->isActive());
+    EXPECT_FALSE(fm->isVisible());
+    EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
+}
+
+TEST_F(TfmMainTest, XmlRecordsStayWhenTheXmlDocumentWorks)
+{
+    WriteSettings("[Login]\r\nRecordFileExp=XML\r\n");
+    Started();
+    EXPECT_EQ(Settings.Login.RecordFileExp, QStringLiteral("XML"));
+}
+
 TEST_F(TfmMainTest, RefusedShutdownTurnsTheShutdownActionIntoNone)
 {
     WriteSettings("[AllLogout]\r\nAction=2\r\n[AllLogin]\r\nAction=2\r\n");
