@@ -2,16 +2,11 @@
 
 #include "config/Platform.h"
 
-#include <QByteArray>
-
-#include <unistd.h>
+#include <QSysInfo>
 
 QString SambaServerBrowser::ComputerName()
 {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0)
-        return {};
-    return NetbiosComputerName(QString::fromLocal8Bit(name));
+    return NetbiosComputerName(QSysInfo::machineHostName());
 }
 
 bool SambaServerBrowser::ListServers(const QString &, QList<ServerListEntry> &servers)
