@@ -1,0 +1,70 @@
+// The IP check of entries whose address or name is found during the pass,
+// in a private network namespace with its own hosts file, so that every
+// lookup and every echo stays inside it.
+
+#include "EngineHarness.h"
+
+#include "support/NetNamespace.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+class AddressCheck : public EngineHarness {};
+
+const QRegularExpression Answered(u"^\\d+ms / TTL:\\d+ / \\d+ Bytes$"_s);
+
+} // namespace
+
+TEST_F(AddressCheck, ANameIsResolvedIntoAStarredAddressThatIsForgottenWhenTheTerminalIsGone)
+{
+    NetNamespace::Options options;
+    options.hosts = "127.0.0.5 term5\n127.0.0.6 named6 named6.example\n";
+    NetNamespace::run(options, [this] {
+        Settings.Logout.AutoMAC = true;
+        Settings.Login.ManagerReport = true;
+        Settings.Logout.ManagerReport = true;
+        const int byName = add(u"user5"_s, u"term5"_s, KindStandard, true);
+        const int byAddress = add(u"user6"_s, QString(), KindStandard, true, u"127.0.0.6"_s);
+        const int nowhere = add(u"user7"_s, u"nosuchhost"_s, KindStandard, true);
+        model.setText(byAddress, WatchListModel::ColMAC, u"00:11:22:33:44:55"_s);
+
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(text(byName, WatchListModel::ColAddress), u"*127.  0.  0.  5"_s);
+        EXPECT_TRUE(Answered.match(text(byName, WatchListModel::ColResult)).hasMatch())
+            << text(byName, WatchListModel::ColResult).toStdString();
+        EXPECT_EQ(status(byName), StatusLoggedIn);
+        EXPECT_EQ(text(byAddress, WatchListModel::ColResourceName), u"*named6"_s);
+        EXPECT_EQ(status(byAddress), StatusLoggedIn);
+        // A name that does not resolve leaves nothing to probe.
+        EXPECT_EQ(text(nowhere, WatchListModel::ColAddress), QString());
+        EXPECT_EQ(text(nowhere, WatchListModel::ColResult), QString());
+        EXPECT_EQ(status(nowhere), StatusLoggedOut);
+        EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user5\tterm5|user6\tnamed6]"_s,
+                                                   u"report 2 [user7\tnosuchhost]"_s}));
+
+        // The watch list file never keeps a starred address.
+        ASSERT_TRUE(SaveList(model, dir.path("list.NT")));
+        WatchListModel reloaded;
+        ASSERT_TRUE(LoadList(reloaded, dir.path("list.NT")));
+        EXPECT_EQ(reloaded.text(byName, WatchListModel::ColAddress), QString());
+
+        // The terminals stop answering.
+        ASSERT_TRUE(NetNamespace::current().sysctl(u"net/ipv4/icmp_echo_ignore_all"_s, u"1"_s));
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(status(byName), StatusLoggedOut);
+        EXPECT_EQ(text(byName, WatchListModel::ColAddress), QString()) << "a found address is forgotten";
+        EXPECT_EQ(text(byName, WatchListModel::ColResult), u"IP_REQ_TIMED_OUT"_s);
+        EXPECT_EQ(status(byAddress), StatusLoggedOut);
+        EXPECT_EQ(text(byAddress, WatchListModel::ColAddress), u"127.  0.  0.  6"_s) << "a given address stays";
+        EXPECT_EQ(text(byAddress, WatchListModel::ColResourceName), u"*named6"_s);
+        EXPECT_EQ(text(byAddress, WatchListModel::ColMAC), QString()) << "[Logout] AutoMAC clears it";
+        EXPECT_EQ(events.takeCalls(), QStringList({u"report 2 [user5\tterm5|user6\t*named6]"_s}));
+
+        // Back again: the name is looked up anew.
+        ASSERT_TRUE(NetNamespace::current().sysctl(u"net/ipv4/icmp_echo_ignore_all"_s, u"0"_s));
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(text(byName, WatchListModel::ColAddress), u"*127.  0.  0.  5"_s);
+        EXPECT_EQ(status(byName), StatusLoggedIn);
+    });
+}
