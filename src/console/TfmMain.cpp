@@ -45,17 +45,6 @@ TfmMain::TfmMain(QWidget *parent)
     OldShell = false;
     WorkerRunning = false;
 
-    Background = QPixmap();
-    ErrorList.clear();
-    LoginList.clear();
-    LogoutList.clear();
-    AccessDetailList.clear();
-
-    NoticeWindows.fill(nullptr);
-    NoticeExists.fill(false);
-    IconAlertTicks = -2;
-    Ending = false;
-
     resize(DesignWidth, DesignHeight);
     move(DesignLeft, DesignTop);
     setMinimumSize(MinWidth, MinHeight);
@@ -64,12 +53,11 @@ TfmMain::TfmMain(QWidget *parent)
     designTop_ = DesignTop;
     designLeft_ = DesignLeft;
 
-    setWindowTitle(AppTitle);
     CanAsk = QGuiApplication::platformName() != QLatin1String("offscreen");
-
     TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
 
-    setWindowTitle(windowTitle() + QStringLiteral(" on [") + PlatformName() + QLatin1Char(']'));
+    // Naming the platform also sets the family that picks the list file.
+    setWindowTitle(AppTitle + QStringLiteral(" on [") + PlatformName() + QLatin1Char(']'));
 
     ListFilePath = ProgramDir + ListFileName(PlatformFamily);
 
@@ -96,9 +84,6 @@ TfmMain::TfmMain(QWidget *parent)
     // Pending with the console: the image lists and the access-enumeration
     // back end are set up here once they exist.
 
-    WatchMinutes = AllLoginMinutes = AllLogoutMinutes = AccessCount = 0;
-    AllLoginArmed = AllLogoutArmed = AllLoginRaised = AllLogoutRaised = false;
-    ErrorNoticeShown = CheckedOnce = false;
     listWidth_ = lvRes1->width();
 
     if (!TrayAvailable)

@@ -249,11 +249,14 @@ TEST_F(TfmMainTest, EndOfLogonBeforeTheStartFinished)
     EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
 }
 
-TEST_F(TfmMainTest, XmlRecordsStayWhenTheXmlDocumentWorks)
+TEST_F(TfmMainTest, XmlRecordsStayAndAnUnloadableBackgroundIsCleared)
 {
-    WriteSettings("[Login]\r\nRecordFileExp=XML\r\n");
+    ASSERT_TRUE(dir.write(QStringLiteral("back.bmp"), "not a bitmap"));
+    WriteSettings("[Login]\r\nRecordFileExp=XML\r\n[Background]\r\nFile=" + dir.path(QStringLiteral("back.bmp")).toUtf8()
+                  + "\r\n");
     Started();
     EXPECT_EQ(Settings.Login.RecordFileExp, QStringLiteral("XML"));
+    EXPECT_EQ(Settings.Background.File, QString());
 }
 
 TEST_F(TfmMainTest, RefusedShutdownTurnsTheShutdownActionIntoNone)
