@@ -1,0 +1,139 @@
+#include "events/windows/TMsgBar.h"
+
+#include "events/windows/TfmReport.h"
+
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+
+TMsgBar *TMsgBar::running_ = nullptr;
+
+int MsgBarStep(int screenWidth, int speed)
+{
+    int step = int(double(screenWidth) / 1024.0 * 2.0 + 0.5);
+    if (speed == 0)
+        step -= 1;
+    else if (speed == 2)
+        step += 2;
+    return step < 1 ? 1 : step;
+}
+
+QString ComposeBarText(int kind, const QString &text, const QStringList &names)
+{
+    QString line = text + u'「' + names.join(u'、');
+    line += (kind == 4 || kind == 5) ? QStringLiteral("」しました。") : QStringLiteral("」");
+    return line + QChar(0x3000);
+}
+
+namespace {
+
+int screenWidthOf(const QWidget *w)
+{
+    const QScreen *screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 1024;
+}
+
+} // namespace
+
+TMsgBar::TMsgBar(TfmReport *host, int speed)
+    : host_(host), hostKind_(host->Kind()), step_(MsgBarStep(screenWidthOf(host), speed)),
+      top_(host->font().pointSize() / 2)
+{
+}
+
+TMsgBar::~TMsgBar()
+{
+    stop_ = true;
+    wait();
+    if (running_ == this)
+        running_ = nullptr;
+}
+
+void TMsgBar::Begin()
+{
+    running_ = this;
+    start(QThread::LowPriority);
+}
+
+void TMsgBar::AddKind(int kind, const QString &text, int seconds, const QStringList &names)
+{
+    if (kind < 0 || kind > 5)
+        return;
+    QMutexLocker locker(&lock_);
+    slots_[kind] = {text, names, seconds};
+}
+
+void TMsgBar::RemoveNames(int kind, const QStringList &names)
+{
+    if (kind < 0 || kind > 5)
+        return;
+    QMutexLocker locker(&lock_);
+    if (kind == 4 || kind == 5) {
+        slots_[kind].names.clear();
+        return;
+    }
+    for (const QString &name : names)
+        slots_[kind].names.removeOne(name);
+}
+
+QString TMsgBar::NextText(bool advance)
+{
+    QMutexLocker locker(&lock_);
+    if (advance)
+        current_ = (current_ + 1) % 6;
+    for (int tried = 0; tried < 6; ++tried) {
+        const Slot &slot = slots_[current_];
+        if (!slot.names.isEmpty())
+            return ComposeBarText(current_, slot.text, slot.names);
+        current_ = (current_ + 1) % 6;
+    }
+    return {};
+}
+
+QStringList TMsgBar::Names(int kind) const
+{
+    QMutexLocker locker(&lock_);
+    return kind >= 0 && kind <= 5 ? slots_[kind].names : QStringList();
+}
+
+void TMsgBar::run()
+{
+    {
+        QMutexLocker locker(&lock_);
+        current_ = 0;
+    }
+    QString text = NextText(false);
+    QElapsedTimer clock;
+    clock.start();
+    while (!text.isEmpty()) {
+        int position = 0;
+        int width = 0;
+        QMetaObject::invokeMethod(host_, [&] {
+            position = screenWidthOf(host_);
+            width = QFontMetrics(host_->font()).horizontalAdvance(text);
+        }, Qt::BlockingQueuedConnection);
+        qint64 lastInterval = clock.elapsed() / interval_;
+        while (position + width > 0 && !stop_) {
+            const qint64 now = clock.elapsed() / interval_;
+            if (now == lastInterval) {
+                QThread::msleep(1);
+                continue;
+            }
+            lastInterval = now;
+            position -= step_;
+            QMetaObject::invokeMethod(host_, [&, x = position] { host_->DrawBarText(x, top_, text); },
+                                      Qt::BlockingQueuedConnection);
+        }
+        if (stop_)
+            return;
+        {
+            // A kind given seconds is shown once; one with 0 seconds keeps
+            // scrolling until the bar ends.
+            QMutexLocker locker(&lock_);
+            if (slots_[current_].seconds > 0)
+                slots_[current_].names.clear();
+        }
+        text = NextText(true);
+    }
+}

@@ -1,0 +1,85 @@
+#include "events/windows/TNoticeWindows.h"
+
+#include "events/windows/TfmReport.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+TNoticeWindows NoticeWindows;
+
+bool IsCentredOnScreen(int left, int top, int width, int height, int screenWidth, int screenHeight)
+{
+    return left == screenWidth / 2 - width / 2 && top == screenHeight / 2 - height / 2;
+}
+
+TfmReport *TNoticeWindows::Notice(int kind) const
+{
+    return kind >= 0 && kind < Kinds ? slots_[kind].data() : nullptr;
+}
+
+void TNoticeWindows::Register(TfmReport *notice)
+{
+    const int kind = notice->Kind();
+    if (kind < 0 || kind >= Kinds)
+        return;
+    slots_[kind] = notice;
+    emit OpenChanged(kind, true);
+}
+
+void TNoticeWindows::Unregister(TfmReport *notice)
+{
+    const int kind = notice->Kind();
+    if (kind < 0 || kind >= Kinds || slots_[kind] != notice)
+        return;
+    slots_[kind] = nullptr;
+    emit OpenChanged(kind, false);
+}
+
+TfmReport *TNoticeWindows::Raise(QWidget *owner, int kind, int level, int seconds, const QString &text,
+                                 const QStringList *list, int messageSpeed, QWidget *focus)
+{
+    if (kind < 0 || kind >= Kinds)
+        return nullptr;
+    if (TfmReport *open = Notice(kind)) {
+        if ((kind == 0 || kind == 1) && list)
+            open->AddLines(*list, seconds);
+        return open;
+    }
+    auto *notice = new TfmReport(owner, kind, level, seconds, text, list, messageSpeed);
+    notice->SetFocusWindow(focus);
+    return notice;
+}
+
+void TNoticeWindows::Show(int kind)
+{
+    TfmReport *notice = Notice(kind);
+    if (!notice)
+        return;
+    notice->ShowNotice();
+    if (notice->BarLayout())
+        return;
+    if (kind == 1) {
+        TfmReport *login = Notice(0);
+        if (login && !login->BarLayout() && login->pos() == notice->pos()) {
+            const QPoint at = notice->pos();
+            login->move(at.x() - login->width() / 2, at.y());
+            notice->move(at.x() + notice->width() / 2, at.y());
+        }
+    } else if (kind == 4 || kind == 5) {
+        TfmReport *single = Notice(kind - 4);
+        const QScreen *screen = notice->screen() ? notice->screen() : QGuiApplication::primaryScreen();
+        if (single && !single->BarLayout() && screen
+            && IsCentredOnScreen(single->x(), single->y(), single->width(), single->height(),
+                                 screen->geometry().width(), screen->geometry().height())) {
+            single->move(single->x(), single->y() - notice->height() / 2);
+            notice->move(notice->x(), single->y() + single->height());
+        }
+    }
+}
+
+void TNoticeWindows::CloseAll()
+{
+    for (auto &slot : slots_)
+        if (slot)
+            slot->close();
+}

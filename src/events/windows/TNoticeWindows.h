@@ -1,0 +1,62 @@
+#pragma once
+
+// The table of open notices: one slot per notice kind (0 login, 1 logout,
+// 2 watch error, 3 access, 4 all-login, 5 all-logout). A later event of an
+// open kind adds to that notice instead of opening a second one. Main thread
+// only.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class TfmReport;
+
+class TNoticeWindows : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int Kinds = 6;
+
+    TfmReport *Notice(int kind) const;
+    bool IsOpen(int kind) const { return Notice(kind) != nullptr; }
+
+    // The event code's step for a notice: for login and logout an open
+    // notice gets the list added (with seconds); otherwise a notice of kind
+    // is created unless one is open (an open access or all-event notice keeps
+    // what it shows). A new notice remembers focus, the window that had the
+    // focus before. Returns the kind's notice, still hidden if it is new.
+    TfmReport *Raise(QWidget *owner, int kind, int level, int seconds, const QString &text,
+                     const QStringList *list, int messageSpeed, QWidget *focus);
+
+    // Shows the kind's notice, then keeps it from covering the others: a
+    // logout notice standing exactly on the login notice moves right by half
+    // its width and the login notice left by half its own; an all-login
+    // (all-logout) notice goes below a login (logout) notice that stands
+    // centred on the screen, which moves up by half the all-event notice's
+    // height.
+    void Show(int kind);
+
+    // Closes every open notice (the main window is closing).
+    void CloseAll();
+
+    // Kept by the notices themselves.
+    void Register(TfmReport *notice);
+    void Unregister(TfmReport *notice);
+
+signals:
+    // A kind's notice opened or closed: the notification menu shows the
+    // kind's item exactly while it is open.
+    void OpenChanged(int kind, bool open);
+
+private:
+    QPointer<TfmReport> slots_[Kinds];
+};
+
+extern TNoticeWindows NoticeWindows;
+
+// Whether a window at (left, top) of size (width, height) stands exactly in
+// the middle of a screen of size (screenWidth, screenHeight), halves rounded
+// toward zero.
+bool IsCentredOnScreen(int left, int top, int width, int height, int screenWidth, int screenHeight);

@@ -1,0 +1,350 @@
+#include "events/windows/TfmReport.h"
+
+#include "events/windows/TMsgBar.h"
+#include "events/windows/TNoticeWindows.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+constexpr int WindowWidth = 300;
+constexpr int ListLayoutHeight = 274;
+constexpr int AllLayoutHeight = 162;
+constexpr int HelpContext = 90;
+
+QString cutAtTab(const QString &line)
+{
+    const qsizetype tab = line.indexOf(u'\t');
+    return tab < 0 ? line : line.left(tab);
+}
+
+QFont sizedFont(const QFont &base, int pixels, bool bold)
+{
+    QFont f = base;
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+const QScreen *screenOf(const QWidget *w)
+{
+    return w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+}
+
+} // namespace
+
+QString RemainingText(int seconds)
+{
+    return u'後' + QString::number(seconds) + u'秒';
+}
+
+TfmReport::TfmReport(QWidget *owner, int kind, int level, int seconds, const QString &text,
+                     const QStringList *list, int messageSpeed)
+    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                         | Qt::MSWindowsFixedSizeDialogHint),
+      kind_(kind), level_(level), secondsLeft_(qint16(seconds))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Watch Report"));
+    setProperty("helpContext", HelpContext);
+    QFont form = font();
+    form.setPointSize(9);
+    setFont(form);
+    buildControls();
+
+    if (kind_ == 4 || kind_ == 5) {
+        lblMsg->setText(lblCaption1->text());
+        lbMember->addItem(text);
+    } else {
+        if (list)
+            for (const QString &line : *list)
+                lbMember->addItem(cutAtTab(line));
+        lblMsg->setText(text);
+    }
+    Reconcile();
+
+    if (level_ == 1)
+        layOutBar(messageSpeed);
+    else
+        layOutWindow();
+    NoticeWindows.Register(this);
+}
+
+TfmReport::~TfmReport()
+{
+    NoticeWindows.Unregister(this);
+}
+
+void TfmReport::buildControls()
+{
+    lblCaption = new QLabel(QStringLiteral("報告！"), this);
+    lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    lblCaption->setFont(sizedFont(font(), 27, true));
+    lblCaption->setGeometry(12, 8, 180, 36);
+
+    lblRem = new QLabel(this);
+    lblRem->setObjectName(QStringLiteral("lblRem"));
+    lblRem->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblRem->setGeometry(WindowWidth - 100, 12, 88, 20);
+
+    lbMember = new QListWidget(this);
+    lbMember->setObjectName(QStringLiteral("lbMember"));
+    lbMember->setGeometry(12, 50, WindowWidth - 24, 160);
+
+    lblCaption1 = new QLabel(QStringLiteral("すべての監視端末が"), this);
+    lblCaption1->setObjectName(QStringLiteral("lblCaption1"));
+    lblCaption1->setGeometry(12, 10, WindowWidth - 24, 20);
+
+    lblCaption2 = new QLabel(this);
+    lblCaption2->setObjectName(QStringLiteral("lblCaption2"));
+    lblCaption2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    lblCaption2->setAlignment(Qt::AlignCenter);
+    lblCaption2->setFont(sizedFont(font(), 24, true));
+    lblCaption2->setGeometry(12, 34, WindowWidth - 24, 44);
+
+    lblCaption3 = new QLabel(QStringLiteral("しました。"), this);
+    lblCaption3->setObjectName(QStringLiteral("lblCaption3"));
+    lblCaption3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblCaption3->setGeometry(12, 84, WindowWidth - 24, 20);
+
+    lblMsg = new QLabel(this);
+    lblMsg->setObjectName(QStringLiteral("lblMsg"));
+    lblMsg->setFont(sizedFont(font(), 16, false));
+
+    pbOpenSess = new QPushButton(QStringLiteral("アクセスしています(&A)"), this);
+    pbOpenSess->setObjectName(QStringLiteral("pbOpenSess"));
+    pbOpenSess->hide();
+    connect(pbOpenSess, &QPushButton::clicked, this, [this] {
+        if (openSession_)
+            openSession_();
+    });
+
+    pbOk = new QPushButton(QStringLiteral("&OK"), this);
+    pbOk->setObjectName(QStringLiteral("pbOk"));
+    pbOk->setDefault(true);
+    connect(pbOk, &QPushButton::clicked, this, &QWidget::close);
+
+    pnOK = new QFrame(this);
+    pnOK->setObjectName(QStringLiteral("pnOK"));
+    pbOk2 = new QPushButton(QStringLiteral("OK"), pnOK);
+    pbOk2->setObjectName(QStringLiteral("pbOk2"));
+    connect(pbOk2, &QPushButton::clicked, this, &QWidget::close);
+
+    tmReport = new QTimer(this);
+    tmReport->setObjectName(QStringLiteral("tmReport"));
+    tmReport->setInterval(1000);
+    connect(tmReport, &QTimer::timeout, this, &TfmReport::tmReportTimer);
+}
+
+void TfmReport::layOutWindow()
+{
+    const bool all = kind_ == 4 || kind_ == 5;
+    const int height = all ? AllLayoutHeight : ListLayoutHeight;
+    setFixedSize(WindowWidth, height);
+    const int bottom = height - 40;
+    lblMsg->setGeometry(12, bottom + 4, 180, 22);
+    pbOpenSess->setGeometry(12, bottom, 180, 28);
+    pbOk->setGeometry(WindowWidth - 92, bottom, 80, 28);
+    pnOK->hide();
+    lblCaption1->setVisible(all);
+    lblCaption2->setVisible(all);
+    lblCaption3->setVisible(all);
+    lblCaption->setVisible(!all);
+    lbMember->setVisible(!all);
+    if (all) {
+        lblCaption2->setText(lbMember->count() ? lbMember->item(0)->text() : QString());
+        lblMsg->hide();
+        pbOpenSess->hide();
+    }
+    pbOk->show();
+    lblRem->show();
+    if (secondsLeft_ < 1) {
+        lblRem->clear();
+    } else {
+        lblRem->setText(RemainingText(secondsLeft_));
+        tmReport->start();
+    }
+    if (const QScreen *screen = screenOf(this)) {
+        const QRect s = screen->geometry();
+        move(s.width() / 2 - width() / 2, s.height() / 2 - height / 2);
+    }
+}
+
+void TfmReport::layOutBar(int messageSpeed)
+{
+    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    const int height = 2 * font().pointSize();
+    if (const QScreen *screen = screenOf(this)) {
+        const QRect area = screen->availableGeometry();
+        setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
+    }
+    for (QWidget *w : {static_cast<QWidget *>(lblCaption), static_cast<QWidget *>(lbMember),
+                       static_cast<QWidget *>(pbOpenSess), static_cast<QWidget *>(pbOk),
+                       static_cast<QWidget *>(lblRem), static_cast<QWidget *>(lblMsg),
+                       static_cast<QWidget *>(lblCaption1), static_cast<QWidget *>(lblCaption2),
+                       static_cast<QWidget *>(lblCaption3)})
+        w->hide();
+    pnOK->setGeometry(width() - 40, 0, 40, height);
+    pbOk2->setGeometry(0, 0, 40, height);
+    pnOK->show();
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+
+    if (TMsgBar *bar = TMsgBar::Running()) {
+        bar->AddKind(kind_, lblMsg->text(), secondsLeft_, Members());
+        // The names live on in the running bar; this notice has nothing left
+        // to show.
+        if (bar->HostKind() != kind_)
+            postClose();
+        return;
+    }
+    auto *bar = new TMsgBar(this, messageSpeed);
+    bar->AddKind(kind_, lblMsg->text(), secondsLeft_, Members());
+    connect(bar, &QThread::finished, this, [this, bar] { barEnded(bar); });
+    bar->Begin();
+}
+
+QStringList TfmReport::Members() const
+{
+    QStringList rows;
+    for (int i = 0; i < lbMember->count(); ++i)
+        rows << lbMember->item(i)->text();
+    return rows;
+}
+
+void TfmReport::ShowNotice()
+{
+    show();
+    if (!BarLayout())
+        raise();
+}
+
+void TfmReport::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The bar must never keep the keyboard; the window system may still be
+    // activating it when this runs, so the hand-back is posted.
+    if (BarLayout() && focusWindow_)
+        QTimer::singleShot(0, focusWindow_.data(), [w = focusWindow_] {
+            if (w)
+                w->activateWindow();
+        });
+}
+
+void TfmReport::AddLines(const QStringList &list, int seconds)
+{
+    lbMember->addItems(list);
+    for (int i = 0; i < lbMember->count(); ++i)
+        lbMember->item(i)->setText(cutAtTab(lbMember->item(i)->text()));
+    TMsgBar *bar = TMsgBar::Running();
+    if (BarLayout() && bar)
+        bar->AddKind(kind_, lblMsg->text(), seconds, list);
+    Reconcile();
+}
+
+void TfmReport::RemoveNames(const QStringList &names)
+{
+    for (const QString &name : names) {
+        const QList<QListWidgetItem *> found = lbMember->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!found.isEmpty())
+            delete found.first();
+    }
+    if (!BarLayout() && lbMember->count() == 0)
+        postClose();
+}
+
+void TfmReport::Reconcile()
+{
+    // Which notices and bar slots show the states this kind's names have
+    // just left.
+    static const QList<int> windowsOf[3] = {{1, 2}, {0, 2}, {0, 1}};
+    static const QList<int> barSlotsOf[3] = {{1, 5, 2}, {0, 4, 2}, {0, 4, 1, 5}};
+    if (kind_ < 0 || kind_ > 2)
+        return;
+    const QStringList names = Members();
+    for (int other : windowsOf[kind_])
+        if (TfmReport *notice = NoticeWindows.Notice(other); notice && notice != this)
+            notice->RemoveNames(names);
+    TMsgBar *bar = TMsgBar::Running();
+    if (BarLayout() && bar)
+        for (int slot : barSlotsOf[kind_])
+            bar->RemoveNames(slot, names);
+}
+
+void TfmReport::ShowOpenSessionButton()
+{
+    if (!BarLayout() && kind_ != 4 && kind_ != 5)
+        pbOpenSess->show();
+}
+
+void TfmReport::tmReportTimer()
+{
+    --secondsLeft_;
+    lblRem->setText(RemainingText(secondsLeft_));
+    if (secondsLeft_ <= 0) {
+        tmReport->stop();
+        close();
+    }
+}
+
+void TfmReport::DrawBarText(int x, int y, const QString &text)
+{
+    barX_ = x;
+    barY_ = y;
+    barText_ = text;
+    update();
+}
+
+void TfmReport::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!BarLayout() || barText_.isEmpty())
+        return;
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Base));
+    p.setPen(palette().color(QPalette::Text));
+    p.drawText(barX_, barY_ + fontMetrics().ascent(), barText_);
+}
+
+void TfmReport::postClose()
+{
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TfmReport::closeEvent(QCloseEvent *event)
+{
+    TMsgBar *bar = TMsgBar::Running();
+    if (bar && bar->HostKind() == kind_ && bar->Host() == this) {
+        closingByItself_ = true;
+        bar->Stop();
+        // The bar may be waiting for this thread to draw: keep serving it.
+        // (Its end handler may run in here and free it.)
+        QPointer<TMsgBar> running(bar);
+        while (running && !running->wait(QDeadlineTimer(10)))
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        delete running.data();
+    }
+    tmReport->stop();
+    NoticeWindows.Unregister(this);
+    event->accept();
+}
+
+void TfmReport::barEnded(TMsgBar *bar)
+{
+    if (TMsgBar::Running() != bar)
+        return;
+    delete bar;
+    if (!closingByItself_)
+        close();
+}

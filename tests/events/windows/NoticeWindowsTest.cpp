@@ -1,0 +1,302 @@
+#include "events/windows/TMsgBar.h"
+#include "events/windows/TNoticeWindows.h"
+#include "events/windows/TfmReport.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString LoginText = QStringLiteral("ログインしました。");
+const QString LogoutText = QStringLiteral("ログアウトしました。");
+
+void flush()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Serves events until the condition holds or ten seconds have passed.
+template <typename F> bool waitFor(F condition)
+{
+    QDeadlineTimer deadline(10000);
+    while (!condition() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        flush();
+    }
+    return condition();
+}
+
+struct Notices : ::testing::Test {
+    void TearDown() override
+    {
+        NoticeWindows.CloseAll();
+        flush();
+        for (int k = 0; k < TNoticeWindows::Kinds; ++k)
+            EXPECT_FALSE(NoticeWindows.IsOpen(k)) << k;
+        EXPECT_EQ(TMsgBar::Running(), nullptr);
+    }
+    TfmReport *raise(int kind, int level, int seconds, const QStringList &list, const QString &text = LoginText)
+    {
+        return NoticeWindows.Raise(nullptr, kind, level, seconds, text, &list, 1, nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(Notices, CountdownClosesAtZero)
+{
+    QList<QPair<int, bool>> changes;
+    QObject context;
+    QObject::connect(&NoticeWindows, &TNoticeWindows::OpenChanged, &context,
+                     [&](int kind, bool open) { changes.append({kind, open}); });
+    QPointer<TfmReport> n = raise(0, 0, 7, {u"tanaka\tPC1"_qs, u"suzuki\t*PC2"_qs});
+    NoticeWindows.Show(0);
+    EXPECT_TRUE(n->isVisible());
+    EXPECT_EQ(n->windowTitle(), u"Watch Report");
+    EXPECT_EQ(n->Members(), (QStringList{u"tanaka"_qs, u"suzuki"_qs}));
+    EXPECT_EQ(n->lblRem->text(), u"後7秒");
+    EXPECT_EQ(n->lblMsg->text(), LoginText);
+    EXPECT_EQ(n->height(), 274);
+    EXPECT_TRUE(n->tmReport->isActive());
+    EXPECT_FALSE(n->lblCaption2->isVisibleTo(n));
+    EXPECT_FALSE(n->pbOpenSess->isVisibleTo(n));
+    for (int i = 0; i < 6; ++i)
+        n->tmReportTimer();
+    EXPECT_EQ(n->lblRem->text(), u"後1秒");
+    flush();
+    ASSERT_TRUE(n);
+    n->tmReportTimer();
+    flush();
+    EXPECT_FALSE(n);
+    EXPECT_FALSE(NoticeWindows.IsOpen(0));
+    ASSERT_EQ(changes.size(), 2);
+    EXPECT_EQ(changes[0], qMakePair(0, true));
+    EXPECT_EQ(changes[1], qMakePair(0, false));
+}
+
+TEST_F(Notices, RealTimerAndHiddenLevelTwo)
+{
+    // Level 2: never shown, yet its seconds run out all the same.
+    QPointer<TfmReport> n = raise(2, 2, 1, {u"x\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
+    EXPECT_FALSE(n->isVisible());
+    EXPECT_TRUE(waitFor([&] { return !n; }));
+}
+
+TEST_F(Notices, ZeroSecondsStaysUntilOk)
+{
+    QPointer<TfmReport> n = raise(1, 0, 0, {u"a\tPC"_qs}, LogoutText);
+    EXPECT_TRUE(n->lblRem->text().isEmpty());
+    EXPECT_FALSE(n->tmReport->isActive());
+    n->pbOk->click();
+    flush();
+    EXPECT_FALSE(n);
+}
+
+TEST_F(Notices, SecondPassExtendsWithoutRestarting)
+{
+    TfmReport *n = raise(0, 0, 7, {u"a\tPC1"_qs});
+    n->tmReportTimer();
+    n->tmReportTimer();
+    EXPECT_EQ(raise(0, 0, 7, {u"b\tPC2"_qs, u"a\tPC1"_qs}), n);
+    EXPECT_EQ(n->Members(), (QStringList{u"a"_qs, u"b"_qs, u"a"_qs}));
+    EXPECT_EQ(n->SecondsLeft(), 5);
+    EXPECT_EQ(n->lblRem->text(), u"後5秒");
+    // An open access or all-event notice keeps what it shows.
+    TfmReport *access = raise(3, 0, 5, {u"guest\tPC"_qs}, u"アクセスしています。"_qs);
+    EXPECT_EQ(raise(3, 0, 5, {u"other\tPC"_qs}, u"アクセスしています。"_qs), access);
+    EXPECT_EQ(access->Members(), QStringList{u"guest"_qs});
+}
+
+TEST_F(Notices, OppositeStatesLoseTheNames)
+{
+    QPointer<TfmReport> login = raise(0, 0, 7, {u"a\tPC1"_qs, u"b\tPC2"_qs});
+    QPointer<TfmReport> error = raise(2, 0, 7, {u"c\tPC3"_qs}, u"ネットワーク監視エラーです。"_qs);
+    QPointer<TfmReport> logout = raise(1, 0, 7, {u"a\tPC1"_qs}, LogoutText);
+    flush();
+    ASSERT_TRUE(login);
+    EXPECT_EQ(login->Members(), QStringList{u"b"_qs});
+    // b logs out too (added to the open logout notice): the login notice is
+    // empty and closes.
+    raise(1, 0, 7, {u"b\tPC2"_qs}, LogoutText);
+    flush();
+    EXPECT_FALSE(login);
+    EXPECT_EQ(logout->Members(), (QStringList{u"a"_qs, u"b"_qs}));
+    // c logs in: it leaves the error notice, which closes.
+    raise(0, 0, 7, {u"c\tPC3"_qs, u"a\tPC1"_qs});
+    flush();
+    EXPECT_FALSE(error);
+    EXPECT_EQ(logout->Members(), QStringList{u"b"_qs});
+}
+
+TEST_F(Notices, PlacementSideBySideAndBelow)
+{
+    TfmReport *login = raise(0, 0, 7, {u"a\tPC1"_qs});
+    NoticeWindows.Show(0);
+    const QRect screen = login->screen()->geometry();
+    EXPECT_TRUE(IsCentredOnScreen(login->x(), login->y(), login->width(), login->height(), screen.width(), screen.height()));
+    const QPoint centre = login->pos();
+    TfmReport *logout = raise(1, 0, 7, {u"b\tPC2"_qs}, LogoutText);
+    NoticeWindows.Show(1);
+    EXPECT_EQ(login->pos(), QPoint(centre.x() - login->width() / 2, centre.y()));
+    EXPECT_EQ(logout->pos(), QPoint(centre.x() + logout->width() / 2, centre.y()));
+    NoticeWindows.CloseAll();
+    flush();
+
+    login = raise(0, 0, 7, {u"a\tPC1"_qs});
+    NoticeWindows.Show(0);
+    TfmReport *all = NoticeWindows.Raise(nullptr, 4, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
+    NoticeWindows.Show(4);
+    EXPECT_EQ(all->height(), 162);
+    EXPECT_EQ(login->y(), centre.y() - all->height() / 2);
+    EXPECT_EQ(all->y(), login->y() + login->height());
+    EXPECT_EQ(all->x(), screen.width() / 2 - all->width() / 2);
+
+    // A login notice moved away from the centre stays where it is.
+    NoticeWindows.Notice(4)->close();
+    login->move(10, 10);
+    NoticeWindows.Raise(nullptr, 4, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
+    NoticeWindows.Show(4);
+    EXPECT_EQ(login->pos(), QPoint(10, 10));
+    EXPECT_EQ(IsCentredOnScreen(395, 295, 11, 11, 800, 600), true);
+    EXPECT_EQ(IsCentredOnScreen(394, 295, 11, 11, 800, 600), false);
+}
+
+TEST_F(Notices, AllLayoutAndAccessButton)
+{
+    TfmReport *all = NoticeWindows.Raise(nullptr, 5, 0, 0, u"ログアウト"_qs, nullptr, 1, nullptr);
+    EXPECT_EQ(all->lblCaption2->text(), u"ログアウト");
+    EXPECT_EQ(all->lblCaption1->text(), u"すべての監視端末が");
+    EXPECT_EQ(all->lblCaption3->text(), u"しました。");
+    EXPECT_TRUE(all->lblCaption2->isVisibleTo(all));
+    EXPECT_FALSE(all->lbMember->isVisibleTo(all));
+    EXPECT_FALSE(all->lblCaption->isVisibleTo(all));
+    EXPECT_EQ(all->lblMsg->text(), u"すべての監視端末が");
+
+    int opened = 0;
+    TfmReport *access = raise(3, 0, 5, {u"guest\tPC\t1"_qs}, u"アクセスしています。"_qs);
+    access->SetOpenSessionAction([&] { ++opened; });
+    access->ShowOpenSessionButton();
+    EXPECT_TRUE(access->pbOpenSess->isVisibleTo(access));
+    EXPECT_EQ(access->pbOpenSess->text(), u"アクセスしています(&A)");
+    access->pbOpenSess->click();
+    EXPECT_EQ(opened, 1);
+}
+
+TEST(MsgBar, StepFromScreenWidthAndSpeed)
+{
+    EXPECT_EQ(MsgBarStep(1280, 1), 3);
+    EXPECT_EQ(MsgBarStep(1280, 0), 2);
+    EXPECT_EQ(MsgBarStep(1280, 2), 5);
+    EXPECT_EQ(MsgBarStep(1024, 1), 2);
+    EXPECT_EQ(MsgBarStep(1024, 0), 1);
+    EXPECT_EQ(MsgBarStep(1024, 2), 4);
+    EXPECT_EQ(MsgBarStep(1024, 7), 2);
+    EXPECT_EQ(MsgBarStep(300, 0), 1);
+}
+
+TEST(MsgBar, ComposedTexts)
+{
+    EXPECT_EQ(ComposeBarText(0, u"ログインしました。"_qs, {u"tanaka"_qs, u"suzuki"_qs}),
+              u"ログインしました。「tanaka、suzuki」\u3000");
+    EXPECT_EQ(ComposeBarText(4, u"すべての監視端末が"_qs, {u"ログイン"_qs}),
+              u"すべての監視端末が「ログイン」しました。\u3000");
+    EXPECT_EQ(ComposeBarText(5, u"すべての監視端末が"_qs, {u"ログアウト"_qs}),
+              u"すべての監視端末が「ログアウト」しました。\u3000");
+}
+
+TEST_F(Notices, BarSlotsTakeTurns)
+{
+    // A bar whose thread is never started: its slots and texts only.
+    TfmReport *host = raise(2, 0, 7, {u"e\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
+    TMsgBar bar(host, 1);
+    EXPECT_TRUE(bar.NextText(false).isEmpty());
+    bar.AddKind(1, LogoutText, 5, {u"a"_qs});
+    bar.AddKind(4, u"すべての監視端末が"_qs, 5, {u"ログイン"_qs});
+    EXPECT_EQ(bar.NextText(false), LogoutText + u"「a」\u3000"_qs);
+    EXPECT_EQ(bar.NextText(true), u"すべての監視端末が「ログイン」しました。\u3000");
+    EXPECT_EQ(bar.NextText(true), LogoutText + u"「a」\u3000"_qs);
+    bar.AddKind(1, LogoutText, 5, {u"a"_qs, u"b"_qs, u"a"_qs});
+    bar.RemoveNames(1, {u"a"_qs});
+    EXPECT_EQ(bar.Names(1), (QStringList{u"b"_qs, u"a"_qs}));
+    bar.RemoveNames(4, {u"unrelated"_qs});
+    EXPECT_TRUE(bar.Names(4).isEmpty());
+}
+
+TEST_F(Notices, BarScrollsOnceAndEnds)
+{
+    QPointer<TfmReport> host = NoticeWindows.Raise(nullptr, 4, 1, 7, u"ログイン"_qs, nullptr, 2, nullptr);
+    ASSERT_TRUE(host->BarLayout());
+    const QRect area = host->screen()->availableGeometry();
+    EXPECT_EQ(host->geometry(), QRect(area.left(), area.bottom() + 1 - 18, area.width(), 18));
+    EXPECT_TRUE(host->pnOK->isVisibleTo(host));
+    EXPECT_FALSE(host->pbOk->isVisibleTo(host));
+    TMsgBar *bar = TMsgBar::Running();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->HostKind(), 4);
+    NoticeWindows.Show(4);
+    QString drawn;
+    int leftmost = 1 << 20;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (host && !host->BarText().isEmpty()) {
+            drawn = host->BarText();
+            leftmost = std::min(leftmost, host->BarX());
+        }
+    });
+    watch.start(1);
+    bar->SetMoveInterval(1);
+    // Shown once (its seconds are above 0), then nothing is left: the bar
+    // ends and its host closes.
+    EXPECT_TRUE(waitFor([&] { return !host; }));
+    EXPECT_EQ(drawn, u"すべての監視端末が「ログイン」しました。\u3000");
+    EXPECT_LT(leftmost, 0);
+    EXPECT_EQ(TMsgBar::Running(), nullptr);
+}
+
+TEST_F(Notices, LaterKindsJoinTheRunningBar)
+{
+    QPointer<TfmReport> host = raise(0, 1, 0, {u"a\tPC1"_qs, u"b\tPC2"_qs});
+    TMsgBar *bar = TMsgBar::Running();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->Names(0), (QStringList{u"a"_qs, u"b"_qs}));
+    QPointer<TfmReport> logout = raise(1, 1, 5, {u"b\tPC2"_qs}, LogoutText);
+    flush();
+    // Handed over: the logout notice closed, its names scroll in the bar and
+    // leave the login slot.
+    EXPECT_FALSE(logout);
+    EXPECT_EQ(bar->Names(1), QStringList{u"b"_qs});
+    EXPECT_EQ(bar->Names(0), QStringList{u"a"_qs});
+    // Lines added to the host go to the bar whole.
+    raise(0, 1, 3, {u"c\tPC3"_qs});
+    EXPECT_EQ(bar->Names(0), QStringList{u"c\tPC3"_qs});
+    EXPECT_EQ(host->Members(), (QStringList{u"a"_qs, u"c"_qs}));
+    // OK on the bar stops it (while it may be waiting to draw) and closes.
+    EXPECT_TRUE(waitFor([&] { return !host->BarText().isEmpty(); }));
+    host->pbOk2->click();
+    flush();
+    EXPECT_FALSE(host);
+    EXPECT_EQ(TMsgBar::Running(), nullptr);
+}
+
+TEST_F(Notices, BarHandsTheFocusBack)
+{
+    QWidget main;
+    main.show();
+    main.activateWindow();
+    QList<QString> list{u"a\tPC"_qs};
+    TfmReport *n = NoticeWindows.Raise(nullptr, 0, 1, 1, LoginText, &list, 1, &main);
+    EXPECT_EQ(n->FocusWindow(), &main);
+    EXPECT_TRUE(n->testAttribute(Qt::WA_ShowWithoutActivating));
+    NoticeWindows.Show(0);
+    QCoreApplication::processEvents();
+    EXPECT_NE(QApplication::activeWindow(), n);
+}
