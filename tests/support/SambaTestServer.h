@@ -114,6 +114,7 @@ public:
                             QString::number(port), QStringLiteral("//127.0.0.1/") + share, QStringLiteral("-U"),
                             QStringLiteral("%1%%2").arg(QLatin1String(Account), QLatin1String(Password)),
                             QStringLiteral("--option=client min protocol=NT1")});
+            process_.waitForStarted(5000);
         }
         ~Client() { Disconnect(); }
         void Command(const QByteArray &line)
@@ -131,7 +132,11 @@ public:
                 process_.waitForFinished(2000);
             }
         }
-        QByteArray Output() { return process_.readAll(); }
+        QByteArray Output()
+        {
+            process_.waitForReadyRead(100);
+            return process_.readAll();
+        }
 
     private:
         QProcess process_;

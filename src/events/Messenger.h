@@ -1,0 +1,77 @@
+#pragma once
+
+// Short network messages: reports of events to the manager computers, the
+// operator's messages to terminals and the greeting to a terminal that newly
+// uses this machine. The NT family (and Linux) sends through the SMB
+// messenger, the consumer family writes a datagram to the recipient's
+// messenger mailslot; any other family sends nothing.
+//
+// A recipient and a text may each take at most 100 bytes of code page 932;
+// a longer one is not sent at all. Sends are synchronous and keep no state:
+// no queue, no retry.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class MailslotTransport;
+class MessageTransport;
+
+inline constexpr qsizetype MessageByteLimit = 100;
+
+// Manager report kinds.
+enum ReportKind {
+    ReportLogin = 1,
+    ReportLogout = 2,
+    ReportAllLogin = 3,
+    ReportAllLogout = 4,
+    ReportAccess = 5,
+};
+
+class Messenger {
+public:
+    // computerName gives this machine's name as others see it (at most 15
+    // characters, empty when unknown); by default the NetBIOS form of the
+    // host name.
+    Messenger(MessageTransport &network, MailslotTransport &mailslot, std::function<QString()> computerName = {});
+
+    bool SendNetMessage(const QString &recipient, const QString &text);
+    bool SendMailslotMessage(const QString &recipient, const QString &text);
+    // The family's send: 2 network message, 1 mailslot, else nothing (false).
+    bool SendMessenger(const QString &recipient, const QString &text);
+
+    // Builds the report of an event and sends it to every manager of
+    // [Config] Manager; list holds "user TAB name" lines, or is null. Silent.
+    void ReportToManager(int kind, const QStringList *list);
+
+    // The platform family of the moment; PlatformFamily when not set.
+    std::function<int()> Family;
+
+private:
+    MessageTransport &network_;
+    MailslotTransport &mailslot_;
+    std::function<QString()> computerName_;
+};
+
+// The text that ends a report of the kind (empty for an unknown kind).
+QString ManagerClosingText(int kind);
+
+// The whole report text: the names of the list (each line's first TAB
+// field) joined by full-width colons, seven on the first line and six on
+// each further one, cut with "その他" n "名" where the room runs out, then
+// the closing text. When that rule gives more than 100 bytes (it does not
+// count separators and line breaks), fewer names are listed so that the
+// report can still be delivered.
+QString ManagerReportText(int kind, const QStringList *list);
+
+// The manager computers of a [Config] Manager value: the comma-separated
+// fields up to the first empty one, blanks kept.
+QStringList ManagerRecipients(const QString &manager);
+
+// \\RECIPIENT\mailslot\messngr, in code page 932.
+QByteArray MailslotName(QByteArrayView recipient);
+// sender NUL recipient NUL text NUL, with nothing before or between.
+QByteArray MailslotDatagram(QByteArrayView sender, QByteArrayView recipient, QByteArrayView text);
