@@ -1,0 +1,244 @@
+// A whole watch pass over 1 000 IP-checked entries at 127.0.0.1 to
+// 127.0.3.232, per entry, beside the same 1 000 echoes sent straight
+// through the probe (the echo exchange alone) and beside fping over the
+// same addresses in the same run. The difference between the pass and the
+// bare echoes is what the pass adds: the worker's hand-offs to the main
+// thread (progress, Result column, publishing the row) and the row updates.
+//
+// Like bench_probe it moves into a private network namespace first when it
+// may (only lo), so nothing it sends can leave the machine; fping, started
+// from here, runs in the same namespace.
+//
+//   bench_pass [--benchmark_filter=...]
+
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "engine/TWatchEngine.h"
+#include "engine/WatchEvents.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "platform/FixtureNetBrowser.h"
+#include "probe/TIcmp.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <spawn.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+constexpr int kEntries = 1000;
+
+bool writeFile(const char *path, const char *text)
+{
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
+    ::close(fd);
+    return ok;
+}
+
+bool enterPrivateNamespace()
+{
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq ifr{};
+    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+    bool ok = s >= 0 && ::ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
+    ifr.ifr_flags |= IFF_UP;
+    ok = ok && ::ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
+    if (s >= 0)
+        ::close(s);
+    return ok && writeFile("/proc/sys/net/ipv4/ping_group_range", "0 2147483647");
+}
+
+// 127.0.0.1 + i: the 1 000 addresses end at 127.0.3.232.
+QString address(int i)
+{
+    const int n = i + 1;
+    return QStringLiteral("127.0.%1.%2").arg(n / 256).arg(n % 256);
+}
+
+class NoEvents : public WatchEvents {
+public:
+    void ReportToManager(int, const QStringList &) override {}
+    bool NoticeExists(int) override { return false; }
+    void CreateNotice(int, const QString &, const QStringList &, int) override {}
+    void AddToNotice(int, const QStringList &, int) override {}
+    void ShowNotice(int) override {}
+    void EnableNoticeItem(int) override {}
+    void WriteRecord(int, const QStringList &) override {}
+    void PlaySoundFile(const QString &, bool) override {}
+    void StartProgram(const QString &) override {}
+    void RequestShutdown() override {}
+    void RunAction(const QString &, bool) override {}
+};
+
+void fillList(WatchListModel &model)
+{
+    for (int i = 0; i < kEntries; ++i) {
+        WatchEntry e;
+        e.UserName = QStringLiteral("user%1").arg(i);
+        e.ResourceName = QStringLiteral("PC%1").arg(i);
+        e.IPCheck = true;
+        NormaliseAddress(address(i), e.Address);
+        e.StatusText = StatusUnconfirmed;
+        e.ImageIndex = ImageUnconfirmed;
+        e.State = StateUnconfirmed;
+        AddEntry(e, model);
+    }
+}
+
+void BM_Pass(benchmark::State &state)
+{
+    Settings.TCPIP.TimeOut = 1000;
+    Settings.TCPIP.TTL = 128;
+    WatchListModel model;
+    fillList(model);
+    TIcmp probe;
+    FixtureNetBrowser net{QString()};
+    NoEvents events;
+    TWatchEngine engine(&model, &probe, &net, &events);
+    for (auto _ : state) {
+        QEventLoop loop;
+        QObject::connect(&engine, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        engine.StartPass(-1);
+        loop.exec();
+        if (engine.LogoutList.size() > 0) {
+            state.SkipWithError("an address did not answer");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+// The echo exchanges of a pass without the pass: the same addresses, the
+// same padded texts, one after the other on one thread.
+void BM_EchoesAlone(benchmark::State &state)
+{
+    TIcmp probe;
+    probe.TimeOut = 1000;
+    QStringList padded;
+    for (int i = 0; i < kEntries; ++i) {
+        QString p;
+        NormaliseAddress(address(i), p);
+        padded << p;
+    }
+    if (!probe.Active(true)) {
+        state.SkipWithError("no echo socket");
+        return;
+    }
+    for (auto _ : state) {
+        for (const QString &a : padded) {
+            probe.SetIPAddr(a);
+            if (!probe.Ping()) {
+                state.SkipWithError(("echo failed: " + probe.StatusText().toStdString()).c_str());
+                return;
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+// One blocking hand-off from a worker thread to the main thread, the unit
+// the pass pays four times per IP-checked entry.
+void BM_HandOff(benchmark::State &state)
+{
+    QObject target;
+    int calls = 0;
+    for (auto _ : state) {
+        QThread *t = QThread::create([&] {
+            for (int i = 0; i < kEntries; ++i)
+                QMetaObject::invokeMethod(&target, [&] { ++calls; }, Qt::BlockingQueuedConnection);
+        });
+        QEventLoop loop;
+        QObject::connect(t, &QThread::finished, &loop, &QEventLoop::quit);
+        t->start();
+        loop.exec();
+        t->wait();
+        delete t;
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+// fping over the same 1 000 addresses, one echo each, as fast as it sends.
+void BM_Fping(benchmark::State &state)
+{
+    std::string summary;
+    for (auto _ : state) {
+        const char *argv[] = {"fping", "-q", "-i", "0", "-r", "0", "-t", "1000", "-g", "127.0.0.1", "127.0.3.232",
+                              nullptr};
+        int pipeFds[2];
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+            state.SkipWithError("pipe failed");
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        pid_t pid = 0;
+        const int rc = ::posix_spawnp(&pid, "fping", &actions, nullptr, const_cast<char **>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        if (rc != 0) {
+            ::close(pipeFds[0]);
+            state.SkipWithError("fping is not installed (tools/install-deps --test)");
+            return;
+        }
+        summary.clear();
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0)
+            summary.append(buf, size_t(n));
+        ::close(pipeFds[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError(("fping: some addresses did not answer: " + summary.substr(0, 200)).c_str());
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+} // namespace
+
+BENCHMARK(BM_Pass)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_EchoesAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_HandOff)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Fping)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+int main(int argc, char **argv)
+{
+    const bool isolated = enterPrivateNamespace();
+    std::fprintf(stderr, "%s\n",
+                 isolated ? "running in a private network namespace (lo only)"
+                          : "running on the host's loopback (no right to make a namespace)");
+    QCoreApplication app(argc, argv);
+    ServiceRunning = true;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
