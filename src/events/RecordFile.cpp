@@ -245,3 +245,18 @@ bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, 
         return writeXml(target.path, kind, lines, settings, when);
     return writeText(target.path, TextRecordLines(kind, lines, when));
 }
+
+RecordOpenResult OpenRecordPath(int kind, const TSettings &settings, QDate date,
+                                const std::function<bool(const QString &path)> &open, QString *name)
+{
+    const RecordTarget target = RecordFilePath(kind, settings, date);
+    if (name)
+        *name = target.name;
+    if (!target.valid)
+        return RecordOpenResult::InvalidName;
+    // The desktop's opener starts even for a file that is not there; the
+    // operator is told, as the platform told them.
+    if (!QFileInfo::exists(target.path) || !open(target.path))
+        return RecordOpenResult::CannotStart;
+    return RecordOpenResult::Opened;
+}

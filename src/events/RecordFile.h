@@ -61,3 +61,10 @@ QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime 
 // XML file that cannot be loaded, parsed or saved is left exactly as it was.
 bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
                  const RecordNameWarning &invalidName);
+
+// The operator's command to open today's record file of kind: the path as
+// WriteRecord forms it, handed to open (the desktop's opening of a file with
+// its program).
+enum class RecordOpenResult { Opened, InvalidName, CannotStart };
+RecordOpenResult OpenRecordPath(int kind, const TSettings &settings, QDate date,
+                                const std::function<bool(const QString &path)> &open, QString *name = nullptr);

@@ -261,8 +261,9 @@ TEST(XmlEngine, AvailableAndNoExternalEntities)
     ASSERT_TRUE(doc.Activate());
     const QByteArray xxe = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e SYSTEM \"file://"
                            + dir.path(u"secret"_qs).toUtf8() + "\">]><root>&e;</root>";
-    if (doc.Parse(xxe))
+    if (doc.Parse(xxe)) {
         EXPECT_FALSE(doc.Serialise().contains("SECRET"));
+    }
     doc.Deactivate();
     EXPECT_FALSE(doc.Active());
 }

@@ -1,3 +1,4 @@
+#include "events/windows/RecordCommands.h"
 #include "events/windows/TMsgBar.h"
 #include "events/windows/TNoticeWindows.h"
 #include "events/windows/TfmReport.h"
@@ -6,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -299,4 +301,19 @@ TEST_F(Notices, BarHandsTheFocusBack)
     NoticeWindows.Show(0);
     QCoreApplication::processEvents();
     EXPECT_NE(QApplication::activeWindow(), n);
+}
+
+TEST(RecordCommands, NameWarningDoesNotWait)
+{
+    ShowRecordNameWarning(nullptr, u"KR:06.log"_qs);
+    QMessageBox *box = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
+            box = b;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), u"ファイル名が不正です。\nKR:06.log");
+    EXPECT_EQ(box->windowTitle(), u"Corvane Ver 2.10a");
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    box->close();
+    flush();
 }

@@ -1,0 +1,29 @@
+#include "events/AccessEvent.h"
+
+#include "config/Settings.h"
+#include "events/EventActions.h"
+
+void RaiseAccessEvent(const QStringList &reportList, const QStringList &detailList, const TSettings &settings,
+                      bool ending, EventActions &actions, AccessEventOutlets &out)
+{
+    const TSettings::TAccess &a = settings.Access;
+    if (a.ManagerReport)
+        out.ReportToManager(5, reportList);
+    if (a.PlayWave)
+        actions.PlaySoundFile(a.WaveFile, settings.Config.WaitWave);
+    if (a.ShowMsg && !ending) {
+        out.RaiseAccessNotice(settings.Config.MessageLevel, a.ShowMsgTime, reportList);
+        if (!a.OpenAccessList)
+            out.ShowOpenSessionButton();
+        if (settings.Config.MessageLevel > 1)
+            out.IconAlert(a.ShowMsgTime);
+        else
+            out.ShowAccessNotice();
+    }
+    if (a.DoRecord)
+        out.WriteAccessRecord(detailList);
+    if (a.OpenAccessList)
+        out.OpenAccessListAutomatically();
+    if (!ending)
+        out.EnableAccessMenuItem();
+}

@@ -1,0 +1,31 @@
+#include "events/windows/RecordCommands.h"
+
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "events/RecordFile.h"
+
+#include <QDate>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+void ShowRecordNameWarning(QWidget *owner, const QString &name)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, AppTitle, InvalidRecordNameMessage(name), QMessageBox::Ok, owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
+
+void OpenRecordFile(int kind, QWidget *owner)
+{
+    QString name;
+    const RecordOpenResult r = OpenRecordPath(kind, Settings, QDate::currentDate(),
+                                              [](const QString &path) {
+                                                  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+                                              },
+                                              &name);
+    if (r == RecordOpenResult::InvalidName)
+        QMessageBox::warning(owner, AppTitle, InvalidRecordNameMessage(name));
+    else if (r == RecordOpenResult::CannotStart)
+        QMessageBox::warning(owner, AppTitle, QStringLiteral("起動できません！"));
+}
