@@ -1,0 +1,199 @@
+#include "config/Settings.h"
+#include "events/Messenger.h"
+#include "platform/Cp932.h"
+#include "platform/MessageTransport.h"
+#include "platform/SmbclientMessageTransport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FakeNetwork : MessageTransport {
+    bool Present = true;
+    bool Result = true;
+    QStringList Sent; // recipient|sender|text
+    bool Available() override { return Present; }
+    bool Send(const QString &recipient, const QString &sender, const QString &text) override
+    {
+        Sent << recipient + QLatin1Char('|') + sender + QLatin1Char('|') + text;
+        return Result;
+    }
+};
+
+struct FakeMailslot : MailslotTransport {
+    bool Result = true;
+    QList<QByteArray> Names, Datagrams;
+    bool Write(const QByteArray &name, const QByteArray &datagram) override
+    {
+        Names << name;
+        Datagrams << datagram;
+        return Result;
+    }
+};
+
+class MessengerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Settings = TSettings();
+        messenger.Family = [this] { return family; };
+    }
+
+    FakeNetwork network;
+    FakeMailslot mailslot;
+    QString computerName = QStringLiteral("CORVANEPC");
+    Messenger messenger{network, mailslot, [this] { return computerName; }};
+    int family = 2;
+};
+
+QStringList names(int count, const QString &pattern)
+{
+    QStringList list;
+    for (int i = 1; i <= count; ++i)
+        list << pattern.arg(i, 2, 10, QLatin1Char('0')) + QStringLiteral("\tPC");
+    return list;
+}
+
+} // namespace
+
+TEST(ManagerReportTextTest, TextsOfTheReportKinds)
+{
+    const QStringList two{QStringLiteral("tanaka\tPC01"), QStringLiteral("suzuki\tPC02")};
+    EXPECT_EQ(Cp932::encode(ManagerReportText(1, &two)),
+              Cp932::encode(QStringLiteral("tanaka：suzuki\r\nがログインしました。")));
+    EXPECT_EQ(ManagerReportText(2, &two), QStringLiteral("tanaka：suzuki\r\nがログアウトしました。"));
+    EXPECT_EQ(ManagerReportText(5, &two), QStringLiteral("tanaka：suzuki\r\nにアクセスされています！"));
+    EXPECT_EQ(ManagerReportText(3, nullptr), QStringLiteral("全員がログインしました。"));
+    EXPECT_EQ(ManagerReportText(4, nullptr), QStringLiteral("全員がログアウトしました。"));
+    EXPECT_EQ(ManagerReportText(9, &two), QStringLiteral("tanaka：suzuki"));
+    // The full-width colon is the two bytes 81 46.
+    EXPECT_EQ(Cp932::encode(ManagerReportText(0, &two)), QByteArray("tanaka\x81\x46suzuki"));
+    for (int kind = 1; kind <= 5; ++kind)
+        EXPECT_LE(Cp932::byteLength(ManagerClosingText(kind)), 26) << kind;
+}
+
+TEST(ManagerReportTextTest, LongListsAreCutWithTheCountOfTheRest)
+{
+    // Seven names on the first line, six on the next; the room for names
+    // runs out and the rest are counted.
+    const QStringList long5{QStringLiteral("abcdefghijklmnopqrs1\tA"), QStringLiteral("abcdefghijklmnopqrs2\tB"),
+                            QStringLiteral("abcdefghijklmnopqrs3\tC"), QStringLiteral("abcdefghijklmnopqrs4\tD"),
+                            QStringLiteral("abcdefghijklmnopqrs5\tE")};
+    const QString cut = ManagerReportText(1, &long5);
+    EXPECT_EQ(cut, QStringLiteral("abcdefghijklmnopqrs1：abcdefghijklmnopqrs2：abcdefghijklmnopqrs3\r\nその他2名"
+                                  "\r\nがログインしました。"));
+    EXPECT_EQ(Cp932::byteLength(cut), 97);
+
+    const QStringList eight = names(8, QStringLiteral("u%1"));
+    EXPECT_EQ(ManagerReportText(1, &eight),
+              QStringLiteral("u01：u02：u03：u04：u05：u06：u07\r\nu08\r\nがログインしました。"));
+
+    // Twenty short names: the plain rule would give 106 bytes, which no
+    // manager would receive; the report lists fewer names instead.
+    const QStringList twenty = names(20, QStringLiteral("u%1"));
+    const QString text = ManagerReportText(1, &twenty);
+    EXPECT_EQ(text, QStringLiteral("u01：u02：u03：u04：u05：u06：u07\r\nu08：u09：u10：u11：u12：u13\r\nその他7名"
+                                   "\r\nがログインしました。"));
+    EXPECT_LE(Cp932::byteLength(text), 100);
+}
+
+TEST(ManagerRecipientsTest, StopsAtTheFirstEmptyField)
+{
+    EXPECT_EQ(ManagerRecipients(QStringLiteral("pc1,pc2")), (QStringList{QStringLiteral("pc1"), QStringLiteral("pc2")}));
+    EXPECT_EQ(ManagerRecipients(QStringLiteral("pc1,,pc2")), QStringList{QStringLiteral("pc1")});
+    EXPECT_EQ(ManagerRecipients(QStringLiteral(" pc1 ,pc2,")), (QStringList{QStringLiteral(" pc1 "), QStringLiteral("pc2")}));
+    EXPECT_TRUE(ManagerRecipients(QString()).isEmpty());
+    EXPECT_TRUE(ManagerRecipients(QStringLiteral(",pc1")).isEmpty());
+}
+
+TEST(MailslotTest, DatagramIsByteExact)
+{
+    EXPECT_EQ(MailslotName("PC01"), QByteArray("\\\\PC01\\mailslot\\messngr"));
+    EXPECT_EQ(MailslotName("*"), QByteArray("\\\\*\\mailslot\\messngr"));
+    const QByteArray d = MailslotDatagram("ME", "*", "a\r\nb");
+    EXPECT_EQ(d, QByteArray("ME\0*\0a\r\nb\0", 10));
+}
+
+TEST_F(MessengerTest, HundredBytesAreSentAndOneMoreIsRefused)
+{
+    EXPECT_TRUE(messenger.SendNetMessage(QStringLiteral("PC01"), QString(100, QLatin1Char('a'))));
+    EXPECT_FALSE(messenger.SendNetMessage(QStringLiteral("PC01"), QString(101, QLatin1Char('a'))));
+    // Bytes of code page 932 count: 50 double-byte characters are 100.
+    EXPECT_TRUE(messenger.SendNetMessage(QStringLiteral("PC01"), QString(50, QChar(0x3042))));
+    EXPECT_FALSE(messenger.SendNetMessage(QStringLiteral("PC01"), QString(50, QChar(0x3042)) + QLatin1Char('a')));
+    EXPECT_FALSE(messenger.SendNetMessage(QString(101, QLatin1Char('P')), QStringLiteral("hi")));
+    EXPECT_EQ(network.Sent.size(), 2);
+    EXPECT_EQ(network.Sent[0].section(QLatin1Char('|'), 0, 1), QStringLiteral("PC01|CORVANEPC"));
+
+    // The same limits on the mailslot.
+    EXPECT_TRUE(messenger.SendMailslotMessage(QStringLiteral("PC01"), QString(100, QLatin1Char('a'))));
+    EXPECT_FALSE(messenger.SendMailslotMessage(QStringLiteral("PC01"), QString(101, QLatin1Char('a'))));
+    EXPECT_EQ(mailslot.Datagrams.size(), 1);
+}
+
+TEST_F(MessengerTest, WhatIsSentIsWhatTheCodePageHolds)
+{
+    // A character the code page lacks goes out as "?" and counts one byte.
+    messenger.SendNetMessage(QStringLiteral("PC01"), QStringLiteral("ﾃｽﾄ～\U0001F600"));
+    ASSERT_EQ(network.Sent.size(), 1);
+    EXPECT_EQ(network.Sent[0], QStringLiteral("PC01|CORVANEPC|ﾃｽﾄ～?"));
+
+    family = 1;
+    EXPECT_TRUE(messenger.SendMessenger(QStringLiteral("*"), QStringLiteral("ﾃｽﾄ\r\n")));
+    ASSERT_EQ(mailslot.Datagrams.size(), 1);
+    EXPECT_EQ(mailslot.Names[0], QByteArray("\\\\*\\mailslot\\messngr"));
+    EXPECT_EQ(mailslot.Datagrams[0], QByteArray("CORVANEPC\0*\0\xC3\xBD\xC4\r\n\0", 18));
+}
+
+TEST_F(MessengerTest, FailuresAreFalse)
+{
+    network.Result = false;
+    EXPECT_FALSE(messenger.SendMessenger(QStringLiteral("PC01"), QStringLiteral("x")));
+    network.Result = true;
+    network.Present = false;
+    EXPECT_FALSE(messenger.SendMessenger(QStringLiteral("PC01"), QStringLiteral("x")));
+    network.Present = true;
+    computerName.clear();
+    EXPECT_FALSE(messenger.SendMessenger(QStringLiteral("PC01"), QStringLiteral("x")));
+    family = 1;
+    EXPECT_FALSE(messenger.SendMessenger(QStringLiteral("PC01"), QStringLiteral("x")));
+    computerName = QStringLiteral("ME");
+    mailslot.Result = false;
+    EXPECT_FALSE(messenger.SendMessenger(QStringLiteral("PC01"), QStringLiteral("x")));
+    for (int other : {0, 3}) {
+        family = other;
+        EXPECT_FALSE(messenger.SendMessenger(QStringLiteral("PC01"), QStringLiteral("x")));
+    }
+    EXPECT_EQ(network.Sent.size(), 1);
+    EXPECT_EQ(mailslot.Datagrams.size(), 1);
+}
+
+TEST_F(MessengerTest, ReportGoesToEveryManagerInOrder)
+{
+    const QStringList list{QStringLiteral("tanaka\tPC01")};
+    messenger.ReportToManager(1, &list);
+    EXPECT_TRUE(network.Sent.isEmpty());
+
+    Settings.Config.Manager = QStringLiteral("pc1,pc2");
+    messenger.ReportToManager(1, &list);
+    EXPECT_EQ(network.Sent, (QStringList{QStringLiteral("pc1|CORVANEPC|tanaka\r\nがログインしました。"),
+                                         QStringLiteral("pc2|CORVANEPC|tanaka\r\nがログインしました。")}));
+    network.Sent.clear();
+    Settings.Config.Manager = QStringLiteral("pc1,,pc2");
+    messenger.ReportToManager(4, nullptr);
+    EXPECT_EQ(network.Sent, QStringList{QStringLiteral("pc1|CORVANEPC|全員がログアウトしました。")});
+}
+
+TEST(SmbclientMessageTransportTest, ArgumentsKeepNamesFromBeingOptions)
+{
+    SmbclientMessageTransport t;
+    t.Address = QStringLiteral("127.0.0.1");
+    t.Port = 4450;
+    const QStringList args = t.Arguments(QStringLiteral("-PC"), QStringLiteral("ME"));
+    EXPECT_EQ(args.first(), QStringLiteral("--message=-PC"));
+    EXPECT_TRUE(args.contains(QStringLiteral("--user=ME")));
+    EXPECT_TRUE(args.contains(QStringLiteral("--netbiosname=ME")));
+    EXPECT_TRUE(args.contains(QStringLiteral("--option=dos charset=CP932")));
+    EXPECT_TRUE(args.contains(QStringLiteral("--ip-address=127.0.0.1")));
+    EXPECT_TRUE(args.contains(QStringLiteral("--port=4450")));
+}
