@@ -1,0 +1,156 @@
+#include "events/windows/TfmMsg.h"
+
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "events/Messenger.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+TfmMsg *current = nullptr;
+
+void bringToFront(TfmMsg *dialog)
+{
+    dialog->raise();
+    dialog->activateWindow();
+    dialog->edMsg->setFocus();
+}
+
+} // namespace
+
+TfmMsg::TfmMsg(Messenger &messenger, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), messenger_(messenger)
+{
+    current = this;
+    setWindowTitle(QStringLiteral("Send Message"));
+    setProperty("helpContext", 110);
+
+    lblMsg = new QLabel(QStringLiteral("ﾒｯｾｰｼﾞ"), this);
+    edMsg = new QPlainTextEdit(this);
+    edMsg->setObjectName(QStringLiteral("edMsg"));
+    edMsg->setTabChangesFocus(true);
+    edMsg->setFixedSize(320, 110);
+    lblMsg->setBuddy(edMsg);
+    cbAutoSend = new QCheckBox(QStringLiteral("ﾒｯｾｰｼﾞを自動的に送信する(&A)"), this);
+    cbAutoSend->setObjectName(QStringLiteral("cbAutoSend"));
+    pbSend = new QPushButton(QStringLiteral("送信(&S)"), this);
+    pbSend->setObjectName(QStringLiteral("pbSend"));
+    pbSend->setDefault(true);
+    pbClose = new QPushButton(QStringLiteral("&Close"), this);
+    pbClose->setObjectName(QStringLiteral("pbClose"));
+    pbClose->setAutoDefault(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cbAutoSend);
+    buttons->addStretch();
+    buttons->addWidget(pbSend);
+    buttons->addWidget(pbClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblMsg);
+    layout->addWidget(edMsg);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(pbSend, &QPushButton::clicked, this, &TfmMsg::pbSendClick);
+    // Esc rejects through QDialog, as the close button does.
+    connect(pbClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TfmMsg::~TfmMsg()
+{
+    if (current == this)
+        current = nullptr;
+}
+
+TfmMsg *TfmMsg::Current()
+{
+    return current;
+}
+
+QString TfmMsg::MessageText() const
+{
+    return edMsg->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+void TfmMsg::SetMessageText(const QString &text)
+{
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    edMsg->setPlainText(plain);
+}
+
+void TfmMsg::showEvent(QShowEvent *event)
+{
+    pbSend->setEnabled(true);
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    QDialog::showEvent(event);
+}
+
+void TfmMsg::pbSendClick()
+{
+    // Sending never closes the dialog: the same text may go out again.
+    const QString text = MessageText();
+    bool ok = false;
+    for (const QString &recipient : Recipients)
+        ok = messenger_.SendMessenger(recipient, text);
+    LastSendOk = ok;
+    if (OutcomeBox)
+        OutcomeBox->close();
+    OutcomeBox = ok ? new QMessageBox(QMessageBox::Information, AppTitle, QStringLiteral("メッセージを送信しました。"),
+                                      QMessageBox::Ok, this)
+                    : new QMessageBox(QMessageBox::Warning, AppTitle,
+                                      QStringLiteral("メッセージを送信できませんでした。"), QMessageBox::Ok, this);
+    OutcomeBox->setAttribute(Qt::WA_DeleteOnClose);
+    OutcomeBox->open();
+}
+
+int TfmMsg::Execute()
+{
+    WatchBusy = true;
+    const int result = exec();
+    WatchBusy = false;
+    return result;
+}
+
+void TfmMsg::SendToSelected(Messenger &messenger, QWidget *owner, const QStringList &recipients)
+{
+    if (recipients.isEmpty())
+        return;
+    if (TfmMsg *open = Current()) {
+        bringToFront(open);
+        return;
+    }
+    TfmMsg dialog(messenger, owner);
+    dialog.Recipients = recipients;
+    dialog.cbAutoSend->hide();
+    dialog.Execute();
+}
+
+void TfmMsg::SendToTerminal(Messenger &messenger, QWidget *owner, const QString &terminal)
+{
+    if (terminal.isEmpty())
+        return;
+    if (TfmMsg *open = Current()) {
+        bringToFront(open);
+        return;
+    }
+    TfmMsg dialog(messenger, owner);
+    dialog.Recipients = QStringList{terminal};
+    dialog.setWindowTitle(QStringLiteral("Send Message to ") + terminal);
+    dialog.SetMessageText(Settings.Messenger.SendMessage);
+    dialog.cbAutoSend->setChecked(Settings.Messenger.AutoSend);
+    dialog.Execute();
+    Settings.Messenger.SendMessage = dialog.MessageText();
+    Settings.Messenger.AutoSend = dialog.cbAutoSend->isChecked();
+}

@@ -1,0 +1,177 @@
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "events/Messenger.h"
+#include "events/windows/TfmMsg.h"
+#include "platform/MessageTransport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RecordingTransport : MessageTransport {
+    bool Result = true;
+    QStringList Sent;
+    bool Available() override { return true; }
+    bool Send(const QString &recipient, const QString &, const QString &text) override
+    {
+        Sent << recipient + QLatin1Char('|') + text;
+        return Result;
+    }
+};
+
+struct NoMailslot : MailslotTransport {
+    bool Write(const QByteArray &, const QByteArray &) override { return false; }
+};
+
+class MessengerDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Settings = TSettings();
+        WatchBusy = false;
+        messenger.Family = [] { return 2; };
+    }
+
+    // Runs f once the modal dialog is up (bounded: the dialog is closed
+    // after a few seconds whatever happens).
+    void whenOpen(std::function<void(TfmMsg *)> f)
+    {
+        QTimer::singleShot(0, [f] {
+            if (TfmMsg *d = TfmMsg::Current()) {
+                f(d);
+                if (d->isVisible())
+                    d->reject();
+            }
+        });
+        QTimer::singleShot(5000, [] {
+            if (TfmMsg *d = TfmMsg::Current())
+                d->reject();
+        });
+    }
+
+    RecordingTransport transport;
+    NoMailslot mailslot;
+    Messenger messenger{transport, mailslot, [] { return QStringLiteral("ME"); }};
+};
+
+} // namespace
+
+TEST_F(MessengerDialogTest, ControlsAndTexts)
+{
+    TfmMsg dialog(messenger);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Send Message"));
+    EXPECT_EQ(dialog.property("helpContext").toInt(), 110);
+    EXPECT_EQ(dialog.cbAutoSend->text(), QStringLiteral("ﾒｯｾｰｼﾞを自動的に送信する(&A)"));
+    EXPECT_EQ(dialog.pbSend->text(), QStringLiteral("送信(&S)"));
+    EXPECT_EQ(dialog.pbClose->text(), QStringLiteral("&Close"));
+    EXPECT_TRUE(dialog.pbSend->isDefault());
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(TfmMsg::Current(), &dialog);
+}
+
+TEST_F(MessengerDialogTest, SendingKeepsTheDialogOpenAndReportsTheOutcome)
+{
+    TfmMsg dialog(messenger);
+    dialog.Recipients = {QStringLiteral("PC01"), QStringLiteral("PC02")};
+    dialog.show();
+    dialog.SetMessageText(QStringLiteral("一行目\r\n二行目"));
+    dialog.pbSend->click();
+    EXPECT_EQ(transport.Sent, (QStringList{QStringLiteral("PC01|一行目\r\n二行目"), QStringLiteral("PC02|一行目\r\n二行目")}));
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_TRUE(dialog.OutcomeBox);
+    EXPECT_EQ(dialog.OutcomeBox->text(), QStringLiteral("メッセージを送信しました。"));
+    EXPECT_EQ(dialog.OutcomeBox->icon(), QMessageBox::Information);
+    EXPECT_EQ(dialog.OutcomeBox->windowTitle(), AppTitle);
+
+    // The second press sends again; the last send's outcome is shown.
+    transport.Result = false;
+    dialog.OutcomeBox->close();
+    dialog.pbSend->click();
+    EXPECT_EQ(transport.Sent.size(), 4);
+    ASSERT_TRUE(dialog.OutcomeBox);
+    EXPECT_EQ(dialog.OutcomeBox->text(), QStringLiteral("メッセージを送信できませんでした。"));
+    EXPECT_EQ(dialog.OutcomeBox->icon(), QMessageBox::Warning);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(MessengerDialogTest, CloseAndEscSendNothing)
+{
+    TfmMsg dialog(messenger);
+    dialog.Recipients = {QStringLiteral("PC01")};
+    dialog.show();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &esc);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    dialog.show();
+    dialog.pbClose->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(transport.Sent.isEmpty());
+}
+
+TEST_F(MessengerDialogTest, FromTheAccessListTheGreetingIsEditedInTheSettings)
+{
+    Settings.Messenger.SendMessage = QStringLiteral("ようこそ\r\n");
+    Settings.Messenger.AutoSend = false;
+    bool sawBusy = false;
+    QString caption, preset;
+    bool checkVisible = false;
+    whenOpen([&](TfmMsg *d) {
+        sawBusy = WatchBusy;
+        caption = d->windowTitle();
+        preset = d->MessageText();
+        checkVisible = d->cbAutoSend->isVisible();
+        d->SetMessageText(QStringLiteral("いらっしゃい\r\nどうぞ"));
+        d->cbAutoSend->setChecked(true);
+        // A second opener brings this one forward instead.
+        TfmMsg::SendToTerminal(messenger, nullptr, QStringLiteral("PC09"));
+        EXPECT_EQ(TfmMsg::Current(), d);
+        d->pbClose->click();
+    });
+    TfmMsg::SendToTerminal(messenger, nullptr, QStringLiteral("PC01"));
+    EXPECT_TRUE(sawBusy);
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_EQ(caption, QStringLiteral("Send Message to PC01"));
+    EXPECT_EQ(preset, QStringLiteral("ようこそ\r\n"));
+    EXPECT_TRUE(checkVisible);
+    EXPECT_EQ(Settings.Messenger.SendMessage, QStringLiteral("いらっしゃい\r\nどうぞ"));
+    EXPECT_TRUE(Settings.Messenger.AutoSend);
+    EXPECT_EQ(TfmMsg::Current(), nullptr);
+    EXPECT_TRUE(transport.Sent.isEmpty());
+}
+
+TEST_F(MessengerDialogTest, FromTheMainWindowTheSelectedTerminalsAreTheRecipients)
+{
+    // Nothing selected: no dialog at all.
+    bool opened = false;
+    whenOpen([&](TfmMsg *) { opened = true; });
+    TfmMsg::SendToSelected(messenger, nullptr, {});
+    QApplication::processEvents();
+    EXPECT_FALSE(opened);
+
+    QString caption;
+    bool checkVisible = true;
+    whenOpen([&](TfmMsg *d) {
+        caption = d->windowTitle();
+        checkVisible = d->cbAutoSend->isVisible();
+        EXPECT_TRUE(d->MessageText().isEmpty());
+        d->SetMessageText(QStringLiteral("hello"));
+        d->pbSend->click();
+        if (d->OutcomeBox)
+            d->OutcomeBox->close();
+        d->pbClose->click();
+    });
+    TfmMsg::SendToSelected(messenger, nullptr, {QStringLiteral("PC01"), QStringLiteral("PC02")});
+    EXPECT_EQ(caption, QStringLiteral("Send Message"));
+    EXPECT_FALSE(checkVisible);
+    EXPECT_EQ(transport.Sent, (QStringList{QStringLiteral("PC01|hello"), QStringLiteral("PC02|hello")}));
+    EXPECT_EQ(Settings.Messenger.SendMessage, QString());
+}
