@@ -40,11 +40,12 @@ struct CanberraSoundPlayer::Impl {
     // player: destroying a context cancels what it plays.
     std::mutex asyncLock;
     ca_context *async = nullptr;
-    std::atomic<bool> asyncPlaying{false};
+    // Sounds of ours playing now, waited for or not: the device is busy.
+    std::atomic<int> playing{0};
 
     static void asyncFinished(ca_context *, uint32_t, int, void *userdata)
     {
-        static_cast<Impl *>(userdata)->asyncPlaying = false;
+        --static_cast<Impl *>(userdata)->playing;
     }
 
     // Plays one property set and waits for its end. The context is the
@@ -82,6 +83,7 @@ bool CanberraSoundPlayer::Play(const QString &name, bool wait)
         if (ca_context_create(&c) != CA_SUCCESS)
             return false;
         ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "Corvane", nullptr);
+        ++d->playing;
         int r = CA_ERROR_NOTFOUND;
         if (!name.isEmpty() && !name.contains(QLatin1Char('/')))
             r = Impl::playAndWait(c, CA_PROP_EVENT_ID, name.toUtf8());
@@ -90,11 +92,12 @@ bool CanberraSoundPlayer::Play(const QString &name, bool wait)
         if (r == CA_ERROR_NOTFOUND)
             r = Impl::playAndWait(c, CA_PROP_EVENT_ID, DefaultSound);
         ca_context_destroy(c);
+        --d->playing;
         return r == CA_SUCCESS;
     }
 
     std::lock_guard lock(d->asyncLock);
-    if (d->asyncPlaying)
+    if (d->playing > 0)
         return false;
     if (!d->async) {
         if (ca_context_create(&d->async) != CA_SUCCESS) {
@@ -111,10 +114,10 @@ bool CanberraSoundPlayer::Play(const QString &name, bool wait)
         ca_proplist_sets(p, CA_PROP_EVENT_ID, DefaultSound);
     else
         ca_proplist_sets(p, CA_PROP_MEDIA_FILENAME, file.constData());
-    d->asyncPlaying = true;
+    ++d->playing;
     const int r = ca_context_play_full(d->async, nextId++, p, Impl::asyncFinished, d.get());
     ca_proplist_destroy(p);
     if (r != CA_SUCCESS)
-        d->asyncPlaying = false;
+        --d->playing;
     return r == CA_SUCCESS;
 }

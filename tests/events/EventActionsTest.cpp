@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
@@ -157,20 +159,107 @@ TEST(RealProcessStart, MissingProgramFailsQuietly)
     EXPECT_FALSE(starter.Start(QString(), {}));
 }
 
-// The real player against the real library. Whatever the machine's sound
-// device, every call returns (a missing device or file is only a failure).
-TEST(RealSound, ReturnsWithOrWithoutADevice)
+namespace {
+
+// Sets an environment variable for one scope.
+struct EnvGuard {
+    EnvGuard(const char *name, const QByteArray &value) : name_(name), old_(qgetenv(name)) { qputenv(name, value); }
+    ~EnvGuard()
+    {
+        if (old_.isNull())
+            qunsetenv(name_);
+        else
+            qputenv(name_, old_);
+    }
+    const char *name_;
+    QByteArray old_;
+};
+
+} // namespace
+
+// The real player against the real library with no sound server to reach:
+// every call comes back, and without a sound card nothing plays.
+TEST(RealSound, NoDeviceFailsQuietly)
 {
-    CanberraSoundPlayer player;
     TempDir dir;
+    EnvGuard noServer("PULSE_SERVER", "unix:" + dir.path(u"no-server"_qs).toUtf8());
+    CanberraSoundPlayer player;
     ASSERT_TRUE(dir.write(u"broken.wav"_qs, "RIFF not really a wave"));
     player.Play(dir.path(u"broken.wav"_qs), true);
     player.Play(u"/nonexistent/sound.wav"_qs, true);
     player.Play(u"/nonexistent/sound.wav"_qs, false);
     player.Play(u"bell"_qs, false);
-    if (!QFileInfo::exists(u"/dev/snd"_qs) && qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+    if (!QFileInfo::exists(u"/dev/snd"_qs)) {
         EXPECT_FALSE(player.Play(u"bell"_qs, true));
         EXPECT_FALSE(player.Play(dir.path(u"broken.wav"_qs), false));
+    }
+}
+
+namespace {
+
+// A mono 8 kHz 16-bit wave file of the given length in milliseconds.
+QByteArray toneWave(int ms)
+{
+    const quint32 samples = 8 * quint32(ms);
+    QByteArray pcm;
+    for (quint32 i = 0; i < samples; ++i) {
+        const qint16 v = (i / 10) % 2 ? 6000 : -6000;
+        pcm.append(reinterpret_cast<const char *>(&v), 2);
+    }
+    auto u32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
+    auto u16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
+    return "RIFF" + u32(36 + pcm.size()) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(8000) + u32(16000) + u16(2)
+           + u16(16) + "data" + u32(pcm.size()) + pcm;
+}
+
+} // namespace
+
+// The real player against a private sound server whose only sink discards
+// what it plays.
+TEST(RealSound, NullSinkWaitsAndDropsWhenBusy)
+{
+    const QString pulseaudio = QStandardPaths::findExecutable(u"pulseaudio"_qs);
+    if (pulseaudio.isEmpty())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    TempDir dir;
+    ASSERT_TRUE(dir.write(u"tone.wav"_qs, toneWave(1500)));
+    const QString socket = dir.path(u"native"_qs);
+    QProcess server;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_qs, dir.path());
+    env.insert(u"XDG_RUNTIME_DIR"_qs, dir.path());
+    server.setProcessEnvironment(env);
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.start(pulseaudio, {u"-n"_qs, u"--daemonize=no"_qs, u"--use-pid-file=no"_qs, u"--exit-idle-time=-1"_qs,
+                              u"--system=no"_qs, u"--load=module-null-sink sink_name=null"_qs,
+                              u"--load=module-native-protocol-unix auth-anonymous=1 socket="_qs + socket});
+    ASSERT_TRUE(server.waitForStarted(5000));
+    QDeadlineTimer deadline(10000);
+    while (!QFileInfo::exists(socket) && !deadline.hasExpired())
+        QThread::msleep(20);
+    ASSERT_TRUE(QFileInfo::exists(socket));
+    {
+        EnvGuard toServer("PULSE_SERVER", "unix:" + socket.toUtf8());
+        CanberraSoundPlayer player;
+        QElapsedTimer t;
+        t.start();
+        EXPECT_TRUE(player.Play(dir.path(u"tone.wav"_qs), true));
+        // Waiting means the call came back after the sound, not before.
+        EXPECT_GE(t.elapsed(), 1400);
+        // A system sound by its name, and the default sound for a name that
+        // is nothing at all.
+        EXPECT_TRUE(player.Play(u"bell"_qs, true));
+        EXPECT_TRUE(player.Play(dir.path(u"missing.wav"_qs), true));
+        // Not waiting: the call returns at once; a second sound finds the
+        // first still playing and is dropped.
+        EXPECT_TRUE(player.Play(dir.path(u"tone.wav"_qs), false));
+        EXPECT_FALSE(player.Play(dir.path(u"tone.wav"_qs), false));
+    }
+    server.terminate();
+    if (!server.waitForFinished(5000)) {
+        server.kill();
+        server.waitForFinished(5000);
     }
 }
 
