@@ -2,7 +2,7 @@
 
 #include "events/windows/TfmReport.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QScreen>
 
 TNoticeWindows NoticeWindows;
@@ -45,6 +45,8 @@ TfmReport *TNoticeWindows::Raise(QWidget *owner, int kind, int level, int second
             open->AddLines(*list, seconds);
         return open;
     }
+    if (!focus)
+        focus = QApplication::activeWindow();
     auto *notice = new TfmReport(owner, kind, level, seconds, text, list, messageSpeed);
     notice->SetFocusWindow(focus);
     return notice;

@@ -26,9 +26,10 @@ public:
     // notice gets the list added (with seconds); otherwise a notice of kind
     // is created unless one is open (an open access or all-event notice keeps
     // what it shows). A new notice remembers focus, the window that had the
-    // focus before. Returns the kind's notice, still hidden if it is new.
+    // focus before (null: the active window now). Returns the kind's notice,
+    // still hidden if it is new.
     TfmReport *Raise(QWidget *owner, int kind, int level, int seconds, const QString &text,
-                     const QStringList *list, int messageSpeed, QWidget *focus);
+                     const QStringList *list, int messageSpeed, QWidget *focus = nullptr);
 
     // Shows the kind's notice, then keeps it from covering the others: a
     // logout notice standing exactly on the login notice moves right by half

@@ -82,6 +82,8 @@ TfmReport::TfmReport(QWidget *owner, int kind, int level, int seconds, const QSt
 
 TfmReport::~TfmReport()
 {
+    // Freed with its owner, without a close: the bar must not draw on it.
+    stopHostedBar();
     NoticeWindows.Unregister(this);
 }
 
@@ -322,19 +324,24 @@ void TfmReport::postClose()
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
-void TfmReport::closeEvent(QCloseEvent *event)
+void TfmReport::stopHostedBar()
 {
     TMsgBar *bar = TMsgBar::Running();
-    if (bar && bar->HostKind() == kind_ && bar->Host() == this) {
-        closingByItself_ = true;
-        bar->Stop();
-        // The bar may be waiting for this thread to draw: keep serving it.
-        // (Its end handler may run in here and free it.)
-        QPointer<TMsgBar> running(bar);
-        while (running && !running->wait(QDeadlineTimer(10)))
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        delete running.data();
-    }
+    if (!bar || bar->Host() != this)
+        return;
+    closingByItself_ = true;
+    bar->Stop();
+    // The bar may be waiting for this thread to draw: keep serving it. (Its
+    // end handler may run in here and free it.)
+    QPointer<TMsgBar> running(bar);
+    while (running && !running->wait(QDeadlineTimer(10)))
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    delete running.data();
+}
+
+void TfmReport::closeEvent(QCloseEvent *event)
+{
+    stopHostedBar();
     tmReport->stop();
     NoticeWindows.Unregister(this);
     event->accept();

@@ -77,6 +77,7 @@ private:
     void layOutWindow();
     void layOutBar(int messageSpeed);
     void postClose();
+    void stopHostedBar();
     void barEnded(TMsgBar *bar);
 
     const int kind_;

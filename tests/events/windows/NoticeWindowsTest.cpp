@@ -317,3 +317,17 @@ TEST(RecordCommands, NameWarningDoesNotWait)
     box->close();
     flush();
 }
+
+TEST_F(Notices, FreedWithItsOwnerWhileTheBarRuns)
+{
+    auto *owner = new QWidget;
+    QStringList list{u"a\tPC"_qs};
+    NoticeWindows.Raise(owner, 0, 1, 0, LoginText, &list, 2);
+    ASSERT_NE(TMsgBar::Running(), nullptr);
+    TMsgBar::Running()->SetMoveInterval(1);
+    NoticeWindows.Show(0);
+    EXPECT_TRUE(waitFor([&] { return !NoticeWindows.Notice(0)->BarText().isEmpty(); }));
+    delete owner;
+    EXPECT_EQ(TMsgBar::Running(), nullptr);
+    EXPECT_FALSE(NoticeWindows.IsOpen(0));
+}
