@@ -46,6 +46,8 @@ public:
     // Builds the report of an event and sends it to every manager of
     // [Config] Manager; list holds "user TAB name" lines, or is null. Silent.
     void ReportToManager(int kind, const QStringList *list);
+    // The same; an empty list reports as none does.
+    void ReportToManager(int kind, const QStringList &list) { ReportToManager(kind, &list); }
 
     // The platform family of the moment; PlatformFamily when not set.
     std::function<int()> Family;

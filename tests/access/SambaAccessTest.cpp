@@ -132,6 +132,26 @@ TEST_F(SambaAccessTest, CheckAndReportLevelsAgainstNewFiles)
     EXPECT_EQ(CountNewSessions(list), 1);
 }
 
+TEST_F(SambaAccessTest, ServerInformationAndUnknownShares)
+{
+    ServerInformation info;
+    ASSERT_TRUE(api->ServerInfo(info));
+    EXPECT_EQ(info.Name, QStringLiteral("CORVANETEST"));
+    EXPECT_EQ(info.PlatformId, 500u);
+    QString path;
+    EXPECT_TRUE(api->SharePath(QStringLiteral("data"), path));
+    EXPECT_EQ(path, server.ShareDir());
+    EXPECT_FALSE(api->SharePath(QStringLiteral("IPC$"), path));
+    EXPECT_TRUE(path.isEmpty());
+
+    // Without its tools the server cannot be asked.
+    SambaServerApi missing(server.Config());
+    missing.StatusProgram = QStringLiteral("/nonexistent/smbstatus");
+    EXPECT_FALSE(missing.Load());
+    std::vector<ServerSession> sessions;
+    EXPECT_FALSE(missing.Sessions(sessions));
+}
+
 TEST_F(SambaAccessTest, LoneIpcConnectionIsNotNew)
 {
     SambaTestServer::Client client(server.Port(), QStringLiteral("IPC$"));

@@ -181,7 +181,9 @@ TEST_F(MessengerTest, ReportGoesToEveryManagerInOrder)
     network.Sent.clear();
     Settings.Config.Manager = QStringLiteral("pc1,,pc2");
     messenger.ReportToManager(4, nullptr);
-    EXPECT_EQ(network.Sent, QStringList{QStringLiteral("pc1|CORVANEPC|全員がログアウトしました。")});
+    messenger.ReportToManager(3, QStringList());
+    EXPECT_EQ(network.Sent, (QStringList{QStringLiteral("pc1|CORVANEPC|全員がログアウトしました。"),
+                                         QStringLiteral("pc1|CORVANEPC|全員がログインしました。")}));
 }
 
 TEST(SmbclientMessageTransportTest, ArgumentsKeepNamesFromBeingOptions)
