@@ -115,12 +115,13 @@ void TMsgBar::run()
         }, Qt::BlockingQueuedConnection);
         qint64 lastInterval = clock.elapsed() / interval_;
         while (position + width > 0 && !stop_) {
-            const qint64 now = clock.elapsed() / interval_;
-            if (now == lastInterval) {
-                QThread::msleep(1);
+            const int interval = interval_;
+            const qint64 elapsed = clock.elapsed();
+            if (elapsed / interval == lastInterval) {
+                QThread::msleep(ulong(interval - elapsed % interval));
                 continue;
             }
-            lastInterval = now;
+            lastInterval = elapsed / interval;
             position -= step_;
             QMetaObject::invokeMethod(host_, [&, x = position] { host_->DrawBarText(x, top_, text); },
                                       Qt::BlockingQueuedConnection);
