@@ -25,6 +25,8 @@ class SambaServerApi : public ServerApi {
 public:
     // configFile: the smb.conf of the server to read (empty: Samba's own).
     explicit SambaServerApi(QString configFile = {});
+    // The server CORVANE_SMB_CONF names, else Samba's own.
+    static QString ConfigFromEnvironment() { return qEnvironmentVariable("CORVANE_SMB_CONF"); }
 
     bool Load() override;
     void Free() override;

@@ -3,6 +3,15 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+SmbclientMessageTransport SmbclientMessageTransport::FromEnvironment()
+{
+    SmbclientMessageTransport t;
+    t.Address = qEnvironmentVariable("CORVANE_SMB_ADDRESS");
+    t.Port = qEnvironmentVariableIntValue("CORVANE_SMB_PORT");
+    t.ConfigFile = qEnvironmentVariable("CORVANE_SMB_CONF");
+    return t;
+}
+
 bool SmbclientMessageTransport::Available()
 {
     return !QStandardPaths::findExecutable(Program).isEmpty();

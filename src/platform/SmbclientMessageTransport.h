@@ -13,6 +13,12 @@
 
 class SmbclientMessageTransport : public MessageTransport {
 public:
+    // The transport as the environment sets it up: CORVANE_SMB_ADDRESS and
+    // CORVANE_SMB_PORT send every message to one server (a test's private
+    // Samba), CORVANE_SMB_CONF names the client configuration. Unset, the
+    // resolver finds each recipient.
+    static SmbclientMessageTransport FromEnvironment();
+
     bool Available() override;
     bool Send(const QString &recipient, const QString &sender, const QString &text) override;
 

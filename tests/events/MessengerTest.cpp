@@ -199,3 +199,18 @@ TEST(SmbclientMessageTransportTest, ArgumentsKeepNamesFromBeingOptions)
     EXPECT_TRUE(args.contains(QStringLiteral("--ip-address=127.0.0.1")));
     EXPECT_TRUE(args.contains(QStringLiteral("--port=4450")));
 }
+
+TEST(SmbclientMessageTransportTest, EnvironmentPointsEveryMessageAtOneServer)
+{
+    qputenv("CORVANE_SMB_ADDRESS", "127.0.0.1");
+    qputenv("CORVANE_SMB_PORT", "4455");
+    qputenv("CORVANE_SMB_CONF", "/tmp/x/smb.conf");
+    const SmbclientMessageTransport t = SmbclientMessageTransport::FromEnvironment();
+    qunsetenv("CORVANE_SMB_ADDRESS");
+    qunsetenv("CORVANE_SMB_PORT");
+    qunsetenv("CORVANE_SMB_CONF");
+    EXPECT_EQ(t.Address, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(t.Port, 4455);
+    EXPECT_EQ(t.ConfigFile, QStringLiteral("/tmp/x/smb.conf"));
+    EXPECT_TRUE(SmbclientMessageTransport::FromEnvironment().Address.isEmpty());
+}
