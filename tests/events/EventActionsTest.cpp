@@ -182,6 +182,9 @@ struct EnvGuard {
 TEST(RealSound, NoDeviceFailsQuietly)
 {
     TempDir dir;
+    // The sound client keeps its files under these; not in the real home.
+    EnvGuard home("HOME", dir.path().toUtf8());
+    EnvGuard runtime("XDG_RUNTIME_DIR", dir.path().toUtf8());
     EnvGuard noServer("PULSE_SERVER", "unix:" + dir.path(u"no-server"_qs).toUtf8());
     CanberraSoundPlayer player;
     ASSERT_TRUE(dir.write(u"broken.wav"_qs, "RIFF not really a wave"));
@@ -240,6 +243,8 @@ TEST(RealSound, NullSinkWaitsAndDropsWhenBusy)
         QThread::msleep(20);
     ASSERT_TRUE(QFileInfo::exists(socket));
     {
+        EnvGuard home("HOME", dir.path().toUtf8());
+        EnvGuard runtime("XDG_RUNTIME_DIR", dir.path().toUtf8());
         EnvGuard toServer("PULSE_SERVER", "unix:" + socket.toUtf8());
         CanberraSoundPlayer player;
         QElapsedTimer t;
