@@ -87,6 +87,7 @@ void SambaServerApi::Free()
     terminals_.clear();
     shares_.clear();
     sharesRead_ = false;
+    names_.clear();
 }
 
 QStringList SambaServerApi::statusArguments() const
@@ -135,7 +136,13 @@ QString SambaServerApi::terminalOf(const SambaStatus::Session &session) const
                                                                                       : session.Address;
     if (address.isEmpty())
         return {};
-    const QString name = NameOfAddress ? NameOfAddress(address) : defaultNameOfAddress(address);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    auto cached = names_.find(address);
+    if (cached == names_.end() || cached->expires <= now) {
+        const QString found = NameOfAddress ? NameOfAddress(address) : defaultNameOfAddress(address);
+        cached = names_.insert(address, {found, now + 10 * 60 * 1000});
+    }
+    const QString name = cached->name;
     if (name.isEmpty() || isAddress(name))
         return address;
     return name.section(QLatin1Char('.'), 0, 0).toUpper().left(15);

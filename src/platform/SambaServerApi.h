@@ -64,4 +64,11 @@ private:
     std::vector<QString> terminals_;  // the terminal of each session of status_
     QHash<QString, QString> shares_;
     bool sharesRead_ = false;
+    // Names of client addresses, kept a while so that a slow resolver is not
+    // asked again at every scan.
+    struct CachedName {
+        QString name;
+        qint64 expires = 0;  // ms since the epoch
+    };
+    mutable QHash<QString, CachedName> names_;
 };
