@@ -1,0 +1,87 @@
+#include "console/TFileSelect.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+QStringList FileDialogFilters(const QString &filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // The dialog takes the patterns from the last parentheses; a
+        // description that already ends with them stays as it is.
+        const QString description = parts[i];
+        if (description.endsWith(QLatin1Char('(') + patterns + QLatin1Char(')')))
+            result.append(description);
+        else
+            result.append(description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return result;
+}
+
+TFileSelect::TFileSelect(QWidget *parent)
+    : QWidget(parent)
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    edFile = new QLineEdit(this);
+    pbBrowse = new QPushButton(this);
+    layout->addWidget(edFile, 1);
+    layout->addWidget(pbBrowse);
+    connect(edFile, &QLineEdit::textChanged, this, [this](const QString &text) {
+        fileName_ = text;
+        emit OnChange(this);
+    });
+    connect(pbBrowse, &QPushButton::clicked, this, [this] { FileChosen(AskFileName()); });
+}
+
+QString TFileSelect::ButtonCaption() const
+{
+    return pbBrowse->text();
+}
+
+void TFileSelect::SetButtonCaption(const QString &caption)
+{
+    pbBrowse->setText(caption);
+}
+
+int TFileSelect::ButtonWidth() const
+{
+    return pbBrowse->width();
+}
+
+void TFileSelect::SetButtonWidth(int width)
+{
+    pbBrowse->setFixedWidth(width);
+}
+
+void TFileSelect::SetFileName(const QString &name)
+{
+    fileName_ = name;
+    edFile->setText(name);
+}
+
+void TFileSelect::FileChosen(const QString &name)
+{
+    if (name.isEmpty())
+        return;
+    SetFileName(name);
+    emit OnFile(this, name);
+}
+
+QString TFileSelect::AskFileName()
+{
+    const QStringList filters = FileDialogFilters(Filter);
+    QString selected = filters.value(FilterIndex - 1);
+    QString start = fileName_;
+    if (!InitialDir.isEmpty())
+        start = QFileInfo(fileName_).fileName().isEmpty() ? InitialDir
+                                                          : InitialDir + QLatin1Char('/') + QFileInfo(fileName_).fileName();
+    return QFileDialog::getOpenFileName(this, QString(), start, filters.join(QStringLiteral(";;")), &selected);
+}

@@ -1,0 +1,54 @@
+#include "console/TImageLists.h"
+
+TImageLists &ImageLists()
+{
+    static TImageLists lists;
+    return lists;
+}
+
+QString ListImageName(int index, bool large, int iconImageType, int offIconImageType)
+{
+    if (index < 0 || index >= (large ? TImageLists::LargeCount : TImageLists::SmallCount))
+        return {};
+    QString name = (large ? QStringLiteral("LARGE") : QStringLiteral("SMALL"))
+                   + QStringLiteral("%1").arg(index + 1, 2, 10, QLatin1Char('0'));
+    if (index == 0 && iconImageType >= 1 && iconImageType <= 3)
+        name += QLatin1Char(char('A' + iconImageType - 1));
+    else if (index == 1 && offIconImageType == 1)
+        name += QLatin1Char('A');
+    return name;
+}
+
+QString ImageResourcePath(const QString &name)
+{
+    return QStringLiteral(":/images/") + name + QStringLiteral(".png");
+}
+
+namespace {
+
+QPixmap loadImage(const QString &name)
+{
+    return QPixmap(ImageResourcePath(name));
+}
+
+}  // namespace
+
+void TImageLists::Load(int iconImageType, int offIconImageType, bool smallIcon)
+{
+    iconImageType_ = iconImageType;
+    offIconImageType_ = offIconImageType;
+    small_.clear();
+    for (int i = 0; i < SmallCount; ++i)
+        small_.append(loadImage(ListImageName(i, false, iconImageType, offIconImageType)));
+    LoadLarge(smallIcon);
+    window_ = {loadImage(QStringLiteral("BITMAP1")), loadImage(QStringLiteral("BITMAP2")),
+               loadImage(QStringLiteral("BITMAP3"))};
+    access_ = {small_.value(0), loadImage(QStringLiteral("FOLDER")), loadImage(QStringLiteral("FILE"))};
+}
+
+void TImageLists::LoadLarge(bool smallIcon)
+{
+    large_.clear();
+    for (int i = 0; i < LargeCount; ++i)
+        large_.append(loadImage(ListImageName(i, !smallIcon, iconImageType_, offIconImageType_)));
+}

@@ -1,0 +1,225 @@
+#include "console/TfmProp.h"
+
+#include "config/Platform.h"
+#include "config/ProcessFlags.h"
+#include "config/SambaServerBrowser.h"
+#include "config/Settings.h"
+#include "console/TImageLists.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString CaptionResource = QStringLiteral("ﾘｿｰｽ名:");
+const QString CaptionDomain = QStringLiteral("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ:");
+const QString CaptionComment = QStringLiteral("ｺﾒﾝﾄ:");
+const QString CaptionProvider = QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ:");
+const QString CaptionIP = QStringLiteral("IPｱﾄﾞﾚｽ:");
+const QString CaptionMAC = QStringLiteral("MACｱﾄﾞﾚｽ:");
+
+// The status line by image index.
+QString StatusOf(int image)
+{
+    switch (image) {
+    case 0: case 9: case 12: case 15: return QStringLiteral("ﾛｸﾞｲﾝ");
+    case 1: case 10: case 13: case 16: return QStringLiteral("ﾛｸﾞｱｳﾄ");
+    case 2: case 11: case 14: case 17: return QStringLiteral("未確認");
+    case 3: return QStringLiteral("お休み");
+    case 4: return QStringLiteral("ﾈｯﾄﾜｰｸｴﾗｰ");
+    case 5: return QStringLiteral("ﾜｰｸｸﾞﾙｰﾌﾟ");
+    case 7: return QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ");
+    default: return {};
+    }
+}
+
+bool FamilyKnowsRemoteSystems()
+{
+    return PlatformFamily == 1 || PlatformFamily == 2;
+}
+
+}  // namespace
+
+TfmProp::TfmProp(QWidget *owner, const PropertyRecord &record, RemotePlatformQuery remotePlatform)
+    : QDialog(owner), remotePlatform_(std::move(remotePlatform))
+{
+    setObjectName(QStringLiteral("fmProp"));
+    setWindowTitle(QStringLiteral("Property"));
+    if (!remotePlatform_) {
+        remotePlatform_ = [](const QString &computer, const QString &domain) {
+            SambaServerBrowser browser;
+            return RemotePlatformName(computer, domain, browser);
+        };
+    }
+
+    auto *top = new QVBoxLayout(this);
+    auto *heading = new QHBoxLayout;
+    imgIcon = new QLabel(this);
+    imgIcon->setFixedSize(32, 32);
+    heading->addWidget(imgIcon);
+    auto *grid = new QGridLayout;
+    const std::array<QString, LineCount> captions = {QString(), CaptionResource, CaptionDomain, CaptionComment,
+                                                     CaptionProvider, QStringLiteral("ｽﾃｰﾀｽ:"),
+                                                     QStringLiteral("ｵﾍﾟﾚｰﾃｨﾝｸﾞｼｽﾃﾑ:"), QStringLiteral("Result:")};
+    for (int i = 0; i < LineCount; ++i) {
+        captions_[size_t(i)] = new QLabel(captions[size_t(i)], this);
+        values_[size_t(i)] = new QLineEdit(this);
+        values_[size_t(i)]->setReadOnly(true);
+        values_[size_t(i)]->setFrame(false);
+        values_[size_t(i)]->setMinimumWidth(260);
+        // Read-only values look like labels but can still be copied.
+        values_[size_t(i)]->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    }
+    // The user name is the dialog's heading, beside the picture.
+    QFont bold = values_[LineUser]->font();
+    bold.setBold(true);
+    values_[LineUser]->setFont(bold);
+    captions_[LineUser]->hide();
+    heading->addWidget(values_[LineUser], 1);
+    top->addLayout(heading);
+    for (int i = LineResource; i < LineCount; ++i) {
+        grid->addWidget(captions_[size_t(i)], i, 0);
+        grid->addWidget(values_[size_t(i)], i, 1);
+    }
+    top->addLayout(grid);
+    pbOK = new QPushButton(QStringLiteral("&OK"), this);
+    pbOK->setDefault(true);
+    connect(pbOK, &QPushButton::clicked, this, &QDialog::accept);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(pbOK);
+    top->addLayout(buttons);
+
+    Fill(record);
+}
+
+int TfmProp::Execute(QWidget *owner, const PropertyRecord &record, RemotePlatformQuery remotePlatform)
+{
+    TfmProp dialog(owner, record, std::move(remotePlatform));
+    return dialog.exec();
+}
+
+int TfmProp::ShowVersion(QWidget *owner, RemotePlatformQuery remotePlatform)
+{
+    PropertyRecord record;
+    record.ImageIndex = VersionImageIndex;
+    return Execute(owner, record, std::move(remotePlatform));
+}
+
+void TfmProp::set(Line line, const QString &value, bool shown)
+{
+    values_[size_t(line)]->setText(value);
+    values_[size_t(line)]->setCursorPosition(0);
+    values_[size_t(line)]->setHidden(!shown);
+    if (line != LineUser)
+        captions_[size_t(line)]->setHidden(!shown);
+}
+
+void TfmProp::hide(Line line)
+{
+    set(line, QString(), false);
+}
+
+bool TfmProp::LineShown(Line line) const
+{
+    return !values_[size_t(line)]->isHidden();
+}
+
+QString TfmProp::LineCaption(Line line) const
+{
+    return captions_[size_t(line)]->text();
+}
+
+QString TfmProp::LineValue(Line line) const
+{
+    return values_[size_t(line)]->text();
+}
+
+QPixmap TfmProp::Image() const
+{
+    return imgIcon->pixmap();
+}
+
+void TfmProp::Fill(const PropertyRecord &r)
+{
+    const int image = r.ImageIndex;
+    if (!ImageLists().IsLoaded())
+        ImageLists().Load(Settings.Krovan.IconImageType, Settings.Krovan.OffIconImageType, Settings.Config.SmallIcon);
+    if (image >= 0 && image <= 17 && image != 8)
+        imgIcon->setPixmap(ImageLists().LargeImage(image));
+
+    if (r.IPMode) {
+        captions_[LineComment]->setText(CaptionIP);
+        captions_[LineProvider]->setText(CaptionMAC);
+    }
+    const QString status = StatusOf(image);
+
+    switch (image) {
+    case 0:
+    case 9:
+    case 12:
+    case 15:
+        if ((image == 0 || image == 9) && FamilyKnowsRemoteSystems())
+            set(LineOS, r.Domain.isEmpty() ? QString() : remotePlatform_(r.ResourceName, r.Domain));
+        else
+            hide(LineOS);
+        set(LineUser, r.UserName);
+        set(LineResource, r.ResourceName, !r.ResourceName.isEmpty());
+        set(LineDomain, r.Domain, !r.Domain.isEmpty());
+        set(LineComment, r.Comment);
+        set(LineProvider, r.Provider);
+        set(LineStatus, status);
+        set(LineResult, r.Result);
+        break;
+    case 5:
+        set(LineUser, r.UserName);
+        set(LineResource, r.ResourceName, !r.ResourceName.isEmpty());
+        set(LineDomain, r.Domain, !r.Domain.isEmpty());
+        set(LineComment, r.Comment, !r.Comment.isEmpty());
+        set(LineProvider, r.Provider);
+        set(LineStatus, status);
+        hide(LineOS);
+        hide(LineResult);
+        break;
+    case 7:
+        set(LineUser, r.UserName);
+        set(LineResource, r.ResourceName);
+        hide(LineDomain);
+        hide(LineComment);
+        hide(LineProvider);
+        set(LineStatus, status);
+        hide(LineOS);
+        hide(LineResult);
+        break;
+    case 8:
+        break;
+    case VersionImageIndex: {
+        set(LineUser, AppTitle);
+        set(LineOS, remotePlatform_(QString::fromLatin1(GetMyOsVersion), QString()));
+        SambaServerBrowser browser;
+        set(LineResource, browser.ComputerName());
+        hide(LineDomain);
+        hide(LineComment);
+        hide(LineProvider);
+        hide(LineStatus);
+        hide(LineResult);
+        break;
+    }
+    default:
+        if (image < 0 || image > 17)
+            break;
+        set(LineUser, r.UserName);
+        set(LineResource, r.ResourceName);
+        set(LineDomain, r.Domain);
+        set(LineComment, r.IPMode ? r.Comment : QString());
+        set(LineProvider, r.IPMode ? r.Provider : QString());
+        set(LineOS, QString(), FamilyKnowsRemoteSystems());
+        set(LineStatus, status);
+        set(LineResult, r.Result);
+        break;
+    }
+}
