@@ -1,22 +1,293 @@
 #include "console/TfmSession.h"
 
+#include "config/Platform.h"
+#include "config/Settings.h"
+#include "console/TfmMain.h"
+#include "events/windows/TfmMsg.h"
+#include "service/StartupRules.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 TfmSession *fmSession = nullptr;
+
+namespace {
+
+// The bottom panel and its buttons as designed for a window of DesignWidth.
+constexpr int PanelHeight = 33;
+constexpr int ButtonTop = 4;
+constexpr int ButtonHeight = 25;
+constexpr int GoMainLeft = 4;
+constexpr int GoMainWidth = 96;
+constexpr int MsgWidth = 96;
+constexpr int CloseWidth = 80;
+constexpr int DesignCloseLeft = TfmSession::DesignWidth - 4 - CloseWidth;
+constexpr int DesignMsgLeft = DesignCloseLeft - 6 - MsgWidth;
+
+constexpr int FallbackColumnWidth = 60;
+
+}  // namespace
 
 TfmSession::TfmSession(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fmSession"));
-    setWindowTitle(QStringLiteral("Access List"));
-    resize(437, 123);
-    move(0, 0);
+    setProperty("helpContext", HelpContext);
 
-    tlvSess = new QTreeWidget(this);
+    tlvSess = new QTreeWidget;
     tlvSess->setObjectName(QStringLiteral("tlvSess"));
+    tlvSess->setColumnCount(ColumnCount);
     tlvSess->setHeaderLabels({QStringLiteral("端末"), QStringLiteral("ﾕｰｻﾞｰ名"), QStringLiteral("接続時間"),
                               QStringLiteral("ｱｸｾｽ時間"), QStringLiteral("ﾒｯｾｰｼﾞ")});
+    tlvSess->setSelectionMode(QAbstractItemView::SingleSelection);
     tlvSess->setSelectionBehavior(QAbstractItemView::SelectRows);
     tlvSess->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setCentralWidget(tlvSess);
+    tlvSess->setRootIsDecorated(false);
+    tlvSess->setItemsExpandable(false);
+    tlvSess->setExpandsOnDoubleClick(false);
+    tlvSess->setIndentation(16);
+    tlvSess->setUniformRowHeights(true);
+    tlvSess->setIconSize(QSize(16, 16));
+    tlvSess->header()->setStretchLastSection(false);
+    tlvSess->header()->setSectionsMovable(false);
+    // Stored widths are the operator's own, however narrow.
+    tlvSess->header()->setMinimumSectionSize(0);
+    tlvSess->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    pnlBottom = new QWidget;
+    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
+    pnlBottom->setFixedHeight(PanelHeight);
+    pbGoMain = new QPushButton(QStringLiteral("監視ﾘｽﾄ(&S)"), pnlBottom);
+    pbGoMain->setObjectName(QStringLiteral("pbGoMain"));
+    pbGoMain->setGeometry(GoMainLeft, ButtonTop, GoMainWidth, ButtonHeight);
+    pbMsg = new QPushButton(QStringLiteral("&Message..."), pnlBottom);
+    pbMsg->setObjectName(QStringLiteral("pbMsg"));
+    pbMsg->setGeometry(DesignMsgLeft, ButtonTop, MsgWidth, ButtonHeight);
+    pbMsg->setEnabled(false);
+    pbClose = new QPushButton(QStringLiteral("閉じる(&C)"), pnlBottom);
+    pbClose->setObjectName(QStringLiteral("pbClose"));
+    pbClose->setGeometry(DesignCloseLeft, ButtonTop, CloseWidth, ButtonHeight);
+
+    auto *client = new QWidget;
+    auto *layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tlvSess);
+    layout->addWidget(pnlBottom);
+    setCentralWidget(client);
+
+    pmAccess = new QMenu(this);
+    pmAccess->setObjectName(QStringLiteral("pmAccess"));
+    mnMsg = pmAccess->addAction(QStringLiteral("メッセージ送信(&M)..."));
+    mnMsg->setObjectName(QStringLiteral("mnMsg"));
+    mnMsg->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    pmAccess->addSeparator();
+    mnClose = pmAccess->addAction(QStringLiteral("閉じる(&C)"));
+    mnClose->setObjectName(QStringLiteral("mnClose"));
+    mnClose->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    // The shortcuts work without opening the menu.
+    addAction(mnMsg);
+    addAction(mnClose);
+
+    connect(pbGoMain, &QPushButton::clicked, this, &TfmSession::pbGoMainClick);
+    connect(pbMsg, &QPushButton::clicked, this, &TfmSession::pbMsgClick);
+    connect(pbClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(mnMsg, &QAction::triggered, this, &TfmSession::pbMsgClick);
+    connect(mnClose, &QAction::triggered, this, &QWidget::close);
+    connect(tlvSess, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { pmAccess->popup(tlvSess->viewport()->mapToGlobal(pos)); });
+    // Any change of the selection (a click, the keys, a refill that selects
+    // by index) may move it between a terminal and a share or file.
+    connect(tlvSess, &QTreeWidget::itemSelectionChanged, this, &TfmSession::UpdateMsgButton);
+
+    designMsgLeft_ = DesignMsgLeft;
+    designCloseLeft_ = DesignCloseLeft;
+    setMinimumSize(DesignWidth, DesignHeight);
+    resize(DesignWidth, DesignHeight);
+    move(DesignLeft, DesignTop);
+
+    PlaceWindow();
+    RestoreColumns();
+    LayoutButtons();
+    setWindowTitle(QStringLiteral("Access List"));
+}
+
+void TfmSession::PlaceWindow()
+{
+    const auto [width, height] = ReadIntegerPair(Settings.AccWnd.Size, DesignWidth, DesignHeight);
+    auto [top, left] = ReadIntegerPair(Settings.AccWnd.Pos, DesignTop, DesignLeft);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(width, height);
+    top = CorrectWindowOrigin(top, height, screenSize.height());
+    left = CorrectWindowOrigin(left, width, screenSize.width());
+    resize(width, height);
+    move(left, top);
+}
+
+void TfmSession::RestoreColumns()
+{
+    const QList<qint32> widths = ReadColumnWidths(Settings.AccWnd.ColWidth, ColumnCount, FallbackColumnWidth);
+    for (int column = 0; column < ColumnCount && column < widths.size(); ++column)
+        tlvSess->header()->resizeSection(column, qMax(0, widths[column]));
+}
+
+void TfmSession::KeepWindowSettings()
+{
+    Settings.AccWnd.Size = JoinIntegerList({width(), height()});
+    Settings.AccWnd.Pos = JoinIntegerList({y(), x()});
+    QList<qint32> widths;
+    for (int column = 0; column < ColumnCount; ++column)
+        widths << tlvSess->header()->sectionSize(column);
+    Settings.AccWnd.ColWidth = JoinIntegerList(widths);
+}
+
+void TfmSession::LayoutButtons()
+{
+    pbMsg->move(width() + (designMsgLeft_ - DesignWidth), ButtonTop);
+    pbClose->move(width() + (designCloseLeft_ - DesignWidth), ButtonTop);
+}
+
+void TfmSession::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    LayoutButtons();
+}
+
+void TfmSession::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        UpdateMsgButton();
+    } else if (event->type() == QEvent::WindowStateChange && isMinimized()
+               && (Settings.Krovan.ScreenMode & 1) == 0) {
+        // Without a taskbar button the minimised window goes out of sight;
+        // ShowAccessList or the notice's button brings it back. Hidden from
+        // the event loop, not inside the state change.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
+    }
+}
+
+void TfmSession::closeEvent(QCloseEvent *event)
+{
+    KeepWindowSettings();
+    // Closing only hides: the window lives for the whole run.
+    event->accept();
+}
+
+void TfmSession::ShowAccessList(bool automatic)
+{
+    openedAutomatically_ = automatic;
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfmSession::UpdateMsgButton()
+{
+    const int index = SelectedIndex();
+    pbMsg->setEnabled(index >= 0 && rows_[size_t(index)].Level == 0);
+}
+
+void TfmSession::pbMsgClick()
+{
+    const int index = SelectedIndex();
+    if (index < 0 || !Sender)
+        return;
+    // An empty caption is no terminal; the dialog leaves it alone.
+    TfmMsg::SendToTerminal(*Sender, this, rows_[size_t(index)].Caption);
+}
+
+void TfmSession::pbGoMainClick()
+{
+    if (ShowMain) {
+        ShowMain();
+    } else if (fmMain) {
+        fmMain->setWindowState(fmMain->windowState() & ~Qt::WindowMinimized);
+        fmMain->show();
+        fmMain->raise();
+        fmMain->activateWindow();
+    }
+}
+
+int TfmSession::SelectedIndex() const
+{
+    const QList<QTreeWidgetItem *> selected = tlvSess->selectedItems();
+    if (selected.isEmpty())
+        return -1;
+    int index = 0;
+    for (QTreeWidgetItemIterator it(tlvSess); *it; ++it, ++index) {
+        if (*it == selected.first())
+            return index;
+    }
+    return -1;
+}
+
+QTreeWidgetItem *TfmSession::ItemAt(int index) const
+{
+    if (index < 0)
+        return nullptr;
+    QTreeWidgetItemIterator it(tlvSess);
+    for (int i = 0; *it && i < index; ++i)
+        ++it;
+    return *it;
+}
+
+void TfmSession::SelectRow(int index)
+{
+    if (QTreeWidgetItem *item = ItemAt(index))
+        tlvSess->setCurrentItem(item);
+    else
+        tlvSess->clearSelection();
+    UpdateMsgButton();
+}
+
+void TfmSession::SetRows(const AccessRowList &rows, int select)
+{
+    rows_ = rows;
+    FillTree();
+    SelectRow(select);
+}
+
+void TfmSession::AddSessionRows(const AccessSession &session)
+{
+    const int selected = SelectedIndex();
+    ::AddSessionRows(rows_, session, PlatformFamily);
+    FillTree();
+    SelectRow(selected);
+}
+
+void TfmSession::FillTree()
+{
+    tlvSess->setUpdatesEnabled(false);
+    tlvSess->clear();
+    // The last row of each level: a row hangs below the last one shallower
+    // than itself.
+    std::vector<QTreeWidgetItem *> parents;
+    for (const AccessRow &row : rows_) {
+        const size_t level = size_t(std::max(0, row.Level));
+        parents.resize(std::min(parents.size(), level));
+        auto *item = parents.empty() ? new QTreeWidgetItem(tlvSess) : new QTreeWidgetItem(parents.back());
+        item->setText(0, row.Caption);
+        for (int c = 0; c < row.Columns.size() && c + 1 < ColumnCount; ++c)
+            item->setText(c + 1, row.Columns[c]);
+        item->setData(0, Qt::UserRole, row.Level);
+        item->setExpanded(true);
+        parents.push_back(item);
+    }
+    tlvSess->expandAll();
+    tlvSess->setUpdatesEnabled(true);
 }
