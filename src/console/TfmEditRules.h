@@ -1,0 +1,33 @@
+#pragma once
+
+// The watch-list editor's rules that need no window: how a computer of the
+// network tree is written as a node text and read back, and how a chosen
+// file becomes an action text. Node texts are laid out in code page 932
+// bytes, the columns the stored names were measured in.
+
+#include <QString>
+
+// The node text of a computer: without commentFirst the name padded with
+// blanks to 17 bytes and then the comment; with commentFirst and a comment,
+// the comment padded to 50 bytes and then the name; otherwise the name.
+QString ComputerNodeText(const QString &name, const QString &comment, bool commentFirst);
+
+// The resource and user names read back from a computer's node text. Without
+// commentFirst: the resource name from bytes 1-15, the user name from bytes
+// 18-65, or the resource name when the text is 16 bytes or shorter or that
+// part is blank. With commentFirst and a text longer than 16 bytes: the
+// resource name from bytes 51-65, the user name from bytes 1-48; a shorter
+// text gives both from bytes 1-15. Every part is trimmed.
+void ParseComputerNodeText(const QString &text, bool commentFirst, QString &resource, QString &user);
+
+// The characters of text that lie wholly within the bytes first to last
+// (1-based, inclusive) of its code page 932 form.
+QString ByteColumns(const QString &text, int first, int last);
+
+// A chosen file as an action text: in double quotes when it holds a blank,
+// so that the command line keeps it as one word.
+QString ActionFileText(const QString &path);
+
+// The filter of the action boxes' browse dialog.
+inline const QString ActionFileFilter =
+    QStringLiteral("Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*");
