@@ -2,6 +2,8 @@
 
 #include "config/Platform.h"
 #include "config/Settings.h"
+#include "console/TImageLists.h"
+#include "console/TTreeListView.h"
 #include "console/TfmMain.h"
 #include "events/windows/TfmMsg.h"
 #include "service/StartupRules.h"
@@ -14,7 +16,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,25 +45,17 @@ TfmSession::TfmSession(QWidget *parent)
     setObjectName(QStringLiteral("fmSession"));
     setProperty("helpContext", HelpContext);
 
-    tlvSess = new QTreeWidget;
+    tlvSess = new TTreeListView;
     tlvSess->setObjectName(QStringLiteral("tlvSess"));
-    tlvSess->setColumnCount(ColumnCount);
-    tlvSess->setHeaderLabels({QStringLiteral("端末"), QStringLiteral("ﾕｰｻﾞｰ名"), QStringLiteral("接続時間"),
-                              QStringLiteral("ｱｸｾｽ時間"), QStringLiteral("ﾒｯｾｰｼﾞ")});
-    tlvSess->setSelectionMode(QAbstractItemView::SingleSelection);
-    tlvSess->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tlvSess->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tlvSess->setRootIsDecorated(false);
-    tlvSess->setItemsExpandable(false);
-    tlvSess->setExpandsOnDoubleClick(false);
-    tlvSess->setIndentation(16);
-    tlvSess->setUniformRowHeights(true);
-    tlvSess->setIconSize(QSize(16, 16));
-    tlvSess->header()->setStretchLastSection(false);
+    tlvSess->SetColumns({QStringLiteral("端末"), QStringLiteral("ﾕｰｻﾞｰ名"), QStringLiteral("接続時間"),
+                         QStringLiteral("ｱｸｾｽ時間"), QStringLiteral("ﾒｯｾｰｼﾞ")});
     tlvSess->header()->setSectionsMovable(false);
-    // Stored widths are the operator's own, however narrow.
-    tlvSess->header()->setMinimumSectionSize(0);
     tlvSess->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The window is made after the settings are read, so the pictures can
+    // be those of the operator's icon choice.
+    if (!ImageLists().IsLoaded())
+        ImageLists().Load(Settings.Krovan.IconImageType, Settings.Krovan.OffIconImageType, Settings.Config.SmallIcon);
+    tlvSess->SetImages(ImageLists().Access());
 
     pnlBottom = new QWidget;
     pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
@@ -108,7 +101,7 @@ TfmSession::TfmSession(QWidget *parent)
             [this](const QPoint &pos) { pmAccess->popup(tlvSess->viewport()->mapToGlobal(pos)); });
     // Any change of the selection (a click, the keys, a refill that selects
     // by index) may move it between a terminal and a share or file.
-    connect(tlvSess, &QTreeWidget::itemSelectionChanged, this, &TfmSession::UpdateMsgButton);
+    connect(tlvSess->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TfmSession::UpdateMsgButton);
 
     designMsgLeft_ = DesignMsgLeft;
     designCloseLeft_ = DesignCloseLeft;
@@ -199,7 +192,7 @@ void TfmSession::ShowAccessList(bool automatic)
 void TfmSession::UpdateMsgButton()
 {
     const int index = SelectedIndex();
-    pbMsg->setEnabled(index >= 0 && rows_[size_t(index)].Level == 0);
+    pbMsg->setEnabled(index >= 0 && tlvSess->GetLevel(index) == 0);
 }
 
 void TfmSession::pbMsgClick()
@@ -208,7 +201,7 @@ void TfmSession::pbMsgClick()
     if (index < 0 || !Sender)
         return;
     // An empty caption is no terminal; the dialog leaves it alone.
-    TfmMsg::SendToTerminal(*Sender, this, rows_[size_t(index)].Caption);
+    TfmMsg::SendToTerminal(*Sender, this, tlvSess->Caption(index));
 }
 
 void TfmSession::pbGoMainClick()
@@ -225,33 +218,12 @@ void TfmSession::pbGoMainClick()
 
 int TfmSession::SelectedIndex() const
 {
-    const QList<QTreeWidgetItem *> selected = tlvSess->selectedItems();
-    if (selected.isEmpty())
-        return -1;
-    int index = 0;
-    for (QTreeWidgetItemIterator it(tlvSess); *it; ++it, ++index) {
-        if (*it == selected.first())
-            return index;
-    }
-    return -1;
-}
-
-QTreeWidgetItem *TfmSession::ItemAt(int index) const
-{
-    if (index < 0)
-        return nullptr;
-    QTreeWidgetItemIterator it(tlvSess);
-    for (int i = 0; *it && i < index; ++i)
-        ++it;
-    return *it;
+    return tlvSess->SelectedIndex();
 }
 
 void TfmSession::SelectRow(int index)
 {
-    if (QTreeWidgetItem *item = ItemAt(index))
-        tlvSess->setCurrentItem(item);
-    else
-        tlvSess->clearSelection();
+    tlvSess->SetSelectedIndex(index);
     UpdateMsgButton();
 }
 
@@ -273,21 +245,14 @@ void TfmSession::AddSessionRows(const AccessSession &session)
 void TfmSession::FillTree()
 {
     tlvSess->setUpdatesEnabled(false);
-    tlvSess->clear();
-    // The last row of each level: a row hangs below the last one shallower
-    // than itself.
-    std::vector<QTreeWidgetItem *> parents;
+    tlvSess->Clear();
+    // Pictures of the moment: the settings dialog may have changed them.
+    tlvSess->SetImages(ImageLists().Access());
     for (const AccessRow &row : rows_) {
-        const size_t level = size_t(std::max(0, row.Level));
-        parents.resize(std::min(parents.size(), level));
-        auto *item = parents.empty() ? new QTreeWidgetItem(tlvSess) : new QTreeWidgetItem(parents.back());
-        item->setText(0, row.Caption);
-        for (int c = 0; c < row.Columns.size() && c + 1 < ColumnCount; ++c)
-            item->setText(c + 1, row.Columns[c]);
-        item->setData(0, Qt::UserRole, row.Level);
-        item->setExpanded(true);
-        parents.push_back(item);
+        TTreeListView::Item *item = tlvSess->Add(row.Level);
+        tlvSess->SetCaption(item, row.Caption);
+        tlvSess->SetImageIndex(item, row.Image);
+        tlvSess->SetSubItems(item, row.Columns.mid(0, ColumnCount - 1));
     }
-    tlvSess->expandAll();
     tlvSess->setUpdatesEnabled(true);
 }

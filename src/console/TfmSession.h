@@ -16,8 +16,7 @@ class Messenger;
 class QAction;
 class QMenu;
 class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class TTreeListView;
 class QWidget;
 
 class TfmSession : public QMainWindow, public AccessListView {
@@ -64,7 +63,7 @@ public:
     Messenger *Sender = nullptr;
     std::function<void()> ShowMain;
 
-    QTreeWidget *tlvSess = nullptr;
+    TTreeListView *tlvSess = nullptr;
     QWidget *pnlBottom = nullptr;
     QPushButton *pbGoMain = nullptr;
     QPushButton *pbMsg = nullptr;
@@ -85,7 +84,6 @@ private:
     void LayoutButtons();
     void UpdateMsgButton();
     void FillTree();
-    QTreeWidgetItem *ItemAt(int index) const;
 
     AccessRowList rows_;
     bool openedAutomatically_ = false;

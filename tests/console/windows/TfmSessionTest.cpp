@@ -5,6 +5,7 @@
 #include "config/Platform.h"
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
+#include "console/TTreeListView.h"
 #include "engine/WatchListModel.h"
 #include "events/Messenger.h"
 #include "events/windows/TfmMsg.h"
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -57,11 +57,13 @@ protected:
         messenger.Family = [] { return 2; };
     }
 
-    static QStringList texts(const QTreeWidgetItem *item)
+    // Level, image, caption and further columns of a row.
+    static QStringList row(const TTreeListView *view, int index)
     {
-        QStringList all;
-        for (int c = 0; c < TfmSession::ColumnCount; ++c)
-            all << item->text(c);
+        QStringList all{QString::number(view->GetLevel(index)), QString::number(view->ImageIndex(index)),
+                        view->Caption(index)};
+        for (int c = 0; c < TfmSession::ColumnCount - 1; ++c)
+            all << view->SubItem(index, c);
         return all;
     }
 
@@ -86,8 +88,10 @@ TEST_F(TfmSessionTest, DesignTextsColumnsAndDefaults)
     ASSERT_EQ(w.pmAccess->actions().size(), 3);
     EXPECT_TRUE(w.pmAccess->actions()[1]->isSeparator());
 
-    const QTreeWidgetItem *header = w.tlvSess->headerItem();
-    EXPECT_EQ(texts(header), (QStringList{QStringLiteral("端末"), QStringLiteral("ﾕｰｻﾞｰ名"), QStringLiteral("接続時間"),
+    QStringList header;
+    for (int c = 0; c < TfmSession::ColumnCount; ++c)
+        header << w.tlvSess->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(header, (QStringList{QStringLiteral("端末"), QStringLiteral("ﾕｰｻﾞｰ名"), QStringLiteral("接続時間"),
                                           QStringLiteral("ｱｸｾｽ時間"), QStringLiteral("ﾒｯｾｰｼﾞ")}));
     // The stored default, not the design widths.
     QList<int> widths;
@@ -98,6 +102,9 @@ TEST_F(TfmSessionTest, DesignTextsColumnsAndDefaults)
     EXPECT_EQ(w.pos(), QPoint(0, 0));
     EXPECT_EQ(w.minimumSize(), QSize(437, 123));
     EXPECT_FALSE(w.pbMsg->isEnabled());
+    ASSERT_EQ(w.tlvSess->Images().size(), 3);
+    for (const QPixmap &image : w.tlvSess->Images())
+        EXPECT_EQ(image.size(), QSize(16, 16));
 }
 
 TEST_F(TfmSessionTest, StoredGeometryWithBadItemsAndTheOffScreenRule)
@@ -156,25 +163,17 @@ TEST_F(TfmSessionTest, SessionRowsAndTheMessageButton)
 {
     TfmSession w;
     w.AddSessionRows(sessionWithOpenFile());
-    ASSERT_EQ(w.tlvSess->topLevelItemCount(), 1);
-    const QTreeWidgetItem *terminal = w.tlvSess->topLevelItem(0);
-    EXPECT_EQ(texts(terminal), (QStringList{QStringLiteral("PC01"), QStringLiteral("*tanaka"),
-                                            QStringLiteral("00:10:00"), QStringLiteral("00:09:30"), QString()}));
-    ASSERT_EQ(terminal->childCount(), 1);
-    const QTreeWidgetItem *share = terminal->child(0);
-    EXPECT_EQ(texts(share), (QStringList{QStringLiteral("DATA"), QStringLiteral("tanaka"), {}, {}, {}}));
-    ASSERT_EQ(share->childCount(), 1);
-    EXPECT_EQ(texts(share->child(0)), (QStringList{QStringLiteral("報告書\\案.txt"), {}, {}, {}, {}}));
-    EXPECT_TRUE(w.tlvSess->isExpanded(w.tlvSess->model()->index(0, 0)));
+    ASSERT_EQ(w.tlvSess->Count(), 3);
+    EXPECT_EQ(row(w.tlvSess, 0), (QStringList{"0", "0", "PC01", "*tanaka", "00:10:00", "00:09:30", ""}));
+    EXPECT_EQ(row(w.tlvSess, 1), (QStringList{"1", "1", "DATA", "tanaka", "", "", ""}));
+    EXPECT_EQ(row(w.tlvSess, 2), (QStringList{"2", "2", "報告書\\案.txt", "", "", "", ""}));
 
-    // The same terminal again adds to its row.
+    // The same terminal again adds below its row, not a second terminal.
     AccessSession again = sessionWithOpenFile();
     again.Connections = {{QStringLiteral("IPC$"), {}, QStringLiteral("tanaka"), true, true, {}}};
     w.AddSessionRows(again);
-    ASSERT_EQ(w.tlvSess->topLevelItemCount(), 1);
-    terminal = w.tlvSess->topLevelItem(0);
-    ASSERT_EQ(terminal->childCount(), 2);
-    EXPECT_EQ(terminal->child(1)->text(0), QStringLiteral("IPC$"));
+    ASSERT_EQ(w.tlvSess->Count(), 4);
+    EXPECT_EQ(row(w.tlvSess, 3), (QStringList{"1", "1", "IPC$", "tanaka", "", "", ""}));
 
     EXPECT_EQ(w.SelectedIndex(), -1);
     EXPECT_FALSE(w.pbMsg->isEnabled());
@@ -193,7 +192,7 @@ TEST_F(TfmSessionTest, SessionRowsAndTheMessageButton)
     EXPECT_FALSE(w.pbMsg->isEnabled());
     w.SetRows({}, -1);
     EXPECT_EQ(w.SelectedIndex(), -1);
-    EXPECT_EQ(w.tlvSess->topLevelItemCount(), 0);
+    EXPECT_EQ(w.tlvSess->Count(), 0);
 }
 
 TEST_F(TfmSessionTest, ConsumerFamilyShareRowsShowNoAccount)
@@ -201,7 +200,8 @@ TEST_F(TfmSessionTest, ConsumerFamilyShareRowsShowNoAccount)
     PlatformFamily = 1;
     TfmSession w;
     w.AddSessionRows(sessionWithOpenFile());
-    EXPECT_EQ(w.tlvSess->topLevelItem(0)->child(0)->text(1), QString());
+    EXPECT_EQ(w.tlvSess->SubItem(1, 0), QString());
+    EXPECT_EQ(w.tlvSess->SubItem(0, 0), QStringLiteral("*tanaka"));
 }
 
 TEST_F(TfmSessionTest, MessageCommandAddressesTheSelectedRow)
@@ -345,12 +345,12 @@ TEST_F(TfmSessionTest, AccessCheckOpensAndClosesOnlyAnAutomaticList)
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.OpenedAutomatically());
     ASSERT_EQ(w.Rows().size(), 3u);
-    EXPECT_EQ(w.tlvSess->topLevelItem(0)->child(0)->child(0)->text(0), QStringLiteral("a.txt"));
+    EXPECT_EQ(w.tlvSess->Caption(2), QStringLiteral("a.txt"));
 
     server.SessionTable.clear();
     check.AccessTick();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(w.tlvSess->topLevelItemCount(), 0);
+    EXPECT_EQ(w.tlvSess->Count(), 0);
     // The automatic close saved the geometry like any close.
     EXPECT_EQ(Settings.AccWnd.Size, QStringLiteral("437,123"));
 
