@@ -195,15 +195,6 @@ TEST_F(TfmSessionTest, SessionRowsAndTheMessageButton)
     EXPECT_EQ(w.tlvSess->Count(), 0);
 }
 
-TEST_F(TfmSessionTest, ConsumerFamilyShareRowsShowNoAccount)
-{
-    PlatformFamily = 1;
-    TfmSession w;
-    w.AddSessionRows(sessionWithOpenFile());
-    EXPECT_EQ(w.tlvSess->SubItem(1, 0), QString());
-    EXPECT_EQ(w.tlvSess->SubItem(0, 0), QStringLiteral("*tanaka"));
-}
-
 TEST_F(TfmSessionTest, MessageCommandAddressesTheSelectedRow)
 {
     TfmSession w;
@@ -268,13 +259,11 @@ TEST_F(TfmSessionTest, CloseSavesTheGeometryAndKeepsTheWindow)
     w->move(30, 40);
     w->tlvSess->header()->resizeSection(2, 75);
     QApplication::processEvents();
-    const QString fileBefore = Settings.AccWnd.Size;
 
     w->pbClose->click();
     QApplication::processEvents();
     ASSERT_TRUE(alive);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_NE(Settings.AccWnd.Size, fileBefore);
     EXPECT_EQ(Settings.AccWnd.Size, QStringLiteral("520,240"));
     EXPECT_EQ(Settings.AccWnd.Pos, QStringLiteral("%1,%2").arg(w->y()).arg(w->x()));
     EXPECT_EQ(Settings.AccWnd.ColWidth, QStringLiteral("80,120,75,70,50"));
