@@ -3,6 +3,9 @@
 #include "config/ConfigRules.h"
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
+#include "console/TFileSelect.h"
+#include "console/TFolderDialog.h"
+#include "console/TImageLists.h"
 #include "events/EventActions.h"
 #include "events/RecordFile.h"
 #include "events/XmlDocument.h"
@@ -37,29 +40,6 @@ const QString ProgramFilter =
     QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ(*.exe)|*.exe|ｼｮｰﾄｶｯﾄ(*.lnk)|*.lnk|DOSｱﾌﾟﾘｹｰｼｮﾝ(*.pif)|*.pif|すべてのﾌｧｲﾙ(*.*)|*.*");
 const QString XslFilter = QStringLiteral("XSLﾌｧｲﾙ(*.xsl)|*.xsl|すべてのﾌｧｲﾙ(*.*)|*.*");
 const QString NoWaveFileText = QStringLiteral("Waveﾌｧｲﾙが存在しません。");
-
-// "description|pattern|..." as file dialogs here take it: one filter a line
-// pair, "*.*" meaning every file (names here need not have a dot), and
-// either case of an extension, since the files come from Windows machines.
-QString dialogFilter(const QString &filter)
-{
-    const QStringList parts = filter.split(u'|');
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QStringList patterns;
-        for (const QString &p : parts[i + 1].split(u';')) {
-            if (p == u"*.*") {
-                patterns << QStringLiteral("*");
-            } else {
-                patterns << p;
-                if (p.toUpper() != p)
-                    patterns << p.toUpper();
-            }
-        }
-        out << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
-    }
-    return out.join(QStringLiteral(";;"));
-}
 
 QSpinBox *upDown(QWidget *parent, const char *name, int minimum, int maximum)
 {
@@ -575,26 +555,20 @@ QWidget *TfmConfig::BuildXmlPage()
     cmbXMLEncoding->setEditable(true);
     auto *lblEncoding = new QLabel(QStringLiteral("文字コード(&I)"), page);
     lblEncoding->setBuddy(cmbXMLEncoding);
-    edXSLFile = new QLineEdit(page);
-    edXSLFile->setObjectName(QStringLiteral("edXSLFile"));
-    pbXSLBrowse = new QPushButton(QStringLiteral("参照(&R)"), page);
-    pbXSLBrowse->setAutoDefault(false);
+    fsXSLFile = new TFileSelect(page);
+    fsXSLFile->setObjectName(QStringLiteral("fsXSLFile"));
+    fsXSLFile->SetButtonCaption(QStringLiteral("参照(&R)"));
+    fsXSLFile->Filter = XslFilter;
     auto *lblXSL = new QLabel(QStringLiteral("スタイルシート(&S)"), page);
-    lblXSL->setBuddy(edXSLFile);
+    lblXSL->setBuddy(fsXSLFile->edFile);
     lblMSXML = new QLabel(page);
     lblMSXML->setObjectName(QStringLiteral("lblMSXML"));
-    connect(pbXSLBrowse, &QPushButton::clicked, this, [this] {
-        const QString file = QFileDialog::getOpenFileName(this, QString(), edXSLFile->text(), dialogFilter(XslFilter));
-        if (!file.isEmpty())
-            edXSLFile->setText(file);
-    });
 
     auto *grid = new QGridLayout(page);
     grid->addWidget(lblEncoding, 0, 0);
     grid->addWidget(cmbXMLEncoding, 0, 1);
     grid->addWidget(lblXSL, 1, 0);
-    grid->addWidget(edXSLFile, 1, 1, 1, 2);
-    grid->addWidget(pbXSLBrowse, 1, 3);
+    grid->addWidget(fsXSLFile, 1, 1, 1, 3);
     grid->addWidget(lblMSXML, 2, 0, 1, 4);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(3, 1);
@@ -681,7 +655,7 @@ void TfmConfig::LoadControls()
     AccessRecord.edRecordFolder->setText(a.RecordFolder);
 
     cmbXMLEncoding->setCurrentText(c.XMLEncoding);
-    edXSLFile->setText(c.XSLFile);
+    fsXSLFile->SetFileName(c.XSLFile);
 }
 
 void TfmConfig::SaveControls()
@@ -760,7 +734,7 @@ void TfmConfig::SaveControls()
     a.RecordFolder = AccessRecord.edRecordFolder->text();
 
     c.XMLEncoding = cmbXMLEncoding->currentText();
-    c.XSLFile = edXSLFile->text();
+    c.XSLFile = fsXSLFile->FileName();
 }
 
 // ---------------------------------------------------------------- rules
@@ -845,6 +819,7 @@ void TfmConfig::WatchForChanges()
 void TfmConfig::pbApplyClick()
 {
     SaveControls();
+    ImageLists().LoadLarge(Settings.Config.SmallIcon);
     if (ReloadImages)
         ReloadImages();
     if (!xmlCheck_()) {
@@ -877,21 +852,23 @@ void TfmConfig::WaveTest(QLineEdit *box)
 
 void TfmConfig::BrowseWave(QLineEdit *box)
 {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), dialogFilter(WaveFilter));
+    const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(WaveFilter).join(QStringLiteral(";;")));
     if (!file.isEmpty())
         box->setText(file);
 }
 
 void TfmConfig::BrowseProgram(QLineEdit *box)
 {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), dialogFilter(ProgramFilter));
+    const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(ProgramFilter).join(QStringLiteral(";;")));
     if (!file.isEmpty())
         box->setText(file);
 }
 
 void TfmConfig::BrowseFolder(RecordGroup &g)
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, g.prompt, g.edRecordFolder->text());
-    if (!folder.isEmpty())
-        g.edRecordFolder->setText(RecordFolderText(folder));
+    TFolderDialog dialog(this);
+    dialog.Message = g.prompt;
+    dialog.Folder = g.edRecordFolder->text();
+    if (dialog.Execute())
+        g.edRecordFolder->setText(RecordFolderText(dialog.Folder));
 }

@@ -23,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class TFileSelect;
 
 class TfmConfig : public QDialog {
     Q_OBJECT
@@ -46,8 +47,8 @@ public:
     // Settings were applied during this opening.
     bool Applied = false;
 
-    // Run after every apply, before the XML check: the main window reloads
-    // its large list images for [Config] SmallIcon.
+    // Run after every apply, once the large list images have been reloaded
+    // for [Config] SmallIcon: the main window gives its list the new set.
     std::function<void()> ReloadImages;
 
     // Copy every control into the settings record (apply and OK).
@@ -157,8 +158,7 @@ public:
 
     // "XML設定"
     QComboBox *cmbXMLEncoding = nullptr;
-    QLineEdit *edXSLFile = nullptr;
-    QPushButton *pbXSLBrowse = nullptr;
+    TFileSelect *fsXSLFile = nullptr;
     QLabel *lblMSXML = nullptr;
 
     // "ﾃｽﾄ" of a wave box: plays the file when it exists, otherwise warns

@@ -1,6 +1,8 @@
 #include "console/TfmUser.h"
 
 #include "config/ProcessFlags.h"
+#include "console/TComboBoxIc.h"
+#include "console/TImageLists.h"
 #include "engine/WatchList.h"
 
 #include <QCheckBox>
@@ -65,8 +67,10 @@ TfmUser::TfmUser(TUserMode mode, QWidget *owner)
     cbIPCheck = new QCheckBox(QStringLiteral("IPアドレス(Ping)で調査する(&S)"), this);
     cbIPCheck->setObjectName(QStringLiteral("cbIPCheck"));
     lblIcon = new QLabel(QStringLiteral("ｱｲｺﾝ"), this);
-    cmbIcon = new QComboBox(this);
+    cmbIcon = new TComboBoxIc(this);
     cmbIcon->setObjectName(QStringLiteral("cmbIcon"));
+    cmbIcon->SetImageList(ImageLists().Small());
+    cmbIcon->setMinimumWidth(48);
     lblIcon->setBuddy(cmbIcon);
     if (separator)
         cmbIcon->addItem(QStringLiteral("08"));
@@ -140,7 +144,7 @@ void TfmUser::SetEntry(const WatchEntry &entry)
 
 int TfmUser::ChosenKind() const
 {
-    return cmbIcon->currentText().left(2).toInt();
+    return std::max(EntryImageIndex(cmbIcon->currentText()), 0);
 }
 
 void TfmUser::GetEntry(WatchEntry &entry) const

@@ -11,10 +11,10 @@
 #include <QDialog>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TComboBoxIc;
 
 class TfmUser : public QDialog {
     Q_OBJECT
@@ -56,7 +56,7 @@ public:
     QLineEdit *edIP = nullptr;
     QCheckBox *cbIPCheck = nullptr;
     QLabel *lblIcon = nullptr;
-    QComboBox *cmbIcon = nullptr;
+    TComboBoxIc *cmbIcon = nullptr;
     QPushButton *pbOK = nullptr;
     QPushButton *pbCancel = nullptr;
 

@@ -8,6 +8,7 @@
 #include "TfmEditTestSupport.h"
 
 #include <QCheckBox>
+#include "console/TComboBoxIc.h"
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>

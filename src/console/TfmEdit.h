@@ -1,0 +1,190 @@
+#pragma once
+
+// The watch-list editor. On the left the network as the network browser
+// presents it (providers, domains and workgroups, their computers); on the
+// right an edited copy of the watch list. Terminals are added from the
+// tree, by dropping computers from a file manager's network view (smb://
+// addresses), by IP address and as separators; the entry dialog edits one
+// row at a time.
+//
+// The main window opens it with Execute: on OK the edited rows replace the
+// main list, SaveList writes the watch-list file and [Krovan] ListMode takes
+// the editor's view mode, which the main window then applies to its list.
+// Cancel leaves the main list as it was. Either way the editor's window
+// settings ([EditWnd]) are kept in the settings record.
+
+#include "console/TfmProp.h"
+#include "engine/WatchEntry.h"
+
+#include <QDialog>
+#include <QPoint>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+class EventActions;
+class MListView;
+class NetBrowser;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QAction;
+class WatchListModel;
+
+class TfmEdit : public QDialog {
+    Q_OBJECT
+
+public:
+    // Node images of the network tree (indexes of the small list images).
+    enum NodeImage { NodeComputer = 0, NodeDomain = 5, NodeNetwork = 7, NodeWatched = 18 };
+
+    // mainList is copied, not changed, until the caller takes the rows.
+    TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *actions, QWidget *owner = nullptr);
+    ~TfmEdit() override;
+
+    // The open editor, if any.
+    static TfmEdit *Current();
+
+    // The main window's "ﾘｽﾄ編集(&L).." command, with WatchBusy set while the
+    // editor is open. True after OK: mainList holds the edited rows (each
+    // row's file order its position), listFile has been written and
+    // Settings.Krovan.ListMode is the editor's view mode. An open editor is
+    // brought to the front instead (false).
+    static bool Execute(WatchListModel &mainList, const QString &listFile, NetBrowser &net, EventActions *actions,
+                        QWidget *owner);
+
+    // The edited rows with each row's file order set to its position: what
+    // OK hands back.
+    WatchListModel *List = nullptr;
+    void RenumberFileOrder();
+
+    // The view mode chosen in the editor (1-4, as [Krovan] ListMode).
+    int ListMode = 1;
+
+    // Shows the main window's tray image while the network is searched
+    // (1) and afterwards (0); empty when there is no main window.
+    std::function<void(int)> SetTrayImage;
+
+    // Names the system of a computer in the property dialog; empty asks
+    // the network.
+    TfmProp::RemotePlatformQuery RemotePlatform;
+
+    // Commands.
+    void pbAddClick();
+    void pbDelClick();
+    void pbDelAllClick();
+    void pbSeparatorClick();
+    void pbIPClick();
+    void pbUserClick();
+    void pbOKClick();
+    void pbCancelClick();
+    void pbLoginApplyClick();
+    void pbLogoutApplyClick();
+    void pbLoginTestClick();
+    void pbLogoutTestClick();
+    void mnPropertyClick();
+    void SortBy(int column);
+    void RestoreOrder();
+    void SetListMode(int mode);
+    // Every way of closing ends here: the window settings are kept.
+    void done(int result) override;
+
+    // The children of a container node rebuilt from the network.
+    void ExpandNode(QTreeWidgetItem *node);
+    // Dropped smb://HOST addresses added like a group of computers.
+    void DropUrls(const QList<QUrl> &urls);
+
+    // The tree's root (the whole network).
+    QTreeWidgetItem *RootNode() const;
+    // The node's image index.
+    static int NodeImageOf(const QTreeWidgetItem *node);
+    // The computer node of a resource name anywhere in the tree, or null.
+    QTreeWidgetItem *FindComputerNode(const QString &resourceName) const;
+
+    QSplitter *spMain = nullptr;
+    QLabel *lblNetWk = nullptr;
+    QTreeWidget *tvNetWk = nullptr;
+    QStatusBar *sbNetWk = nullptr;
+    QCheckBox *cbCommentPrior = nullptr;
+    QLineEdit *edLoginFile = nullptr;
+    QPushButton *pbLoginTest = nullptr;
+    QPushButton *pbLoginBrowse = nullptr;
+    QPushButton *pbLoginApply = nullptr;
+    QLineEdit *edLogoutFile = nullptr;
+    QPushButton *pbLogoutTest = nullptr;
+    QPushButton *pbLogoutBrowse = nullptr;
+    QPushButton *pbLogoutApply = nullptr;
+    QPushButton *pbAdd = nullptr;
+    QPushButton *pbDel = nullptr;
+    QPushButton *pbSeparator = nullptr;
+    QPushButton *pbIP = nullptr;
+    QLabel *lblRes2 = nullptr;
+    MListView *lvRes2 = nullptr;
+    QPushButton *pbUser = nullptr;
+    QPushButton *pbOK = nullptr;
+    QPushButton *pbCancel = nullptr;
+
+    QAction *mnAdd = nullptr;
+    QAction *mnDel = nullptr;
+    QAction *mnDelAll = nullptr;
+    QAction *mnSeparator = nullptr;
+    QAction *mnProperty = nullptr;
+    QAction *mnTreeAdd = nullptr;
+    QAction *mnTreeProperty = nullptr;
+    QList<QAction *> mnView;
+    QMenu *pmNetWk = nullptr;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // A terminal to add: a tree node or a dropped computer.
+    struct Candidate {
+        QTreeWidgetItem *node = nullptr;
+        QString resource;
+        QString user;    // the comment, or the name when there is none
+        QString domain;
+        QString provider;
+    };
+
+    void BuildMenus(QWidget *menuHost);
+    void PlaceWindow();
+    void KeepWindowSettings();
+    void CopyMainList(const WatchListModel &mainList);
+    void UpdateCommands();
+    void ResetTree();
+    void NodeActivated(QTreeWidgetItem *node);
+    bool IsComputerNode(const QTreeWidgetItem *node) const;
+    bool IsWatched(const QString &resourceName) const;
+    QString ProviderName(const QTreeWidgetItem *node) const;
+    int ProviderIndex(const QString &provider);
+    Candidate NodeCandidate(QTreeWidgetItem *node) const;
+    // Adds terminals: one manual, or a group through the addition dialog
+    // (workgroup names the group; empty for dropped terminals). How many
+    // were added; stopped when the operator cancelled.
+    int AddCandidates(const QList<Candidate> &candidates, bool group, const QString &workgroup, bool &stopped);
+    // The entry dialog for an entry; false on Cancel.
+    bool EditInDialog(int mode, WatchEntry &entry);
+    void ApplyAction(bool login);
+    void TestAction(bool login);
+    void BrowseAction(QLineEdit *box);
+    void SetStatus(const QString &text);
+    void Warn(const QString &text);
+
+    const WatchListModel &mainList_;
+    NetBrowser &net_;
+    EventActions *actions_ = nullptr;
+    QStringList providers_;
+    bool userPlaced_ = false;
+    QPoint userPos_;
+    int designWidth_ = 0, designHeight_ = 0;
+};
