@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString CaptionResource = QStringLiteral("ﾘｿｰｽ名:");
@@ -112,8 +114,12 @@ int TfmProp::ShowVersion(QWidget *owner, RemotePlatformQuery remotePlatform)
 
 void TfmProp::set(Line line, const QString &value, bool shown)
 {
-    values_[size_t(line)]->setText(value);
-    values_[size_t(line)]->setCursorPosition(0);
+    QLineEdit *edit = values_[size_t(line)];
+    edit->setText(value);
+    edit->setCursorPosition(0);
+    // Long values (a system's full name) widen the dialog rather than hide
+    // their ends.
+    edit->setMinimumWidth(std::clamp(edit->fontMetrics().horizontalAdvance(value) + 16, 260, 560));
     values_[size_t(line)]->setHidden(!shown);
     if (line != LineUser)
         captions_[size_t(line)]->setHidden(!shown);

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -22,6 +23,8 @@ struct Pen {
     double u;
 
     QRectF r(double x, double y, double w, double h) const { return {x * u, y * u, w * u, h * u}; }
+    // The nearest unit position that falls on a whole pixel at this size.
+    double snap(double v) const { return std::floor(v * u) / u; }
 
     void fill(double x, double y, double w, double h, const QColor &c) const { p.fillRect(r(x, y, w, h), c); }
 
@@ -109,6 +112,10 @@ void monitor(const Pen &d, const Kind &kind, Screen screen)
     d.box(0, 1, 16, 11, frame, Outline);            // frame
 
     const double sx = 2, sy = 3, sw = 12, sh = 7;
+    // A dark bezel keeps the screen apart from a frame of the same tone;
+    // at 16 px the frame has no pixel to spare for it.
+    if (d.u >= 2)
+        d.p.fillRect(d.r(sx, sy, sw, sh).adjusted(-1, -1, 1, 1), frameDark);
     switch (screen) {
     case Screen::LoggedIn:
         d.fill(sx, sy, sw, sh, QColor(40, 200, 70));
@@ -134,8 +141,8 @@ void monitor(const Pen &d, const Kind &kind, Screen screen)
         person(d, 8, sy + 1, QColor(100, 106, 118));
         break;
     case Screen::Unconfirmed:
-        d.fill(sx, sy, sw, sh, QColor(150, 156, 164));
-        question(d, 6.5, sy + 1, QColor(255, 230, 60));
+        d.fill(sx, sy, sw, sh, QColor(214, 218, 226));
+        question(d, d.snap(6.5), sy + 1, QColor(20, 40, 140));
         break;
     case Screen::Resting: {
         d.fill(sx, sy, sw, sh, QColor(30, 40, 110));
@@ -153,11 +160,11 @@ void monitor(const Pen &d, const Kind &kind, Screen screen)
         break;
     }
     if (screen == Screen::Error) {
-        badge(d, 8.5, 6.5, QColor(220, 30, 30));
-        cross(d, 8.5, 6.5);
+        badge(d, d.snap(8.5), d.snap(6.5), QColor(220, 30, 30));
+        cross(d, d.snap(8.5), d.snap(6.5));
     } else if (screen == Screen::Watched) {
-        badge(d, 8.5, 6.5, QColor(30, 160, 60));
-        check(d, 9.8, 8.0, White, 1.3);
+        badge(d, d.snap(8.5), d.snap(6.5), QColor(30, 160, 60));
+        check(d, d.snap(8.5) + 1.3, d.snap(6.5) + 1.5, White, 1.3);
     }
 }
 
