@@ -132,8 +132,8 @@ void MListView::sortNow(int column)
         // a goes before b exactly when b must go after a.
         return CompareSortKeys(keyOf(b, sb), keyOf(a, sa), type, direction) == 1;
     });
-    if (IsIconStyle())
-        Arrange();
+    // Icons that have a place keep it, as the operator left them; Arrange
+    // lays them out in the new order on request.
 }
 
 bool MListView::Move(int from, int to)

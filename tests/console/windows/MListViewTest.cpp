@@ -276,6 +276,14 @@ TEST_F(MListViewRows, DraggedIconsMoveByTheOffsetAndTheModelKeepsTheirPlace)
     EXPECT_EQ(model.iconTop(2), -1);
     // The rows themselves stay where they are in the icon views.
     EXPECT_EQ(Column(model, 0), (QStringList{"a", "b", "c"}));
+
+    // Sorting reorders the rows; placed icons keep their places.
+    list.Sort(0, 2);
+    EXPECT_EQ(Column(model, 0), (QStringList{"c", "b", "a"}));
+    EXPECT_EQ(model.iconLeft(2), 50);
+    EXPECT_EQ(model.iconTop(2), 110);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list.ItemPosition(2), QPoint(50, 110));
 }
 
 TEST_F(MListViewRows, OneSelectionForEveryView)
