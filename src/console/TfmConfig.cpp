@@ -140,6 +140,9 @@ TfmConfig::TfmConfig(EventActions *actions, QWidget *owner, std::function<bool()
 
     loading_ = true;
     LoadControls();
+    // Paths are read from their start, as they were typed.
+    for (QLineEdit *box : findChildren<QLineEdit *>())
+        box->setCursorPosition(0);
     UpdateEnabling();
     UpdateExamples();
     loading_ = false;

@@ -156,6 +156,9 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     tvNetWk = new QTreeWidget(left);
     tvNetWk->setObjectName(QStringLiteral("tvNetWk"));
     tvNetWk->setHeaderHidden(true);
+    // Long node texts scroll sideways rather than lose their end.
+    tvNetWk->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tvNetWk->header()->setStretchLastSection(false);
     tvNetWk->setExpandsOnDoubleClick(false);
     tvNetWk->setContextMenuPolicy(Qt::CustomContextMenu);
     tvNetWk->installEventFilter(this);
@@ -290,6 +293,8 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     cbCommentPrior->blockSignals(false);
     edLoginFile->setText(Settings.EditWnd.LoginFile);
     edLogoutFile->setText(Settings.EditWnd.LogoutFile);
+    edLoginFile->setCursorPosition(0);
+    edLogoutFile->setCursorPosition(0);
     lvRes2->SetSmallImages(ImageLists().Small());
     lvRes2->SetLargeImages(ImageLists().Large());
     CopyMainList(mainList);
@@ -437,8 +442,10 @@ void TfmEdit::CopyMainList(const WatchListModel &mainList)
         row.texts[WatchListModel::ColResult].clear();
         row.dataWord &= 0xFFFFu;
     }
-    for (int c = 0; c < WatchListModel::ColumnCount; ++c)
-        List->setHeaderData(c, Qt::Horizontal, mainList.headerData(c, Qt::Horizontal));
+    for (int c = 0; c < WatchListModel::ColumnCount; ++c) {
+        const QString caption = mainList.headerData(c, Qt::Horizontal).toString();
+        List->setHeaderData(c, Qt::Horizontal, caption.isEmpty() ? WatchListCaptions.value(c) : caption);
+    }
     lvRes2->AssignMy(rows);
 }
 

@@ -6,6 +6,7 @@
 // bytes, the columns the stored names were measured in.
 
 #include <QString>
+#include <QStringList>
 
 // The node text of a computer: without commentFirst the name padded with
 // blanks to 17 bytes and then the comment; with commentFirst and a comment,
@@ -31,3 +32,10 @@ QString ActionFileText(const QString &path);
 // The filter of the action boxes' browse dialog.
 inline const QString ActionFileFilter =
     QStringLiteral("Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*");
+
+// The captions of the watch list's eleven columns, by column identity.
+inline const QStringList WatchListCaptions{
+    QStringLiteral("ﾕｰｻﾞｰ名"),        QStringLiteral("ﾘｿｰｽ名"),      QStringLiteral("状態"),
+    QStringLiteral("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ"), QStringLiteral("ﾛｸﾞｲﾝAction"), QStringLiteral("ﾛｸﾞｱｳﾄAction"),
+    QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ"), QStringLiteral("IP"),          QStringLiteral("IP調査"),
+    QStringLiteral("Result"),         QStringLiteral("MAC")};

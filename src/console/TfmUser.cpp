@@ -49,7 +49,12 @@ TfmUser::TfmUser(TUserMode mode, QWidget *owner)
             }
         });
     } else {
+        // Shown, not edited: in the button-face colour like a disabled box.
         edResource->setReadOnly(true);
+        QPalette shown = edResource->palette();
+        shown.setColor(QPalette::Base, shown.color(QPalette::Window));
+        edResource->setPalette(shown);
+        edResource->setFocusPolicy(Qt::NoFocus);
     }
     lblLogin = new QLabel(QStringLiteral("ﾛｸﾞｲﾝAction"), this);
     edLogin = new QLineEdit(this);
