@@ -28,6 +28,16 @@ QString ResourceNames(const QStringList &lines)
         names += line.section(u'\t', 1, 1) + u'\t';
     return names;
 }
+// Delivers what other threads have queued for this one: the worker's
+// hand-offs and its end. Posted events are sent directly as well, because a
+// caller that is itself being delivered as a posted event (a queued call)
+// would otherwise not see them from a nested event loop.
+void ServeMainThread()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+}
+
 } // namespace
 
 TWatchEngine::TWatchEngine(WatchListModel *model, TIcmp *probe, NetBrowser *net, WatchEvents *events,
@@ -47,7 +57,7 @@ TWatchEngine::~TWatchEngine()
         // The worker may be waiting for a hand-off to this thread; keep
         // serving them until it is out of its loop.
         while (!worker->isFinished()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+            ServeMainThread();
             worker->wait(2);
         }
         delete worker;
@@ -180,7 +190,7 @@ void TWatchEngine::StopPass()
         return;
     Worker->Terminate();
     while (PassRunning()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        ServeMainThread();
         if (PassRunning())
             QThread::msleep(2);
     }

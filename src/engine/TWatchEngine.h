@@ -81,7 +81,9 @@ public:
     void IconAlert(int seconds);
 
     // Asks the running pass to stop and waits, handling events, until its
-    // end handler has run. For the close of the main window.
+    // end handler has run. For the close of the main window; never from a
+    // slot of the signals a pass emits while the worker waits for them
+    // (StatusBarText during a pass), which would wait for itself.
     void StopPass();
 
 signals:

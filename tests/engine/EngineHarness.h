@@ -6,6 +6,7 @@
 
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
+#include "engine/TEnumThread.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchEvents.h"
 #include "engine/WatchList.h"

@@ -3,6 +3,7 @@
 
 #include "EngineHarness.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 namespace {
@@ -176,7 +177,10 @@ TEST_F(WatchPass, ANewWatchErrorIsRaisedOnceAndHoldsBackTheAllEventsOfThatPass)
     add(u"user1"_s, u"PC01"_s);
     const int broken = add(u"user9"_s, u"PC09"_s);
     model.setText(broken, WatchListModel::ColDomain, u"BROKEN"_s);
+    const int unlisted = add(u"user7"_s, u"PC07"_s);
+    model.setText(unlisted, WatchListModel::ColDomain, u"NOWHERE"_s);
     ASSERT_TRUE(pass());
+    EXPECT_EQ(status(unlisted), StatusLoggedOut) << "a domain its provider does not list is no error";
     EXPECT_EQ(status(broken), StatusWatchError);
     EXPECT_EQ(model.imageIndex(broken), ImageWatchError);
     EXPECT_EQ(state(broken), StateWatchError);
@@ -343,6 +347,62 @@ TEST_F(WatchPass, TheWatchTickCountsMinutesAndStartsPassesAtTheInterval)
     engine.CheckCommand();
     EXPECT_TRUE(engine.PassRunning());
     ASSERT_TRUE(waitApplied());
+}
+
+TEST_F(WatchPass, WhenTheProgramIsEndingAStoppedPassRaisesNothingAndFreesTheEngine)
+{
+    Settings.Login.ManagerReport = true;
+    Settings.Login.ShowMsg = true;
+    Settings.Config.MessageLevel = 2;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    add(u"user2"_s, u"PC02"_s);
+    QMetaObject::Connection closing;
+    closing = QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) {
+        if (t == u"user2 調査中..."_s) {
+            QObject::disconnect(closing);
+            // The close of the main window, arriving as a queued call: it
+            // stops the pass and waits for the end handler, which is itself
+            // a queued call.
+            engine.Ending = true;
+            engine.Worker->Terminate();
+            QTimer::singleShot(0, &engine, [&] { engine.StopPass(); });
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    engine.StartPass(-1);
+    ASSERT_TRUE(waitApplied());
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(status(0), StatusLoggedIn);
+    EXPECT_EQ(events.takeCalls(), QStringList());
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_FALSE(engine.tmWatch->isActive()) << "no more timed passes once ending";
+    EXPECT_EQ(engine.IconAlertTicks, -2);
+
+    // Alerts by the icon: a display time of 0 keeps it on until acknowledged.
+    engine.Ending = false;
+    Settings.Login.ShowMsgTime = 0;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n    PC03\n"_s);
+    add(u"user3"_s, u"PC03"_s);
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user2\tPC02|user3\tPC03]"_s,
+                                               u"create 0 ログインしました。 [user2\tPC02|user3\tPC03] 0"_s, u"item 0"_s}));
+    EXPECT_EQ(engine.IconAlertTicks, -1);
+}
+
+TEST_F(WatchPass, DestroyingTheEngineStopsItsPass)
+{
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
+    add(u"user1"_s, u"PC01"_s);
+    {
+        TWatchEngine doomed(&model, &probe, &net, &events);
+        doomed.StartPass(-1);
+        EXPECT_TRUE(WatchBusy);
+    }
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_FALSE(WorkerRunning);
+    EXPECT_EQ(events.takeCalls(), QStringList());
 }
 
 TEST(IconAlert, NeverShortensARunningAlertAndZeroMeansSteady)
