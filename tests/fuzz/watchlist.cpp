@@ -1,0 +1,32 @@
+// The watch-list file: any bytes load without harm, and whatever loads saves
+// and loads back to the same rows.
+
+#include "FuzzInput.h"
+
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString path = fuzz::ScratchDir() + QStringLiteral("Krovan.NT");
+    if (!fuzz::WriteFile(path, data, size))
+        return 0;
+    WatchListModel list;
+    if (!LoadList(list, path))
+        return 0;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        WatchEntry entry;
+        FUZZ_CHECK(ReadEntry(list, row, entry));
+    }
+
+    // A saved list is a fixed point: loading it gives the rows that saved it.
+    const QString first = fuzz::ScratchDir() + QStringLiteral("first.NT");
+    const QString second = fuzz::ScratchDir() + QStringLiteral("second.NT");
+    FUZZ_CHECK(SaveList(list, first));
+    WatchListModel reloaded;
+    FUZZ_CHECK(LoadList(reloaded, first));
+    FUZZ_CHECK(reloaded.rowCount() == list.rowCount());
+    FUZZ_CHECK(SaveList(reloaded, second));
+    FUZZ_CHECK(fuzz::ReadFile(first) == fuzz::ReadFile(second));
+    return 0;
+}
