@@ -1,26 +1,65 @@
 #include "console/TfmMain.h"
 
+#include "access/AccessCheck.h"
+#include "access/AccessListView.h"
 #include "config/Platform.h"
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
+#include "console/ConsoleEvents.h"
+#include "console/MListView.h"
+#include "console/TImageLists.h"
+#include "console/TfmConfig.h"
+#include "console/TfmEdit.h"
+#include "console/TfmProp.h"
 #include "console/TfmSession.h"
+#include "engine/NetSearch.h"
+#include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
+#include "events/AccessEvent.h"
+#include "events/EventActions.h"
+#include "events/Messenger.h"
+#include "events/windows/RecordCommands.h"
+#include "events/windows/TNoticeWindows.h"
+#include "events/windows/TfmMsg.h"
+#include "events/windows/TfmReport.h"
+#include "platform/CanberraSoundPlayer.h"
+#include "platform/DetachedProcessStarter.h"
+#include "platform/NetBrowser.h"
+#include "platform/NoMailslotTransport.h"
+#include "platform/SambaServerApi.h"
+#include "platform/SmbclientMessageTransport.h"
 #include "platform/SystemShutdown.h"
 #include "probe/TIcmp.h"
 #include "service/StartupRules.h"
 #include "service/Tdm.h"
 
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QSysInfo>
 #include <QSystemTrayIcon>
-#include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 TfmMain *fmMain = nullptr;
 
@@ -34,8 +73,158 @@ constexpr int MinWidth = 447;
 constexpr int MinHeight = 160;
 
 const QString StopThroughServiceText = QStringLiteral("サービスより停止してください。");
+const QString SelectOneText = QStringLiteral("端末を１つだけ選択して下さい。");
+const QString ResourceErrorText = QStringLiteral("リソース状態取得エラーです。");
+const QString CannotStartText = QStringLiteral("起動できません！");
+const QString AlignReferenceText = QStringLiteral("基準とするアイコンの上で右クリックしてください。");
+const QString BadPictureText = QStringLiteral("この画像は背景に設定できません");
+const QString SaveQuestionText = QStringLiteral("リストを保存します。\nよろしいですか？");
+const QString SaveFailedText = QStringLiteral("保存に失敗しました！");
+const QString EraseQuestionText = QStringLiteral("背景を消去します。\nよろしいですか？");
+const QString SearchingText = QStringLiteral(" 調査中...");
+const QString CheckCaption = QStringLiteral("調査(&R)");
+const QString StopCaption = QStringLiteral("中止(&D)");
 
-}  // namespace
+constexpr int WarningIcon = 2;
+constexpr int ErrorIcon = 3;
+
+bool IsIconKind(int kind)
+{
+    return kind == KindStandard || kind == KindSecond || kind == KindThird || kind == KindFourth;
+}
+
+// The access check's view of the access list window, which is created after
+// this window and may be gone before it.
+class SessionListProxy : public AccessListView {
+public:
+    int SelectedIndex() const override { return fmSession ? fmSession->SelectedIndex() : -1; }
+    void SetRows(const AccessRowList &rows, int select) override
+    {
+        if (fmSession)
+            fmSession->SetRows(rows, select);
+    }
+    bool IsShown() const override { return fmSession && fmSession->IsShown(); }
+    bool OpenedAutomatically() const override { return fmSession && fmSession->OpenedAutomatically(); }
+    void ShowAccessList(bool automatic) override
+    {
+        if (fmSession)
+            fmSession->ShowAccessList(automatic);
+    }
+    void CloseList() override
+    {
+        if (fmSession)
+            fmSession->CloseList();
+    }
+};
+
+SessionListProxy SessionList;
+
+// Draws the labels of the list over the background picture with the list's
+// own background colour behind them, unless they are to be transparent.
+class TLabelDelegate : public QStyledItemDelegate {
+public:
+    TLabelDelegate(TfmMain *owner, QAbstractItemDelegate *inner)
+        : QStyledItemDelegate(owner), owner_(owner), inner_(inner)
+    {
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (index.column() == 0 && !owner_->Background.isNull() && !Settings.Background.File.isEmpty()
+            && !Settings.Background.Transport) {
+            QStyleOptionViewItem opt = option;
+            initStyleOption(&opt, index);
+            const QPixmap image = owner_->lvRes1->RowImage(index.row());
+            if (!image.isNull()) {
+                opt.features |= QStyleOptionViewItem::HasDecoration;
+                opt.icon = QIcon(image);
+                opt.decorationSize = image.size();
+            }
+            if (owner_->lvRes1->ViewStyle() == TDDListView::vsSmallIcon) {
+                opt.decorationPosition = QStyleOptionViewItem::Left;
+                opt.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+                opt.features &= ~QStyleOptionViewItem::WrapText;
+            }
+            const QWidget *widget = option.widget;
+            const QStyle *style = widget ? widget->style() : QApplication::style();
+            QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+            const QRect used = opt.fontMetrics.boundingRect(text, int(opt.displayAlignment) | Qt::TextWordWrap,
+                                                            opt.text);
+            painter->fillRect(used.intersected(text).adjusted(-1, 0, 1, 0), owner_->DefaultLabelColor());
+        }
+        inner_->paint(painter, option, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return inner_->sizeHint(option, index);
+    }
+
+private:
+    TfmMain *owner_;
+    QAbstractItemDelegate *inner_;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- rules
+
+RowCommandState RowCommandsFor(const QList<int> &selectedStates)
+{
+    RowCommandState s;
+    if (selectedStates.size() == 1) {
+        const int state = selectedStates.first();
+        if (state == ImageSeparator)
+            return s;
+        const bool otherKind = state >= 9 && state <= 17;
+        s.Rest = !otherKind;
+        s.Property = s.Message = s.Wake = s.Open = true;
+        return s;
+    }
+    for (int state : selectedStates) {
+        if (state == StateLoggedIn || state == KindSecond)
+            s.Message = true;
+    }
+    s.Align = true;
+    return s;
+}
+
+int NormaliseScreenMode(int mode)
+{
+    return mode >= 1 && mode <= 3 ? mode : 1;
+}
+
+int ListModeStyle(int listMode)
+{
+    return listMode >= 1 && listMode <= 4 ? listMode - 1 : 0;
+}
+
+DblClickCommand DblClickCommandFor(int action)
+{
+    return action >= DblRest && action <= DblBrowser ? DblClickCommand(action) : DblRest;
+}
+
+int IconAlertStep(qint32 &ticks)
+{
+    if (ticks == 0)
+        ticks = -2;
+    if (ticks >= 0)
+        --ticks;
+    return ticks % 2 != 0 ? TImageLists::WindowAlert : TImageLists::WindowNormal;
+}
+
+QRgb TextColorRgb(qint32 stored)
+{
+    const quint32 c = quint32(stored);
+    return qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+qint32 StoredTextColor(QRgb rgb)
+{
+    return qint32(quint32(qRed(rgb)) | quint32(qGreen(rgb)) << 8 | quint32(qBlue(rgb)) << 16);
+}
+
+// ---------------------------------------------------------------- construction
 
 TfmMain::TfmMain(QWidget *parent)
     : QMainWindow(parent)
@@ -55,6 +244,7 @@ TfmMain::TfmMain(QWidget *parent)
 
     CanAsk = QGuiApplication::platformName() != QLatin1String("offscreen");
     TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    OpenUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
 
     // Naming the platform also sets the family that picks the list file.
     setWindowTitle(AppTitle + QStringLiteral(" on [") + PlatformName() + QLatin1Char(']'));
@@ -63,61 +253,411 @@ TfmMain::TfmMain(QWidget *parent)
 
     LoadSettings(Settings, ProgramDir, QCoreApplication::arguments().mid(1), [] { return dm ? dm->XmlCheck() : true; });
 
+    // The services behind the events.
+    sound_ = std::make_unique<CanberraSoundPlayer>();
+    process_ = std::make_unique<DetachedProcessStarter>();
+    transport_ = std::make_unique<SmbclientMessageTransport>(SmbclientMessageTransport::FromEnvironment());
+    mailslot_ = std::make_unique<NoMailslotTransport>();
+    server_ = std::make_unique<SambaServerApi>(SambaServerApi::ConfigFromEnvironment());
+    net_ = CreateNetBrowser();
+    Net = net_.get();
+    if (!dm)
+        dm = new Tdm(qApp);
+    actions_ = std::make_unique<EventActions>(*sound_, *process_, dm->Shutdown());
+    Actions = actions_.get();
+    messenger_ = std::make_unique<Messenger>(*transport_, *mailslot_);
+    Sender = messenger_.get();
+    events_ = std::make_unique<ConsoleEvents>(*actions_, *messenger_, this);
+    Events = events_.get();
+
     Model = new WatchListModel(this);
-    lvRes1 = new QTreeView(this);
-    lvRes1->setObjectName(QStringLiteral("lvRes1"));
-    lvRes1->setModel(Model);
-    lvRes1->setRootIsDecorated(false);
-    lvRes1->setUniformRowHeights(true);
-    lvRes1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvRes1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvRes1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvRes1->header()->setSectionsMovable(true);
-    lvRes1->header()->setStretchLastSection(false);
-    // Stored widths are the operator's own, however narrow.
-    lvRes1->header()->setMinimumSectionSize(0);
-    setCentralWidget(lvRes1);
+    BuildList();
+    BuildButtons();
+
+    Engine = new TWatchEngine(Model, dm->Icmp, Net, Events, this);
+    Engine->setObjectName(QStringLiteral("Engine"));
+    Engine->tmWatch->setObjectName(QStringLiteral("tmWatch"));
+    Access = new AccessCheck(this);
+    Access->setObjectName(QStringLiteral("Access"));
+    Access->tmAccess.setObjectName(QStringLiteral("tmAccess"));
+
+    BuildMenus();
+    BuildListMenu();
+    BuildTrayMenu();
+    statusBar()->setSizeGripEnabled(true);
 
     PlaceWindow();
     RestoreColumns();
 
-    // Pending with the console: the image lists and the access-enumeration
-    // back end are set up here once they exist.
+    LoadImages();
+    WireEngine();
 
-    listWidth_ = lvRes1->width();
+    // The access enumeration: this machine's Samba server.
+    Access->Server = server_.get();
+    Access->Rows = Model;
+    Access->ListView = &SessionList;
+    Access->ComputerName = NetbiosComputerName(QSysInfo::machineHostName());
+    Access->SendMessenger = [this](const QString &terminal, const QString &text) {
+        return messenger_->SendMessenger(terminal, text);
+    };
+    Access->RaiseAccessEvent = [this](const QStringList &report) {
+        RaiseAccessEvent(report, Access->AccessDetailList, Settings, Engine->Ending, *actions_, *events_);
+    };
+    Access->LoadAccessLibrary(PlatformFamily);
 
+    Settings.Krovan.ScreenMode = NormaliseScreenMode(Settings.Krovan.ScreenMode);
     if (!TrayAvailable)
         Settings.Krovan.ScreenMode = 1;
 
     if (PlatformFamily == 2) {
         if (OldShell)
             Settings.Krovan.ScreenMode = 1;
-        if (!dm || !dm->Shutdown().CanPowerOff()) {
+        if (!dm->Shutdown().CanPowerOff()) {
             ShutdownAllowed = false;
             if (Settings.AllLogout.Action == 2)
                 Settings.AllLogout.Action = 1;
         }
     }
+    // Without a notification area a tray mode would leave no way back to
+    // a minimised window.
+    if (!TrayAvailable || OldShell) {
+        mnStay[1]->setEnabled(false);
+        mnStay[2]->setEnabled(false);
+    }
 
+    tmIconAlert = new QTimer(this);
+    tmIconAlert->setObjectName(QStringLiteral("tmIconAlert"));
+    tmIconAlert->setInterval(500);
+    connect(tmIconAlert, &QTimer::timeout, this, &TfmMain::tmIconAlertTimer);
+
+    SetStayMode(Settings.Krovan.ScreenMode);
+    ApplyDisableClose();
     // The window starts minimised; it is shown (or not) by the deferred start.
     setWindowState(windowState() | Qt::WindowMinimized);
 
     if (!Settings.Background.File.isEmpty() && !Background.load(Settings.Background.File, "BMP"))
         Settings.Background.File.clear();
-
-    tmWatch = new QTimer(this);
-    tmWatch->setObjectName(QStringLiteral("tmWatch"));
-    tmWatch->setInterval(60000);
-    connect(tmWatch, &QTimer::timeout, this, &TfmMain::WatchTick);
-    tmAccess = new QTimer(this);
-    tmAccess->setObjectName(QStringLiteral("tmAccess"));
-    tmAccess->setInterval(1000);
-    connect(tmAccess, &QTimer::timeout, this, &TfmMain::AccessTick);
+    defaultLabelColor_ = lvRes1->IconView()->palette().color(QPalette::Base);
+    ApplyBackground();
+    ApplyFixIcon();
 
     QMetaObject::invokeMethod(this, &TfmMain::DeferredStart, Qt::QueuedConnection);
 }
 
-TfmMain::~TfmMain() = default;
+TfmMain::~TfmMain()
+{
+    // The engine stops a pass that is still running before the services
+    // it calls go away.
+    delete Engine;
+    Engine = nullptr;
+    if (Access)
+        Access->FreeAccessLibrary();
+}
+
+void TfmMain::BuildList()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+
+    lvRes1 = new MListView(central);
+    lvRes1->setObjectName(QStringLiteral("lvRes1"));
+    lvRes1->SetModel(Model);
+    lvRes1->Header()->setMinimumSectionSize(0);
+    layout->addWidget(lvRes1, 1);
+
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(lvRes1->IconView()),
+                                    static_cast<QAbstractItemView *>(lvRes1->ReportView())}) {
+        view->setItemDelegate(new TLabelDelegate(this, view->itemDelegate()));
+        view->viewport()->installEventFilter(this);
+        view->setMouseTracking(true);
+    }
+
+    connect(lvRes1, &TDDListView::Clicked, this, &TfmMain::UpdateRowCommands);
+    connect(lvRes1, &TDDListView::SelectionChanged, this, &TfmMain::UpdateRowCommands);
+    connect(lvRes1, &TDDListView::DoubleClicked, this, &TfmMain::ListDoubleClick);
+    connect(lvRes1, &TDDListView::ContextMenuRequested, this, &TfmMain::ListContextMenu);
+    connect(lvRes1, &TDDListView::HeaderEndDrag, this, [this] { lvRes1->CurrentView()->viewport()->update(); });
+
+    setCentralWidget(central);
+}
+
+void TfmMain::BuildButtons()
+{
+    auto *panel = new QWidget(centralWidget());
+    panel->setObjectName(QStringLiteral("pnlButtons"));
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(4, 2, 4, 2);
+    auto button = [&](const char *name, const QString &caption, const QString &hint) {
+        auto *b = new QPushButton(caption, panel);
+        b->setObjectName(QLatin1String(name));
+        b->setToolTip(hint);
+        b->setStatusTip(hint);
+        b->setAutoDefault(false);
+        row->addWidget(b);
+        return b;
+    };
+    pbSetup = button("pbSetup", QStringLiteral("ﾘｽﾄ編集(&L).."), QStringLiteral("監視端末の編集を行います。"));
+    pbSession = button("pbSession", QStringLiteral("ｱｸｾｽﾘｽﾄ(&A)"),
+                       QStringLiteral("この端末にｱｸｾｽしている端末の一覧を表示します。"));
+    pbConfig = button("pbConfig", QStringLiteral("設定(&C)..."), QStringLiteral("設定の編集を行います。"));
+    pbSearch = button("pbSearch", CheckCaption, QStringLiteral("端末の調査を今すぐ行います。"));
+    row->addStretch(1);
+    pbMin = button("pbMin", QStringLiteral("最小化(&E)"), QStringLiteral("Corvaneを終了します。"));
+    static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(panel);
+
+    connect(pbSetup, &QPushButton::clicked, this, &TfmMain::pbSetupClick);
+    connect(pbSession, &QPushButton::clicked, this, &TfmMain::pbSessionClick);
+    connect(pbConfig, &QPushButton::clicked, this, &TfmMain::pbConfigClick);
+    connect(pbSearch, &QPushButton::clicked, this, &TfmMain::pbSearchClick);
+    connect(pbMin, &QPushButton::clicked, this, &TfmMain::pbMinClick);
+}
+
+void TfmMain::BuildMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto item = [this](QMenu *menu, const QString &caption, auto slot, const QKeySequence &keys = {}) {
+        QAction *a = menu->addAction(caption);
+        if (!keys.isEmpty()) {
+            a->setShortcut(keys);
+            a->setShortcutContext(Qt::WindowShortcut);
+        }
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+
+    mnWindow = bar->addMenu(QStringLiteral("ｳｲﾝﾄﾞｳ(&F)"));
+    mnWindow->setObjectName(QStringLiteral("mnWindow"));
+    QMenu *stay = mnWindow->addMenu(QStringLiteral("常駐(&S)"));
+    auto *stayGroup = new QActionGroup(this);
+    const QString stayCaptions[3] = {QStringLiteral("ｱｲｺﾝ(&I)"), QStringLiteral("ﾀｽｸﾄﾚｲ(&T)"),
+                                     QStringLiteral("ｱｲｺﾝ＋ﾀｽｸﾄﾚｲ(&Z)")};
+    for (int i = 0; i < 3; ++i) {
+        mnStay[i] = item(stay, stayCaptions[i], [this, i] {
+            if (!WatchBusy)
+                SetStayMode(i + 1);
+            else
+                mnStay[Settings.Krovan.ScreenMode - 1]->setChecked(true);
+        });
+        mnStay[i]->setCheckable(true);
+        stayGroup->addAction(mnStay[i]);
+    }
+    mnWindow->addSeparator();
+    mnExit = item(mnWindow, QStringLiteral("終了"), [this] { close(); }, QKeySequence(Qt::ALT | Qt::Key_F4));
+
+    mnTerminal = bar->addMenu(QStringLiteral("端末(&S)"));
+    mnTerminal->setObjectName(QStringLiteral("mnTerminal"));
+    mnRest = item(mnTerminal, QStringLiteral("お休み(&R)"), &TfmMain::RestToggle);
+    mnSendMsg = item(mnTerminal, QStringLiteral("ﾒｯｾｰｼﾞの送信(&M)..."), &TfmMain::SendMessage);
+    mnWake = mnTerminal->addMenu(QStringLiteral("&WakeOnLan"));
+    mnGetMAC = item(mnWake, QStringLiteral("MACアドレスの取得(&M)"), &TfmMain::GetMAC);
+    mnClearMAC = item(mnWake, QStringLiteral("MACアドレスの消去(&C)"), &TfmMain::ClearMAC);
+    mnWakeUp = item(mnWake, QStringLiteral("起動(&W)"), &TfmMain::WakeTerminal);
+    mnOpen = mnTerminal->addMenu(QStringLiteral("開く(&O)"));
+    mnExplorer = item(mnOpen, QStringLiteral("エクスプローラで開く(&E)"), &TfmMain::OpenExplorer);
+    mnBrowser = item(mnOpen, QStringLiteral("ブラウザで開く(&B)"), &TfmMain::OpenBrowser);
+    mnProperty = item(mnTerminal, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ(&P)..."), &TfmMain::ShowProperties);
+    mnTerminal->addSeparator();
+    mnSaveList = item(mnTerminal, QStringLiteral("リスト保存(&S)"), &TfmMain::SaveListCommand,
+                      QKeySequence(Qt::CTRL | Qt::Key_S));
+
+    mnView = bar->addMenu(QStringLiteral("表示(&V)"));
+    mnView->setObjectName(QStringLiteral("mnView"));
+    mnEdit = item(mnView, QStringLiteral("編集(&E)..."), &TfmMain::pbSetupClick);
+    mnView->addSeparator();
+    QMenu *view = mnView->addMenu(QStringLiteral("表示(&V)"));
+    auto *viewGroup = new QActionGroup(this);
+    const QString viewCaptions[4] = {QStringLiteral("大きいｱｲｺﾝ(&G)"), QStringLiteral("小さいｱｲｺﾝ(&M)"),
+                                     QStringLiteral("一覧(&L)"), QStringLiteral("詳細(&D)")};
+    for (int i = 0; i < 4; ++i) {
+        mnViewMode[i] = item(view, viewCaptions[i], [this, i] {
+            if (!WatchBusy)
+                SetViewMode(i + 1);
+            else
+                mnViewMode[ListModeStyle(Settings.Krovan.ListMode)]->setChecked(true);
+        });
+        mnViewMode[i]->setCheckable(true);
+        viewGroup->addAction(mnViewMode[i]);
+    }
+    view->addSeparator();
+    mnRestoreColumns = item(view, QStringLiteral("列並びを元に戻す(&C)"), &TfmMain::RestoreColumnOrder);
+    mnFixIcon = item(view, QStringLiteral("ｱｲｺﾝの固定(&F)"), &TfmMain::ToggleFixIcon);
+    mnFixIcon->setCheckable(true);
+    mnRefresh = item(view, QStringLiteral("ﾘﾌﾚｯｼｭ(&R)"), &TfmMain::RefreshIcons, QKeySequence(Qt::CTRL | Qt::Key_R));
+    QMenu *sort = mnView->addMenu(QStringLiteral("ソート(&S)"));
+    const QString sortCaptions[11] = {
+        QStringLiteral("ﾕｰｻﾞｰ名(&1)"), QStringLiteral("ﾘｿｰｽ名(&2)"), QStringLiteral("状態(&3)"),
+        QStringLiteral("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&4)"), QStringLiteral("ﾛｸﾞｲﾝAction(&5)"), QStringLiteral("ﾛｸﾞｱｳﾄAction(&6)"),
+        QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&7)"), QStringLiteral("IP(&8)"), QStringLiteral("IP調査(&9)"),
+        QStringLiteral("Result(&A)"), QStringLiteral("MAC(&B)")};
+    for (int i = 0; i < 11; ++i)
+        mnSort[i] = item(sort, sortCaptions[i], [this, i] { SortBy(i); });
+    sort->addSeparator();
+    mnSortRestore = item(sort, QStringLiteral("ソートを元に戻す(&0)"), &TfmMain::RestoreSortOrder);
+    QMenu *back = mnView->addMenu(QStringLiteral("背景(&B)"));
+    mnBackSelect = item(back, QStringLiteral("背景画像の選択(&S)..."), &TfmMain::SelectBackground);
+    mnBackTransparent = item(back, QStringLiteral("アイコンの文字背景を透過(&T)"), &TfmMain::ToggleTransparent);
+    mnBackTransparent->setCheckable(true);
+    mnBackTextColor = item(back, QStringLiteral("アイコンの文字色(&C)..."), &TfmMain::ChooseTextColor);
+    QMenu *tile = back->addMenu(QStringLiteral("表示形式(&P)"));
+    auto *tileGroup = new QActionGroup(this);
+    const QString tileCaptions[4] = {QStringLiteral("中央(&C)"), QStringLiteral("左上(&L)"),
+                                     QStringLiteral("タイル(&T)"), QStringLiteral("ウインドウに合わせる(&F)")};
+    for (int i = 0; i < 4; ++i) {
+        mnTile[i] = item(tile, tileCaptions[i], [this, i] { SetTileMode(i + 1); });
+        mnTile[i]->setCheckable(true);
+        tileGroup->addAction(mnTile[i]);
+    }
+    back->addSeparator();
+    mnBackErase = item(back, QStringLiteral("背景の消去(&E)"), &TfmMain::EraseBackground);
+
+    mnHelp = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    mnHelp->setObjectName(QStringLiteral("mnHelp"));
+    mnHelpOpen = item(mnHelp, QStringLiteral("ﾍﾙﾌﾟを開く(&O)"), &TfmMain::OpenHelp);
+    mnHelp->addSeparator();
+    mnVersion = item(mnHelp, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)..."), &TfmMain::ShowVersion);
+}
+
+void TfmMain::BuildListMenu()
+{
+    pmProp = new QMenu(this);
+    pmProp->setObjectName(QStringLiteral("pmProp"));
+    auto item = [this](QMenu *menu, const QString &caption, auto slot, const QKeySequence &keys = {}) {
+        QAction *a = menu->addAction(caption);
+        if (!keys.isEmpty()) {
+            a->setShortcut(keys);
+            a->setShortcutContext(Qt::WindowShortcut);
+            // The window keeps the shortcut while the menu is closed.
+            addAction(a);
+        }
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    pmRest = item(pmProp, QStringLiteral("お休み(&H)"), &TfmMain::RestToggle);
+    pmCheck = item(pmProp, QStringLiteral("調査(&R)"), [this] {
+        int row = -1;
+        if (OneRowSelected(row))
+            Engine->PinpointCommand(row);
+    });
+    pmProp->addSeparator();
+    pmSortRestore = item(pmProp, QStringLiteral("ソートを元に戻す(&S)"), &TfmMain::RestoreSortOrder);
+    pmRestoreColumns = item(pmProp, QStringLiteral("列並びを元に戻す(&C)"), &TfmMain::RestoreColumnOrder);
+    pmAlign = pmProp->addMenu(QStringLiteral("位置合わせ(&A)"));
+    pmAlignTop = item(pmAlign, QStringLiteral("上を揃える(&V)"), [this] { AlignIcons(true); });
+    pmAlignLeft = item(pmAlign, QStringLiteral("左を揃える(&H)"), [this] { AlignIcons(false); });
+    pmArrange = item(pmAlign, QStringLiteral("均等に配置"), &TfmMain::ArrangeIcons);
+    pmProp->addSeparator();
+    pmSendMsg = item(pmProp, QStringLiteral("ﾒｯｾｰｼﾞ送信(&M)..."), &TfmMain::SendMessage,
+                     QKeySequence(Qt::CTRL | Qt::Key_M));
+    pmWake = pmProp->addMenu(QStringLiteral("&WakeOnLAN"));
+    pmGetMAC = item(pmWake, QStringLiteral("MACアドレス取得(&M)"), &TfmMain::GetMAC);
+    pmClearMAC = item(pmWake, QStringLiteral("MACアドレス消去(&C)"), &TfmMain::ClearMAC);
+    pmWakeUp = item(pmWake, QStringLiteral("起動(&W)"), &TfmMain::WakeTerminal);
+    pmOpen = pmProp->addMenu(QStringLiteral("開く(&O)"));
+    pmExplorer = item(pmOpen, QStringLiteral("エクスプローラで開く(&E)"), &TfmMain::OpenExplorer,
+                      QKeySequence(Qt::CTRL | Qt::Key_E));
+    pmBrowser = item(pmOpen, QStringLiteral("ブラウザで開く(&B)"), &TfmMain::OpenBrowser,
+                     QKeySequence(Qt::CTRL | Qt::Key_B));
+    pmProp->addSeparator();
+    pmProperty = item(pmProp, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ(&P)..."), &TfmMain::ShowProperties);
+}
+
+void TfmMain::BuildTrayMenu()
+{
+    pmIcon = new QMenu(this);
+    pmIcon->setObjectName(QStringLiteral("pmIcon"));
+    piShow = pmIcon->addAction(QStringLiteral("監視ﾘｽﾄ(&C)"), this, &TfmMain::ShowMain);
+    piSession = pmIcon->addAction(QStringLiteral("ｱｸｾｽﾘｽﾄ(&A)"), this, [this] {
+        if (pbSession->isEnabled())
+            pbSessionClick();
+    });
+    pmIcon->addSeparator();
+    const QString noticeCaptions[4] = {QStringLiteral("ログイン"), QStringLiteral("ログアウト"),
+                                       QStringLiteral("監視エラー"), QStringLiteral("アクセス")};
+    for (int kind = 0; kind < 4; ++kind) {
+        piNotice[kind] = pmIcon->addAction(noticeCaptions[kind], this, [kind] {
+            if (TfmReport *notice = NoticeWindows.Notice(kind)) {
+                notice->ShowNotice();
+                notice->raise();
+                notice->activateWindow();
+            }
+        });
+        piNotice[kind]->setVisible(NoticeWindows.IsOpen(kind));
+    }
+    connect(&NoticeWindows, &TNoticeWindows::OpenChanged, this, [this](int kind, bool open) {
+        if (kind >= 0 && kind < 4)
+            piNotice[kind]->setVisible(open);
+    });
+    pmIcon->addSeparator();
+    piLog = pmIcon->addMenu(QStringLiteral("ログを開く(&O)"));
+    piLogLogin = piLog->addAction(QStringLiteral("ログイン(&I)"), this, [this] { OpenRecordFile(0, this); });
+    piLogLogout = piLog->addAction(QStringLiteral("ログアウト(&O)"), this, [this] { OpenRecordFile(1, this); });
+    piLogAccess = piLog->addAction(QStringLiteral("アクセス(&A)"), this, [this] { OpenRecordFile(2, this); });
+    pmIcon->addSeparator();
+    piExit = pmIcon->addAction(QStringLiteral("終了(&E)"), this, [this] { close(); });
+    // Opening the menu is the operator's acknowledgement of an alert.
+    connect(pmIcon, &QMenu::aboutToShow, this, [this] {
+        Engine->IconAlertTicks = 0;
+        SetTrayImage(TImageLists::WindowNormal);
+    });
+}
+
+void TfmMain::WireEngine()
+{
+    Events->IconAlertHook = [this](int seconds) { IconAlert(seconds); };
+    Events->NoticeItemHook = [this](int kind) {
+        if (kind >= 0 && kind < 4)
+            piNotice[kind]->setVisible(NoticeWindows.IsOpen(kind));
+    };
+    Events->OpenAccessListHook = [this] { pbSessionClick(); };
+    Events->OpenAccessListAutomaticallyHook = [] {
+        if (fmSession && !fmSession->isVisible())
+            fmSession->ShowAccessList(true);
+    };
+
+    connect(Engine, &TWatchEngine::LockConsole, this, [this] {
+        pbSearch->setText(StopCaption);
+        pbSetup->setEnabled(false);
+        pbConfig->setEnabled(false);
+        mnEdit->setEnabled(false);
+        pmCheck->setEnabled(false);
+        if (Settings.Krovan.ListMode == 4)
+            lvRes1->CanSort = false;
+        repaint();
+    });
+    connect(Engine, &TWatchEngine::UnlockConsole, this, [this] {
+        pbSearch->setText(CheckCaption);
+        pbSetup->setEnabled(true);
+        pbConfig->setEnabled(true);
+        mnEdit->setEnabled(true);
+        pmCheck->setEnabled(true);
+        lvRes1->CanSort = true;
+    });
+    connect(Engine, &TWatchEngine::BusyIcon, this,
+            [this](bool busy) { SetTrayImage(busy ? TImageLists::WindowBusy : TImageLists::WindowNormal); });
+    connect(Engine, &TWatchEngine::StatusBarText, this, [this](const QString &text) { statusBar()->showMessage(text); });
+    connect(Engine, &TWatchEngine::ApplyFixIcon, this, &TfmMain::ApplyFixIcon);
+    connect(Engine, &TWatchEngine::AccessTimerEnabled, this, [this](bool on) {
+        if (on)
+            Access->tmAccess.start();
+        else
+            Access->tmAccess.stop();
+    });
+    connect(Engine, &TWatchEngine::AccessCheckNow, this, [this] {
+        Access->AccessTicks = int(Settings.Access.CheckInterval);
+        Access->AccessTick();
+    });
+    connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::UpdateRowCommands);
+}
+
+void TfmMain::LoadImages()
+{
+    ImageLists().Load(Settings.Krovan.IconImageType, Settings.Krovan.OffIconImageType, Settings.Config.SmallIcon);
+    lvRes1->SetSmallImages(ImageLists().Small());
+    lvRes1->SetLargeImages(ImageLists().Large());
+    setWindowIcon(ImageLists().WindowIcon(TImageLists::WindowNormal));
+}
 
 void TfmMain::PlaceWindow()
 {
@@ -135,7 +675,7 @@ void TfmMain::PlaceWindow()
 
 void TfmMain::RestoreColumns()
 {
-    QHeaderView *header = lvRes1->header();
+    QHeaderView *header = lvRes1->Header();
     const QList<qint32> order = ReadColumnOrder(Settings.MainWnd.ColPosition, MainColumnCount);
     for (int position = 0; position < order.size(); ++position)
         header->moveSection(header->visualIndex(order[position]), position);
@@ -155,11 +695,15 @@ void TfmMain::RestoreColumns()
 void TfmMain::DeferredStart()
 {
     // The logon ended before the start finished: the window has closed.
-    if (Ending)
+    if (Engine->Ending)
         return;
-    // Pending with the console: the view style from [Krovan] ListMode and
-    // the row commands, disabled until a row is selected.
+    if (fmSession) {
+        fmSession->Sender = Sender;
+        fmSession->ShowMain = [this] { ShowMain(); };
+    }
+    ApplyListMode();
     LoadList(*Model, ListFilePath);
+    UpdateRowCommands();
     WatchBusy = false;
 
     if (Settings.Config.StartCheck) {
@@ -170,37 +714,706 @@ void TfmMain::DeferredStart()
             box.setWindowFlag(Qt::WindowStaysOnTopHint);
             run = box.exec() != QMessageBox::No;
         }
-        if (run) {
-            WatchMinutes = Settings.Config.CheckInterval;
-            WatchTick();
-        }
+        if (run)
+            Engine->StartCheck();
     }
 
     // Mode 2 keeps only the tray icon: a minimised window stays hidden.
     if (!(isMinimized() && (Settings.Krovan.ScreenMode & 1) == 0))
         show();
 
-    tmWatch->start();
-    tmAccess->start();
+    Engine->tmWatch->start();
+    Access->tmAccess.start();
+    tmIconAlert->start();
 }
 
-void TfmMain::WatchTick()
+// ---------------------------------------------------------------- icon
+
+void TfmMain::SetTrayImage(int index)
 {
-    if (!ServiceRunning || WatchBusy)
+    if (index == TrayImage && !windowIcon().isNull())
         return;
-    // Pending with the watch engine: the minute count and the pass.
+    TrayImage = index;
+    const QIcon icon = ImageLists().WindowIcon(index);
+    if (TrayIcon)
+        TrayIcon->setIcon(icon);
+    setWindowIcon(icon);
 }
 
-void TfmMain::AccessTick()
+void TfmMain::IconAlert(int seconds)
 {
-    if (!ServiceRunning || WatchBusy)
+    Engine->IconAlert(seconds);
+}
+
+void TfmMain::tmIconAlertTimer()
+{
+    if (!ServiceRunning)
         return;
-    // Pending with access monitoring: the access count and the check.
+    SetTrayImage(IconAlertStep(Engine->IconAlertTicks));
+    BlinkRows();
+}
+
+void TfmMain::BlinkRows()
+{
+    const int mode = Settings.Config.BlinkIcon;
+    if (mode != 1 && mode != 2)
+        return;
+    const int blinkState = mode == 1 ? StateLoggedIn : StateLoggedOut;
+    const QString &names = mode == 1 ? Engine->LoginNames : Engine->LogoutNames;
+    blinkPhase_ = !blinkPhase_;
+    for (int row = 0; row < Model->rowCount(); ++row) {
+        const quint32 word = Model->dataWord(row);
+        const int kind = DataWordKind(word);
+        const int state = DataWordState(word);
+        if (!IsIconKind(kind) || (state != StateLoggedIn && state != StateLoggedOut))
+            continue;
+        const bool blink = state == blinkState
+                           && (Settings.Config.BlinkAlways
+                               || names.contains(Model->text(row, WatchListModel::ColResourceName) + u'\t'));
+        // A row that stops blinking gets its steady picture back.
+        const int image = blink ? kind + (blinkPhase_ ? 1 : 0) : kind + state;
+        if (Model->imageIndex(row) != image)
+            Model->setImageIndex(row, image);
+    }
+}
+
+void TfmMain::SteadyImages()
+{
+    for (int row = 0; row < Model->rowCount(); ++row) {
+        const quint32 word = Model->dataWord(row);
+        const int kind = DataWordKind(word);
+        const int state = DataWordState(word);
+        if (IsIconKind(kind) && (state == StateLoggedIn || state == StateLoggedOut))
+            Model->setImageIndex(row, kind + state);
+    }
+}
+
+void TfmMain::ShowTray(bool on)
+{
+    if (on && TrayAvailable && !TrayIcon) {
+        TrayIcon = new QSystemTrayIcon(ImageLists().WindowIcon(TrayImage), this);
+        TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
+        TrayIcon->setToolTip(AppTitle);
+        TrayIcon->setContextMenu(pmIcon);
+        connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::DoubleClick)
+                ShowMain();
+            else if (reason == QSystemTrayIcon::Context)
+                raise();
+        });
+    }
+    if (TrayIcon)
+        TrayIcon->setVisible(on);
+}
+
+void TfmMain::OpenTrayMenu(const QPoint &at)
+{
+    raise();
+    pmIcon->popup(at);
+}
+
+// ---------------------------------------------------------------- enabling
+
+void TfmMain::EnableConsole(bool on)
+{
+    for (QWidget *w : {static_cast<QWidget *>(pbSetup), static_cast<QWidget *>(pbSession),
+                       static_cast<QWidget *>(pbConfig), static_cast<QWidget *>(pbSearch),
+                       static_cast<QWidget *>(pbMin)})
+        w->setEnabled(on);
+    for (QMenu *m : {mnWindow, mnTerminal, mnView})
+        m->menuAction()->setEnabled(on);
+    piSession->setEnabled(on);
+}
+
+void TfmMain::UpdateRowCommands()
+{
+    QList<int> states;
+    for (int row : lvRes1->SelectedRows())
+        states << DataWordState(Model->dataWord(row));
+    const RowCommandState s = RowCommandsFor(states);
+    for (QAction *a : {mnRest, pmRest})
+        a->setEnabled(s.Rest);
+    for (QAction *a : {mnProperty, pmProperty})
+        a->setEnabled(s.Property);
+    for (QAction *a : {mnSendMsg, pmSendMsg})
+        a->setEnabled(s.Message);
+    for (QMenu *m : {mnWake, pmWake})
+        m->menuAction()->setEnabled(s.Wake);
+    for (QMenu *m : {mnOpen, pmOpen})
+        m->menuAction()->setEnabled(s.Open);
+    for (QAction *a : {pmAlignTop, pmAlignLeft})
+        a->setEnabled(s.Align);
+}
+
+void TfmMain::ListContextMenu(const QPoint &globalPos)
+{
+    LastRightClick = lvRes1->CurrentView()->viewport()->mapFromGlobal(globalPos);
+    UpdateRowCommands();
+    pmProp->popup(globalPos);
+}
+
+bool TfmMain::OneRowSelected(int &row)
+{
+    const QList<int> rows = lvRes1->SelectedRows();
+    row = rows.size() == 1 ? rows.first() : -1;
+    return row >= 0;
+}
+
+// ---------------------------------------------------------------- messages
+
+void TfmMain::Warn(const QString &text, int icon)
+{
+    QMessageBox box(icon == ErrorIcon ? QMessageBox::Critical : QMessageBox::Warning, AppTitle, text,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool TfmMain::Ask(const QString &text)
+{
+    // Nobody answers on the offscreen platform: the command goes ahead.
+    if (!CanAsk)
+        return true;
+    QMessageBox box(QMessageBox::Question, AppTitle, text, QMessageBox::Yes | QMessageBox::No, this);
+    return box.exec() == QMessageBox::Yes;
+}
+
+// ---------------------------------------------------------------- modes
+
+void TfmMain::SetStayMode(int mode)
+{
+    mode = NormaliseScreenMode(mode);
+    if (!TrayAvailable || OldShell)
+        mode = 1;
+    Settings.Krovan.ScreenMode = mode;
+    mnStay[mode - 1]->setChecked(true);
+    ShowTray((mode & 2) != 0);
+}
+
+void TfmMain::SetViewMode(int listMode)
+{
+    if (WatchBusy)
+        return;
+    Settings.Krovan.ListMode = listMode;
+    ApplyListMode();
+}
+
+void TfmMain::ApplyListMode()
+{
+    const int style = ListModeStyle(Settings.Krovan.ListMode);
+    lvRes1->SetViewStyle(TDDListView::TViewStyle(style));
+    mnViewMode[style]->setChecked(true);
+    const bool icons = lvRes1->IsIconStyle();
+    mnRefresh->setEnabled(icons);
+    pmAlign->menuAction()->setEnabled(icons);
+    ApplyFixIcon();
+}
+
+void TfmMain::ToggleFixIcon()
+{
+    if (WatchBusy) {
+        mnFixIcon->setChecked(Settings.Krovan.FixIcon);
+        return;
+    }
+    Settings.Krovan.FixIcon = !Settings.Krovan.FixIcon;
+    ApplyFixIcon();
+}
+
+void TfmMain::ApplyFixIcon()
+{
+    mnFixIcon->setChecked(Settings.Krovan.FixIcon);
+    // Only icons are dragged here; the list's order is the editor's.
+    lvRes1->CanDrag = !Settings.Krovan.FixIcon && lvRes1->IsIconStyle();
+}
+
+void TfmMain::RefreshIcons()
+{
+    if (!lvRes1->IsIconStyle() || WatchBusy)
+        return;
+    WatchBusy = true;
+    QListView *icons = lvRes1->IconView();
+    icons->horizontalScrollBar()->setValue(0);
+    icons->verticalScrollBar()->setValue(0);
+    icons->doItemsLayout();
+    icons->viewport()->update();
+    WatchBusy = false;
+}
+
+void TfmMain::SortBy(int column)
+{
+    // A sort from the menu always starts ascending.
+    lvRes1->SortColumn = -1;
+    lvRes1->ColumnClick(column);
+}
+
+void TfmMain::RestoreSortOrder()
+{
+    lvRes1->SortType = stData;
+    lvRes1->Sort(1, 1);
+    lvRes1->SortType = stNone;
+}
+
+void TfmMain::RestoreColumnOrder()
+{
+    if (WatchBusy)
+        return;
+    QHeaderView *header = lvRes1->Header();
+    for (int column = 0; column < header->count(); ++column)
+        header->moveSection(header->visualIndex(column), column);
+    lvRes1->CurrentView()->viewport()->update();
+}
+
+// ---------------------------------------------------------------- row commands
+
+void TfmMain::ListDoubleClick()
+{
+    int row = -1;
+    if (!OneRowSelected(row) || WatchBusy)
+        return;
+    UpdateRowCommands();
+    switch (DblClickCommandFor(Settings.Config.DblClickAction)) {
+    case DblRest:
+        if (mnRest->isEnabled())
+            RestToggle();
+        break;
+    case DblCheck:
+        if (pmCheck->isEnabled())
+            Engine->PinpointCommand(row);
+        break;
+    case DblProperty:
+        if (mnProperty->isEnabled())
+            ShowProperties();
+        break;
+    case DblMessage:
+        if (mnSendMsg->isEnabled())
+            SendMessage();
+        break;
+    case DblGetMAC:
+        if (mnWake->menuAction()->isEnabled())
+            GetMAC();
+        break;
+    case DblWake:
+        if (mnWake->menuAction()->isEnabled())
+            WakeTerminal();
+        break;
+    case DblExplorer:
+        if (mnOpen->menuAction()->isEnabled())
+            OpenExplorer();
+        break;
+    case DblBrowser:
+        if (mnOpen->menuAction()->isEnabled())
+            OpenBrowser();
+        break;
+    }
+}
+
+void TfmMain::RestToggle()
+{
+    if (WatchBusy)
+        return;
+    for (int row : lvRes1->SelectedRows()) {
+        WatchEntry entry;
+        if (!ReadEntry(*Model, row, entry) || entry.Kind == KindSeparator || int(entry.State) == ImageSeparator)
+            continue;
+        if (entry.State == StateResting) {
+            entry.State = StateUnconfirmed;
+            entry.StatusText = StatusUnconfirmed;
+            // Each kind has its own unconfirmed picture.
+            entry.ImageIndex = UnconfirmedImage(entry.Kind);
+        } else {
+            entry.State = StateResting;
+            entry.StatusText = StatusResting;
+            entry.ImageIndex = ImageResting;
+        }
+        entry.Result.clear();
+        WriteEntry(entry, *Model, row);
+    }
+    // The counted entries changed: the all-events are decided afresh.
+    Engine->AllLoginArmed = Engine->AllLogoutArmed = false;
+    Engine->AllLoginRaised = Engine->AllLogoutRaised = false;
+    Engine->AllLoginMinutes = Engine->AllLogoutMinutes = 0;
+    UpdateRowCommands();
+}
+
+void TfmMain::ShowProperties()
+{
+    if (WatchBusy)
+        return;
+    int row = -1;
+    if (!OneRowSelected(row)) {
+        Warn(SelectOneText);
+        return;
+    }
+    WatchEntry entry;
+    ReadEntry(*Model, row, entry);
+    PropertyRecord record;
+    record.ResourceName = entry.ResourceName;
+    record.UserName = entry.UserName;
+    record.Domain = entry.Domain;
+    record.Result = entry.Result;
+    record.ImageIndex = entry.ImageIndex;
+    record.IPMode = entry.IPCheck;
+    if (entry.IPCheck) {
+        record.Comment = entry.Address;
+        record.Provider = entry.MAC;
+    } else {
+        record.Provider = entry.Provider;
+    }
+
+    if ((entry.Kind == KindStandard || entry.Kind == KindSecond) && !entry.IPCheck) {
+        statusBar()->showMessage(entry.UserName + SearchingText);
+        SetTrayImage(TImageLists::WindowBusy);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        NetNode found;
+        found.NodeType = NetNodeType::Domain;
+        const int result = FindNetResource(*Net, entry.Domain, entry.Provider, entry.ResourceName, found);
+        QApplication::restoreOverrideCursor();
+        SetTrayImage(TImageLists::WindowNormal);
+        statusBar()->clearMessage();
+        if (result == NetError) {
+            Warn(ResourceErrorText);
+            return;
+        }
+        if (result == NetFound) {
+            record.Comment = found.Comment;
+            record.Provider = found.Provider;
+        }
+    }
+    TfmProp::Execute(this, record);
+}
+
+void TfmMain::SendMessage()
+{
+    QStringList names;
+    for (int row : lvRes1->SelectedRows())
+        names << Model->text(row, WatchListModel::ColResourceName);
+    TfmMsg::SendToSelected(*messenger_, this, names);
+}
+
+void TfmMain::GetMAC()
+{
+    int row = -1;
+    // The probe is the watch worker's while a pass runs.
+    if (!OneRowSelected(row) || WatchBusy)
+        return;
+    Model->setText(row, WatchListModel::ColMAC, QString());
+    TIcmp *probe = dm ? dm->Icmp : nullptr;
+    if (!probe || (!probe->ActiveFlag() && !probe->Active(true)))
+        return;
+    QString address = Model->text(row, WatchListModel::ColAddress);
+    if (address.startsWith(u'*'))
+        address.remove(0, 1);
+    probe->SetIPAddr(address);
+    Model->setText(row, WatchListModel::ColMAC, probe->GetMACAddr());
+}
+
+void TfmMain::ClearMAC()
+{
+    int row = -1;
+    if (OneRowSelected(row))
+        Model->setText(row, WatchListModel::ColMAC, QString());
+}
+
+void TfmMain::WakeTerminal()
+{
+    int row = -1;
+    if (!OneRowSelected(row))
+        return;
+    if (const auto mac = TIcmp::StringToMAC(Model->text(row, WatchListModel::ColMAC)))
+        TIcmp::WakeOnLan(*mac);
+}
+
+void TfmMain::OpenTerminal(bool browser)
+{
+    int row = -1;
+    if (!OneRowSelected(row)) {
+        Warn(SelectOneText);
+        return;
+    }
+    QString name = Model->text(row, WatchListModel::ColResourceName);
+    // A name found during a pass carries the finder's mark.
+    if (name.startsWith(u'*'))
+        name.remove(0, 1);
+    const QUrl url(browser ? QStringLiteral("http://") + name : QStringLiteral("smb://") + name + u'/');
+    if (!url.isValid() || !OpenUrl || !OpenUrl(url))
+        Warn(CannotStartText);
+}
+
+void TfmMain::OpenExplorer()
+{
+    OpenTerminal(false);
+}
+
+void TfmMain::OpenBrowser()
+{
+    OpenTerminal(true);
+}
+
+void TfmMain::AlignIcons(bool top)
+{
+    if (!lvRes1->IsIconStyle())
+        return;
+    const int reference = lvRes1->RowAt(LastRightClick);
+    if (reference < 0) {
+        Warn(AlignReferenceText);
+        return;
+    }
+    const QPoint at = lvRes1->ItemPosition(reference);
+    for (int row : lvRes1->SelectedRows()) {
+        const QPoint p = lvRes1->ItemPosition(row);
+        lvRes1->SetItemPosition(row, top ? QPoint(p.x(), at.y()) : QPoint(at.x(), p.y()));
+    }
+}
+
+void TfmMain::ArrangeIcons()
+{
+    if (lvRes1->IsIconStyle())
+        lvRes1->Arrange();
+}
+
+// ---------------------------------------------------------------- background
+
+void TfmMain::SelectBackground()
+{
+    const QString start = Settings.Background.File.isEmpty() ? ProgramDir
+                                                             : QFileInfo(Settings.Background.File).absolutePath();
+    const QString file = QFileDialog::getOpenFileName(this, QString(), start,
+                                                      QStringLiteral("ビットマップ(*.bmp);;Jpegイメージ(*.jpg)"));
+    if (!file.isEmpty())
+        SetBackgroundFile(file);
+}
+
+bool TfmMain::SetBackgroundFile(const QString &path)
+{
+    QPixmap picture;
+    // Only bitmaps are shown, whatever the file dialog offers.
+    if (!picture.load(path, "BMP")) {
+        Warn(BadPictureText);
+        return false;
+    }
+    Background = picture;
+    Settings.Background.File = path;
+    ApplyBackground();
+    return true;
+}
+
+void TfmMain::ToggleTransparent()
+{
+    Settings.Background.Transport = !Settings.Background.Transport;
+    ApplyBackground();
+}
+
+void TfmMain::ChooseTextColor()
+{
+    const QColor color = QColorDialog::getColor(QColor(TextColorRgb(Settings.Background.TextColor)), this);
+    if (!color.isValid())
+        return;
+    Settings.Background.TextColor = StoredTextColor(color.rgb());
+    ApplyBackground();
+}
+
+void TfmMain::SetTileMode(int mode)
+{
+    Settings.Background.TileMode = mode;
+    ApplyBackground();
+}
+
+void TfmMain::EraseBackground()
+{
+    if (!Ask(EraseQuestionText))
+        return;
+    Settings.Background.File.clear();
+    Background = QPixmap();
+    ApplyBackground();
+}
+
+void TfmMain::ApplyBackground()
+{
+    mnBackTransparent->setChecked(Settings.Background.Transport);
+    const int tile = Settings.Background.TileMode;
+    for (int i = 0; i < 4; ++i)
+        mnTile[i]->setChecked(tile == i + 1);
+    const QColor text(TextColorRgb(Settings.Background.TextColor));
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(lvRes1->IconView()),
+                                    static_cast<QAbstractItemView *>(lvRes1->ReportView())}) {
+        QPalette p = view->palette();
+        p.setColor(QPalette::Text, text);
+        view->setPalette(p);
+        view->viewport()->update();
+    }
+}
+
+void TfmMain::PaintBackground(QWidget *viewport)
+{
+    if (Background.isNull() || Settings.Background.File.isEmpty())
+        return;
+    const QAbstractItemView *view = lvRes1->CurrentView();
+    if (!view || view->viewport() != viewport)
+        return;
+    const QRect area = lvRes1->GetScrollRect();
+    QPoint origin(-view->horizontalScrollBar()->value(), -view->verticalScrollBar()->value());
+    if (lvRes1->ViewStyle() == TDDListView::vsReport)
+        origin.setX(-lvRes1->GetHeaderScroll());
+    const QSize picture = Background.size();
+    QPainter p(viewport);
+    switch (Settings.Background.TileMode) {
+    case 2:
+        p.drawPixmap(origin, Background);
+        break;
+    case 3:
+        for (int y = 0; y < area.height(); y += picture.height())
+            for (int x = 0; x < area.width(); x += picture.width())
+                p.drawPixmap(origin + QPoint(x, y), Background);
+        break;
+    case 4:
+        p.drawPixmap(QRect(origin, area.size()), Background);
+        break;
+    default:
+        p.drawPixmap(origin + QPoint((area.width() - picture.width()) / 2, (area.height() - picture.height()) / 2),
+                     Background);
+        break;
+    }
+}
+
+bool TfmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint)
+        PaintBackground(static_cast<QWidget *>(watched));
+    else if (event->type() == QEvent::MouseButtonPress
+             && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
+        LastRightClick = static_cast<QMouseEvent *>(event)->position().toPoint();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- list and dialogs
+
+void TfmMain::SaveListCommand()
+{
+    if (!Ask(SaveQuestionText))
+        return;
+    if (!SaveList(*Model, ListFilePath))
+        Warn(SaveFailedText, ErrorIcon);
+}
+
+void TfmMain::pbSetupClick()
+{
+    if (TfmEdit *open = TfmEdit::Current()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    if (WatchBusy)
+        return;
+    EnableConsole(false);
+    const bool ok = TfmEdit::Execute(*Model, ListFilePath, *Net, Actions, this);
+    if (ok)
+        ApplyListMode();
+    EnableConsole(true);
+    WatchBusy = false;
+    UpdateRowCommands();
+}
+
+void TfmMain::pbConfigClick()
+{
+    if (TfmConfig *open = TfmConfig::Current()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    if (WatchBusy)
+        return;
+    EnableConsole(false);
+    const bool applied = TfmConfig::Execute(Actions, this, [] { return dm ? dm->XmlCheck() : true; });
+    if (applied) {
+        KeepWindowSettings();
+        SaveSettings(Settings);
+        ApplyDisableClose();
+        lvRes1->SetLargeImages(ImageLists().Large());
+        SteadyImages();
+    }
+    EnableConsole(true);
+    WatchBusy = false;
+}
+
+void TfmMain::pbSessionClick()
+{
+    if (fmSession)
+        fmSession->ShowAccessList(false);
+}
+
+void TfmMain::pbSearchClick()
+{
+    Engine->CheckCommand();
+}
+
+void TfmMain::pbMinClick()
+{
+    setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void TfmMain::ShowMain()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfmMain::ShowVersion()
+{
+    if (WatchBusy)
+        return;
+    WatchBusy = true;
+    TfmProp::ShowVersion(this);
+    WatchBusy = false;
+}
+
+void TfmMain::OpenHelp()
+{
+    const QString help = ProgramDir + QStringLiteral("help/index.html");
+    if (!OpenUrl || !OpenUrl(QUrl::fromLocalFile(help)))
+        Warn(CannotStartText);
+}
+
+void TfmMain::ApplyDisableClose()
+{
+    const bool closable = !Settings.Config.DisableClose;
+    if (!(windowFlags() & Qt::CustomizeWindowHint) == closable)
+        return;
+    const bool visible = isVisible();
+    Qt::WindowFlags flags = windowFlags();
+    if (closable)
+        flags = (flags & ~Qt::CustomizeWindowHint) | Qt::WindowCloseButtonHint;
+    else
+        flags = (flags | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                 | Qt::WindowMinMaxButtonsHint)
+                & ~Qt::WindowCloseButtonHint;
+    setWindowFlags(flags);
+    if (visible)
+        show();
+}
+
+// ---------------------------------------------------------------- window
+
+void TfmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    if (OldShell) {
+        Engine->IconAlertTicks = 0;
+        SetTrayImage(TImageLists::WindowNormal);
+    }
+    // Tray only: a minimised window leaves the taskbar.
+    if (Settings.Krovan.ScreenMode == 2 && TrayIcon)
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
 }
 
 void TfmMain::QueryEndSession()
 {
-    Ending = true;
+    Engine->Ending = true;
     close();
 }
 
@@ -208,7 +1421,7 @@ void TfmMain::KeepWindowSettings()
 {
     Settings.MainWnd.Size = JoinIntegerList({width(), height()});
     Settings.MainWnd.Pos = JoinIntegerList({y(), x()});
-    const QHeaderView *header = lvRes1->header();
+    const QHeaderView *header = lvRes1->Header();
     QList<qint32> widths, order;
     for (int position = 0; position < header->count(); ++position) {
         const int column = header->logicalIndex(position);
@@ -221,37 +1434,32 @@ void TfmMain::KeepWindowSettings()
 
 void TfmMain::closeEvent(QCloseEvent *event)
 {
-    if (ServiceRunning && !Ending) {
+    if (ServiceRunning && !Engine->Ending) {
         event->ignore();
         QMessageBox box(QMessageBox::Warning, AppTitle, StopThroughServiceText, QMessageBox::Ok, this);
         box.exec();
         return;
     }
-    Ending = true;
+    Engine->Ending = true;
     KeepWindowSettings();
 
-    if (Worker) {
-        Worker->requestInterruption();
-        // The worker's end handler runs on this thread and clears WatchBusy.
-        while (WatchBusy) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-            QThread::msleep(2);
-        }
-    }
+    // The worker's end handler runs on this thread and clears WatchBusy.
+    Engine->StopPass();
 
     if (dm && dm->Icmp && dm->Icmp->ActiveFlag())
         dm->Icmp->Active(false);
 
-    for (int kind = 0; kind < 4; ++kind) {
-        if (NoticeExists[kind] && NoticeWindows[kind])
-            NoticeWindows[kind]->close();
-    }
+    NoticeWindows.CloseAll();
     if (fmSession && fmSession->isVisible())
         fmSession->close();
 
     SaveSettings(Settings);
 
-    tmAccess->stop();
+    Engine->tmWatch->stop();
+    Access->tmAccess.stop();
+    tmIconAlert->stop();
+    if (TrayIcon)
+        TrayIcon->hide();
     event->accept();
     emit Closed();
 }

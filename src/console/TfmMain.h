@@ -1,21 +1,72 @@
 #pragma once
 
-// The main window. It owns the engine's state and the rows of the watch
-// list, and lives for the whole run: created at start-up (minimised), it
-// finishes its start from the event loop and ends the process when it may
-// close.
+// The main window. It hosts the watch engine, the access check and the
+// events' outlets, shows the watch list, and lives for the whole run:
+// created at start-up (minimised), it finishes its start from the event loop
+// and ends the process when it may close.
 
+#include <QColor>
+#include <QList>
 #include <QMainWindow>
 #include <QPixmap>
-#include <QPointer>
-#include <QStringList>
+#include <QPoint>
+#include <QString>
+#include <QUrl>
 
 #include <array>
+#include <functional>
+#include <memory>
 
-class QThread;
+class AccessCheck;
+class ConsoleEvents;
+class EventActions;
+class MListView;
+class Messenger;
+class NetBrowser;
+class QAction;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
 class QTimer;
-class QTreeView;
+class SambaServerApi;
+class SmbclientMessageTransport;
+class NoMailslotTransport;
+class SoundPlayer;
+class ProcessStarter;
+class TWatchEngine;
 class WatchListModel;
+
+// What the row commands may do for a selection, given the EntryState of
+// each selected row (right after loading a row holds its image index
+// there).
+struct RowCommandState {
+    bool Rest = false;
+    bool Property = false;
+    bool Message = false;
+    bool Wake = false;
+    bool Open = false;
+    bool Align = false;
+};
+RowCommandState RowCommandsFor(const QList<int> &selectedStates);
+
+// [Krovan] ScreenMode as the window uses it: 1, 2 or 3; anything else is 1.
+int NormaliseScreenMode(int mode);
+// [Krovan] ListMode as a view style index (0 large icons ... 3 details);
+// anything outside 1-4 gives large icons.
+int ListModeStyle(int listMode);
+
+// The commands a double-click can run, by [Config] DblClickAction.
+enum DblClickCommand { DblRest = 0, DblCheck, DblProperty, DblMessage, DblGetMAC, DblWake, DblExplorer,
+                       DblBrowser };
+DblClickCommand DblClickCommandFor(int action);
+
+// One half-second tick of the icon alert: counts IconAlertTicks down and
+// gives the tray image to show (0 idle, 2 alert).
+int IconAlertStep(qint32 &ticks);
+
+// A stored [Background] TextColor (0x00BBGGRR) as red, green, blue and back.
+QRgb TextColorRgb(qint32 stored);
+qint32 StoredTextColor(QRgb rgb);
 
 class TfmMain : public QMainWindow {
     Q_OBJECT
@@ -27,29 +78,6 @@ public:
     // Full path of the watch-list file.
     QString ListFilePath;
 
-    // Per-pass result lists (user name TAB resource name) and the access
-    // event's detail lines.
-    QStringList ErrorList, LoginList, LogoutList;
-    QStringList AccessDetailList;
-
-    // One notice window per kind: login, logout, watch error, access,
-    // all-login, all-logout.
-    std::array<QPointer<QWidget>, 6> NoticeWindows;
-    std::array<bool, 6> NoticeExists{};
-
-    // The user's logon is ending, or the window has been allowed to close.
-    bool Ending = false;
-
-    qint32 WatchMinutes = 0;
-    qint32 AllLoginMinutes = 0;
-    qint32 AllLogoutMinutes = 0;
-    qint32 AccessCount = 0;
-    bool AllLoginArmed = false, AllLogoutArmed = false;
-    bool AllLoginRaised = false, AllLogoutRaised = false;
-    bool ErrorNoticeShown = false;
-    bool CheckedOnce = false;
-    qint32 IconAlertTicks = -2;
-
     // A notification area exists on this desktop.
     bool TrayAvailable = false;
     // Questions can be answered: false on the offscreen platform, where
@@ -58,19 +86,125 @@ public:
 
     QPixmap Background;
     WatchListModel *Model = nullptr;
-    QTreeView *lvRes1 = nullptr;
-    QTimer *tmWatch = nullptr;
-    QTimer *tmAccess = nullptr;
-    // The worker of the running watch pass, if any.
-    QPointer<QThread> Worker;
+    MListView *lvRes1 = nullptr;
+    // The watch engine (its tmWatch, counters, flags and pass lists) and the
+    // access check (its tmAccess, access tree and detail lines).
+    TWatchEngine *Engine = nullptr;
+    AccessCheck *Access = nullptr;
+    ConsoleEvents *Events = nullptr;
+    EventActions *Actions = nullptr;
+    Messenger *Sender = nullptr;
+    // The network's browse lists (the fixture file when one is named).
+    NetBrowser *Net = nullptr;
 
-    // The watch timer's and the access timer's handlers.
-    void WatchTick();
-    void AccessTick();
+    // The 500 ms icon-alert timer and the tray icon (null without a
+    // notification area).
+    QTimer *tmIconAlert = nullptr;
+    QSystemTrayIcon *TrayIcon = nullptr;
+    // The image the tray and the window show now (0 normal, 1 pass, 2 alert).
+    int TrayImage = 0;
+
+    // Opens a URL through the desktop; tests replace it.
+    std::function<bool(const QUrl &)> OpenUrl;
+
+    // Buttons.
+    QPushButton *pbSetup = nullptr;
+    QPushButton *pbSession = nullptr;
+    QPushButton *pbConfig = nullptr;
+    QPushButton *pbSearch = nullptr;
+    QPushButton *pbMin = nullptr;
+
+    // Main menu.
+    QMenu *mnWindow = nullptr, *mnTerminal = nullptr, *mnView = nullptr, *mnHelp = nullptr;
+    std::array<QAction *, 3> mnStay{};
+    QAction *mnExit = nullptr;
+    QAction *mnRest = nullptr, *mnSendMsg = nullptr, *mnProperty = nullptr, *mnSaveList = nullptr;
+    QMenu *mnWake = nullptr, *mnOpen = nullptr;
+    QAction *mnGetMAC = nullptr, *mnClearMAC = nullptr, *mnWakeUp = nullptr;
+    QAction *mnExplorer = nullptr, *mnBrowser = nullptr;
+    QAction *mnEdit = nullptr;
+    std::array<QAction *, 4> mnViewMode{};
+    QAction *mnRestoreColumns = nullptr, *mnFixIcon = nullptr, *mnRefresh = nullptr;
+    std::array<QAction *, 11> mnSort{};
+    QAction *mnSortRestore = nullptr;
+    QAction *mnBackSelect = nullptr, *mnBackTransparent = nullptr, *mnBackTextColor = nullptr,
+            *mnBackErase = nullptr;
+    std::array<QAction *, 4> mnTile{};
+    QAction *mnHelpOpen = nullptr, *mnVersion = nullptr;
+
+    // List menu.
+    QMenu *pmProp = nullptr;
+    QAction *pmRest = nullptr, *pmCheck = nullptr, *pmSortRestore = nullptr, *pmRestoreColumns = nullptr;
+    QMenu *pmAlign = nullptr, *pmWake = nullptr, *pmOpen = nullptr;
+    QAction *pmAlignTop = nullptr, *pmAlignLeft = nullptr, *pmArrange = nullptr;
+    QAction *pmSendMsg = nullptr, *pmGetMAC = nullptr, *pmClearMAC = nullptr, *pmWakeUp = nullptr;
+    QAction *pmExplorer = nullptr, *pmBrowser = nullptr, *pmProperty = nullptr;
+
+    // Tray menu.
+    QMenu *pmIcon = nullptr;
+    QAction *piShow = nullptr, *piSession = nullptr, *piExit = nullptr;
+    std::array<QAction *, 4> piNotice{};
+    QMenu *piLog = nullptr;
+    QAction *piLogLogin = nullptr, *piLogLogout = nullptr, *piLogAccess = nullptr;
+
+    // The last right-click in the list (viewport coordinates).
+    QPoint LastRightClick{-1, -1};
 
     // The end of the user's logon (log-off, shutdown, the service manager
     // stopping the process): the close is allowed and runs in order.
     void QueryEndSession();
+
+    // Operations of the engine and the events.
+    void SetTrayImage(int index);
+    void IconAlert(int seconds);
+    void tmIconAlertTimer();
+    // Buttons and the three main menus as a group (a dialog is open).
+    void EnableConsole(bool on);
+    // The enabling rules for the list's selection.
+    void UpdateRowCommands();
+    // Logged-in rows show their kind's image, logged-out rows the next one.
+    void SteadyImages();
+
+    // Commands.
+    void SetStayMode(int mode);
+    void SetViewMode(int listMode);
+    void ApplyListMode();
+    void ToggleFixIcon();
+    void ApplyFixIcon();
+    void RefreshIcons();
+    void SortBy(int column);
+    void RestoreSortOrder();
+    void RestoreColumnOrder();
+    void ListDoubleClick();
+    void RestToggle();
+    void ShowProperties();
+    void SendMessage();
+    void GetMAC();
+    void ClearMAC();
+    void WakeTerminal();
+    void OpenExplorer();
+    void OpenBrowser();
+    void AlignIcons(bool top);
+    void ArrangeIcons();
+    void SelectBackground();
+    // Loads a picture file as the background; false (after the warning)
+    // when it is not a bitmap this window can show.
+    bool SetBackgroundFile(const QString &path);
+    void ToggleTransparent();
+    void ChooseTextColor();
+    void SetTileMode(int mode);
+    void EraseBackground();
+    void ApplyBackground();
+    void SaveListCommand();
+    void pbSetupClick();
+    void pbSessionClick();
+    void pbConfigClick();
+    void pbSearchClick();
+    void pbMinClick();
+    void ShowMain();
+    void ShowVersion();
+    void OpenHelp();
+    void OpenTrayMenu(const QPoint &at);
 
 signals:
     // The window has closed for good; the process ends.
@@ -78,15 +212,50 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void BuildList();
+    void BuildButtons();
+    void BuildMenus();
+    void BuildListMenu();
+    void BuildTrayMenu();
+    void WireEngine();
     void DeferredStart();
     void PlaceWindow();
     void RestoreColumns();
     void KeepWindowSettings();
+    void ApplyDisableClose();
+    void LoadImages();
+    void ShowTray(bool on);
+    void BlinkRows();
+    void PaintBackground(QWidget *viewport);
+    void ListContextMenu(const QPoint &globalPos);
+    bool OneRowSelected(int &row);
+    void Warn(const QString &text, int icon = 2);
+    bool Ask(const QString &text);
+    void OpenTerminal(bool browser);
 
     int designWidth_ = 0, designHeight_ = 0, designTop_ = 0, designLeft_ = 0;
-    int listWidth_ = 0;
+    bool blinkPhase_ = false;
+    QColor defaultLabelColor_;
+
+    // The platform services behind the events (the shutdown is the data
+    // module's).
+    std::unique_ptr<SoundPlayer> sound_;
+    std::unique_ptr<ProcessStarter> process_;
+    std::unique_ptr<SmbclientMessageTransport> transport_;
+    std::unique_ptr<NoMailslotTransport> mailslot_;
+    std::unique_ptr<SambaServerApi> server_;
+    std::unique_ptr<NetBrowser> net_;
+    std::unique_ptr<EventActions> actions_;
+    std::unique_ptr<Messenger> messenger_;
+    std::unique_ptr<ConsoleEvents> events_;
+
+public:
+    // The label background colour that transparency undoes.
+    QColor DefaultLabelColor() const { return defaultLabelColor_; }
 };
 
 extern TfmMain *fmMain;

@@ -5,7 +5,10 @@
 #include "config/ProcessFlags.h"
 #include "config/SambaServerBrowser.h"
 #include "config/Settings.h"
+#include "access/AccessCheck.h"
+#include "console/MListView.h"
 #include "console/TfmMain.h"
+#include "engine/TWatchEngine.h"
 #include "console/TfmSession.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
@@ -113,7 +116,7 @@ protected:
         if (beforeStart)
             beforeStart(*fm);
         connect();
-        EXPECT_TRUE(WaitFor([&] { return fm->tmWatch->isActive(); }));
+        EXPECT_TRUE(WaitFor([&] { return fm->Engine->tmWatch->isActive(); }));
         return *fm;
     }
 
@@ -149,15 +152,15 @@ TEST_F(TfmMainTest, StartsWithNoSettingsFileAndNoWatchList)
     EXPECT_EQ(w.Model->rowCount(), 0);
     EXPECT_FALSE(WatchBusy);
     EXPECT_TRUE(ShutdownAllowed);
-    EXPECT_FALSE(w.Ending);
-    EXPECT_EQ(w.IconAlertTicks, -2);
+    EXPECT_FALSE(w.Engine->Ending);
+    EXPECT_EQ(w.Engine->IconAlertTicks, -2);
     // No notification area offscreen: taskbar mode, shown minimised.
     EXPECT_EQ(Settings.Krovan.ScreenMode, 1);
     EXPECT_TRUE(w.isMinimized());
     EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.tmWatch->interval(), 60000);
-    EXPECT_TRUE(w.tmAccess->isActive());
-    EXPECT_EQ(w.tmAccess->interval(), 1000);
+    EXPECT_EQ(w.Engine->tmWatch->interval(), 60000);
+    EXPECT_TRUE(w.Access->tmAccess.isActive());
+    EXPECT_EQ(w.Access->tmAccess.interval(), 1000);
     // Starting writes nothing.
     EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.ini")));
     EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.NT")));
@@ -190,7 +193,7 @@ TEST_F(TfmMainTest, CloseIsRefusedWhileTheServiceRuns)
     EXPECT_EQ(answer.Title, QStringLiteral("Corvane Ver 2.10a"));
     EXPECT_EQ(answer.Icon, QMessageBox::Warning);
     EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(w.Ending);
+    EXPECT_FALSE(w.Engine->Ending);
     EXPECT_EQ(closed, 0);
     EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.ini")));
 }
@@ -211,9 +214,9 @@ TEST_F(TfmMainTest, CloseAfterTheStopRequestWritesTheSettings)
     ASSERT_TRUE(WaitFor([] { return !ServiceRunning; }));
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(dm->Icmp->ActiveFlag());
-    EXPECT_TRUE(w.Ending);
+    EXPECT_TRUE(w.Engine->Ending);
     EXPECT_EQ(closed, 1);
-    EXPECT_FALSE(w.tmAccess->isActive());
+    EXPECT_FALSE(w.Access->tmAccess.isActive());
     EXPECT_FALSE(fmSession->isVisible());
     delete fmSession;
     fmSession = nullptr;
@@ -232,7 +235,7 @@ TEST_F(TfmMainTest, EndOfLogonClosesWhileTheServiceRuns)
     QObject::connect(&service, &Tkrovan::LogonEnding, &w, &TfmMain::QueryEndSession);
     ASSERT_EQ(std::raise(SIGTERM), 0);
     ASSERT_TRUE(WaitFor([&] { return closed == 1; }));
-    EXPECT_TRUE(w.Ending);
+    EXPECT_TRUE(w.Engine->Ending);
     EXPECT_TRUE(ServiceRunning);
     EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
 }
@@ -244,7 +247,7 @@ TEST_F(TfmMainTest, EndOfLogonBeforeTheStartFinished)
     fm->QueryEndSession();
     EXPECT_EQ(closed, 1);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(fm->tmWatch->isActive());
+    EXPECT_FALSE(fm->Engine->tmWatch->isActive());
     EXPECT_FALSE(fm->isVisible());
     EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
 }
@@ -287,7 +290,7 @@ TEST_F(TfmMainTest, StoredGeometryAndColumnsWithTheirCorrections)
     TfmMain &w = Started();
     EXPECT_EQ(w.size(), QSize(500, 160));
     EXPECT_EQ(w.pos(), QPoint(0, 0));  // above the screen, and beyond its right edge
-    const QHeaderView *header = w.lvRes1->header();
+    const QHeaderView *header = w.lvRes1->Header();
     EXPECT_EQ(header->logicalIndex(0), 10);
     EXPECT_EQ(header->logicalIndex(10), 0);
     EXPECT_EQ(header->sectionSize(header->logicalIndex(4)), 55);
@@ -308,7 +311,7 @@ TEST_F(TfmMainTest, PartlyVisibleWindowAndTooSmallSize)
     TfmMain &w = Started();
     EXPECT_EQ(w.width(), 447);  // never below the design minimum
     EXPECT_EQ(w.pos(), QPoint(30, -100));
-    EXPECT_EQ(w.lvRes1->header()->logicalIndex(0), 0);  // a short order is ignored
+    EXPECT_EQ(w.lvRes1->Header()->logicalIndex(0), 0);  // a short order is ignored
 }
 
 TEST_F(TfmMainTest, StartCheckAsksFirstWhenConfigured)
@@ -321,15 +324,15 @@ TEST_F(TfmMainTest, StartCheckAsksFirstWhenConfigured)
     });
     EXPECT_EQ(answer->Text, QStringLiteral("端末の調査を今すぐ行いますか？"));
     EXPECT_EQ(answer->Icon, QMessageBox::Question);
-    EXPECT_EQ(w.WatchMinutes, 0);
-    EXPECT_FALSE(w.CheckedOnce);
+    EXPECT_EQ(w.Engine->WatchMinutes, 0);
+    EXPECT_FALSE(w.Engine->CheckedOnce);
 }
 
 TEST_F(TfmMainTest, StartCheckRunsAtOnceWhenNobodyCanBeAsked)
 {
     WriteSettings("[Config]\r\nCheckInterval=7\r\nStartCheck=1\r\nStartCheckMsg=1\r\n");
     TfmMain &w = Started();
-    EXPECT_TRUE(w.WatchMinutes == 7 || w.CheckedOnce);
+    EXPECT_TRUE(w.Engine->WatchMinutes == 7 || w.Engine->CheckedOnce);
 }
 
 }  // namespace

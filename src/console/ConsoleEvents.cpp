@@ -1,0 +1,126 @@
+#include "console/ConsoleEvents.h"
+
+#include "config/Settings.h"
+#include "events/EventActions.h"
+#include "events/Messenger.h"
+#include "events/RecordFile.h"
+#include "events/windows/RecordCommands.h"
+#include "events/windows/TNoticeWindows.h"
+#include "events/windows/TfmReport.h"
+
+#include <QDateTime>
+
+namespace {
+const QString AccessNoticeText = QStringLiteral("アクセスしています。");
+} // namespace
+
+ConsoleEvents::ConsoleEvents(EventActions &actions, Messenger &messenger, QWidget *owner)
+    : actions_(actions), messenger_(messenger), owner_(owner)
+{
+}
+
+void ConsoleEvents::ReportToManager(int kind, const QStringList &list)
+{
+    messenger_.ReportToManager(kind, list);
+}
+
+bool ConsoleEvents::NoticeExists(int kind)
+{
+    return NoticeWindows.IsOpen(kind);
+}
+
+void ConsoleEvents::CreateNotice(int kind, const QString &caption, const QStringList &list, int seconds)
+{
+    // The all-events carry no names; their notice shows its own line.
+    const bool allEvent = kind == NoticeAllLogin || kind == NoticeAllLogout;
+    NoticeWindows.Raise(owner_, kind, Settings.Config.MessageLevel, seconds, caption, allEvent ? nullptr : &list,
+                        Settings.Config.MessageSpeed);
+}
+
+void ConsoleEvents::AddToNotice(int kind, const QStringList &list, int seconds)
+{
+    if (TfmReport *notice = NoticeWindows.Notice(kind))
+        notice->AddLines(list, seconds);
+}
+
+void ConsoleEvents::ShowNotice(int kind)
+{
+    NoticeWindows.Show(kind);
+}
+
+void ConsoleEvents::EnableNoticeItem(int kind)
+{
+    if (NoticeItemHook)
+        NoticeItemHook(kind);
+}
+
+void ConsoleEvents::WriteRecord(int kind, const QStringList &list)
+{
+    QPointer<QWidget> owner = owner_;
+    ::WriteRecord(kind, list, Settings, QDateTime::currentDateTime(),
+                  [owner](const QString &name) { ShowRecordNameWarning(owner, name); });
+}
+
+void ConsoleEvents::PlaySoundFile(const QString &file, bool wait)
+{
+    actions_.PlaySoundFile(file, wait);
+}
+
+void ConsoleEvents::StartProgram(const QString &commandLine)
+{
+    actions_.StartProgram(commandLine);
+}
+
+void ConsoleEvents::RequestShutdown()
+{
+    actions_.RequestShutdown();
+}
+
+void ConsoleEvents::RunAction(const QString &text, bool wait)
+{
+    actions_.RunAction(text, wait);
+}
+
+void ConsoleEvents::RaiseAccessNotice(int level, int seconds, const QStringList &reportList)
+{
+    // An open access notice keeps what it shows.
+    if (NoticeWindows.IsOpen(NoticeAccess))
+        return;
+    TfmReport *notice = NoticeWindows.Raise(owner_, NoticeAccess, level, quint16(seconds), AccessNoticeText,
+                                            &reportList, Settings.Config.MessageSpeed);
+    if (notice && OpenAccessListHook)
+        notice->SetOpenSessionAction(OpenAccessListHook);
+}
+
+void ConsoleEvents::ShowOpenSessionButton()
+{
+    if (TfmReport *notice = NoticeWindows.Notice(NoticeAccess))
+        notice->ShowOpenSessionButton();
+}
+
+void ConsoleEvents::IconAlert(int seconds)
+{
+    if (IconAlertHook)
+        IconAlertHook(seconds);
+}
+
+void ConsoleEvents::ShowAccessNotice()
+{
+    NoticeWindows.Show(NoticeAccess);
+}
+
+void ConsoleEvents::WriteAccessRecord(const QStringList &detailList)
+{
+    WriteRecord(RecordAccess, detailList);
+}
+
+void ConsoleEvents::OpenAccessListAutomatically()
+{
+    if (OpenAccessListAutomaticallyHook)
+        OpenAccessListAutomaticallyHook();
+}
+
+void ConsoleEvents::EnableAccessMenuItem()
+{
+    EnableNoticeItem(NoticeAccess);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+// Where the events of a watch pass and of the access check go in the running
+// program: the real sounds and programs, the record files, the reports to
+// the managers and the notice windows. The main window owns one and hands
+// it to the watch engine and to the access event; the icon, the
+// notification menu and the access list stay the window's own business and
+// are reached through the hooks below.
+
+#include "engine/WatchEvents.h"
+#include "events/AccessEvent.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class EventActions;
+class Messenger;
+
+class ConsoleEvents : public WatchEvents, public AccessEventOutlets {
+public:
+    // owner is the notices' owner and the parent of the record-name warning.
+    ConsoleEvents(EventActions &actions, Messenger &messenger, QWidget *owner);
+
+    // The icon alert of the engine (IconAlert with seconds).
+    std::function<void(int seconds)> IconAlertHook;
+    // The notification menu's item of a notice kind is to be offered.
+    std::function<void(int kind)> NoticeItemHook;
+    // The access list shown by the operator's button on the access notice.
+    std::function<void()> OpenAccessListHook;
+    // The access list opened by the access event itself.
+    std::function<void()> OpenAccessListAutomaticallyHook;
+
+    // Shared by both interfaces.
+    void ReportToManager(int kind, const QStringList &list) override;
+
+    // WatchEvents
+    bool NoticeExists(int kind) override;
+    void CreateNotice(int kind, const QString &caption, const QStringList &list, int seconds) override;
+    void AddToNotice(int kind, const QStringList &list, int seconds) override;
+    void ShowNotice(int kind) override;
+    void EnableNoticeItem(int kind) override;
+    void WriteRecord(int kind, const QStringList &list) override;
+    void PlaySoundFile(const QString &file, bool wait) override;
+    void StartProgram(const QString &commandLine) override;
+    void RequestShutdown() override;
+    void RunAction(const QString &text, bool wait) override;
+
+    // AccessEventOutlets
+    void RaiseAccessNotice(int level, int seconds, const QStringList &reportList) override;
+    void ShowOpenSessionButton() override;
+    void IconAlert(int seconds) override;
+    void ShowAccessNotice() override;
+    void WriteAccessRecord(const QStringList &detailList) override;
+    void OpenAccessListAutomatically() override;
+    void EnableAccessMenuItem() override;
+
+private:
+    EventActions &actions_;
+    Messenger &messenger_;
+    QPointer<QWidget> owner_;
+};
