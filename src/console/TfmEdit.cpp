@@ -595,6 +595,8 @@ void TfmEdit::ExpandNode(QTreeWidgetItem *node)
             }
             case NetDisplay::Network:
                 image = NodeNetwork;
+                if (text.isEmpty())
+                    text = entry.Provider;
                 break;
             case NetDisplay::Share:
                 if (entry.Usage & NetUsage::Container)
@@ -965,7 +967,7 @@ void TfmEdit::TestAction(bool login)
                               {e.UserName, unmarked(e.ResourceName), e.StatusText, e.Domain, e.Provider,
                                unmarked(e.Address)});
     }
-    if (!actions_ || text.isEmpty() || !actions_->RunAction(text, false))
+    if (!actions_ || text.isEmpty() || !actions_->RunAction(text, Settings.Config.WaitWave))
         box->setFocus();
 }
 

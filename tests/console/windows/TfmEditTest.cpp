@@ -15,6 +15,10 @@
 #include "TfmEditTestSupport.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include "console/TComboBoxIc.h"
 #include <QComboBox>
 #include <QHeaderView>
@@ -402,6 +406,26 @@ TEST_F(TfmEditTest, DroppedComputersFindTheirWorkgroup)
     EXPECT_EQ(user.Count, 1);
     EXPECT_EQ(addSet.Count, 1);
     EXPECT_EQ(editor.List->text(3, WatchListModel::ColDomain), QStringLiteral("SALES"));
+
+    // The same through a file manager's drop of an address list.
+    QMimeData files;
+    files.setUrls({QUrl(QStringLiteral("file:///tmp/a.txt"))});
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&editor, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    QMimeData computers;
+    computers.setUrls({QUrl(QStringLiteral("smb://PC03/"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &computers, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&editor, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &computers, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&editor, &drop);
+    QDeadlineTimer deadline(3000);
+    while (editor.List->rowCount() < 5 && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(user.Count, 2);
+    EXPECT_EQ(editor.List->text(4, WatchListModel::ColResourceName), QStringLiteral("PC03"));
+    EXPECT_EQ(editor.List->text(4, WatchListModel::ColDomain), QStringLiteral("WORKGROUP"));
 }
 
 TEST_F(TfmEditTest, CancelKeepsTheMainListButNotTheWindow)
