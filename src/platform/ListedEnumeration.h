@@ -16,6 +16,9 @@ public:
     quint32 Read(quint32 &count, QList<NetResource> &entries, quint32 bufferBytes) override;
     quint32 Close() override;
 
+    // Every entry, read or not.
+    const QList<NetResource> &Entries() const { return entries_; }
+
 private:
     QList<NetResource> entries_;
     qsizetype next_ = 0;

@@ -55,13 +55,15 @@ bool makeContext(Context &c, const SmbNetBrowser::Options &options, bool browse)
     smbc_setTimeout(c.ctx, options.timeoutMs);
     if (options.port != 0)
         smbc_setPort(c.ctx, options.port);
+    // Before the context takes its workgroup from the configuration: the
+    // workgroup decides whose master browser lists the workgroups.
+    if (!options.configFile.isEmpty())
+        smbc_setConfiguration(c.ctx, QFile::encodeName(options.configFile).constData());
     if (!smbc_init_context(c.ctx)) {
         smbc_free_context(c.ctx, 0);
         c.ctx = nullptr;
         return false;
     }
-    if (!options.configFile.isEmpty())
-        smbc_setConfiguration(c.ctx, QFile::encodeName(options.configFile).constData());
     smbc_setOptionProtocols(c.ctx, "NT1", browse ? "NT1" : "SMB3");
     return true;
 }
@@ -121,7 +123,7 @@ quint32 SmbNetBrowser::Open(quint32, quint32, quint32, const NetResource &contai
         return NetCode::BadProvider;
 
     // What to list, and which entries of the answer belong to it.
-    enum class Level { Workgroups, Computers, Shares } level;
+    Level level;
     QString target;
     if (container.RemoteName.isEmpty()) {
         level = Level::Workgroups;
@@ -140,6 +142,33 @@ quint32 SmbNetBrowser::Open(quint32, quint32, quint32, const NetResource &contai
     const QByteArray url = "smb://" + QUrl::toPercentEncoding(target);
 
     std::lock_guard guard(smbLock);
+    // Browse lists change slowly (the browse service itself refreshes them
+    // every few minutes) and a pass asks for the same ones for every entry;
+    // share lists are never kept, they are how a computer shows it is there.
+    const bool keep = level != Level::Shares && options_.listCacheMs > 0;
+    const QByteArray key = QByteArray::number(int(level)) + url;
+    if (keep) {
+        const auto it = cache_.constFind(key);
+        if (it != cache_.cend() && it->age.isValid() && it->age.elapsed() < options_.listCacheMs) {
+            if (it->result == NetCode::Success)
+                out = std::make_unique<ListedEnumeration>(it->entries);
+            return it->result;
+        }
+    }
+    const quint32 result = List(url, level, target, out);
+    if (keep) {
+        CachedList &kept = cache_[key];
+        kept.result = result;
+        kept.entries = result == NetCode::Success ? static_cast<ListedEnumeration *>(out.get())->Entries()
+                                                  : QList<NetResource>();
+        kept.age.start();
+    }
+    return result;
+}
+
+quint32 SmbNetBrowser::List(const QByteArray &url, Level level, const QString &target,
+                            std::unique_ptr<NetEnumeration> &out)
+{
     Context c;
     if (!makeContext(c, options_, level != Level::Shares))
         return NetCode::NoNetwork;

@@ -15,6 +15,9 @@
 
 #include "platform/NetBrowser.h"
 
+#include <QElapsedTimer>
+#include <QHash>
+
 class SmbNetBrowser : public NetBrowser {
 public:
     struct Options {
@@ -24,6 +27,9 @@ public:
         QString configFile;
         // How long one exchange may wait, in milliseconds.
         int timeoutMs = 10000;
+        // How long a workgroup or computer list (and a failure to get one)
+        // is answered from memory; 0 asks the network every time.
+        int listCacheMs = 10000;
     };
 
     SmbNetBrowser();
@@ -34,7 +40,19 @@ public:
                  std::unique_ptr<NetEnumeration> &out) override;
 
 private:
+    struct CachedList {
+        quint32 result = 0;
+        QList<NetResource> entries;
+        QElapsedTimer age;
+    };
+
+    enum class Level { Workgroups, Computers, Shares };
+
+    // Reads one list from the network; the caller holds the library's lock.
+    quint32 List(const QByteArray &url, Level level, const QString &target, std::unique_ptr<NetEnumeration> &out);
+
     Options options_;
+    QHash<QByteArray, CachedList> cache_;
 };
 
 // The result number for an errno left by the SMB client library.

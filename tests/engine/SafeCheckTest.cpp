@@ -1,84 +1,19 @@
-// The SMB browser against a private Samba server on loopback: a computer's
-// share list, and the share confirmation of a listed computer in a pass.
-// The browse lists themselves come from the fixture tree (a real browse list
-// needs a master browser, which takes half a minute to elect itself).
+// The SMB browser against a private Samba server on the host's loopback: a
+// computer's share list, and the share confirmation of a listed computer in
+// a pass, with the browse lists from the fixture tree. (Real browse lists
+// need name service by broadcast, so they are tested in a private namespace:
+// SmbBrowseTest.)
 
 #include "EngineHarness.h"
 
 #include "engine/NetSearch.h"
 #include "platform/SmbNetBrowser.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "SambaFixture.h"
 
 #include <cerrno>
 
 namespace {
-
-class SambaServer {
-public:
-    SambaServer()
-    {
-        if (QStandardPaths::findExecutable(u"smbd"_s).isEmpty() &&
-            !QFile::exists(u"/usr/sbin/smbd"_s))
-            return;
-        port = freePort();
-        if (port == 0)
-            return;
-        QProcess p;
-        p.start(script(), {u"start"_s, dir.path(u"samba"_s), QString::number(port)});
-        if (!p.waitForFinished(20000) || p.exitCode() != 0)
-            return;
-        running = true;
-    }
-    ~SambaServer()
-    {
-        if (!running)
-            return;
-        QProcess p;
-        p.start(script(), {u"stop"_s, dir.path(u"samba"_s)});
-        p.waitForFinished(20000);
-    }
-    // A port on 127.0.0.1 that nothing listens on right now, so that tests
-    // running at the same time do not share a server.
-    static quint16 freePort()
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd < 0)
-            return 0;
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        quint16 port = 0;
-        if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
-        ::close(fd);
-        return port;
-    }
-    static QString script() { return QStringLiteral(CORVANE_SOURCE_DIR "/tools/samba-test-server"); }
-
-    // A client configuration that never resolves a name by broadcast.
-    SmbNetBrowser::Options client()
-    {
-        dir.write("client.conf", "[global]\n  name resolve order = lmhosts\n  client min protocol = NT1\n");
-        SmbNetBrowser::Options o;
-        o.port = port;
-        o.configFile = dir.path("client.conf");
-        o.timeoutMs = 5000;
-        return o;
-    }
-
-    TempDir dir;
-    quint16 port = 0;
-    bool running = false;
-};
 
 // Browse lists from the fixture, share lists from the SMB browser.
 class SharesFromSmb : public NetBrowser {
