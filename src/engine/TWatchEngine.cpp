@@ -110,6 +110,10 @@ void TWatchEngine::StartCheck()
 
 void TWatchEngine::StartPass(int index)
 {
+    // Two passes never overlap; the callers' WatchBusy checks keep it so,
+    // this keeps it so for a caller that forgets.
+    if (PassRunning())
+        return;
     WatchBusy = true;
     tmWatch->stop();
     consoleLocked_ = true;

@@ -67,7 +67,8 @@ public:
     void WatchTick();
     // The start-up check: the next tick reaches the interval at once.
     void StartCheck();
-    // -1 checks every entry, any other number only that row.
+    // -1 checks every entry, any other number only that row. Does nothing
+    // while a pass runs.
     void StartPass(int index);
     // The check button: a pass, or the stop request while one runs.
     void CheckCommand();
