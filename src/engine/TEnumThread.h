@@ -49,6 +49,9 @@ public:
     };
 
     TEnumThread(const Host &host, QList<WorkItem> workList, QObject *parent = nullptr);
+    // Stops the loop and waits for it. The loop may be waiting for a
+    // hand-off to the main thread, so the main thread deletes a worker only
+    // after it has finished (the engine lets it delete itself then).
     ~TEnumThread() override;
 
     // Asks the loop to stop at its next check.

@@ -28,6 +28,7 @@ QString ResourceNames(const QStringList &lines)
         names += line.section(u'\t', 1, 1) + u'\t';
     return names;
 }
+
 // Delivers what other threads have queued for this one: the worker's
 // hand-offs and its end. Posted events are sent directly as well, because a
 // caller that is itself being delivered as a posted event (a queued call)
