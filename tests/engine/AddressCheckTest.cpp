@@ -68,3 +68,31 @@ TEST_F(AddressCheck, ANameIsResolvedIntoAStarredAddressThatIsForgottenWhenTheTer
         EXPECT_EQ(status(byName), StatusLoggedIn);
     });
 }
+
+TEST_F(AddressCheck, AHardwareAddressIsFetchedAtLoginOnlyWhenTheRowHasNone)
+{
+    NetNamespace::run({}, [this] {
+        // here 10.9.0.1 -- 10.9.0.2 peer, whose link has a known address.
+        const NetNamespace here = NetNamespace::current();
+        const NetNamespace peer = NetNamespace::create();
+        ASSERT_TRUE(NetNamespace::link(here, "vhere", "10.9.0.1/24", peer, "vpeer", "10.9.0.2/24"));
+        ASSERT_TRUE(peer.ip({"link", "set", "vpeer", "address", "02:ab:cd:ef:01:23"}));
+        Settings.Login.AutoMAC = true;
+        const int empty = add(u"user1"_s, u"PEER"_s, KindStandard, true, u"10.9.0.2"_s);
+        const int kept = add(u"user2"_s, u"PEER2"_s, KindStandard, true, u"10.9.0.2"_s);
+        model.setText(kept, WatchListModel::ColMAC, u"00:11:22:33:44:55"_s);
+        const int local = add(u"user3"_s, u"SELF"_s, KindStandard, true, u"127.0.0.1"_s);
+
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(status(empty), StatusLoggedIn);
+        EXPECT_EQ(text(empty, WatchListModel::ColMAC), u"02:AB:CD:EF:01:23"_s);
+        EXPECT_EQ(text(kept, WatchListModel::ColMAC), u"00:11:22:33:44:55"_s) << "a MAC already there stays";
+        EXPECT_EQ(text(local, WatchListModel::ColMAC), QString()) << "this machine has no neighbour entry";
+
+        // [Logout] AutoMAC off: a terminal that goes keeps its MAC.
+        ASSERT_TRUE(peer.sysctl(u"net/ipv4/icmp_echo_ignore_all"_s, u"1"_s));
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(status(empty), StatusLoggedOut);
+        EXPECT_EQ(text(empty, WatchListModel::ColMAC), u"02:AB:CD:EF:01:23"_s);
+    });
+}
