@@ -126,7 +126,8 @@ void TWatchEngine::StartPass(int index)
     LogoutList.clear();
 
     probe_->TimeOut = Settings.TCPIP.TimeOut;
-    probe_->SetSendBytes(qint16(qMin<qint32>(Settings.TCPIP.SendBytes, MaxSendBytes)));
+    // The probe keeps a 16-bit size; a larger setting must not wrap round.
+    probe_->SetSendBytes(qint16(qBound<qint32>(-32768, Settings.TCPIP.SendBytes, MaxSendBytes)));
     probe_->TTL = Settings.TCPIP.TTL;
 
     QList<WorkItem> work;

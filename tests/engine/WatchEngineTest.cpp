@@ -406,6 +406,20 @@ TEST_F(WatchPass, DestroyingTheEngineStopsItsPass)
     EXPECT_EQ(events.takeCalls(), QStringList());
 }
 
+TEST_F(WatchPass, TheProbeTakesTheEchoSettingsAtEveryPass)
+{
+    Settings.TCPIP.TimeOut = 1234;
+    Settings.TCPIP.TTL = 44;
+    Settings.TCPIP.SendBytes = 70000;  // more than the probe's 16 bits hold
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(probe.TimeOut, 1234);
+    EXPECT_EQ(probe.TTL, 44);
+    EXPECT_EQ(probe.SendBytes(), 10240);
+    Settings.TCPIP.SendBytes = -100000;
+    ASSERT_TRUE(pass());
+    EXPECT_LT(probe.SendBytes(), 1) << "still no data, not a wrapped-round size";
+}
+
 TEST(IconAlert, NeverShortensARunningAlertAndZeroMeansSteady)
 {
     WatchListModel model;
