@@ -326,7 +326,7 @@ TfmEdit *TfmEdit::Current()
 }
 
 bool TfmEdit::Execute(WatchListModel &mainList, const QString &listFile, NetBrowser &net, EventActions *actions,
-                      QWidget *owner)
+                      QWidget *owner, std::function<void(int)> trayImage)
 {
     if (TfmEdit *open = Current()) {
         open->raise();
@@ -337,6 +337,7 @@ bool TfmEdit::Execute(WatchListModel &mainList, const QString &listFile, NetBrow
     bool ok = false;
     {
         TfmEdit editor(mainList, net, actions, owner);
+        editor.SetTrayImage = std::move(trayImage);
         if (editor.exec() == QDialog::Accepted) {
             editor.RenumberFileOrder();
             mainList.setRows(editor.List->rows());

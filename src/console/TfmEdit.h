@@ -57,8 +57,10 @@ public:
     // row's file order its position), listFile has been written and
     // Settings.Krovan.ListMode is the editor's view mode. An open editor is
     // brought to the front instead (false).
+    // trayImage shows the main window's tray image while the network is
+    // searched (see SetTrayImage).
     static bool Execute(WatchListModel &mainList, const QString &listFile, NetBrowser &net, EventActions *actions,
-                        QWidget *owner);
+                        QWidget *owner, std::function<void(int)> trayImage = {});
 
     // The edited rows with each row's file order set to its position: what
     // OK hands back.
