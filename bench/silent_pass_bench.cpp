@@ -1,0 +1,117 @@
+// A watch pass over 100 IP-checked entries that do not answer, with a
+// 200 ms time-out: total time, beside fping over the same addresses with
+// the same time-out. It runs only in a private network namespace whose
+// loopback ignores echo requests (icmp_echo_ignore_all there), and refuses
+// to run anywhere else.
+//
+//   bench_silent [--benchmark_filter=...]
+
+#include "BenchSupport.h"
+
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "engine/TWatchEngine.h"
+#include "engine/WatchEvents.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "platform/FixtureNetBrowser.h"
+#include "probe/TIcmp.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kEntries = 100;
+constexpr int kTimeOutMs = 200;
+
+class NoEvents : public WatchEvents {
+public:
+    void ReportToManager(int, const QStringList &) override {}
+    bool NoticeExists(int) override { return false; }
+    void CreateNotice(int, const QString &, const QStringList &, int) override {}
+    void AddToNotice(int, const QStringList &, int) override {}
+    void ShowNotice(int) override {}
+    void EnableNoticeItem(int) override {}
+    void WriteRecord(int, const QStringList &) override {}
+    void PlaySoundFile(const QString &, bool) override {}
+    void StartProgram(const QString &) override {}
+    void RequestShutdown() override {}
+    void RunAction(const QString &, bool) override {}
+};
+
+void BM_SilentPass(benchmark::State &state)
+{
+    Settings.TCPIP.TimeOut = kTimeOutMs;
+    Settings.TCPIP.TTL = 128;
+    WatchListModel model;
+    for (int i = 1; i <= kEntries; ++i) {
+        WatchEntry e;
+        e.UserName = QStringLiteral("user%1").arg(i);
+        e.ResourceName = QStringLiteral("PC%1").arg(i);
+        e.IPCheck = true;
+        NormaliseAddress(QStringLiteral("127.0.0.%1").arg(i), e.Address);
+        e.StatusText = StatusUnconfirmed;
+        e.ImageIndex = ImageUnconfirmed;
+        e.State = StateUnconfirmed;
+        AddEntry(e, model);
+    }
+    TIcmp probe;
+    FixtureNetBrowser net{QString()};
+    NoEvents events;
+    TWatchEngine engine(&model, &probe, &net, &events);
+    for (auto _ : state) {
+        QEventLoop loop;
+        QObject::connect(&engine, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        engine.StartPass(-1);
+        loop.exec();
+        if (engine.LogoutList.size() != kEntries) {
+            state.SkipWithError("an address answered");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+void BM_SilentFping(benchmark::State &state)
+{
+    for (auto _ : state) {
+        std::string out;
+        // -r 0: one request per address, no retries, as the pass sends.
+        const int status = bench::runProgram({"fping", "-q", "-r", "0", "-t", "200", "-i", "1", "-g", "127.0.0.1",
+                                              "127.0.0.100"},
+                                             &out);
+        if (status < 0) {
+            state.SkipWithError("fping is not installed (tools/install-deps --test)");
+            return;
+        }
+        // fping exits with 1 when some addresses did not answer.
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 1) {
+            state.SkipWithError(("fping: unexpected outcome: " + out.substr(0, 200)).c_str());
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+} // namespace
+
+BENCHMARK(BM_SilentPass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_SilentFping)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+int main(int argc, char **argv)
+{
+    if (!bench::enterPrivateNamespace(true)) {
+        std::fprintf(stderr, "bench_silent needs a private network namespace (run as root)\n");
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    ServiceRunning = true;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
