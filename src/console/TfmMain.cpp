@@ -10,6 +10,7 @@
 #include "console/TImageLists.h"
 #include "console/TfmConfig.h"
 #include "console/TfmEdit.h"
+#include "console/TfmEditRules.h"
 #include "console/TfmProp.h"
 #include "console/TfmSession.h"
 #include "engine/NetSearch.h"
@@ -271,6 +272,8 @@ TfmMain::TfmMain(QWidget *parent)
     Events = events_.get();
 
     Model = new WatchListModel(this);
+    for (int column = 0; column < WatchListModel::ColumnCount; ++column)
+        Model->setHeaderData(column, Qt::Horizontal, WatchListCaptions.value(column));
     BuildList();
     BuildButtons();
 
@@ -346,6 +349,8 @@ TfmMain::TfmMain(QWidget *parent)
 
 TfmMain::~TfmMain()
 {
+    // Notices owned by this window close after its menus are gone.
+    disconnect(&NoticeWindows, nullptr, this, nullptr);
     // The engine stops a pass that is still running before the services
     // it calls go away.
     delete Engine;
@@ -1324,7 +1329,7 @@ void TfmMain::pbConfigClick()
     EnableConsole(false);
     const bool applied = TfmConfig::Execute(Actions, this, [] { return dm ? dm->XmlCheck() : true; });
     if (applied) {
-        KeepWindowSettings();
+        Settings.MainWnd.ColWidth = ColumnWidthsText();
         SaveSettings(Settings);
         ApplyDisableClose();
         lvRes1->SetLargeImages(ImageLists().Large());
@@ -1422,14 +1427,22 @@ void TfmMain::KeepWindowSettings()
     Settings.MainWnd.Size = JoinIntegerList({width(), height()});
     Settings.MainWnd.Pos = JoinIntegerList({y(), x()});
     const QHeaderView *header = lvRes1->Header();
-    QList<qint32> widths, order;
+    QList<qint32> order;
+    for (int position = 0; position < header->count(); ++position)
+        order << header->logicalIndex(position);
+    Settings.MainWnd.ColWidth = ColumnWidthsText();
+    Settings.MainWnd.ColPosition = JoinIntegerList(order);
+}
+
+QString TfmMain::ColumnWidthsText() const
+{
+    const QHeaderView *header = lvRes1->Header();
+    QList<qint32> widths;
     for (int position = 0; position < header->count(); ++position) {
         const int column = header->logicalIndex(position);
         widths << (header->isSectionHidden(column) ? 0 : header->sectionSize(column));
-        order << column;
     }
-    Settings.MainWnd.ColWidth = JoinIntegerList(widths);
-    Settings.MainWnd.ColPosition = JoinIntegerList(order);
+    return JoinIntegerList(widths);
 }
 
 void TfmMain::closeEvent(QCloseEvent *event)

@@ -226,6 +226,8 @@ private:
     void PlaceWindow();
     void RestoreColumns();
     void KeepWindowSettings();
+    // [MainWnd] ColWidth from the columns as they stand (0 for hidden ones).
+    QString ColumnWidthsText() const;
     void ApplyDisableClose();
     void LoadImages();
     void ShowTray(bool on);

@@ -2,6 +2,10 @@
 // its program directory in a scratch folder.
 
 #include "config/Settings.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "platform/Cp932.h"
+#include "support/SambaTestServer.h"
 #include "support/TempDir.h"
 
 #include <QDeadlineTimer>
@@ -9,6 +13,9 @@
 #include <QProcess>
 #include <QThread>
 
+#include <QDate>
+
+#include <algorithm>
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -41,9 +48,12 @@ bool Catches(qint64 pid, int signalNumber)
 
 class CorvaneProcess : public ::testing::Test {
 protected:
-    void Start()
+    void Start(const QProcessEnvironment &extra = {})
     {
-        process.setProcessEnvironment(Environment(dir));
+        QProcessEnvironment env = Environment(dir);
+        for (const QString &name : extra.keys())
+            env.insert(name, extra.value(name));
+        process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(QStringLiteral(CORVANE_BINARY), {});
         ASSERT_TRUE(process.waitForStarted(10000));
@@ -61,6 +71,33 @@ protected:
             process.kill();
             process.waitForFinished(5000);
         }
+    }
+
+    void WriteSettings(const QByteArray &keys)
+    {
+        ASSERT_TRUE(dir.write(QStringLiteral("Krovan.ini"), "[Krovan]\r\nVersion=2.10a\r\n" + keys));
+    }
+
+    // Waits (at most timeoutMs, while the program runs) for a file of the
+    // program directory to hold every one of the texts.
+    QString WaitForFile(const QString &name, const QStringList &texts, int timeoutMs = 30000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        QString text;
+        while (!deadline.hasExpired() && process.state() == QProcess::Running) {
+            text = Cp932::decode(dir.read(name));
+            if (std::all_of(texts.begin(), texts.end(), [&](const QString &t) { return text.contains(t); }))
+                return text;
+            QThread::msleep(100);
+        }
+        return text;
+    }
+
+    void EndBySigterm()
+    {
+        Signal(SIGTERM);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0);
     }
 
     TempDir dir;
@@ -128,6 +165,75 @@ TEST_F(CorvaneProcess, InstallAndUninstallTouchOnlyTheUnit)
     ASSERT_TRUE(uninstall.waitForFinished(30000));
     EXPECT_NE(uninstall.exitCode(), 0);
     EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.ini")));
+}
+
+TEST_F(CorvaneProcess, StartCheckLogsTheLoopbackTerminalsInAndWritesTheLoginRecord)
+{
+    WatchListModel list;
+    for (const auto &[user, address] : {std::pair{"tanaka", "127.0.0.1"}, std::pair{"suzuki", "127.0.0.2"}}) {
+        WatchEntry e;
+        e.UserName = QString::fromLatin1(user);
+        e.ResourceName = QStringLiteral("PC-") + QString::fromLatin1(user).toUpper();
+        e.IPCheck = true;
+        ASSERT_TRUE(NormaliseAddress(QString::fromLatin1(address), e.Address));
+        ASSERT_TRUE(AddEntry(e, list));
+    }
+    ASSERT_TRUE(SaveList(list, dir.path(QStringLiteral("Krovan.NT"))));
+    WriteSettings("[Config]\r\nStartCheck=1\r\nStartCheckMsg=1\r\n"
+                  "[Login]\r\nDoRecord=1\r\nRecordFile=LI%y\r\nRecordFileExp=log\r\n"
+                  "[AllLogin]\r\nShowMsg=1\r\n");
+    Start();
+
+    const QString name = QStringLiteral("LI%1.log").arg(QDate::currentDate().year());
+    const QString record = WaitForFile(name, {QStringLiteral("tanaka\r\n"), QStringLiteral("suzuki\r\n.\r\n")});
+    ASSERT_TRUE(record.contains(QStringLiteral("suzuki\r\n.\r\n"))) << record.toStdString();
+    // One record of the two logins, names in list order.
+    EXPECT_EQ(record.count(QStringLiteral("]-----------------")), 1) << record.toStdString();
+    EXPECT_LT(record.indexOf(QStringLiteral("tanaka")), record.indexOf(QStringLiteral("suzuki")));
+    EndBySigterm();
+    // Stopping writes neither the list nor a second record.
+    EXPECT_EQ(Cp932::decode(dir.read(name)), record);
+}
+
+TEST_F(CorvaneProcess, ARealClientOfThisMachinesSambaIsRecordedAndReported)
+{
+    const QString why = SambaTestServer::Unavailable();
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    SambaTestServer server;
+    ASSERT_TRUE(server.Start());
+    {
+        QFile f(server.ShareDir() + QStringLiteral("/a.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    WriteSettings("[Access]\r\nCheckInterval=1\r\nCheckLevel=2\r\nReportLevel=2\r\nMyPCNoChk=0\r\n"
+                  "DoRecord=1\r\nRecordFile=AC\r\nRecordFileExp=log\r\nManagerReport=1\r\n"
+                  "[Config]\r\nManager=CORVANETEST\r\n");
+    // The program's message client reads the same configuration as its
+    // status reader; the private server's turns NetBIOS off, which the
+    // messenger's sessions need.
+    QFile conf(server.Config());
+    ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
+    QByteArray clientConf = conf.readAll();
+    clientConf.replace("disable netbios = yes", "disable netbios = no");
+    ASSERT_TRUE(dir.write(QStringLiteral("smb.conf"), clientConf));
+    QProcessEnvironment smb;
+    smb.insert(QStringLiteral("CORVANE_SMB_CONF"), dir.path(QStringLiteral("smb.conf")));
+    smb.insert(QStringLiteral("CORVANE_SMB_ADDRESS"), QStringLiteral("127.0.0.1"));
+    smb.insert(QStringLiteral("CORVANE_SMB_PORT"), QString::number(server.Port()));
+    Start(smb);
+
+    SambaTestServer::Client client(server.Port(), QStringLiteral("DATA"));
+    client.Command("open a.txt");
+    const QString record = WaitForFile(QStringLiteral("AC.log"), {QStringLiteral("DATA\\a.txt")});
+    EXPECT_TRUE(record.contains(QStringLiteral("*nobody\t"))) << record.toStdString();
+    EXPECT_TRUE(record.contains(QStringLiteral("DATA\tnobody"))) << record.toStdString();
+    EXPECT_TRUE(record.contains(QStringLiteral("DATA\\a.txt"))) << record.toStdString();
+
+    ASSERT_TRUE(SambaTestServer::WaitFor([&] { return !server.Messages().isEmpty(); }, 20000));
+    EXPECT_EQ(server.Messages().last().Text, QStringLiteral("*nobody\r\nにアクセスされています！"));
+    client.Disconnect();
+    EndBySigterm();
 }
 
 }  // namespace

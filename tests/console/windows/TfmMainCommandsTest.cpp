@@ -1,0 +1,701 @@
+// The main window's commands, enabling rules, modes, icon alert and
+// background, on the offscreen platform with a scratch program directory, a
+// fake shutdown and a network tree from a file.
+
+#include "config/Platform.h"
+#include "config/ProcessFlags.h"
+#include "config/SambaServerBrowser.h"
+#include "config/Settings.h"
+#include "console/ConsoleEvents.h"
+#include "console/MListView.h"
+#include "console/TImageLists.h"
+#include "console/TfmMain.h"
+#include "console/TfmProp.h"
+#include "engine/TWatchEngine.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "events/windows/TNoticeWindows.h"
+#include "events/windows/TfmReport.h"
+#include "platform/Cp932.h"
+#include "platform/NetBrowser.h"
+#include "platform/SystemShutdown.h"
+#include "service/Tdm.h"
+#include "support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QHeaderView>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class NoShutdown : public SystemShutdown {
+public:
+    bool CanPowerOff() override { return true; }
+    bool PowerOff() override
+    {
+        ADD_FAILURE() << "nothing here powers off";
+        return false;
+    }
+};
+
+bool WaitFor(const std::function<bool()> &condition)
+{
+    QDeadlineTimer deadline(3000);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
+
+// Answers every modal box or dialog that opens: message boxes with the
+// given buttons in turn (the last one again when they run out), other
+// dialogs are closed after their handler has looked at them.
+class ModalAnswers {
+public:
+    explicit ModalAnswers(QList<QMessageBox::StandardButton> buttons,
+                          std::function<void(QDialog *)> dialog = {})
+        : buttons_(std::move(buttons)), dialog_(std::move(dialog))
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                Texts << box->text();
+                Titles << box->windowTitle();
+                Icons << box->icon();
+                const auto button = buttons_.size() > 1 ? buttons_.takeFirst() : buttons_.value(0, QMessageBox::Ok);
+                if (QAbstractButton *b = box->button(button))
+                    b->click();
+                else
+                    box->reject();
+            } else if (auto *d = qobject_cast<QDialog *>(modal)) {
+                ++Dialogs;
+                if (dialog_)
+                    dialog_(d);
+                d->reject();
+            }
+        });
+        timer_.start();
+    }
+
+    QStringList Texts, Titles;
+    QList<QMessageBox::Icon> Icons;
+    int Dialogs = 0;
+
+private:
+    QList<QMessageBox::StandardButton> buttons_;
+    std::function<void(QDialog *)> dialog_;
+    QTimer timer_;
+};
+
+WatchEntry Entry(const QString &user, const QString &name, int kind = KindStandard)
+{
+    WatchEntry e;
+    e.UserName = user;
+    e.ResourceName = name;
+    e.Domain = QStringLiteral("WORKGROUP");
+    e.Provider = QStringLiteral("Microsoft Windows Network");
+    e.Kind = IconKind(kind);
+    e.ImageIndex = UnconfirmedImage(kind);
+    e.State = EntryState(e.ImageIndex);
+    e.StatusText = kind == KindSeparator ? SeparatorText : StatusUnconfirmed;
+    return e;
+}
+
+// Sets a row's state the way a pass does (image, state, status text).
+void SetState(WatchListModel &model, int row, EntryState state)
+{
+    WatchEntry e;
+    ASSERT_TRUE(ReadEntry(model, row, e));
+    e.State = state;
+    switch (state) {
+    case StateLoggedIn: e.ImageIndex = e.Kind; e.StatusText = StatusLoggedIn; break;
+    case StateLoggedOut: e.ImageIndex = e.Kind + 1; e.StatusText = StatusLoggedOut; break;
+    case StateResting: e.ImageIndex = ImageResting; e.StatusText = StatusResting; break;
+    default: break;
+    }
+    WriteEntry(e, model, row);
+}
+
+class TfmMainCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ProgramDir = dir.path();
+        Settings = TSettings{};
+        ServiceRunning = true;
+        WatchBusy = true;
+        ASSERT_TRUE(dir.write(QStringLiteral("net.txt"), "Microsoft Windows Network\n"
+                                                         "  WORKGROUP\n"
+                                                         "    PC01;comment=Front desk\n"
+                                                         "  SALES;open=1222\n"
+                                                         "    PC09\n"));
+        qputenv(NetFixtureVariable, dir.path(QStringLiteral("net.txt")).toLocal8Bit());
+        dm = new Tdm(std::make_unique<NoShutdown>(), std::make_unique<SambaServerBrowser>());
+    }
+
+    void TearDown() override
+    {
+        fm.reset();
+        NoticeWindows.CloseAll();
+        delete dm;
+        dm = nullptr;
+        qunsetenv(NetFixtureVariable);
+        ServiceRunning = true;
+        WatchBusy = false;
+    }
+
+    void WriteSettings(const QByteArray &keys)
+    {
+        ASSERT_TRUE(dir.write(QStringLiteral("Krovan.ini"), "[Krovan]\r\nVersion=2.10a\r\n" + keys));
+    }
+
+    void WriteList(const QList<WatchEntry> &entries)
+    {
+        WatchListModel source;
+        for (const WatchEntry &e : entries)
+            ASSERT_TRUE(AddEntry(e, source));
+        ASSERT_TRUE(SaveList(source, dir.path(QStringLiteral("Krovan.NT"))));
+    }
+
+    TfmMain &Started()
+    {
+        fm = std::make_unique<TfmMain>();
+        fm->CanAsk = false;
+        fm->OpenUrl = [this](const QUrl &url) {
+            opened << url;
+            return openResult;
+        };
+        EXPECT_TRUE(WaitFor([&] { return fm->Engine->tmWatch->isActive(); }));
+        return *fm;
+    }
+
+    void Select(const QList<int> &rows)
+    {
+        fm->lvRes1->SetSelectedRows(rows);
+        fm->UpdateRowCommands();
+    }
+
+    TempDir dir;
+    std::unique_ptr<TfmMain> fm;
+    QList<QUrl> opened;
+    bool openResult = true;
+};
+
+TEST(TfmMainRules, RowCommandsBySelection)
+{
+    // A separator: nothing, not even alignment.
+    RowCommandState s = RowCommandsFor({ImageSeparator});
+    EXPECT_FALSE(s.Rest || s.Property || s.Message || s.Wake || s.Open || s.Align);
+    // An alternative-kind row (fresh from the file: its unconfirmed image):
+    // everything but rest.
+    s = RowCommandsFor({11});
+    EXPECT_FALSE(s.Rest);
+    EXPECT_TRUE(s.Property && s.Message && s.Wake && s.Open);
+    EXPECT_FALSE(s.Align);
+    s = RowCommandsFor({StateLoggedOut});
+    EXPECT_TRUE(s.Rest && s.Property && s.Message && s.Wake && s.Open);
+    EXPECT_FALSE(s.Align);
+    // Several rows: only message (when one of them is in) and alignment.
+    s = RowCommandsFor({StateLoggedOut, StateUnconfirmed});
+    EXPECT_FALSE(s.Rest || s.Property || s.Wake || s.Open || s.Message);
+    EXPECT_TRUE(s.Align);
+    s = RowCommandsFor({StateLoggedOut, StateLoggedIn});
+    EXPECT_TRUE(s.Message);
+    EXPECT_TRUE(RowCommandsFor({StateResting, 9}).Message);
+    // Nothing selected.
+    s = RowCommandsFor({});
+    EXPECT_FALSE(s.Rest || s.Property || s.Message || s.Wake || s.Open);
+}
+
+TEST(TfmMainRules, ModesAndDoubleClickCommands)
+{
+    EXPECT_EQ(NormaliseScreenMode(7), 1);
+    EXPECT_EQ(NormaliseScreenMode(0), 1);
+    EXPECT_EQ(NormaliseScreenMode(3), 3);
+    EXPECT_EQ(ListModeStyle(4), 3);
+    EXPECT_EQ(ListModeStyle(0), 0);
+    EXPECT_EQ(ListModeStyle(5), 0);
+    EXPECT_EQ(DblClickCommandFor(9), DblRest);
+    EXPECT_EQ(DblClickCommandFor(-1), DblRest);
+    EXPECT_EQ(DblClickCommandFor(7), DblBrowser);
+    EXPECT_EQ(TextColorRgb(0x0000FF), qRgb(255, 0, 0));
+    EXPECT_EQ(StoredTextColor(qRgb(1, 2, 3)), 0x030201);
+}
+
+TEST(TfmMainRules, BlinkCounter)
+{
+    qint32 ticks = -2;
+    EXPECT_EQ(IconAlertStep(ticks), 0);
+    EXPECT_EQ(ticks, -2);
+    // Steady until acknowledged.
+    ticks = -1;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(IconAlertStep(ticks), 2);
+    EXPECT_EQ(ticks, -1);
+    // Seven seconds: fourteen half-second ticks, alert on every other one.
+    ticks = 14;
+    QList<int> images;
+    for (int i = 0; i < 14; ++i)
+        images << IconAlertStep(ticks);
+    EXPECT_EQ(images, (QList<int>{2, 0, 2, 0, 2, 0, 2, 0, 2, 0, 2, 0, 2, 0}));
+    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(IconAlertStep(ticks), 0);
+    EXPECT_EQ(ticks, -2);
+}
+
+TEST_F(TfmMainCommands, LayoutCaptionsAndShortcuts)
+{
+    TfmMain &w = Started();
+    EXPECT_EQ(w.pbSetup->text(), QStringLiteral("ﾘｽﾄ編集(&L).."));
+    EXPECT_EQ(w.pbSession->toolTip(), QStringLiteral("この端末にｱｸｾｽしている端末の一覧を表示します。"));
+    EXPECT_EQ(w.pbSearch->text(), QStringLiteral("調査(&R)"));
+    EXPECT_EQ(w.pbMin->toolTip(), QStringLiteral("Corvaneを終了します。"));
+    EXPECT_EQ(w.mnSaveList->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(w.mnRefresh->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    EXPECT_EQ(w.mnExit->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
+    EXPECT_EQ(w.pmSendMsg->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+    EXPECT_EQ(w.pmExplorer->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_EQ(w.pmBrowser->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    EXPECT_EQ(w.mnSort[10]->text(), QStringLiteral("MAC(&B)"));
+    EXPECT_EQ(w.pmIcon->actions().first()->text(), QStringLiteral("監視ﾘｽﾄ(&C)"));
+    EXPECT_EQ(w.lvRes1->Header()->count(), 11);
+    EXPECT_EQ(w.Model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("状態"));
+    // Large icons by default; nothing selected, so no row command.
+    EXPECT_EQ(w.lvRes1->ViewStyle(), TDDListView::vsIcon);
+    EXPECT_TRUE(w.mnViewMode[0]->isChecked());
+    EXPECT_FALSE(w.mnRest->isEnabled());
+    EXPECT_FALSE(w.mnWake->menuAction()->isEnabled());
+    EXPECT_FALSE(w.pmProperty->isEnabled());
+    // The notice items appear with their notices.
+    EXPECT_FALSE(w.piNotice[0]->isVisible());
+    w.Events->CreateNotice(0, QStringLiteral("ログインしました。"), {QStringLiteral("u\tPC01")}, 0);
+    w.Events->ShowNotice(0);
+    w.Events->EnableNoticeItem(0);
+    EXPECT_TRUE(w.piNotice[0]->isVisible());
+    NoticeWindows.CloseAll();
+    EXPECT_TRUE(WaitFor([&] { return !w.piNotice[0]->isVisible(); }));
+}
+
+TEST_F(TfmMainCommands, EnablingRulesFollowTheSelection)
+{
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), Entry(QString(), SeparatorText, KindSeparator),
+               Entry(QStringLiteral("c"), QStringLiteral("PC03"), KindSecond)});
+    TfmMain &w = Started();
+    ASSERT_EQ(w.Model->rowCount(), 3);
+
+    Select({1});
+    EXPECT_FALSE(w.mnRest->isEnabled());
+    EXPECT_FALSE(w.pmProperty->isEnabled());
+    EXPECT_FALSE(w.mnSendMsg->isEnabled());
+    EXPECT_FALSE(w.pmOpen->menuAction()->isEnabled());
+    EXPECT_FALSE(w.pmAlignTop->isEnabled());
+
+    Select({2});
+    EXPECT_FALSE(w.pmRest->isEnabled());
+    EXPECT_TRUE(w.mnProperty->isEnabled());
+    EXPECT_TRUE(w.mnWake->menuAction()->isEnabled());
+    EXPECT_TRUE(w.pmSendMsg->isEnabled());
+
+    Select({0, 2});
+    EXPECT_FALSE(w.mnRest->isEnabled());
+    EXPECT_FALSE(w.mnProperty->isEnabled());
+    EXPECT_FALSE(w.mnOpen->menuAction()->isEnabled());
+    EXPECT_FALSE(w.mnSendMsg->isEnabled()); // neither is in (state 0 or 9)
+    EXPECT_TRUE(w.pmAlignLeft->isEnabled());
+    SetState(*w.Model, 0, StateLoggedIn);
+    Select({0, 2});
+    EXPECT_TRUE(w.mnSendMsg->isEnabled());
+}
+
+TEST_F(TfmMainCommands, RestToggleOnAMixedSelection)
+{
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), Entry(QStringLiteral("b"), QStringLiteral("PC02")),
+               Entry(QString(), SeparatorText, KindSeparator), Entry(QStringLiteral("d"), QStringLiteral("PC04"), KindThird)});
+    TfmMain &w = Started();
+    SetState(*w.Model, 0, StateResting);
+    SetState(*w.Model, 1, StateLoggedIn);
+    SetState(*w.Model, 3, StateResting);
+    w.Model->setText(1, WatchListModel::ColResult, QStringLiteral("Success"));
+    w.Engine->AllLoginRaised = true;
+    w.Engine->AllLogoutArmed = true;
+    w.Engine->AllLogoutMinutes = 3;
+
+    Select({0, 1, 2, 3});
+    w.RestToggle();
+    EXPECT_EQ(DataWordState(w.Model->dataWord(0)), StateUnconfirmed);
+    EXPECT_EQ(w.Model->text(0, WatchListModel::ColStatus), QStringLiteral("未確認"));
+    EXPECT_EQ(w.Model->imageIndex(0), 2);
+    EXPECT_EQ(DataWordState(w.Model->dataWord(1)), StateResting);
+    EXPECT_EQ(w.Model->text(1, WatchListModel::ColStatus), QStringLiteral("お休み"));
+    EXPECT_EQ(w.Model->imageIndex(1), 3);
+    EXPECT_EQ(w.Model->text(1, WatchListModel::ColResult), QString());
+    // The separator is left alone; a resting third-kind row wakes to its own
+    // kind's unconfirmed picture.
+    EXPECT_EQ(w.Model->imageIndex(2), ImageSeparator);
+    EXPECT_EQ(w.Model->text(2, WatchListModel::ColStatus), SeparatorText);
+    EXPECT_EQ(w.Model->imageIndex(3), 14);
+    EXPECT_FALSE(w.Engine->AllLoginRaised);
+    EXPECT_FALSE(w.Engine->AllLogoutArmed);
+    EXPECT_EQ(w.Engine->AllLogoutMinutes, 0);
+
+    // Not while the engine is busy.
+    WatchBusy = true;
+    w.RestToggle();
+    EXPECT_EQ(DataWordState(w.Model->dataWord(1)), StateResting);
+    WatchBusy = false;
+}
+
+TEST_F(TfmMainCommands, DoubleClickActionNineRests)
+{
+    WriteSettings("[Config]\r\nDblClickAction=9\r\n");
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01"))});
+    TfmMain &w = Started();
+    SetState(*w.Model, 0, StateLoggedIn);
+    Select({0});
+    w.ListDoubleClick();
+    EXPECT_EQ(DataWordState(w.Model->dataWord(0)), StateResting);
+    w.ListDoubleClick();
+    EXPECT_EQ(DataWordState(w.Model->dataWord(0)), StateUnconfirmed);
+}
+
+TEST_F(TfmMainCommands, StoredModesAreCorrected)
+{
+    WriteSettings("[Krovan]\r\nScreenMode=7\r\nListMode=9\r\n");
+    TfmMain &w = Started();
+    EXPECT_EQ(Settings.Krovan.ScreenMode, 1);
+    EXPECT_TRUE(w.mnStay[0]->isChecked());
+    EXPECT_EQ(w.TrayIcon, nullptr);
+    EXPECT_EQ(w.lvRes1->ViewStyle(), TDDListView::vsIcon);
+    w.SetViewMode(4);
+    EXPECT_EQ(w.lvRes1->ViewStyle(), TDDListView::vsReport);
+    EXPECT_TRUE(w.mnViewMode[3]->isChecked());
+    EXPECT_FALSE(w.mnRefresh->isEnabled());
+    EXPECT_FALSE(w.lvRes1->CanDrag); // rows are not dragged in the main list
+    w.SetViewMode(2);
+    EXPECT_TRUE(w.lvRes1->CanDrag);
+    w.ToggleFixIcon();
+    EXPECT_FALSE(w.lvRes1->CanDrag);
+    EXPECT_TRUE(Settings.Krovan.FixIcon);
+
+    ServiceRunning = false;
+    ASSERT_TRUE(w.close());
+    TSettings back;
+    LoadSettings(back, dir.path(), {}, nullptr);
+    EXPECT_EQ(back.Krovan.ScreenMode, 1);
+    EXPECT_EQ(back.Krovan.ListMode, 2);
+    EXPECT_TRUE(back.Krovan.FixIcon);
+}
+
+TEST_F(TfmMainCommands, ColumnOrderNeedsExactlyElevenEntries)
+{
+    struct Case {
+        QByteArray order;
+        int firstColumn;
+    };
+    for (const Case &c : {Case{"10,9,8,7,6,5,4,3,2,1", 0}, Case{"3,0,1,2,4,5,6,7,8,9,10", 3},
+                          Case{"0,1,2,3,4,5,6,7,8,9,10,11,12", 0}}) {
+        WriteSettings("[MainWnd]\r\nColPosition=" + c.order + "\r\nColWidth=60,0,70,50,50,50,50,50,50,0,0,50,50\r\n");
+        TfmMain &w = Started();
+        const QHeaderView *header = w.lvRes1->Header();
+        EXPECT_EQ(header->logicalIndex(0), c.firstColumn) << c.order.constData();
+        // Widths go by position: a zero hides, except at the Result position.
+        EXPECT_EQ(header->sectionSize(header->logicalIndex(0)), 60);
+        EXPECT_TRUE(header->isSectionHidden(header->logicalIndex(1)));
+        EXPECT_FALSE(header->isSectionHidden(header->logicalIndex(9)));
+        EXPECT_EQ(header->sectionSize(header->logicalIndex(9)), 50);
+        EXPECT_TRUE(header->isSectionHidden(header->logicalIndex(10)));
+
+        w.RestoreColumnOrder();
+        for (int i = 0; i < 11; ++i)
+            EXPECT_EQ(header->logicalIndex(i), i);
+        fm.reset();
+    }
+}
+
+TEST_F(TfmMainCommands, IconAlertCountsDownAndIsNeverShortened)
+{
+    TfmMain &w = Started();
+    w.tmIconAlert->stop();
+    w.IconAlert(7);
+    EXPECT_EQ(w.Engine->IconAlertTicks, 14);
+    w.IconAlert(3);
+    EXPECT_EQ(w.Engine->IconAlertTicks, 14);
+    int alerts = 0;
+    for (int i = 0; i < 14; ++i) {
+        w.tmIconAlertTimer();
+        alerts += w.TrayImage == TImageLists::WindowAlert;
+    }
+    EXPECT_EQ(alerts, 7);
+    EXPECT_EQ(w.Engine->IconAlertTicks, 0);
+    w.tmIconAlertTimer();
+    EXPECT_EQ(w.Engine->IconAlertTicks, -2);
+    EXPECT_EQ(w.TrayImage, 0);
+
+    // Zero seconds: the alert stays until the tray menu is opened.
+    w.IconAlert(0);
+    for (int i = 0; i < 3; ++i) {
+        w.tmIconAlertTimer();
+        EXPECT_EQ(w.TrayImage, TImageLists::WindowAlert);
+    }
+    w.IconAlert(5);
+    EXPECT_EQ(w.Engine->IconAlertTicks, -1);
+    emit w.pmIcon->aboutToShow();
+    EXPECT_EQ(w.TrayImage, 0);
+    w.tmIconAlertTimer();
+    EXPECT_EQ(w.Engine->IconAlertTicks, -2);
+
+    // A stopped service freezes the icon.
+    w.IconAlert(2);
+    ServiceRunning = false;
+    w.tmIconAlertTimer();
+    EXPECT_EQ(w.Engine->IconAlertTicks, 4);
+}
+
+TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
+{
+    WriteSettings("[Config]\r\nBlinkIcon=1\r\n");
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), Entry(QStringLiteral("b"), QStringLiteral("PC02"), KindSecond),
+               Entry(QStringLiteral("c"), QStringLiteral("PC03"))});
+    TfmMain &w = Started();
+    w.tmIconAlert->stop();
+    SetState(*w.Model, 0, StateLoggedIn);
+    SetState(*w.Model, 1, StateLoggedIn);
+    SetState(*w.Model, 2, StateLoggedOut);
+    w.Engine->LoginNames = QStringLiteral("PC02\t");
+
+    QList<int> second, first;
+    for (int i = 0; i < 4; ++i) {
+        w.tmIconAlertTimer();
+        first << w.Model->imageIndex(0);
+        second << w.Model->imageIndex(1);
+    }
+    EXPECT_EQ(first, (QList<int>{0, 0, 0, 0}));
+    EXPECT_TRUE(second == (QList<int>{10, 9, 10, 9}) || second == (QList<int>{9, 10, 9, 10}));
+    EXPECT_EQ(w.Model->imageIndex(2), 1);
+
+    // Always: every logged-in row; the next pass's names end the blinking
+    // and give the row its steady picture back.
+    Settings.Config.BlinkAlways = true;
+    w.tmIconAlertTimer();
+    const int before = w.Model->imageIndex(0);
+    w.tmIconAlertTimer();
+    EXPECT_NE(w.Model->imageIndex(0), before);
+    EXPECT_EQ(w.Model->imageIndex(2), 1);
+    Settings.Config.BlinkAlways = false;
+    w.Engine->LoginNames.clear();
+    w.tmIconAlertTimer();
+    EXPECT_EQ(w.Model->imageIndex(0), 0);
+    EXPECT_EQ(w.Model->imageIndex(1), 9);
+}
+
+TEST_F(TfmMainCommands, OnlyBitmapsBecomeTheBackground)
+{
+    TfmMain &w = Started();
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(dir.path(QStringLiteral("back.jpg")), "JPG"));
+    ASSERT_TRUE(picture.save(dir.path(QStringLiteral("back.bmp")), "BMP"));
+
+    {
+        ModalAnswers answers({QMessageBox::Ok});
+        EXPECT_FALSE(w.SetBackgroundFile(dir.path(QStringLiteral("back.jpg"))));
+        EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("この画像は背景に設定できません")});
+        EXPECT_EQ(answers.Titles, QStringList{QStringLiteral("Corvane Ver 2.10a")});
+        EXPECT_EQ(answers.Icons.value(0), QMessageBox::Warning);
+    }
+    EXPECT_EQ(Settings.Background.File, QString());
+    EXPECT_TRUE(w.Background.isNull());
+
+    EXPECT_TRUE(w.SetBackgroundFile(dir.path(QStringLiteral("back.bmp"))));
+    EXPECT_EQ(Settings.Background.File, dir.path(QStringLiteral("back.bmp")));
+    EXPECT_EQ(w.Background.size(), QSize(40, 30));
+    // A refused picture keeps the one there is.
+    {
+        ModalAnswers answers({QMessageBox::Ok});
+        EXPECT_FALSE(w.SetBackgroundFile(dir.path(QStringLiteral("back.jpg"))));
+    }
+    EXPECT_EQ(Settings.Background.File, dir.path(QStringLiteral("back.bmp")));
+
+    w.SetTileMode(3);
+    EXPECT_TRUE(w.mnTile[2]->isChecked());
+    w.ToggleTransparent();
+    EXPECT_TRUE(Settings.Background.Transport);
+    EXPECT_TRUE(w.mnBackTransparent->isChecked());
+    // Every placement draws without complaint.
+    w.show();
+    for (int mode = 1; mode <= 4; ++mode) {
+        w.SetTileMode(mode);
+        w.lvRes1->CurrentView()->viewport()->repaint();
+    }
+
+    w.CanAsk = true;
+    {
+        ModalAnswers answers({QMessageBox::Yes});
+        w.EraseBackground();
+        EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("背景を消去します。\nよろしいですか？")});
+        EXPECT_EQ(answers.Icons.value(0), QMessageBox::Question);
+    }
+    EXPECT_EQ(Settings.Background.File, QString());
+    EXPECT_TRUE(w.Background.isNull());
+}
+
+TEST_F(TfmMainCommands, SaveListAsksAndReportsAFailure)
+{
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01"))});
+    TfmMain &w = Started();
+    w.CanAsk = true;
+    w.Model->setText(0, WatchListModel::ColUserName, QStringLiteral("山田"));
+    {
+        ModalAnswers answers({QMessageBox::No});
+        w.SaveListCommand();
+        EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("リストを保存します。\nよろしいですか？")});
+    }
+    WatchListModel back;
+    ASSERT_TRUE(LoadList(back, w.ListFilePath));
+    EXPECT_EQ(back.text(0, WatchListModel::ColUserName), QStringLiteral("a"));
+    {
+        ModalAnswers answers({QMessageBox::Yes});
+        w.SaveListCommand();
+    }
+    back.clear();
+    ASSERT_TRUE(LoadList(back, w.ListFilePath));
+    EXPECT_EQ(back.text(0, WatchListModel::ColUserName), QStringLiteral("山田"));
+
+    w.ListFilePath = dir.path(QStringLiteral("missing/Krovan.NT"));
+    {
+        ModalAnswers answers({QMessageBox::Yes, QMessageBox::Ok});
+        w.SaveListCommand();
+        ASSERT_EQ(answers.Texts.size(), 2);
+        EXPECT_EQ(answers.Texts[1], QStringLiteral("保存に失敗しました！"));
+        EXPECT_EQ(answers.Icons[1], QMessageBox::Critical);
+        EXPECT_EQ(answers.Titles[1], QStringLiteral("Corvane Ver 2.10a"));
+    }
+}
+
+TEST_F(TfmMainCommands, OpenCommandsNeedExactlyOneRow)
+{
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), Entry(QStringLiteral("b"), QStringLiteral("*PC02"))});
+    TfmMain &w = Started();
+    Select({0});
+    w.OpenExplorer();
+    w.OpenBrowser();
+    Select({1});
+    w.OpenBrowser();
+    EXPECT_EQ(opened, (QList<QUrl>{QUrl(QStringLiteral("smb://PC01/")), QUrl(QStringLiteral("http://PC01")),
+                                   QUrl(QStringLiteral("http://PC02"))}));
+
+    Select({0, 1});
+    {
+        ModalAnswers answers({QMessageBox::Ok});
+        w.OpenExplorer();
+        w.ShowProperties();
+        EXPECT_EQ(answers.Texts, (QStringList{QStringLiteral("端末を１つだけ選択して下さい。"),
+                                              QStringLiteral("端末を１つだけ選択して下さい。")}));
+        EXPECT_EQ(answers.Icons.value(0), QMessageBox::Warning);
+    }
+    openResult = false;
+    Select({0});
+    {
+        ModalAnswers answers({QMessageBox::Ok});
+        w.OpenBrowser();
+        EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("起動できません！")});
+    }
+    EXPECT_EQ(opened.size(), 4);
+}
+
+TEST_F(TfmMainCommands, PropertiesAskTheNetworkForBrowsedTerminals)
+{
+    WatchEntry sales = Entry(QStringLiteral("s"), QStringLiteral("PC09"));
+    sales.Domain = QStringLiteral("SALES");
+    WatchEntry byAddress = Entry(QStringLiteral("ip"), QStringLiteral("HOST"));
+    byAddress.IPCheck = true;
+    byAddress.Address = QStringLiteral("127.  0.  0.  1");
+    byAddress.MAC = QStringLiteral("00:11:22:33:44:55");
+    byAddress.Domain = QStringLiteral("SALES");
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), sales, byAddress});
+    TfmMain &w = Started();
+    // A logged-in terminal shows its comment and provider.
+    SetState(*w.Model, 0, StateLoggedIn);
+
+    QMap<QString, QString> seen;
+    auto look = [&](QDialog *d) {
+        auto *prop = qobject_cast<TfmProp *>(d);
+        if (!prop)
+            return;
+        seen[QStringLiteral("comment")] = prop->LineValue(TfmProp::LineComment);
+        seen[QStringLiteral("commentCaption")] = prop->LineCaption(TfmProp::LineComment);
+        seen[QStringLiteral("provider")] = prop->LineValue(TfmProp::LineProvider);
+    };
+    Select({0});
+    {
+        ModalAnswers answers({QMessageBox::Ok}, look);
+        w.ShowProperties();
+        EXPECT_EQ(answers.Dialogs, 1);
+    }
+    EXPECT_EQ(seen.value(QStringLiteral("comment")), QStringLiteral("Front desk"));
+    EXPECT_EQ(seen.value(QStringLiteral("provider")), QStringLiteral("Microsoft Windows Network"));
+
+    // A workgroup that cannot be opened: an error, and no dialog.
+    Select({1});
+    {
+        ModalAnswers answers({QMessageBox::Ok}, look);
+        w.ShowProperties();
+        EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("リソース状態取得エラーです。")});
+        EXPECT_EQ(answers.Dialogs, 0);
+    }
+    EXPECT_EQ(w.TrayImage, 0);
+
+    // Watched by address: shown from the row, the network is not asked.
+    seen.clear();
+    Select({2});
+    {
+        ModalAnswers answers({QMessageBox::Ok}, look);
+        w.ShowProperties();
+        EXPECT_EQ(answers.Dialogs, 1);
+        EXPECT_TRUE(answers.Texts.isEmpty());
+    }
+    EXPECT_EQ(seen.value(QStringLiteral("comment")), QStringLiteral("127.  0.  0.  1"));
+    EXPECT_EQ(seen.value(QStringLiteral("commentCaption")), QStringLiteral("IPｱﾄﾞﾚｽ:"));
+    EXPECT_EQ(seen.value(QStringLiteral("provider")), QStringLiteral("00:11:22:33:44:55"));
+}
+
+TEST_F(TfmMainCommands, EventsWriteRecordsAndRaiseTheAccessNotice)
+{
+    WriteSettings("[Login]\r\nRecordFile=LI\r\nRecordFileExp=log\r\n");
+    TfmMain &w = Started();
+    Settings.Login.RecordFolder = dir.path();
+    w.Events->WriteRecord(0, {QStringLiteral("山田\tPC01")});
+    const QString record = Cp932::decode(dir.read(QStringLiteral("LI.log")));
+    EXPECT_TRUE(record.contains(QStringLiteral("山田\r\n"))) << record.toStdString();
+
+    int opened = 0;
+    w.Events->OpenAccessListHook = [&] { ++opened; };
+    w.Events->RaiseAccessNotice(0, 0, {QStringLiteral("nobody\tCLIENT1")});
+    ASSERT_TRUE(NoticeWindows.IsOpen(3));
+    w.Events->ShowOpenSessionButton();
+    w.Events->ShowAccessNotice();
+    w.Events->EnableAccessMenuItem();
+    EXPECT_TRUE(w.piNotice[3]->isVisible());
+    NoticeWindows.Notice(3)->pbOpenSess->click();
+    EXPECT_EQ(opened, 1);
+    // A second access keeps the open notice as it is.
+    w.Events->RaiseAccessNotice(0, 0, {QStringLiteral("x\tOTHER")});
+    EXPECT_EQ(NoticeWindows.Notice(3)->Members(), QStringList{QStringLiteral("nobody")});
+}
+
+} // namespace
