@@ -906,6 +906,9 @@ void TfmMain::ApplyListMode()
 {
     const int style = ListModeStyle(Settings.Krovan.ListMode);
     lvRes1->SetViewStyle(TDDListView::TViewStyle(style));
+    // Row heights measured in another view (with its pictures) are measured
+    // again for this one.
+    lvRes1->CurrentView()->doItemsLayout();
     mnViewMode[style]->setChecked(true);
     const bool icons = lvRes1->IsIconStyle();
     mnRefresh->setEnabled(icons);
