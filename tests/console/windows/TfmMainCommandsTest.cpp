@@ -380,6 +380,9 @@ TEST_F(TfmMainCommands, StoredModesAreCorrected)
     EXPECT_EQ(Settings.Krovan.ScreenMode, 1);
     EXPECT_TRUE(w.mnStay[0]->isChecked());
     EXPECT_EQ(w.TrayIcon, nullptr);
+    // No notification area: the tray modes are not offered.
+    EXPECT_FALSE(w.mnStay[1]->isEnabled());
+    EXPECT_FALSE(w.mnStay[2]->isEnabled());
     EXPECT_EQ(w.lvRes1->ViewStyle(), TDDListView::vsIcon);
     w.SetViewMode(4);
     EXPECT_EQ(w.lvRes1->ViewStyle(), TDDListView::vsReport);
@@ -501,6 +504,34 @@ TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
     w.tmIconAlertTimer();
     EXPECT_EQ(w.Model->imageIndex(0), 0);
     EXPECT_EQ(w.Model->imageIndex(1), 9);
+}
+
+TEST_F(TfmMainCommands, ACheckLocksTheConsoleUntilItsResultsAreApplied)
+{
+    WatchEntry loopback = Entry(QStringLiteral("lo"), QStringLiteral("LOOPBACK"));
+    loopback.IPCheck = true;
+    ASSERT_TRUE(NormaliseAddress(QStringLiteral("127.0.0.1"), loopback.Address));
+    WriteSettings("[Krovan]\r\nListMode=4\r\n[Login]\r\nShowMsg=0\r\n");
+    WriteList({loopback});
+    TfmMain &w = Started();
+    w.tmIconAlert->stop();
+
+    w.pbSearch->click();
+    EXPECT_EQ(w.pbSearch->text(), QStringLiteral("中止(&D)"));
+    EXPECT_FALSE(w.pbSetup->isEnabled());
+    EXPECT_FALSE(w.pbConfig->isEnabled());
+    EXPECT_FALSE(w.pmCheck->isEnabled());
+    EXPECT_FALSE(w.lvRes1->CanSort);
+    EXPECT_EQ(w.TrayImage, 1);
+    ASSERT_TRUE(WaitFor([] { return !WatchBusy; }));
+
+    EXPECT_EQ(w.pbSearch->text(), QStringLiteral("調査(&R)"));
+    EXPECT_TRUE(w.pbSetup->isEnabled());
+    EXPECT_TRUE(w.pmCheck->isEnabled());
+    EXPECT_TRUE(w.lvRes1->CanSort);
+    EXPECT_EQ(w.TrayImage, 0);
+    EXPECT_EQ(DataWordState(w.Model->dataWord(0)), StateLoggedIn) << w.Model->text(0, WatchListModel::ColResult).toStdString();
+    EXPECT_EQ(w.Engine->LoginNames, QStringLiteral("LOOPBACK\t"));
 }
 
 TEST_F(TfmMainCommands, OnlyBitmapsBecomeTheBackground)
