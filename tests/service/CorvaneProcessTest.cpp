@@ -6,6 +6,7 @@
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
 #include "support/SambaTestServer.h"
+#include "probe/TIcmp.h"
 #include "support/TempDir.h"
 
 #include <QDeadlineTimer>
@@ -169,6 +170,11 @@ TEST_F(CorvaneProcess, InstallAndUninstallTouchOnlyTheUnit)
 
 TEST_F(CorvaneProcess, StartCheckLogsTheLoopbackTerminalsInAndWritesTheLoginRecord)
 {
+    {
+        TIcmp icmp;
+        if (!icmp.Active(true))
+            GTEST_SKIP() << "no right to open an ICMP socket here: " << icmp.StatusText().toStdString();
+    }
     WatchListModel list;
     for (const auto &[user, address] : {std::pair{"tanaka", "127.0.0.1"}, std::pair{"suzuki", "127.0.0.2"}}) {
         WatchEntry e;

@@ -20,6 +20,7 @@
 #include "platform/NetBrowser.h"
 #include "platform/SystemShutdown.h"
 #include "service/Tdm.h"
+#include "probe/TIcmp.h"
 #include "support/TempDir.h"
 
 #include <QAbstractButton>
@@ -375,7 +376,7 @@ TEST_F(TfmMainCommands, DoubleClickActionNineRests)
 
 TEST_F(TfmMainCommands, StoredModesAreCorrected)
 {
-    WriteSettings("[Krovan]\r\nScreenMode=7\r\nListMode=9\r\n");
+    WriteSettings("ScreenMode=7\r\nListMode=9\r\n[Config]\r\nDisableClose=1\r\n");
     TfmMain &w = Started();
     EXPECT_EQ(Settings.Krovan.ScreenMode, 1);
     EXPECT_TRUE(w.mnStay[0]->isChecked());
@@ -383,6 +384,7 @@ TEST_F(TfmMainCommands, StoredModesAreCorrected)
     // No notification area: the tray modes are not offered.
     EXPECT_FALSE(w.mnStay[1]->isEnabled());
     EXPECT_FALSE(w.mnStay[2]->isEnabled());
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(w.lvRes1->ViewStyle(), TDDListView::vsIcon);
     w.SetViewMode(4);
     EXPECT_EQ(w.lvRes1->ViewStyle(), TDDListView::vsReport);
@@ -508,10 +510,15 @@ TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
 
 TEST_F(TfmMainCommands, ACheckLocksTheConsoleUntilItsResultsAreApplied)
 {
+    {
+        TIcmp icmp;
+        if (!icmp.Active(true))
+            GTEST_SKIP() << "no right to open an ICMP socket here: " << icmp.StatusText().toStdString();
+    }
     WatchEntry loopback = Entry(QStringLiteral("lo"), QStringLiteral("LOOPBACK"));
     loopback.IPCheck = true;
     ASSERT_TRUE(NormaliseAddress(QStringLiteral("127.0.0.1"), loopback.Address));
-    WriteSettings("[Krovan]\r\nListMode=4\r\n[Login]\r\nShowMsg=0\r\n");
+    WriteSettings("ListMode=4\r\n[Login]\r\nShowMsg=0\r\n");
     WriteList({loopback});
     TfmMain &w = Started();
     w.tmIconAlert->stop();
