@@ -25,6 +25,30 @@ void registerEncodings()
     });
 }
 
+// libxml2 writes some encodings (UTF-7, the EBCDIC pages) whole, the
+// declaration included, in a form that no parser reads back: a record file
+// saved in one would take no further record. A two-element document written
+// in the encoding and read again tells.
+bool ReadableOnceWritten(const char *encoding)
+{
+    const int flags = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    xmlDocPtr probe = xmlReadMemory("<r><e/></r>", 11, nullptr, nullptr, flags);
+    if (!probe)
+        return false;
+    xmlChar *mem = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(probe, &mem, &size, encoding, 0);
+    xmlFreeDoc(probe);
+    if (!mem)
+        return false;
+    xmlDocPtr back = xmlReadMemory(reinterpret_cast<const char *>(mem), size, nullptr, nullptr, flags);
+    xmlFree(mem);
+    const bool readable = back && xmlDocGetRootElement(back);
+    if (back)
+        xmlFreeDoc(back);
+    return readable;
+}
+
 // A record that fails is dropped without a word; the library's own messages
 // would only reach the terminal of a service.
 void ignoreMessage(void *, const char *, ...) {}
@@ -112,6 +136,8 @@ QByteArray XmlDocument::Serialise() const
     xmlChar *mem = nullptr;
     int size = 0;
     const char *encoding = doc_->encoding ? reinterpret_cast<const char *>(doc_->encoding) : nullptr;
+    if (encoding && !ReadableOnceWritten(encoding))
+        return {};
     xmlDocDumpFormatMemoryEnc(doc_, &mem, &size, encoding, 0);
     if (!mem)
         return {};

@@ -36,7 +36,8 @@ public:
     bool Parse(const QByteArray &text);
     bool Load(const QString &path);
     // The document in the encoding of its declaration. Empty when it cannot
-    // be encoded (an encoding the engine does not know).
+    // be encoded (an encoding the engine does not know) or would not be read
+    // back (UTF-7: the engine writes even the declaration in it).
     QByteArray Serialise() const;
     // Writes a temporary file beside path and renames it over the file, so a
     // failed save leaves the old file as it was.

@@ -252,6 +252,29 @@ TEST_F(Records, DamagedXmlLeftUntouched)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+// The engine writes UTF-7 whole, the declaration included, in a form it
+// cannot read again: a file saved so would take no further record. Such an
+// encoding is refused before anything is written, whether the settings name
+// it or a loaded document declares it.
+TEST_F(Records, EncodingThatWouldNotReadBackIsNeverWritten)
+{
+    setExtension(u"xml"_qs);
+    const QByteArray original = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n</root>\n";
+    ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, original));
+    s.Config.XMLEncoding = u"UTF-7"_qs;
+    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_EQ(dir.read(u"KR20261206.xml"_qs), original);
+    s.Config.XMLEncoding = u"UTF-8"_qs;
+    EXPECT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Parse("<?xml version=\"1.0\" encoding=\"UTF-7\" ?>\n<root>\n</root>"));
+    EXPECT_TRUE(doc.Serialise().isEmpty());
+    EXPECT_FALSE(doc.Save(dir.path(u"KR20261206.xml"_qs)));
+    XmlDocument back;
+    EXPECT_TRUE(back.Load(dir.path(u"KR20261206.xml"_qs)));
+}
+
 TEST(XmlEngine, AvailableAndNoExternalEntities)
 {
     EXPECT_TRUE(XmlDocument::Available());
