@@ -459,6 +459,21 @@ bool TDDListView::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TDDListView::CancelDrag()
+{
+    if (!dragging_)
+        return;
+    dragging_ = false;
+    // The button is still down: its moves and release belong to the
+    // cancelled gesture, not to a new selection or drag.
+    dragCancelled_ = pressed_;
+    pressed_ = false;
+    deferredSelect_ = false;
+    dragRows_.clear();
+    iconOverlay_->hide();
+    reportOverlay_->hide();
+}
+
 bool TDDListView::viewportEvent(QAbstractItemView *view, QEvent *event)
 {
     auto *overlay = view == report_ ? reportOverlay_ : iconOverlay_;
@@ -473,6 +488,7 @@ bool TDDListView::viewportEvent(QAbstractItemView *view, QEvent *event)
         pressPos_ = me->position().toPoint();
         pressed_ = true;
         dragging_ = false;
+        dragCancelled_ = false;
         pressRow_ = CanDrag ? RowAt(pressPos_) : -1;
         deferredSelect_ = false;
         // Pressing a selected row keeps the selection, so that a drag takes
@@ -486,6 +502,8 @@ bool TDDListView::viewportEvent(QAbstractItemView *view, QEvent *event)
     }
     case QEvent::MouseMove: {
         auto *me = static_cast<QMouseEvent *>(event);
+        if (dragCancelled_)
+            return true;
         if (!pressed_ || pressRow_ < 0 || !(me->buttons() & Qt::LeftButton))
             return false;
         const QPoint pos = me->position().toPoint();
@@ -510,6 +528,10 @@ bool TDDListView::viewportEvent(QAbstractItemView *view, QEvent *event)
         if (me->button() != Qt::LeftButton)
             return false;
         pressed_ = false;
+        if (dragCancelled_) {
+            dragCancelled_ = false;
+            return true;
+        }
         if (dragging_) {
             dragging_ = false;
             overlay->hide();

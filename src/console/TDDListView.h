@@ -83,6 +83,9 @@ public:
     bool DropRows(const QList<int> &rows, int target);
 
     bool IsDragging() const { return dragging_; }
+    // Ends a drag in progress without a drop: nothing moves, and the rest
+    // of the mouse gesture up to the button's release is ignored.
+    void CancelDrag();
 
     QAbstractItemView *CurrentView() const;
     QListView *IconView() const;
@@ -135,6 +138,7 @@ private:
     int pressRow_ = -1;
     bool deferredSelect_ = false;
     bool dragging_ = false;
+    bool dragCancelled_ = false;
     QPoint dragPos_{-32768, -32768};
     QList<int> dragRows_;
     bool positionsPending_ = false;

@@ -248,6 +248,42 @@ TEST_F(MListViewRows, DraggingWithTheMouseInTheDetailsView)
     EXPECT_EQ(list.SelectedRows(), (QList<int>{1}));
 }
 
+TEST_F(MListViewRows, ACancelledDragDropsNothingAndIgnoresTheRestOfTheGesture)
+{
+    Fill({{"a", ""}, {"b", ""}, {"c", ""}});
+    list.CanDrag = true;
+    list.SetViewStyle(TDDListView::vsReport);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    list.SetSelectedRows({2});
+    QSignalSpy dropped(&list, &TDDListView::ItemsDropped);
+
+    QWidget *viewport = list.ReportView()->viewport();
+    const QPoint from = list.RowRect(2).center();
+    const QPoint to = list.RowRect(0).center();
+    list.CancelDrag();  // nothing to cancel
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(0, -QApplication::startDragDistance() - 2));
+    ASSERT_TRUE(list.IsDragging());
+    list.CancelDrag();
+    EXPECT_FALSE(list.IsDragging());
+    QTest::mouseMove(viewport, to);
+    EXPECT_FALSE(list.IsDragging());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    EXPECT_EQ(Column(model, 0), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(dropped.count(), 0);
+    EXPECT_EQ(list.SelectedRows(), (QList<int>{2}));
+
+    // The next gesture drags as usual.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(0, -QApplication::startDragDistance() - 2));
+    EXPECT_TRUE(list.IsDragging());
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    EXPECT_EQ(Column(model, 0), (QStringList{"c", "a", "b"}));
+    EXPECT_EQ(dropped.count(), 1);
+}
+
 TEST_F(MListViewRows, DraggedIconsMoveByTheOffsetAndTheModelKeepsTheirPlace)
 {
     WatchListModel::Row a = MakeRow("a", "A");
