@@ -1,5 +1,7 @@
 #include "console/TfmAddSet.h"
 
+#include "console/HelpPages.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +15,7 @@ TfmAddSet::TfmAddSet(const QString &workgroup, QWidget *owner)
 {
     setObjectName(QStringLiteral("fmAddSet"));
     setWindowTitle(QStringLiteral("Addition Setting"));
+    setProperty("helpContext", int(HelpAddSet));
 
     lblName = new QLabel(workgroup, this);
     lblName->setObjectName(QStringLiteral("lblName"));

@@ -1,5 +1,7 @@
 #include "console/TfmConfig.h"
 
+#include "console/HelpPages.h"
+
 #include "config/ConfigRules.h"
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
@@ -105,6 +107,10 @@ TfmConfig::TfmConfig(EventActions *actions, QWidget *owner, std::function<bool()
     pcConfig->addTab(BuildPingPage(), QStringLiteral("Ping"));
     pcConfig->addTab(BuildRecordPage(), QStringLiteral("ログ"));
     pcConfig->addTab(BuildXmlPage(), QStringLiteral("XML設定"));
+    // F1 explains the page on show.
+    setProperty("helpContext", int(HelpConfigFirstPage));
+    connect(pcConfig, &QTabWidget::currentChanged, this,
+            [this](int page) { setProperty("helpContext", int(page < 0 ? HelpConfig : HelpConfigFirstPage + page)); });
 
     pbOK = new QPushButton(QStringLiteral("OK"), this);
     pbOK->setObjectName(QStringLiteral("pbOK"));

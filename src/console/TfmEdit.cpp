@@ -1,5 +1,7 @@
 #include "console/TfmEdit.h"
 
+#include "console/HelpPages.h"
+
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/MListView.h"
@@ -146,6 +148,7 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     current = this;
     setObjectName(QStringLiteral("fmEdit"));
     setWindowTitle(QStringLiteral("Corvane List"));
+    setProperty("helpContext", int(HelpEdit));
     setAcceptDrops(true);
 
     List = new WatchListModel(this);

@@ -6,7 +6,9 @@
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/ConsoleEvents.h"
+#include "console/HelpPages.h"
 #include "console/MListView.h"
+#include "console/THelpKey.h"
 #include "console/TImageLists.h"
 #include "console/TfmConfig.h"
 #include "console/TfmEdit.h"
@@ -246,6 +248,8 @@ TfmMain::TfmMain(QWidget *parent)
     CanAsk = QGuiApplication::platformName() != QLatin1String("offscreen");
     TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     OpenUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    setProperty("helpContext", int(HelpMain));
+    Help = new THelpKey([this](const QUrl &url) { return OpenUrl && OpenUrl(url); }, this);
 
     // Naming the platform also sets the family that picks the list file.
     setWindowTitle(AppTitle + QStringLiteral(" on [") + PlatformName() + QLatin1Char(']'));
@@ -643,6 +647,7 @@ void TfmMain::WireEngine()
             [this](bool busy) { SetTrayImage(busy ? TImageLists::WindowBusy : TImageLists::WindowNormal); });
     connect(Engine, &TWatchEngine::StatusBarText, this, [this](const QString &text) { statusBar()->showMessage(text); });
     connect(Engine, &TWatchEngine::ApplyFixIcon, this, &TfmMain::ApplyFixIcon);
+    connect(Engine, &TWatchEngine::CancelIconDrag, lvRes1, &TDDListView::CancelDrag);
     connect(Engine, &TWatchEngine::AccessTimerEnabled, this, [this](bool on) {
         if (on)
             Access->tmAccess.start();
@@ -1377,8 +1382,7 @@ void TfmMain::ShowVersion()
 
 void TfmMain::OpenHelp()
 {
-    const QString help = ProgramDir + QStringLiteral("help/index.html");
-    if (!OpenUrl || !OpenUrl(QUrl::fromLocalFile(help)))
+    if (!Help->Open(HelpContents))
         Warn(CannotStartText);
 }
 

@@ -28,6 +28,7 @@ class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
+class THelpKey;
 class SambaServerApi;
 class SmbclientMessageTransport;
 class NoMailslotTransport;
@@ -106,6 +107,8 @@ public:
 
     // Opens a URL through the desktop; tests replace it.
     std::function<bool(const QUrl &)> OpenUrl;
+    // F1's help pages, through OpenUrl.
+    THelpKey *Help = nullptr;
 
     // Buttons.
     QPushButton *pbSetup = nullptr;

@@ -1,5 +1,7 @@
 #include "console/TfmProp.h"
 
+#include "console/HelpPages.h"
+
 #include "config/Platform.h"
 #include "config/ProcessFlags.h"
 #include "config/SambaServerBrowser.h"
@@ -51,6 +53,7 @@ TfmProp::TfmProp(QWidget *owner, const PropertyRecord &record, RemotePlatformQue
 {
     setObjectName(QStringLiteral("fmProp"));
     setWindowTitle(QStringLiteral("Property"));
+    setProperty("helpContext", int(record.ImageIndex == VersionImageIndex ? HelpVersion : HelpProperty));
     if (!remotePlatform_) {
         remotePlatform_ = [](const QString &computer, const QString &domain) {
             SambaServerBrowser browser;

@@ -1,5 +1,7 @@
 #include "console/TfmUser.h"
 
+#include "console/HelpPages.h"
+
 #include "config/ProcessFlags.h"
 #include "console/TComboBoxIc.h"
 #include "console/TImageLists.h"
@@ -29,6 +31,7 @@ TfmUser::TfmUser(TUserMode mode, QWidget *owner)
     setObjectName(QStringLiteral("fmUser"));
     const bool separator = mode == umSeparator;
     setWindowTitle(separator ? QStringLiteral("Entry Separator Name") : QStringLiteral("Entry User Name"));
+    setProperty("helpContext", int(HelpUser));
 
     lblUser = new QLabel((separator ? SeparatorCaption : TerminalCaption) + QStringLiteral("(&U)"), this);
     edUser = new QLineEdit(this);

@@ -27,12 +27,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -372,6 +375,48 @@ TEST_F(TfmMainCommands, DoubleClickActionNineRests)
     EXPECT_EQ(DataWordState(w.Model->dataWord(0)), StateResting);
     w.ListDoubleClick();
     EXPECT_EQ(DataWordState(w.Model->dataWord(0)), StateUnconfirmed);
+}
+
+TEST_F(TfmMainCommands, HelpOpensTheContentsAndF1TheMainWindowsPage)
+{
+    // The pages as the build copies them beside the executable.
+    ASSERT_TRUE(QDir().mkpath(dir.path(QStringLiteral("help"))));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CORVANE_SOURCE_DIR "/resources/help/index.html"),
+                            dir.path(QStringLiteral("help/index.html"))));
+    TfmMain &w = Started();
+    w.mnHelpOpen->trigger();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(dir.path(QStringLiteral("help/index.html"))));
+    QTest::keyClick(w.lvRes1->CurrentView()->viewport(), Qt::Key_F1);
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[1].fileName(), QStringLiteral("main.html"));
+    EXPECT_EQ(opened[1].fragment(), QStringLiteral("context-10"));
+
+    // A refused opener is reported.
+    openResult = false;
+    ModalAnswers answers({QMessageBox::Ok});
+    w.mnHelpOpen->trigger();
+    EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("起動できません！")});
+}
+
+TEST_F(TfmMainCommands, EachWatchTickCancelsADragInTheList)
+{
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), Entry(QStringLiteral("b"), QStringLiteral("PC02"))});
+    TfmMain &w = Started();
+    w.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.lvRes1->SetViewStyle(TDDListView::vsReport);
+    ASSERT_TRUE(w.lvRes1->CanDrag);
+    Select({1});
+    QWidget *viewport = w.lvRes1->ReportView()->viewport();
+    const QPoint from = w.lvRes1->RowRect(1).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(0, -QApplication::startDragDistance() - 2));
+    ASSERT_TRUE(w.lvRes1->IsDragging());
+    emit w.Engine->CancelIconDrag();
+    EXPECT_FALSE(w.lvRes1->IsDragging());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, w.lvRes1->RowRect(0).center());
+    EXPECT_EQ(w.Model->text(0, WatchListModel::ColResourceName), QStringLiteral("PC01"));
 }
 
 TEST_F(TfmMainCommands, StoredModesAreCorrected)
