@@ -1,10 +1,9 @@
 #include "console/TfmConfig.h"
 
-#include "console/HelpPages.h"
-
 #include "config/ConfigRules.h"
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
+#include "console/HelpPages.h"
 #include "console/TFileSelect.h"
 #include "console/TFolderDialog.h"
 #include "console/TImageLists.h"
@@ -107,7 +106,7 @@ TfmConfig::TfmConfig(EventActions *actions, QWidget *owner, std::function<bool()
     pcConfig->addTab(BuildPingPage(), QStringLiteral("Ping"));
     pcConfig->addTab(BuildRecordPage(), QStringLiteral("ログ"));
     pcConfig->addTab(BuildXmlPage(), QStringLiteral("XML設定"));
-    // F1 explains the page on show.
+    // F1 explains the page that is showing.
     setProperty("helpContext", int(HelpConfigFirstPage));
     connect(pcConfig, &QTabWidget::currentChanged, this,
             [this](int page) { setProperty("helpContext", int(page < 0 ? HelpConfig : HelpConfigFirstPage + page)); });

@@ -1,9 +1,8 @@
 #include "console/TfmEdit.h"
 
-#include "console/HelpPages.h"
-
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
+#include "console/HelpPages.h"
 #include "console/MListView.h"
 #include "console/TFileSelect.h"
 #include "console/TImageLists.h"

@@ -1,11 +1,10 @@
 #include "console/TfmProp.h"
 
-#include "console/HelpPages.h"
-
 #include "config/Platform.h"
 #include "config/ProcessFlags.h"
 #include "config/SambaServerBrowser.h"
 #include "config/Settings.h"
+#include "console/HelpPages.h"
 #include "console/TImageLists.h"
 
 #include <QGridLayout>

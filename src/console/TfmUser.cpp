@@ -1,8 +1,7 @@
 #include "console/TfmUser.h"
 
-#include "console/HelpPages.h"
-
 #include "config/ProcessFlags.h"
+#include "console/HelpPages.h"
 #include "console/TComboBoxIc.h"
 #include "console/TImageLists.h"
 #include "engine/WatchList.h"
