@@ -157,7 +157,7 @@ static QString NtFamilyQuery(const QString &computerName, const QString &domainN
     if (computerName == myName)
         return localText;
     QList<ServerListEntry> servers;
-    if (!browser.ListServers(domainName, servers))
+    if (!browser.ListServers(domainName, computerName, servers))
         return {};
     QString result;
     for (const ServerListEntry &server : servers) {

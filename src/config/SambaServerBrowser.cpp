@@ -2,21 +2,119 @@
 
 #include "config/Platform.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSysInfo>
+
+SambaServerBrowser::SambaServerBrowser()
+    : Address(qEnvironmentVariable("CORVANE_SMB_ADDRESS")),
+      Port(qEnvironmentVariableIntValue("CORVANE_SMB_PORT")),
+      ConfigFile(qEnvironmentVariable("CORVANE_SMB_CONF"))
+{
+}
 
 QString SambaServerBrowser::ComputerName()
 {
     return NetbiosComputerName(QSysInfo::machineHostName());
 }
 
-bool SambaServerBrowser::ListServers(const QString &, QList<ServerListEntry> &servers)
+QStringList SambaServerBrowser::Arguments(const QString &computerName) const
+{
+    // No account: the server information is given to anyone, and a password
+    // prompt would hang the dialog.
+    QStringList args{QStringLiteral("--user=%"), QStringLiteral("--no-pass"), QStringLiteral("--command=srvinfo"),
+                     QStringLiteral("--option=unix charset=UTF-8")};
+    if (!Address.isEmpty())
+        args << QStringLiteral("--dest-ip=") + Address;
+    if (Port > 0)
+        args << QStringLiteral("--port=") + QString::number(Port);
+    if (!ConfigFile.isEmpty())
+        args << QStringLiteral("--configfile=") + ConfigFile;
+    // After "--" a name that starts with "-" is never read as an option.
+    args << QStringLiteral("--") << computerName;
+    return args;
+}
+
+bool SambaServerBrowser::ListServers(const QString &, const QString &computerName, QList<ServerListEntry> &servers)
 {
     servers.clear();
-    return false;
+    const QString program = QStandardPaths::findExecutable(Program);
+    if (program.isEmpty() || computerName.isEmpty())
+        return false;
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, Arguments(computerName));
+    if (!process.waitForStarted(TimeoutMs))
+        return false;
+    if (!process.waitForFinished(TimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return false;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return false;
+    ServerListEntry entry;
+    if (!ParseServerInfo(process.readAllStandardOutput(), entry))
+        return false;
+    servers.append(entry);
+    return true;
 }
 
 ServerBrowser::ServerInfoAnswer SambaServerBrowser::ServerType(const QString &, quint32 &type)
 {
     type = 0;
     return ServerInfoAnswer::NoEntryPoint;
+}
+
+// The number after the colon of a "key : value" line, when the line has that
+// key; set stays false otherwise.
+static void ReadKeyValue(const QByteArray &line, const QByteArray &key, int base, quint32 &value, bool &set)
+{
+    if (!line.startsWith(key))
+        return;
+    const QByteArray rest = line.mid(key.size()).trimmed();
+    if (!rest.startsWith(':'))
+        return;
+    QByteArray number = rest.mid(1).trimmed();
+    if (base == 16) {
+        if (!number.startsWith("0x") && !number.startsWith("0X"))
+            return;
+        number = number.mid(2);
+    }
+    bool ok = false;
+    const quint32 v = number.toUInt(&ok, base);
+    if (ok && !number.isEmpty()) {
+        value = v;
+        set = true;
+    }
+}
+
+bool ParseServerInfo(const QByteArray &output, ServerListEntry &entry)
+{
+    QString name;
+    quint32 platformId = 0, type = 0;
+    bool havePlatform = false, haveType = false, first = true;
+    for (const QByteArray &raw : output.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (first) {
+            // The name line comes first; anything else there (an error
+            // text, a key line) means the answer is not the server's.
+            first = false;
+            if (line.startsWith("platform_id") || line.startsWith("server type") || line.startsWith("os version"))
+                return false;
+            name = QString::fromUtf8(line.simplified().split(' ').value(0));
+            continue;
+        }
+        ReadKeyValue(line, "platform_id", 10, platformId, havePlatform);
+        ReadKeyValue(line, "server type", 16, type, haveType);
+    }
+    if (name.isEmpty() || !havePlatform || !haveType)
+        return false;
+    entry.Name = name;
+    entry.PlatformId = platformId;
+    entry.Type = type;
+    return true;
 }

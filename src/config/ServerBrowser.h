@@ -29,7 +29,11 @@ public:
 
     // The servers of the network list for a domain or workgroup, in the
     // order the list gives them. False when the list could not be had.
-    virtual bool ListServers(const QString &domain, QList<ServerListEntry> &servers) = 0;
+    // computerName is the one server the caller wants to know about; a
+    // browser that cannot list the whole network may answer with that
+    // server's own entry alone.
+    virtual bool ListServers(const QString &domain, const QString &computerName,
+                             QList<ServerListEntry> &servers) = 0;
 
     // The type bits one server gives about itself.
     virtual ServerInfoAnswer ServerType(const QString &server, quint32 &type) = 0;

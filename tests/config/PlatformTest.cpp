@@ -1,5 +1,4 @@
 #include "config/Platform.h"
-#include "config/SambaServerBrowser.h"
 #include "config/ServerBrowser.h"
 
 #include <gtest/gtest.h>
@@ -133,14 +132,15 @@ public:
     QList<ServerListEntry> list;
     ServerInfoAnswer infoAnswer = ServerInfoAnswer::Answered;
     quint32 infoType = 0;
-    QString askedDomain, askedServer;
+    QString askedDomain, askedComputer, askedServer;
     int queries = 0;
 
     QString ComputerName() override { return name; }
-    bool ListServers(const QString &domain, QList<ServerListEntry> &servers) override
+    bool ListServers(const QString &domain, const QString &computerName, QList<ServerListEntry> &servers) override
     {
         ++queries;
         askedDomain = domain;
+        askedComputer = computerName;
         servers = list;
         return listAnswers;
     }
@@ -168,6 +168,7 @@ TEST(RemotePlatformName, NtFamilyUsesTheServerListAndTheLastEqualName)
               {QStringLiteral("PC2"), 0, SV_TYPE_WINDOWS}};
     EXPECT_EQ(Remote(QStringLiteral("PC1"), b, nt), QStringLiteral("Windows NT"));
     EXPECT_EQ(b.askedDomain, QStringLiteral("WORKGROUP"));
+    EXPECT_EQ(b.askedComputer, QStringLiteral("PC1"));
     EXPECT_EQ(Remote(QStringLiteral("PC2"), b, nt), QStringLiteral("Windows 9x"));
     EXPECT_EQ(Remote(QStringLiteral("PC3"), b, nt), QString());
     b.listAnswers = false;
@@ -213,19 +214,6 @@ TEST(RemotePlatformName, OtherFamiliesAreUnknown)
     EXPECT_EQ(Remote(QStringLiteral("MYPC"), b, Version(0, 3, 10)), QStringLiteral("OS Unknown"));
     EXPECT_EQ(Remote(QStringLiteral("PC1"), b, Version(9, 0, 0)), QStringLiteral("OS Unknown"));
     EXPECT_EQ(b.queries, 0);
-}
-
-TEST(SambaServerBrowser, NamesThisMachineAndHasNoListYet)
-{
-    SambaServerBrowser real;
-    const QString name = real.ComputerName();
-    EXPECT_FALSE(name.isEmpty());
-    EXPECT_EQ(name, name.toUpper());
-    QList<ServerListEntry> servers{{QStringLiteral("X"), 0, 0}};
-    EXPECT_FALSE(real.ListServers(QStringLiteral("WORKGROUP"), servers));
-    EXPECT_TRUE(servers.isEmpty());
-    // This machine's own name never needs the network.
-    EXPECT_EQ(RemotePlatformName(name, QStringLiteral("WORKGROUP"), real), PlatformName());
 }
 
 }  // namespace
