@@ -149,6 +149,10 @@ protected:
                                                          "  SALES;open=1222\n"
                                                          "    PC09\n"));
         qputenv(NetFixtureVariable, dir.path(QStringLiteral("net.txt")).toLocal8Bit());
+        // The property dialog asks the watched computer for its system; a
+        // closed loopback port keeps that question off the real network.
+        qputenv("CORVANE_SMB_ADDRESS", "127.0.0.1");
+        qputenv("CORVANE_SMB_PORT", "1");
         dm = new Tdm(std::make_unique<NoShutdown>(), std::make_unique<SambaServerBrowser>());
     }
 
