@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -44,31 +46,6 @@ extern char **environ;
 namespace {
 
 constexpr int kEntries = 1000;
-
-bool writeFile(const char *path, const char *text)
-{
-    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
-    ::close(fd);
-    return ok;
-}
-
-bool enterPrivateNamespace()
-{
-    if (::unshare(CLONE_NEWNET) != 0)
-        return false;
-    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq ifr{};
-    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
-    bool ok = s >= 0 && ::ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
-    ifr.ifr_flags |= IFF_UP;
-    ok = ok && ::ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
-    if (s >= 0)
-        ::close(s);
-    return ok && writeFile("/proc/sys/net/ipv4/ping_group_range", "0 2147483647");
-}
 
 // 127.0.0.1 + i: the 1 000 addresses end at 127.0.3.232.
 QString address(int i)
@@ -229,7 +206,7 @@ BENCHMARK(BM_Fping)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 int main(int argc, char **argv)
 {
-    const bool isolated = enterPrivateNamespace();
+    const bool isolated = bench::enterPrivateNamespace(false);
     std::fprintf(stderr, "%s\n",
                  isolated ? "running in a private network namespace (lo only)"
                           : "running on the host's loopback (no right to make a namespace)");

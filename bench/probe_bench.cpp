@@ -16,6 +16,8 @@
 #include <QByteArray>
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -33,31 +35,6 @@ extern char **environ;
 namespace {
 
 bool g_private = false;
-
-bool writeFile(const char *path, const char *text)
-{
-    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
-    ::close(fd);
-    return ok;
-}
-
-bool enterPrivateNamespace()
-{
-    if (::unshare(CLONE_NEWNET) != 0)
-        return false;
-    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq ifr{};
-    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
-    bool ok = s >= 0 && ::ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
-    ifr.ifr_flags |= IFF_UP;
-    ok = ok && ::ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
-    if (s >= 0)
-        ::close(s);
-    return ok && writeFile("/proc/sys/net/ipv4/ping_group_range", "0 2147483647");
-}
 
 void pingLoop(benchmark::State &state, IcmpEcho::Kind kind, qint16 bytes)
 {
@@ -165,7 +142,7 @@ BENCHMARK(BM_Fping)->Args({1000, 0})->Args({1000, 32})->Args({1000, 1024})->UseR
 
 int main(int argc, char **argv)
 {
-    g_private = enterPrivateNamespace();
+    g_private = bench::enterPrivateNamespace(false);
     std::fprintf(stderr, "%s\n",
                  g_private ? "running in a private network namespace (lo only)"
                            : "running on the host's loopback (no right to make a namespace)");
