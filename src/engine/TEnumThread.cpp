@@ -29,7 +29,7 @@ void TEnumThread::run()
     while (CurrentIndex < EntryCount) {
         WorkItem &item = WorkList_[CurrentIndex];
         if (!item.Skip) {
-            OnMain([this] { ShowProgress(); });
+            ShowProgress();
             if (Stopping())
                 break;
             if (item.IPCheck) {
@@ -46,32 +46,70 @@ void TEnumThread::run()
             } else {
                 NetworkCheck();
             }
-            OnMain([this] { PublishEntry(); });
+            PublishEntry();
             if (Stopping())
                 break;
         }
         ++CurrentIndex;
     }
+    // Whoever looks at the rows after the loop sees every change.
+    OnMain([] {});
     WorkerRunning = false;
 }
 
 void TEnumThread::ShowProgress()
 {
     if (host_.statusBar)
-        host_.statusBar(WorkList_[CurrentIndex].UserName + QStringLiteral(" 調査中..."));
+        Pending_.append({Change::StatusBar, CurrentIndex, 0, WorkList_[CurrentIndex].UserName + QStringLiteral(" 調査中...")});
 }
 
 void TEnumThread::PublishEntry()
 {
     const WorkItem &item = WorkList_[CurrentIndex];
-    WatchListModel &model = *host_.model;
-    model.setImageIndex(CurrentIndex, item.ImageIndex);
-    model.setText(CurrentIndex, WatchListModel::ColStatus, item.StatusText);
-    model.setDataWord(CurrentIndex, (model.dataWord(CurrentIndex) & ~0xFF00u) | quint32(item.State) << 8);
-    if (host_.statusBar)
-        host_.statusBar(QString());
-    if (host_.publishLists)
-        host_.publishLists(ErrorLines_, LoginLines_, LogoutLines_);
+    Pending_.append({Change::Publish, CurrentIndex, 0, item.StatusText, item.ImageIndex, item.State});
+    ErrorsReady = ErrorLines_.size();
+    LoginsReady = LoginLines_.size();
+    LogoutsReady = LogoutLines_.size();
+}
+
+void TEnumThread::Flush()
+{
+    // Only the lines added since the last hand-over travel; handing over
+    // whole lists would make the worker copy them at its next line.
+    auto added = [](const QStringList &lines, qsizetype &published, qsizetype ready) {
+        QStringList fresh = lines.mid(published, ready - published);
+        published = ready;
+        return fresh;
+    };
+    QStringList errors = added(ErrorLines_, ErrorsPublished, ErrorsReady);
+    QStringList logins = added(LoginLines_, LoginsPublished, LoginsReady);
+    QStringList logouts = added(LogoutLines_, LogoutsPublished, LogoutsReady);
+    if (Pending_.isEmpty() && errors.isEmpty() && logins.isEmpty() && logouts.isEmpty())
+        return;
+    auto apply = [host = host_, changes = std::exchange(Pending_, {}), errors = std::move(errors),
+                  logins = std::move(logins), logouts = std::move(logouts)] {
+        WatchListModel &model = *host.model;
+        for (const Change &c : changes) {
+            switch (c.kind) {
+            case Change::StatusBar:
+                host.statusBar(c.text);
+                break;
+            case Change::Text:
+                model.setText(c.row, c.column, c.text);
+                break;
+            case Change::Publish:
+                model.setImageIndex(c.row, c.image);
+                model.setText(c.row, WatchListModel::ColStatus, c.text);
+                model.setDataWord(c.row, (model.dataWord(c.row) & ~0xFF00u) | quint32(c.state) << 8);
+                if (host.statusBar)
+                    host.statusBar(QString());
+                break;
+            }
+        }
+        if (host.publishLines && !(errors.isEmpty() && logins.isEmpty() && logouts.isEmpty()))
+            host.publishLines(errors, logins, logouts);
+    };
+    QMetaObject::invokeMethod(host_.model, std::move(apply), Qt::QueuedConnection);
 }
 
 void TEnumThread::Resolve()
@@ -84,6 +122,7 @@ void TEnumThread::Resolve()
 
 void TEnumThread::NetworkCheck()
 {
+    Flush();
     const WorkItem &item = WorkList_[CurrentIndex];
     bool domainListed = false;
     try {
@@ -164,8 +203,10 @@ void TEnumThread::RunEntryAction(const WorkItem &item, const QString &action)
         };
         text = ExpandTemplate(text, EntryTemplateLetters, TemplateValues);
     }
-    if (host_.events)
+    if (host_.events) {
+        Flush();
         host_.events->RunAction(text, Settings.Config.WaitWave);
+    }
 }
 
 void TEnumThread::MarkLogin(int index)
@@ -206,6 +247,8 @@ void TEnumThread::MarkError(int index)
 
 bool TEnumThread::ProbeReady()
 {
+    // Everything below waits on the network.
+    Flush();
     return host_.probe->ActiveFlag() || host_.probe->Active(true);
 }
 
@@ -243,8 +286,7 @@ QString TEnumThread::ProbeMAC(const QString &address)
 
 void TEnumThread::SetRowText(int column, const QString &text)
 {
-    const int row = CurrentIndex;
-    OnMain([this, row, column, &text] { host_.model->setText(row, column, text); });
+    Pending_.append({Change::Text, CurrentIndex, column, text});
 }
 
 QString TEnumThread::RowText(int column)
@@ -257,5 +299,6 @@ QString TEnumThread::RowText(int column)
 
 void TEnumThread::OnMain(const std::function<void()> &f)
 {
+    Flush();
     QMetaObject::invokeMethod(host_.model, f, Qt::BlockingQueuedConnection);
 }

@@ -9,14 +9,19 @@
 // request at its address), turns a change of presence into a login, logout
 // or watch error with a line in the matching list and the entry's own
 // action, and hands the new state to the main thread. Everything that
-// touches the rows or the main window runs on the main thread while the
-// worker waits (blocking queued calls on the model's thread); the worker
-// itself only runs the searches, the probe, the template expansion and the
-// entry actions.
+// touches the rows or the main window runs on the main thread. The worker
+// gathers its changes and hands them over in one go, in order and without
+// waiting, whenever it is about to wait for something itself (an echo, a
+// lookup, a browse list, an entry action): the rows are never behind while
+// the worker waits, and a fast pass costs one hand-off per entry instead of
+// a thread switch per change. It waits for the main thread only where it
+// needs an answer (a row's MAC text) and once at the end of the pass, so
+// that when the loop has ended every change is in the rows.
 //
-// Terminate() is looked at after the progress hand-off, after the name
-// resolution, after the address check and after the publishing hand-off; an
-// entry interrupted before it is published keeps its old state.
+// Terminate() is looked at after the progress is shown, after the name
+// resolution, after the address check and after the entry is published; an
+// entry interrupted before it is published keeps its old state (the column
+// texts of its address check stay).
 
 #include "engine/WatchEntry.h"
 
@@ -44,8 +49,9 @@ public:
         WatchEvents *events = nullptr;
         // Main thread: the status bar text.
         std::function<void(const QString &)> statusBar;
-        // Main thread: the pass's error, login and logout lines so far.
-        std::function<void(const QStringList &, const QStringList &, const QStringList &)> publishLists;
+        // Main thread: the error, login and logout lines an entry added to
+        // the pass's lists (usually all three empty).
+        std::function<void(const QStringList &, const QStringList &, const QStringList &)> publishLines;
     };
 
     TEnumThread(const Host &host, QList<WorkItem> workList, QObject *parent = nullptr);
@@ -86,7 +92,9 @@ private:
     // Row updates of the address check, on the main thread.
     void SetRowText(int column, const QString &text);
     QString RowText(int column);
-    // Runs f on the main thread and waits for it.
+    // Hands the gathered changes to the main thread without waiting.
+    void Flush();
+    // Runs f on the main thread after the gathered changes and waits.
     void OnMain(const std::function<void()> &f);
     bool Stopping() const { return isInterruptionRequested(); }
 
@@ -100,4 +108,21 @@ private:
     QStringList ErrorLines_;
     QStringList LoginLines_;
     QStringList LogoutLines_;
+
+    // A change to a row or the status bar, gathered on the worker.
+    struct Change {
+        enum Kind : quint8 { StatusBar, Text, Publish } kind;
+        qint32 row = 0;
+        qint32 column = 0;  // Text
+        QString text;       // StatusBar, Text; Publish: the Status column
+        qint32 image = 0;   // Publish
+        EntryState state = StateUnconfirmed;  // Publish
+    };
+    QList<Change> Pending_;
+    // How many of each list's lines the main thread has been given, and how
+    // many belong to published entries (the lines of an entry interrupted
+    // before it is published never travel).
+    qsizetype ErrorsPublished = 0, ErrorsReady = 0;
+    qsizetype LoginsPublished = 0, LoginsReady = 0;
+    qsizetype LogoutsPublished = 0, LogoutsReady = 0;
 };

@@ -153,10 +153,10 @@ void TWatchEngine::StartPass(int index)
     host.net = net_;
     host.events = events_;
     host.statusBar = [this](const QString &text) { emit StatusBarText(text); };
-    host.publishLists = [this](const QStringList &errors, const QStringList &logins, const QStringList &logouts) {
-        ErrorList = errors;
-        LoginList = logins;
-        LogoutList = logouts;
+    host.publishLines = [this](const QStringList &errors, const QStringList &logins, const QStringList &logouts) {
+        ErrorList += errors;
+        LoginList += logins;
+        LogoutList += logouts;
     };
     auto *worker = new TEnumThread(host, std::move(work));
     Worker = worker;

@@ -54,8 +54,12 @@ public:
     void RequestShutdown() override { calls << u"shutdown"_s; }
     void RunAction(const QString &text, bool wait) override
     {
-        QMutexLocker lock(&mutex);
-        actions << text + (wait ? u"|wait"_s : u"|nowait"_s);
+        {
+            QMutexLocker lock(&mutex);
+            actions << text + (wait ? u"|wait"_s : u"|nowait"_s);
+        }
+        if (onAction)
+            onAction(text);
     }
 
     QStringList takeCalls() { return std::exchange(calls, {}); }
@@ -69,6 +73,9 @@ public:
     QSet<int> open;
     QMutex mutex;
     QStringList actions;
+    // Called on the worker's thread while it waits for the action: a test
+    // does here what the operator does at that moment.
+    std::function<void(const QString &)> onAction;
 };
 
 class EngineHarness : public ::testing::Test {

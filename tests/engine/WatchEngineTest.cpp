@@ -280,16 +280,18 @@ TEST_F(WatchPass, APinpointPassChecksOneRowAndStillRunsTheWholeEnd)
 TEST_F(WatchPass, TheCheckButtonStopsAPassAndWhatWasFoundIsApplied)
 {
     Settings.Login.ManagerReport = true;
+    Settings.Login.DoAction = true;
     network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n    PC03\n"_s);
     add(u"user1"_s, u"PC01"_s);
     add(u"user2"_s, u"PC02"_s);
     add(u"user3"_s, u"PC03"_s);
     QStringList texts;
-    QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) {
-        texts << t;
-        if (t == u"user2 調査中..."_s)
-            engine.CheckCommand();
-    });
+    QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) { texts << t; });
+    // The button is pressed while user2's login action runs.
+    events.onAction = [&](const QString &text) {
+        if (text.startsWith(u"in user2"_s))
+            QMetaObject::invokeMethod(&engine, [&] { engine.CheckCommand(); }, Qt::BlockingQueuedConnection);
+    };
     int accessChecks = 0;
     QObject::connect(&engine, &TWatchEngine::AccessCheckNow, [&] { ++accessChecks; });
     engine.CheckCommand();
@@ -297,12 +299,40 @@ TEST_F(WatchPass, TheCheckButtonStopsAPassAndWhatWasFoundIsApplied)
     ASSERT_TRUE(waitApplied());
     EXPECT_EQ(accessChecks, 1) << "the stop request does nothing else";
     EXPECT_EQ(status(0), StatusLoggedIn);
-    EXPECT_EQ(status(1), StatusUnconfirmed) << "stopped while showing its progress";
+    EXPECT_EQ(status(1), StatusLoggedIn) << "its check was done: it is published, then the loop stops";
     EXPECT_EQ(status(2), StatusUnconfirmed);
-    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user1\tPC01]"_s}));
-    EXPECT_EQ(texts, QStringList({u"user1 調査中..."_s, QString(), u"user2 調査中..."_s, QString()}));
+    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user1\tPC01|user2\tPC02]"_s}));
+    EXPECT_EQ(texts, QStringList({u"user1 調査中..."_s, QString(), u"user2 調査中..."_s, QString(), QString()}));
     EXPECT_FALSE(WatchBusy);
     EXPECT_FALSE(WorkerRunning);
+}
+
+TEST_F(WatchPass, AnEntryStoppedBeforeItIsPublishedKeepsItsStateAndRaisesNothing)
+{
+    Settings.Login.ManagerReport = true;
+    Settings.Login.DoAction = true;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC02\n"_s);
+    add(u"user1"_s, u"LOOP"_s, KindStandard, true, u"127.0.0.1"_s);
+    add(u"user2"_s, u"PC02"_s);
+    events.onAction = [&](const QString &text) {
+        if (text.startsWith(u"in user1"_s))
+            QMetaObject::invokeMethod(&engine, [&] { engine.CheckCommand(); }, Qt::BlockingQueuedConnection);
+    };
+    engine.CheckCommand();
+    ASSERT_TRUE(waitApplied());
+    EXPECT_EQ(status(0), StatusUnconfirmed);
+    EXPECT_EQ(state(0), StateUnconfirmed);
+    EXPECT_TRUE(text(0, WatchListModel::ColResult).contains(QRegularExpression(u"^\\d+ms / TTL:"_s)))
+        << "the columns of its address check stay: " << text(0, WatchListModel::ColResult).toStdString();
+    EXPECT_EQ(status(1), StatusUnconfirmed);
+    EXPECT_EQ(events.takeCalls(), QStringList()) << "its login line was never published";
+    EXPECT_EQ(engine.LoginNames, QString());
+
+    // The next pass finds it again as a change.
+    events.onAction = nullptr;
+    events.takeActions();
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user1\tLOOP|user2\tPC02]"_s}));
 }
 
 TEST_F(WatchPass, TheWatchTickCountsMinutesAndStartsPassesAtTheInterval)
@@ -358,18 +388,22 @@ TEST_F(WatchPass, WhenTheProgramIsEndingAStoppedPassRaisesNothingAndFreesTheEngi
     network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n"_s);
     add(u"user1"_s, u"PC01"_s);
     add(u"user2"_s, u"PC02"_s);
-    QMetaObject::Connection closing;
-    closing = QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) {
-        if (t == u"user2 調査中..."_s) {
-            QObject::disconnect(closing);
-            // The close of the main window, arriving as a queued call: it
-            // stops the pass and waits for the end handler, which is itself
-            // a queued call.
-            engine.Ending = true;
-            engine.Worker->Terminate();
-            QTimer::singleShot(0, &engine, [&] { engine.StopPass(); });
-        }
-    });
+    Settings.Login.DoAction = true;
+    events.onAction = [&](const QString &text) {
+        if (!text.startsWith(u"in user2"_s))
+            return;
+        // The close of the main window, arriving as a queued call while
+        // user2's action runs: it stops the pass and waits for the end
+        // handler, which is itself a queued call.
+        QMetaObject::invokeMethod(
+            &engine,
+            [&] {
+                engine.Ending = true;
+                engine.Worker->Terminate();
+                QTimer::singleShot(0, &engine, [&] { engine.StopPass(); });
+            },
+            Qt::BlockingQueuedConnection);
+    };
     QElapsedTimer clock;
     clock.start();
     engine.StartPass(-1);
@@ -383,12 +417,14 @@ TEST_F(WatchPass, WhenTheProgramIsEndingAStoppedPassRaisesNothingAndFreesTheEngi
 
     // Alerts by the icon: a display time of 0 keeps it on until acknowledged.
     engine.Ending = false;
+    events.onAction = nullptr;
+    Settings.Login.DoAction = false;
     Settings.Login.ShowMsgTime = 0;
     network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n    PC03\n"_s);
     add(u"user3"_s, u"PC03"_s);
     ASSERT_TRUE(pass());
-    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user2\tPC02|user3\tPC03]"_s,
-                                               u"create 0 ログインしました。 [user2\tPC02|user3\tPC03] 0"_s, u"item 0"_s}));
+    EXPECT_EQ(events.takeCalls(), QStringList({u"report 1 [user3\tPC03]"_s,
+                                               u"create 0 ログインしました。 [user3\tPC03] 0"_s, u"item 0"_s}));
     EXPECT_EQ(engine.IconAlertTicks, -1);
 }
 
