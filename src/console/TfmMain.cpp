@@ -609,6 +609,7 @@ void TfmMain::BuildTrayMenu()
     connect(pmIcon, &QMenu::aboutToShow, this, [this] {
         Engine->IconAlertTicks = 0;
         SetTrayImage(TImageLists::WindowNormal);
+        WakeIconAlert();
     });
 }
 
@@ -659,6 +660,9 @@ void TfmMain::WireEngine()
         Access->AccessTick();
     });
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::UpdateRowCommands);
+    // A pass changes the names whose rows blink.
+    connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::WakeIconAlert);
+    connect(Engine, &TWatchEngine::IconAlertRaised, this, &TfmMain::WakeIconAlert);
 }
 
 void TfmMain::LoadImages()
@@ -734,7 +738,7 @@ void TfmMain::DeferredStart()
 
     Engine->tmWatch->start();
     Access->tmAccess.start();
-    tmIconAlert->start();
+    WakeIconAlert();
 }
 
 // ---------------------------------------------------------------- icon
@@ -755,12 +759,33 @@ void TfmMain::IconAlert(int seconds)
     Engine->IconAlert(seconds);
 }
 
+void TfmMain::WakeIconAlert()
+{
+    if (!tmIconAlert->isActive())
+        tmIconAlert->start();
+}
+
+bool TfmMain::IconAlertNeeded() const
+{
+    if (Engine->IconAlertTicks != -2)
+        return true;
+    const int mode = Settings.Config.BlinkIcon;
+    if (mode != 1 && mode != 2)
+        return false;
+    return Settings.Config.BlinkAlways || !(mode == 1 ? Engine->LoginNames : Engine->LogoutNames).isEmpty();
+}
+
 void TfmMain::tmIconAlertTimer()
 {
+    // A stopped service freezes the icon where it is.
     if (!ServiceRunning)
         return;
     SetTrayImage(IconAlertStep(Engine->IconAlertTicks));
+    // The tick that ends the blinking still gives the rows their steady
+    // pictures back.
     BlinkRows();
+    if (!IconAlertNeeded())
+        tmIconAlert->stop();
 }
 
 void TfmMain::BlinkRows()
@@ -1342,6 +1367,7 @@ void TfmMain::pbConfigClick()
         ApplyDisableClose();
         lvRes1->SetLargeImages(ImageLists().Large());
         SteadyImages();
+        WakeIconAlert();
     }
     EnableConsole(true);
     WatchBusy = false;
@@ -1414,6 +1440,7 @@ void TfmMain::changeEvent(QEvent *event)
     if (OldShell) {
         Engine->IconAlertTicks = 0;
         SetTrayImage(TImageLists::WindowNormal);
+        WakeIconAlert();
     }
     // Tray only: a minimised window leaves the taskbar.
     if (Settings.Krovan.ScreenMode == 2 && TrayIcon)

@@ -160,6 +160,9 @@ public:
     // Operations of the engine and the events.
     void SetTrayImage(int index);
     void IconAlert(int seconds);
+    // The half-second tick runs only while the tray icon alerts or rows
+    // blink; whatever may start either wakes it, and it stops itself.
+    void WakeIconAlert();
     void tmIconAlertTimer();
     // Buttons and the three main menus as a group (a dialog is open).
     void EnableConsole(bool on);
@@ -235,6 +238,7 @@ private:
     void LoadImages();
     void ShowTray(bool on);
     void BlinkRows();
+    bool IconAlertNeeded() const;
     void PaintBackground(QWidget *viewport);
     void ListContextMenu(const QPoint &globalPos);
     bool OneRowSelected(int &row);

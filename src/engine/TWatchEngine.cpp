@@ -382,10 +382,9 @@ void TWatchEngine::AllLogoutAction()
 
 void TWatchEngine::IconAlert(int seconds)
 {
-    if (seconds == 0) {
+    if (seconds == 0)
         IconAlertTicks = -1;
-        return;
-    }
-    if (IconAlertTicks != -1 && IconAlertTicks < 2 * seconds)
+    else if (IconAlertTicks != -1 && IconAlertTicks < 2 * seconds)
         IconAlertTicks = 2 * seconds;
+    emit IconAlertRaised();
 }

@@ -110,6 +110,8 @@ signals:
     void AccessCheckNow();
     // The end handler has run (also when nothing was raised).
     void PassApplied();
+    // IconAlert has started or lengthened an alert.
+    void IconAlertRaised();
 
 private:
     void RaiseEntryEvent(int notice, int report, const QString &caption, const QStringList &list,

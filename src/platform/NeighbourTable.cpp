@@ -16,6 +16,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// NLMSG_OK compares the unsigned header length with a signed remainder; the
+// remainder stays signed so that stepping past the end makes it negative.
+bool messageFits(const nlmsghdr *h, int len)
+{
+    return len >= int(sizeof *h) && h->nlmsg_len >= sizeof *h && h->nlmsg_len <= unsigned(len);
+}
+
 // How often the table is read again while the kernel resolves.
 constexpr auto kRecheck = std::chrono::milliseconds(20);
 // One netlink answer never takes longer than this on a working kernel.
@@ -57,7 +64,7 @@ public:
                 return false;
             }
             int len = int(n);
-            for (auto *h = reinterpret_cast<nlmsghdr *>(buf.data()); NLMSG_OK(h, len); h = NLMSG_NEXT(h, len)) {
+            for (auto *h = reinterpret_cast<nlmsghdr *>(buf.data()); messageFits(h, len); h = NLMSG_NEXT(h, len)) {
                 if (h->nlmsg_seq != seq_)
                     continue;
                 if (h->nlmsg_type == NLMSG_DONE)

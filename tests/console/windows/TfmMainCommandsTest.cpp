@@ -484,8 +484,11 @@ TEST_F(TfmMainCommands, ColumnOrderNeedsExactlyElevenEntries)
 TEST_F(TfmMainCommands, IconAlertCountsDownAndIsNeverShortened)
 {
     TfmMain &w = Started();
-    w.tmIconAlert->stop();
+    w.tmIconAlertTimer();
+    EXPECT_FALSE(w.tmIconAlert->isActive()) << "no alert, no blinking: the tick sleeps";
     w.IconAlert(7);
+    EXPECT_TRUE(w.tmIconAlert->isActive()) << "an alert wakes it";
+    w.tmIconAlert->stop();
     EXPECT_EQ(w.Engine->IconAlertTicks, 14);
     w.IconAlert(3);
     EXPECT_EQ(w.Engine->IconAlertTicks, 14);
@@ -499,6 +502,7 @@ TEST_F(TfmMainCommands, IconAlertCountsDownAndIsNeverShortened)
     w.tmIconAlertTimer();
     EXPECT_EQ(w.Engine->IconAlertTicks, -2);
     EXPECT_EQ(w.TrayImage, 0);
+    EXPECT_FALSE(w.tmIconAlert->isActive());
 
     // Zero seconds: the alert stays until the tray menu is opened.
     w.IconAlert(0);
@@ -531,6 +535,7 @@ TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
     SetState(*w.Model, 1, StateLoggedIn);
     SetState(*w.Model, 2, StateLoggedOut);
     w.Engine->LoginNames = QStringLiteral("PC02\t");
+    w.WakeIconAlert();
 
     QList<int> second, first;
     for (int i = 0; i < 4; ++i) {
@@ -538,6 +543,7 @@ TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
         first << w.Model->imageIndex(0);
         second << w.Model->imageIndex(1);
     }
+    EXPECT_TRUE(w.tmIconAlert->isActive()) << "rows blink: the tick goes on";
     EXPECT_EQ(first, (QList<int>{0, 0, 0, 0}));
     EXPECT_TRUE(second == (QList<int>{10, 9, 10, 9}) || second == (QList<int>{9, 10, 9, 10}));
     EXPECT_EQ(w.Model->imageIndex(2), 1);
@@ -555,6 +561,7 @@ TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
     w.tmIconAlertTimer();
     EXPECT_EQ(w.Model->imageIndex(0), 0);
     EXPECT_EQ(w.Model->imageIndex(1), 9);
+    EXPECT_FALSE(w.tmIconAlert->isActive()) << "nothing blinks any more";
 }
 
 TEST_F(TfmMainCommands, ACheckLocksTheConsoleUntilItsResultsAreApplied)
