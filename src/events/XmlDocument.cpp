@@ -69,6 +69,18 @@ int depthOf(xmlNodePtr n)
 
 QByteArray indent(int depth) { return '\n' + QByteArray(depth, '\t'); }
 
+// Only the first top-level node of the name counts, whatever follows it.
+xmlNodePtr topLevelInstruction(xmlDocPtr doc, const QString &target)
+{
+    if (!doc)
+        return nullptr;
+    const QByteArray name = target.toUtf8();
+    for (xmlNodePtr n = doc->children; n; n = n->next)
+        if (n->name && xmlStrcmp(n->name, x(name)) == 0)
+            return n->type == XML_PI_NODE ? n : nullptr;
+    return nullptr;
+}
+
 } // namespace
 
 XmlDocument::~XmlDocument() { Deactivate(); }
@@ -148,7 +160,11 @@ QByteArray XmlDocument::Serialise() const
 
 bool XmlDocument::Save(const QString &path) const
 {
-    const QByteArray bytes = Serialise();
+    return SaveBytes(path, Serialise());
+}
+
+bool XmlDocument::SaveBytes(const QString &path, const QByteArray &bytes)
+{
     if (bytes.isEmpty())
         return false;
     QSaveFile f(path);
@@ -161,21 +177,19 @@ bool XmlDocument::Save(const QString &path) const
     return f.commit();
 }
 
+bool XmlDocument::HasTopLevelInstruction(const QString &target) const
+{
+    return topLevelInstruction(doc_, target) != nullptr;
+}
+
 bool XmlDocument::RemoveTopLevelInstruction(const QString &target)
 {
-    if (!doc_)
+    xmlNodePtr n = topLevelInstruction(doc_, target);
+    if (!n)
         return false;
-    const QByteArray name = target.toUtf8();
-    for (xmlNodePtr n = doc_->children; n; n = n->next) {
-        if (n->name && xmlStrcmp(n->name, x(name)) == 0) {
-            if (n->type != XML_PI_NODE)
-                return false;
-            xmlUnlinkNode(n);
-            xmlFreeNode(n);
-            return true;
-        }
-    }
-    return false;
+    xmlUnlinkNode(n);
+    xmlFreeNode(n);
+    return true;
 }
 
 void XmlDocument::InsertTopLevelInstruction(const QString &target, const QString &data)
@@ -203,6 +217,54 @@ void XmlDocument::SetEncoding(const QString &encoding)
 XmlDocument::Node XmlDocument::Root() const
 {
     return doc_ ? xmlDocGetRootElement(doc_) : nullptr;
+}
+
+bool XmlDocument::HasDocumentType() const
+{
+    return doc_ && (doc_->intSubset || doc_->extSubset);
+}
+
+bool XmlDocument::RootEndsDocument() const
+{
+    const xmlNodePtr root = Root();
+    return root && root->children && !root->next;
+}
+
+bool XmlDocument::NamesAreAscii() const
+{
+    if (!doc_)
+        return false;
+    const auto ascii = [](const xmlChar *name) {
+        for (; name && *name; ++name)
+            if (*name >= 0x80)
+                return false;
+        return true;
+    };
+    const auto nsAscii = [&](xmlNsPtr ns) { return !ns || ascii(ns->prefix); };
+    // Depth first without recursion: the parser allows deep documents.
+    for (xmlNodePtr n = doc_->children; n;) {
+        if (n->type == XML_ELEMENT_NODE || n->type == XML_PI_NODE) {
+            if (!ascii(n->name) || (n->type == XML_ELEMENT_NODE && !nsAscii(n->ns)))
+                return false;
+        }
+        if (n->type == XML_ELEMENT_NODE) {
+            for (xmlAttrPtr a = n->properties; a; a = a->next)
+                if (!ascii(a->name) || !nsAscii(a->ns))
+                    return false;
+            for (xmlNsPtr ns = n->nsDef; ns; ns = ns->next)
+                if (!nsAscii(ns))
+                    return false;
+            if (n->children) {
+                n = n->children;
+                continue;
+            }
+        }
+        while (n && !n->next)
+            n = n->parent && n->parent->type != XML_DOCUMENT_NODE ? n->parent : nullptr;
+        if (n)
+            n = n->next;
+    }
+    return true;
 }
 
 XmlDocument::Node XmlDocument::AppendElement(Node parent, const QString &name)

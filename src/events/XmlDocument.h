@@ -42,8 +42,12 @@ public:
     // Writes a temporary file beside path and renames it over the file, so a
     // failed save leaves the old file as it was.
     bool Save(const QString &path) const;
+    // The same for bytes already serialised.
+    static bool SaveBytes(const QString &path, const QByteArray &bytes);
 
-    // Top-level processing instructions named target.
+    // Top-level processing instructions named target: the first top-level
+    // node of that name, when it is one.
+    bool HasTopLevelInstruction(const QString &target) const;
     bool RemoveTopLevelInstruction(const QString &target);
     // Inserts a processing instruction as the first top-level node after the
     // declaration.
@@ -52,6 +56,16 @@ public:
     void SetEncoding(const QString &encoding);
 
     Node Root() const;
+    // A document type declaration changes how the whole document is written
+    // (entity references, the XHTML rules).
+    bool HasDocumentType() const;
+    // Nothing but the root's end tag closes the document: the root has
+    // children and no comment or instruction follows it.
+    bool RootEndsDocument() const;
+    // Every element, attribute, instruction and namespace prefix name is
+    // ASCII. A name the saving encoding cannot hold is written as a
+    // character reference, which no parser reads back.
+    bool NamesAreAscii() const;
     // A new element as parent's last child, on a line of its own.
     Node AppendElement(Node parent, const QString &name);
     void SetAttribute(Node element, const QString &name, const QString &value);
