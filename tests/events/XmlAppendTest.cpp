@@ -138,9 +138,11 @@ QList<Start> startingFiles()
         // Always the full load: entities and the XHTML rules change how
         // the whole document is written.
         {"document type", "<!DOCTYPE root [<!ENTITY e \"ent\">]>\n<root>&e;\n</root>", false},
-        {"comment after the root", "<root>\n</root>\n<!-- after -->\n", false},
-        // A name not every encoding holds.
+        // The comment reads like an end tag after a blank.
+        {"comment after the root", "<root>\n</root>\n<!--> </x-->\n", false},
+        // Names not every encoding holds.
         {"japanese root name", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<記録>\n</記録>", false},
+        {"japanese attribute name", "<root>\n\t<a><b/><b 属性=\"値\"/></a>\n</root>", false},
     };
 }
 
