@@ -192,6 +192,13 @@ bool splicesAsText(const QString &encoding)
     return iso8859.match(encoding).hasMatch();
 }
 
+// The engine writes UTF-8 when no encoding is named.
+bool holdsEveryName(const QString &encoding)
+{
+    return encoding.isEmpty() || encoding.compare(u"UTF-8", Qt::CaseInsensitive) == 0
+        || encoding.compare(u"UTF8", Qt::CaseInsensitive) == 0;
+}
+
 // The bytes a save gives the record alone in the settings' encoding: the
 // record built under an empty root (as the only child, it comes indented and
 // followed by a line end) and cut out of its document. Empty when that
@@ -405,8 +412,10 @@ bool writeXml(const QString &path, int kind, const QStringList &lines, const TSe
         return false;
     // With no stylesheet named, the next load removes the first instruction
     // of that name still in the file: it would not be the file it is now.
-    const bool spliceable = !record.isEmpty() && !doc.HasDocumentType() && doc.RootEndsDocument() && doc.NamesAreAscii()
-        && (!s.Config.XSLFile.isEmpty() || !doc.HasTopLevelInstruction(stylesheetTarget()));
+    // UTF-8 holds every name; the walk over them all is left out for it.
+    const bool spliceable = !record.isEmpty() && !doc.HasDocumentType() && doc.RootEndsDocument()
+        && (!s.Config.XSLFile.isEmpty() || !doc.HasTopLevelInstruction(stylesheetTarget()))
+        && (holdsEveryName(s.Config.XMLEncoding) || doc.NamesAreAscii());
     rememberSaved(path, bytes, s, spliceable);
     return true;
 }
