@@ -121,8 +121,10 @@ bool appendRecord(XmlDocument &doc, int kind, const QStringList &lines, const QD
     doc.SetAttribute(record, QStringLiteral("sec"), t.mid(6, 2));
 
     if (kind != RecordAccess) {
-        for (const QString &line : lines)
-            doc.SetAttribute(doc.AppendElement(record, QStringLiteral("user")), QStringLiteral("name"), firstField(line));
+        for (const QString &line : lines) {
+            XmlDocument::Node user = doc.AppendElement(record, QStringLiteral("user"));
+            doc.SetAttribute(user, QStringLiteral("name"), firstField(line));
+        }
         return true;
     }
     XmlDocument::Node session = nullptr;
@@ -192,7 +194,7 @@ bool splicesAsText(const QString &encoding)
     return iso8859.match(encoding).hasMatch();
 }
 
-// The engine writes UTF-8 when no encoding is named.
+// UTF-8 holds every name; the engine writes it when no encoding is named.
 bool holdsEveryName(const QString &encoding)
 {
     return encoding.isEmpty() || encoding.compare(u"UTF-8", Qt::CaseInsensitive) == 0

@@ -59,6 +59,8 @@ QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime 
 // list, or the access detail lines), to its file as the settings name it.
 // A missing file is created. False when the record could not be written; an
 // XML file that cannot be loaded, parsed or saved is left exactly as it was.
+// An XML file that this process saved last and nothing has touched since
+// takes the record as text, in the bytes a full load and save would write.
 bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
                  const RecordNameWarning &invalidName);
 

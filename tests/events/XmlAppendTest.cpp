@@ -122,7 +122,8 @@ QList<Start> startingFiles()
 {
     return {
         {"created by the first record", QByteArray()},
-        {"root without a trailing blank", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root><login year=\"2025\"/></root>"},
+        {"root without a trailing blank",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root><login year=\"2025\"/></root>"},
         {"root ending in text", "<?xml version=\"1.0\"?>\n<root>\n\t<login/>\n\tnot blank &amp; &gt;\n</root>\n"},
         {"carriage returns kept as references",
          "<?xml version=\"1.0\"?>\r\n<!-- before -->\r\n<root a=\"&#13;\">\r\n\t<login/>&#13;\r\n &#13;</root>\r\n"},
@@ -134,8 +135,8 @@ QList<Start> startingFiles()
         {"windows file in code page 932",
          Cp932::encode(u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n"
                        u"<?xml-stylesheet type=\"text/xsl\" href=\"k.xsl\"?>\r\n"
-                       u"<root>\r\n  <!-- 記録～① -->\r\n  <login year=\"2026\">   <user name=\"髙橋①～\"/></login>\r\n"
-                       u"</root>\r\n")},
+                       u"<root>\r\n  <!-- 記録～① -->\r\n"
+                       u"  <login year=\"2026\">   <user name=\"髙橋①～\"/></login>\r\n</root>\r\n")},
         // Always the full load: entities and the XHTML rules change how
         // the whole document is written.
         {"document type", "<!DOCTYPE root [<!ENTITY e \"ent\">]>\n<root>&e;\n</root>", Known::Never},
