@@ -3,6 +3,7 @@
 #include "config/ProcessFlags.h"
 #include "console/TfmMain.h"
 #include "console/TfmSession.h"
+#include "platform/HeapTuning.h"
 #include "service/ServiceInstall.h"
 #include "service/Tdm.h"
 #include "service/Tkrovan.h"
@@ -87,6 +88,7 @@ int Run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    KeepLargeBlocksReturnable();
     try {
         return Run(argc, argv);
     } catch (const std::exception &e) {
