@@ -7,6 +7,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -68,6 +69,26 @@ int depthOf(xmlNodePtr n)
 }
 
 QByteArray indent(int depth) { return '\n' + QByteArray(depth, '\t'); }
+
+bool isXmlChar(char16_t c)
+{
+    return c >= 0x20 ? c != 0xFFFE && c != 0xFFFF : c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+QByteArray xmlText(const QString &text)
+{
+    QString safe = text;
+    for (QChar &c : safe)
+        if (!isXmlChar(c.unicode()))
+            c = u'?';
+    return safe.toUtf8();
+}
+
+bool unicodeEncoding(const char *encoding)
+{
+    return !encoding || qstrnicmp(encoding, "UTF-8", 5) == 0 || qstrnicmp(encoding, "UTF8", 4) == 0
+           || qstrnicmp(encoding, "UTF-16", 6) == 0 || qstrnicmp(encoding, "UTF16", 5) == 0;
+}
 
 // Only the first top-level node of the name counts, whatever follows it.
 xmlNodePtr topLevelInstruction(xmlDocPtr doc, const QString &target)
@@ -155,6 +176,16 @@ QByteArray XmlDocument::Serialise() const
         return {};
     QByteArray out(reinterpret_cast<const char *>(mem), size);
     xmlFree(mem);
+    // Names the encoding may not hold: only reading the result back tells.
+    if (!unicodeEncoding(encoding) && !NamesAreAscii()) {
+        xmlDocPtr back = xmlReadMemory(out.constData(), int(out.size()), nullptr, nullptr,
+                                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        const bool readable = back && xmlDocGetRootElement(back);
+        if (back)
+            xmlFreeDoc(back);
+        if (!readable)
+            return {};
+    }
     return out;
 }
 
@@ -192,17 +223,18 @@ bool XmlDocument::RemoveTopLevelInstruction(const QString &target)
     return true;
 }
 
-void XmlDocument::InsertTopLevelInstruction(const QString &target, const QString &data)
+bool XmlDocument::InsertTopLevelInstruction(const QString &target, const QString &data)
 {
-    if (!doc_)
-        return;
+    if (!doc_ || data.contains(u"?>") || !std::all_of(data.begin(), data.end(), [](QChar c) { return isXmlChar(c.unicode()); }))
+        return false;
     xmlNodePtr pi = xmlNewDocPI(doc_, x(target.toUtf8()), x(data.toUtf8()));
     if (!pi)
-        return;
+        return false;
     if (doc_->children)
         xmlAddPrevSibling(doc_->children, pi);
     else
         xmlAddChild(reinterpret_cast<xmlNodePtr>(doc_), pi);
+    return true;
 }
 
 void XmlDocument::SetEncoding(const QString &encoding)
@@ -296,7 +328,7 @@ XmlDocument::Node XmlDocument::AppendElement(Node parent, const QString &name)
 void XmlDocument::SetAttribute(Node element, const QString &name, const QString &value)
 {
     if (element)
-        xmlSetProp(element, x(name.toUtf8()), x(value.toUtf8()));
+        xmlSetProp(element, x(name.toUtf8()), x(xmlText(value)));
 }
 
 void XmlDocument::SetText(Node element, const QString &text)
@@ -305,5 +337,5 @@ void XmlDocument::SetText(Node element, const QString &text)
         return;
     // A text node holds its text as it is; the writer escapes & and <.
     xmlNodeSetContent(element, nullptr);
-    xmlAddChild(element, xmlNewDocText(doc_, x(text.toUtf8())));
+    xmlAddChild(element, xmlNewDocText(doc_, x(xmlText(text))));
 }

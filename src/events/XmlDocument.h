@@ -37,7 +37,9 @@ public:
     bool Load(const QString &path);
     // The document in the encoding of its declaration. Empty when it cannot
     // be encoded (an encoding the engine does not know) or would not be read
-    // back (UTF-7: the engine writes even the declaration in it).
+    // back (UTF-7: the engine writes even the declaration in it; a name the
+    // encoding cannot hold, which the engine writes as a character
+    // reference where none is allowed).
     QByteArray Serialise() const;
     // Writes a temporary file beside path and renames it over the file, so a
     // failed save leaves the old file as it was.
@@ -50,8 +52,9 @@ public:
     bool HasTopLevelInstruction(const QString &target) const;
     bool RemoveTopLevelInstruction(const QString &target);
     // Inserts a processing instruction as the first top-level node after the
-    // declaration.
-    void InsertTopLevelInstruction(const QString &target, const QString &data);
+    // declaration. Data that would end the instruction early ("?>") or that
+    // XML cannot hold inserts nothing and gives false.
+    bool InsertTopLevelInstruction(const QString &target, const QString &data);
     // The encoding the declaration names and the document is saved in.
     void SetEncoding(const QString &encoding);
 
@@ -68,6 +71,9 @@ public:
     bool NamesAreAscii() const;
     // A new element as parent's last child, on a line of its own.
     Node AppendElement(Node parent, const QString &name);
+    // Characters XML cannot hold (control characters other than tab and
+    // line ends, U+FFFE, U+FFFF) are stored as "?": written as they are,
+    // they would leave a file that no later record can be added to.
     void SetAttribute(Node element, const QString &name, const QString &value);
     void SetText(Node element, const QString &text);
 

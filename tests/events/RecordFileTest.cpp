@@ -275,6 +275,45 @@ TEST_F(Records, EncodingThatWouldNotReadBackIsNeverWritten)
     EXPECT_TRUE(back.Load(dir.path(u"KR20261206.xml"_qs)));
 }
 
+TEST_F(Records, TextsAndSettingsXmlCannotHoldNeverLeaveAFileThatTakesNoMoreRecords)
+{
+    setExtension(u"xml"_qs);
+    const QString file = u"KR20261206.xml"_qs;
+    auto readable = [&] {
+        XmlDocument doc;
+        return doc.Load(dir.path(file));
+    };
+
+    // Control characters in a listed name or a shared file's name.
+    ASSERT_TRUE(WriteRecord(RecordLogin, {u"PC\x01\x1b\tx"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordAccess, {u"0guest\tPC\t01:02:03\t00:00:04"_qs, u"1public\tguest"_qs,
+                                           u"2public\\bell\x07.txt"_qs},
+                            s, Sunday, warn));
+    EXPECT_TRUE(readable());
+    const QByteArray text = dir.read(file);
+    EXPECT_TRUE(text.contains("name=\"PC??\""));
+    EXPECT_TRUE(text.contains("<file>public\\bell?.txt</file>"));
+    ASSERT_TRUE(WriteRecord(RecordLogout, ThreeLogins, s, Sunday, warn)) << "the next record still goes in";
+
+    // A stylesheet name that would end the instruction early: no instruction.
+    s.Config.XSLFile = u"a?>b.xsl"_qs;
+    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_TRUE(readable());
+    EXPECT_FALSE(dir.read(file).contains("xml-stylesheet"));
+    s.Config.XSLFile.clear();
+
+    // A name the encoding cannot hold would be written as a character
+    // reference inside a tag: the file stays as it was instead.
+    const QByteArray japaneseNames = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<記録>\n</記録>\n";
+    ASSERT_TRUE(dir.write(file, japaneseNames));
+    s.Config.XMLEncoding = u"ISO-8859-1"_qs;
+    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_EQ(dir.read(file), japaneseNames);
+    s.Config.XMLEncoding = u"Shift_JIS"_qs;
+    EXPECT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn)) << "Shift_JIS holds these names";
+    EXPECT_TRUE(readable());
+}
+
 TEST(XmlEngine, AvailableAndNoExternalEntities)
 {
     EXPECT_TRUE(XmlDocument::Available());
