@@ -335,7 +335,10 @@ void XmlDocument::SetText(Node element, const QString &text)
 {
     if (!element)
         return;
-    // A text node holds its text as it is; the writer escapes & and <.
+    // A text node holds its text as it is; the writer escapes & and <. An
+    // empty text gets no node: written as <e></e> it would read back as
+    // <e/>, and the file would change at its next save.
     xmlNodeSetContent(element, nullptr);
-    xmlAddChild(element, xmlNewDocText(doc_, x(xmlText(text))));
+    if (!text.isEmpty())
+        xmlAddChild(element, xmlNewDocText(doc_, x(xmlText(text))));
 }

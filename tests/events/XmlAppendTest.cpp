@@ -42,7 +42,8 @@ QList<Step> everyRecord(const QString &encoding, const QString &stylesheet)
                              u"1IPC$\t"_qs,
                              u"0管理者\t192.168.0.9\t100:00:00\t00:10:00"_qs,
                              u"1共有\t管理者"_qs,
-                             u"2共有\\改行\r.txt"_qs};
+                             u"2共有\\改行\r.txt"_qs,
+                             u"2"_qs};  // an empty file name: <file/>, as the next load reads it
     return {{RecordLogin, logins, encoding, stylesheet},
             {RecordAccess, access, encoding, stylesheet},
             {RecordLogout, {u"鈴木 & <Co>\tPC2"_qs}, encoding, stylesheet},
