@@ -52,18 +52,20 @@ TWatchEngine::TWatchEngine(WatchListModel *model, TIcmp *probe, NetBrowser *net,
 
 TWatchEngine::~TWatchEngine()
 {
-    if (TEnumThread *worker = Worker.data()) {
-        disconnect(worker, nullptr, this, nullptr);
-        worker->Terminate();
-        // The worker may be waiting for a hand-off to this thread; keep
-        // serving them until it is out of its loop.
-        while (!worker->isFinished()) {
-            ServeMainThread();
-            worker->wait(2);
-        }
-        delete worker;
-        WatchBusy = false;
+    if (!Worker)
+        return;
+    disconnect(Worker, nullptr, this, nullptr);
+    Worker->Terminate();
+    // The worker may be waiting for a hand-off to this thread; keep serving
+    // them until it is out of its loop. Serving may also run the deletion it
+    // asked for when it finished, which clears the pointer.
+    while (Worker && !Worker->isFinished()) {
+        ServeMainThread();
+        if (Worker)
+            Worker->wait(2);
     }
+    delete Worker.data();
+    WatchBusy = false;
 }
 
 void TWatchEngine::WatchTick()

@@ -3,8 +3,11 @@
 
 #include "EngineHarness.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+
+#include <memory>
 
 namespace {
 
@@ -473,4 +476,28 @@ TEST(IconAlert, NeverShortensARunningAlertAndZeroMeansSteady)
     EXPECT_EQ(engine.IconAlertTicks, -1);
     engine.IconAlert(9);
     EXPECT_EQ(engine.IconAlertTicks, -1) << "a steady alert stays steady";
+}
+
+// The engine goes with its window, whatever its worker is doing: waiting for
+// a hand-off, just finished with its deletion queued, or already gone.
+TEST_F(WatchPass, DestroyingTheEngineMidPassWaitsForItsWorker)
+{
+    QString tree = u"Microsoft Windows Network\n  WORKGROUP\n"_s;
+    for (int i = 0; i < 20; ++i) {
+        const QString name = u"PC%1"_s.arg(i, 2, 10, QLatin1Char('0'));
+        tree += u"    "_s + name + u'\n';
+        add(u"user%1"_s.arg(i), name);
+    }
+    network(tree);
+    for (int round = 0; round < 40; ++round) {
+        auto other = std::make_unique<TWatchEngine>(&model, &probe, &net, &events);
+        other->StartPass(-1);
+        QElapsedTimer served;
+        served.start();
+        while (served.nsecsElapsed() < qint64(round) * 100000)
+            QCoreApplication::processEvents();
+        other.reset();
+        EXPECT_FALSE(WatchBusy) << "round " << round;
+        EXPECT_FALSE(WorkerRunning) << "round " << round;
+    }
 }
