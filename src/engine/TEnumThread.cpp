@@ -81,35 +81,59 @@ void TEnumThread::Flush()
         published = ready;
         return fresh;
     };
-    QStringList errors = added(ErrorLines_, ErrorsPublished, ErrorsReady);
-    QStringList logins = added(LoginLines_, LoginsPublished, LoginsReady);
-    QStringList logouts = added(LogoutLines_, LogoutsPublished, LogoutsReady);
+    const QStringList errors = added(ErrorLines_, ErrorsPublished, ErrorsReady);
+    const QStringList logins = added(LoginLines_, LoginsPublished, LoginsReady);
+    const QStringList logouts = added(LogoutLines_, LogoutsPublished, LogoutsReady);
     if (Pending_.isEmpty() && errors.isEmpty() && logins.isEmpty() && logouts.isEmpty())
         return;
-    auto apply = [host = host_, changes = std::exchange(Pending_, {}), errors = std::move(errors),
-                  logins = std::move(logins), logouts = std::move(logouts)] {
-        WatchListModel &model = *host.model;
-        for (const Change &c : changes) {
-            switch (c.kind) {
-            case Change::StatusBar:
-                host.statusBar(c.text);
-                break;
-            case Change::Text:
-                model.setText(c.row, c.column, c.text);
-                break;
-            case Change::Publish:
-                model.setImageIndex(c.row, c.image);
-                model.setText(c.row, WatchListModel::ColStatus, c.text);
-                model.setDataWord(c.row, (model.dataWord(c.row) & ~0xFF00u) | quint32(c.state) << 8);
-                if (host.statusBar)
-                    host.statusBar(QString());
-                break;
-            }
+    bool post = false;
+    {
+        const std::lock_guard lock(HandOverMutex_);
+        HandedOver_.append(std::move(Pending_));
+        HandedErrors_ += errors;
+        HandedLogins_ += logins;
+        HandedLogouts_ += logouts;
+        post = !std::exchange(ApplyPosted_, true);
+    }
+    Pending_.clear();
+    // The worker outlives the event: its loop ends with a blocking hand-off
+    // queued behind it.
+    if (post)
+        QMetaObject::invokeMethod(host_.model, [this] { ApplyHandedOver(); }, Qt::QueuedConnection);
+}
+
+void TEnumThread::ApplyHandedOver()
+{
+    QList<Change> changes;
+    QStringList errors, logins, logouts;
+    {
+        const std::lock_guard lock(HandOverMutex_);
+        changes.swap(HandedOver_);
+        errors.swap(HandedErrors_);
+        logins.swap(HandedLogins_);
+        logouts.swap(HandedLogouts_);
+        ApplyPosted_ = false;
+    }
+    WatchListModel &model = *host_.model;
+    for (const Change &c : changes) {
+        switch (c.kind) {
+        case Change::StatusBar:
+            host_.statusBar(c.text);
+            break;
+        case Change::Text:
+            model.setText(c.row, c.column, c.text);
+            break;
+        case Change::Publish:
+            model.setImageIndex(c.row, c.image);
+            model.setText(c.row, WatchListModel::ColStatus, c.text);
+            model.setDataWord(c.row, (model.dataWord(c.row) & ~0xFF00u) | quint32(c.state) << 8);
+            if (host_.statusBar)
+                host_.statusBar(QString());
+            break;
         }
-        if (host.publishLines && !(errors.isEmpty() && logins.isEmpty() && logouts.isEmpty()))
-            host.publishLines(errors, logins, logouts);
-    };
-    QMetaObject::invokeMethod(host_.model, std::move(apply), Qt::QueuedConnection);
+    }
+    if (host_.publishLines && !(errors.isEmpty() && logins.isEmpty() && logouts.isEmpty()))
+        host_.publishLines(errors, logins, logouts);
 }
 
 void TEnumThread::Resolve()

@@ -10,11 +10,13 @@
 // or watch error with a line in the matching list and the entry's own
 // action, and hands the new state to the main thread. Everything that
 // touches the rows or the main window runs on the main thread. The worker
-// gathers its changes and hands them over in one go, in order and without
-// waiting, whenever it is about to wait for something itself (an echo, a
-// lookup, a browse list, an entry action): the rows are never behind while
-// the worker waits, and a fast pass costs one hand-off per entry instead of
-// a thread switch per change. It waits for the main thread only where it
+// gathers its changes and hands them over, in order and without waiting,
+// whenever it is about to wait for something itself (an echo, a lookup, a
+// browse list, an entry action): the rows are never behind while the worker
+// waits. Handed-over changes wait in one list that the main thread empties
+// in one go; a main thread that is behind finds more there rather than more
+// events, so a fast pass costs at most one event per entry and no thread
+// switch per change. The worker waits for the main thread only where it
 // needs an answer (a row's MAC text) and once at the end of the pass, so
 // that when the loop has ended every change is in the rows.
 //
@@ -30,6 +32,7 @@
 #include <QThread>
 
 #include <functional>
+#include <mutex>
 
 class NetBrowser;
 class TIcmp;
@@ -94,6 +97,8 @@ private:
     QString RowText(int column);
     // Hands the gathered changes to the main thread without waiting.
     void Flush();
+    // Main thread: applies everything handed over so far.
+    void ApplyHandedOver();
     // Runs f on the main thread after the gathered changes and waits.
     void OnMain(const std::function<void()> &f);
     bool Stopping() const { return isInterruptionRequested(); }
@@ -118,7 +123,15 @@ private:
         qint32 image = 0;   // Publish
         EntryState state = StateUnconfirmed;  // Publish
     };
-    QList<Change> Pending_;
+    QList<Change> Pending_;  // the worker's own, not handed over yet
+
+    // Handed over, not yet applied; ApplyPosted: an event to apply them is
+    // on its way to the main thread.
+    std::mutex HandOverMutex_;
+    QList<Change> HandedOver_;
+    QStringList HandedErrors_, HandedLogins_, HandedLogouts_;
+    bool ApplyPosted_ = false;
+
     // How many of each list's lines the main thread has been given, and how
     // many belong to published entries (the lines of an entry interrupted
     // before it is published never travel).
