@@ -83,7 +83,14 @@ bool ParseSambaStatus(QByteArrayView json, SambaStatus &status)
         session.UserName = textOf(s.value(QLatin1String("username")));
         session.RemoteMachine = textOf(s.value(QLatin1String("remote_machine")));
         session.Address = SambaClientAddress(textOf(s.value(QLatin1String("hostname"))));
-        session.Uid = integerOf(s.value(QLatin1String("uid")));
+        const QJsonValue uid = s.value(QLatin1String("uid"));
+        session.Uid = integerOf(uid);
+        // A client still logging on has no user yet (the server shows it as
+        // "(auth in progress)" with uid -1); it becomes a session, and a new
+        // terminal, at the first scan after its logon.
+        if (session.UserName == QLatin1String("(auth in progress)")
+            || ((uid.isDouble() || uid.isString()) && session.Uid == -1))
+            continue;
         status.Sessions.push_back(std::move(session));
     }
 

@@ -74,6 +74,23 @@ TEST(SambaStatusTest, ReadsSessionsConnectionsAndFiles)
     EXPECT_EQ(lookups, 1);
 }
 
+TEST(SambaStatusTest, AClientStillLoggingOnIsNoSessionYet)
+{
+    const char report[] = R"json({"timestamp": "2026-12-07T08:21:16+0000", "sessions": {
+      "1": {"session_id": "1", "uid": -1, "gid": -1, "username": "(auth in progress)",
+            "remote_machine": "127.0.0.1", "hostname": "ipv4:127.0.0.1:50000"},
+      "2": {"session_id": "2", "uid": "-1", "username": "", "remote_machine": "PC02",
+            "hostname": "ipv4:10.0.0.6:445"},
+      "3": {"session_id": "3", "username": "old", "remote_machine": "PC03", "hostname": "ipv4:10.0.0.7:445"},
+      "4": {"session_id": "4", "uid": 65534, "username": "nobody", "remote_machine": "PC04",
+            "hostname": "ipv4:10.0.0.8:445"}}})json";
+    SambaStatus status;
+    ASSERT_TRUE(ParseSambaStatus(report, status));
+    ASSERT_EQ(status.Sessions.size(), 2u) << "a report without uids keeps its sessions";
+    EXPECT_EQ(status.Sessions[0].UserName, QStringLiteral("old"));
+    EXPECT_EQ(status.Sessions[1].UserName, QStringLiteral("nobody"));
+}
+
 TEST(SambaStatusTest, ClientAddressForms)
 {
     EXPECT_EQ(SambaClientAddress(QStringLiteral("ipv4:10.1.2.3:445")), QStringLiteral("10.1.2.3"));
