@@ -14,7 +14,6 @@
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
-#include "engine/WatchEvents.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/FixtureNetBrowser.h"
@@ -28,20 +27,9 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "NoEvents.h"
 
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <net/if.h>
-#include <sched.h>
-#include <spawn.h>
 #include <string>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -54,20 +42,7 @@ QString address(int i)
     return QStringLiteral("127.0.%1.%2").arg(n / 256).arg(n % 256);
 }
 
-class NoEvents : public WatchEvents {
-public:
-    void ReportToManager(int, const QStringList &) override {}
-    bool NoticeExists(int) override { return false; }
-    void CreateNotice(int, const QString &, const QStringList &, int) override {}
-    void AddToNotice(int, const QStringList &, int) override {}
-    void ShowNotice(int) override {}
-    void EnableNoticeItem(int) override {}
-    void WriteRecord(int, const QStringList &) override {}
-    void PlaySoundFile(const QString &, bool) override {}
-    void StartProgram(const QString &) override {}
-    void RequestShutdown() override {}
-    void RunAction(const QString &, bool) override {}
-};
+using bench::NoEvents;
 
 void fillList(WatchListModel &model)
 {
@@ -161,34 +136,13 @@ void BM_Fping(benchmark::State &state)
 {
     std::string summary;
     for (auto _ : state) {
-        const char *argv[] = {"fping", "-q", "-i", "0", "-r", "0", "-t", "1000", "-g", "127.0.0.1", "127.0.3.232",
-                              nullptr};
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-            state.SkipWithError("pipe failed");
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        pid_t pid = 0;
-        const int rc = ::posix_spawnp(&pid, "fping", &actions, nullptr, const_cast<char **>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        if (rc != 0) {
-            ::close(pipeFds[0]);
+        summary.clear();
+        const int status = bench::runProgram(
+            {"fping", "-q", "-i", "0", "-r", "0", "-t", "1000", "-g", "127.0.0.1", "127.0.3.232"}, &summary);
+        if (status < 0) {
             state.SkipWithError("fping is not installed (tools/install-deps --test)");
             return;
         }
-        summary.clear();
-        char buf[512];
-        ssize_t n;
-        while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0)
-            summary.append(buf, size_t(n));
-        ::close(pipeFds[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             state.SkipWithError(("fping: some addresses did not answer: " + summary.substr(0, 200)).c_str());
             return;

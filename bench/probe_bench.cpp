@@ -18,19 +18,7 @@
 
 #include "BenchSupport.h"
 
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <net/if.h>
-#include <sched.h>
-#include <spawn.h>
 #include <string>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -93,34 +81,14 @@ void BM_Fping(benchmark::State &state)
     const std::string size = std::to_string(state.range(1));
     std::string summary;
     for (auto _ : state) {
-        const char *argv[] = {"fping", "-q", "-c", count.c_str(), "-b", size.c_str(), "-p", "0", "-i", "0",
-                              "-t", "100", "127.0.0.1", nullptr};
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-            state.SkipWithError("pipe failed");
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        const int rc = ::posix_spawnp(&pid, "fping", &actions, nullptr, const_cast<char **>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        if (rc != 0) {
-            ::close(pipeFds[0]);
+        summary.clear();
+        const int status = bench::runProgram({"fping", "-q", "-c", count.c_str(), "-b", size.c_str(), "-p", "0",
+                                              "-i", "0", "-t", "100", "127.0.0.1"},
+                                             &summary);
+        if (status < 0) {
             state.SkipWithError("fping is not installed (tools/install-deps --test)");
             return;
         }
-        summary.clear();
-        char buf[512];
-        ssize_t n;
-        while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0)
-            summary.append(buf, size_t(n));
-        ::close(pipeFds[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             state.SkipWithError(("fping lost echoes: " + summary).c_str());
             return;

@@ -7,11 +7,11 @@
 //   bench_silent [--benchmark_filter=...]
 
 #include "BenchSupport.h"
+#include "NoEvents.h"
 
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
-#include "engine/WatchEvents.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/FixtureNetBrowser.h"
@@ -26,20 +26,7 @@ namespace {
 constexpr int kEntries = 100;
 constexpr int kTimeOutMs = 200;
 
-class NoEvents : public WatchEvents {
-public:
-    void ReportToManager(int, const QStringList &) override {}
-    bool NoticeExists(int) override { return false; }
-    void CreateNotice(int, const QString &, const QStringList &, int) override {}
-    void AddToNotice(int, const QStringList &, int) override {}
-    void ShowNotice(int) override {}
-    void EnableNoticeItem(int) override {}
-    void WriteRecord(int, const QStringList &) override {}
-    void PlaySoundFile(const QString &, bool) override {}
-    void StartProgram(const QString &) override {}
-    void RequestShutdown() override {}
-    void RunAction(const QString &, bool) override {}
-};
+using bench::NoEvents;
 
 void BM_SilentPass(benchmark::State &state)
 {

@@ -1,0 +1,24 @@
+#pragma once
+
+// Event outlets that do nothing: a benchmarked pass measures the pass.
+
+#include "engine/WatchEvents.h"
+
+namespace bench {
+
+class NoEvents : public WatchEvents {
+public:
+    void ReportToManager(int, const QStringList &) override {}
+    bool NoticeExists(int) override { return false; }
+    void CreateNotice(int, const QString &, const QStringList &, int) override {}
+    void AddToNotice(int, const QStringList &, int) override {}
+    void ShowNotice(int) override {}
+    void EnableNoticeItem(int) override {}
+    void WriteRecord(int, const QStringList &) override {}
+    void PlaySoundFile(const QString &, bool) override {}
+    void StartProgram(const QString &) override {}
+    void RequestShutdown() override {}
+    void RunAction(const QString &, bool) override {}
+};
+
+} // namespace bench
