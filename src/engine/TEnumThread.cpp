@@ -59,8 +59,10 @@ void TEnumThread::run()
 
 void TEnumThread::ShowProgress()
 {
-    if (host_.statusBar)
-        Pending_.append({Change::StatusBar, CurrentIndex, 0, WorkList_[CurrentIndex].UserName + QStringLiteral(" 調査中...")});
+    if (host_.statusBar) {
+        const QString text = WorkList_[CurrentIndex].UserName + QStringLiteral(" 調査中...");
+        Pending_.append({Change::StatusBar, CurrentIndex, 0, text});
+    }
 }
 
 void TEnumThread::PublishEntry()

@@ -225,7 +225,8 @@ bool XmlDocument::RemoveTopLevelInstruction(const QString &target)
 
 bool XmlDocument::InsertTopLevelInstruction(const QString &target, const QString &data)
 {
-    if (!doc_ || data.contains(u"?>") || !std::all_of(data.begin(), data.end(), [](QChar c) { return isXmlChar(c.unicode()); }))
+    const auto holdable = [](QChar c) { return isXmlChar(c.unicode()); };
+    if (!doc_ || data.contains(u"?>") || !std::all_of(data.begin(), data.end(), holdable))
         return false;
     xmlNodePtr pi = xmlNewDocPI(doc_, x(target.toUtf8()), x(data.toUtf8()));
     if (!pi)
