@@ -4,6 +4,8 @@
 // nothing a benchmark sends can leave the machine, and running a peer
 // program to its end.
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -84,6 +86,24 @@ inline int runProgram(const std::vector<const char *> &args, std::string *output
     int status = 0;
     ::waitpid(pid, &status, 0);
     return status;
+}
+
+// Runs a peer program for one iteration. False, with the benchmark skipped
+// and told why, when it cannot be started or ends with another exit code.
+inline bool runPeer(benchmark::State &state, const std::vector<const char *> &args, int expectedExit,
+                    std::string *output)
+{
+    output->clear();
+    const int status = runProgram(args, output);
+    if (status < 0) {
+        state.SkipWithError((std::string(args[0]) + " is not installed (tools/install-deps --test)").c_str());
+        return false;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedExit) {
+        state.SkipWithError((std::string(args[0]) + ": unexpected outcome: " + output->substr(0, 200)).c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace bench
