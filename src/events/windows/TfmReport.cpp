@@ -50,10 +50,15 @@ QString RemainingText(int seconds)
 
 TfmReport::TfmReport(QWidget *owner, int kind, int level, int seconds, const QString &text,
                      const QStringList *list, int messageSpeed)
-    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                         | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::MSWindowsFixedSizeDialogHint),
       kind_(kind), level_(level), secondsLeft_(qint16(seconds))
 {
+    // A window of the desktop, not of the owner: window managers hide the
+    // windows that belong to a minimised window, and the main window usually
+    // is minimised. The owner still frees it.
+    if (owner)
+        connect(owner, &QObject::destroyed, this, [this] { delete this; });
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Watch Report"));
     setProperty("helpContext", HelpContext);
@@ -262,8 +267,13 @@ void TfmReport::RemoveNames(const QStringList &names)
         if (!found.isEmpty())
             delete found.first();
     }
-    if (!BarLayout() && lbMember->count() == 0)
-        postClose();
+    if (BarLayout() || lbMember->count() != 0)
+        return;
+    // Names of the same pass may still come in before this runs.
+    QMetaObject::invokeMethod(this, [this] {
+        if (lbMember->count() == 0)
+            close();
+    }, Qt::QueuedConnection);
 }
 
 void TfmReport::Reconcile()

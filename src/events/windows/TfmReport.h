@@ -26,7 +26,8 @@ class TfmReport : public QWidget {
 public:
     // kind: 0 login, 1 logout, 2 watch error, 3 access, 4 all-login,
     // 5 all-logout. list is null for the all-events. The notice is created
-    // hidden; the event code shows it or lets the icon alert instead.
+    // hidden; the event code shows it or lets the icon alert instead. It is
+    // a top-level window of its own; owner only frees it with itself.
     TfmReport(QWidget *owner, int kind, int level, int seconds, const QString &text,
               const QStringList *list, int messageSpeed = 1);
     ~TfmReport() override;

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,38 @@ TEST_F(Notices, OppositeStatesLoseTheNames)
     flush();
     EXPECT_FALSE(error);
     EXPECT_EQ(logout->Members(), QStringList{u"b"_qs});
+}
+
+TEST_F(Notices, EmptiedAndRefilledInOnePassStays)
+{
+    // Logout notice without a countdown; a login in the same pass empties it
+    // and a later logout of the pass goes into it before events are served.
+    QPointer<TfmReport> logout = raise(1, 0, 0, {u"a\tPC1"_qs}, LogoutText);
+    NoticeWindows.Show(1);
+    raise(0, 0, 0, {u"a\tPC1"_qs});
+    EXPECT_TRUE(logout->Members().isEmpty());
+    raise(1, 0, 0, {u"b\tPC2"_qs}, LogoutText);
+    flush();
+    ASSERT_TRUE(logout);
+    EXPECT_TRUE(logout->isVisible());
+    EXPECT_EQ(logout->Members(), QStringList{u"b"_qs});
+}
+
+TEST_F(Notices, TopLevelBesideAMinimisedMainWindow)
+{
+    // Window managers hide the windows that belong to a minimised window:
+    // notices and the bar stand on the desktop by themselves.
+    QWidget main;
+    main.showMinimized();
+    QStringList list{u"a\tPC"_qs};
+    for (int level : {0, 1}) {
+        QPointer<TfmReport> n = NoticeWindows.Raise(&main, level, level, 0, LoginText, &list, 1);
+        NoticeWindows.Show(level);
+        ASSERT_TRUE(n->windowHandle());
+        EXPECT_EQ(n->parentWidget(), nullptr) << level;
+        EXPECT_EQ(n->windowHandle()->transientParent(), nullptr) << level;
+        EXPECT_TRUE(n->windowFlags().testFlags(Qt::Tool | Qt::WindowStaysOnTopHint)) << level;
+    }
 }
 
 TEST_F(Notices, PlacementSideBySideAndBelow)
