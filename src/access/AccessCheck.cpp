@@ -7,6 +7,8 @@
 #include "engine/WatchListModel.h"
 #include "platform/ServerApi.h"
 
+#include <cstdio>
+
 AccessCheck::AccessCheck(QObject *parent) : QObject(parent)
 {
     tmAccess.setInterval(1000);
@@ -43,8 +45,12 @@ void AccessCheck::Scan()
     options.SysvolNoChk = Settings.Access.SysvolNoChk;
     options.MyPCNoChk = Settings.Access.MyPCNoChk;
     options.ComputerName = ComputerName;
-    ScanAccesses(AccessSessionList, *Server, f, *Rows, WatchListModel::ColResourceName, Settings.Access.NotUserOnly,
-                 options);
+    QString failure;
+    if (!ScanAccesses(AccessSessionList, *Server, f, *Rows, WatchListModel::ColResourceName,
+                      Settings.Access.NotUserOnly, options, &failure)) {
+        std::fprintf(stderr, "corvane: access scan failed: %s\n", qUtf8Printable(failure));
+        std::fflush(stderr);
+    }
 }
 
 AccessRowList AccessCheck::BuildRows()

@@ -36,7 +36,7 @@ public:
     void AccessTick();
 
     // The scan step alone (step 5 of a tick), with the settings of the
-    // moment.
+    // moment; a failed scan says why in one line on standard error.
     void Scan();
     // The rows of the current tree with the greeting sent to every new
     // session when [Messenger] AutoSend is set.

@@ -49,10 +49,13 @@ struct Scan {
 
     bool consumer() const { return family == 1; }
 
-    bool sessions(std::vector<ServerSession> &out)
+    bool sessions(std::vector<ServerSession> &out, QString &failure)
     {
         if (!server.Sessions(out)) {
             out.clear();
+            failure = server.LastError();
+            if (failure.isEmpty())
+                failure = QStringLiteral("the server gave no list of sessions");
             return false;
         }
         if (consumer()) {
@@ -60,9 +63,10 @@ struct Scan {
             for (const ServerSession &s : out)
                 strings.push_back(stringBytes(s.Terminal) + stringBytes(s.Account));
             // More sessions than the buffer holds is the more-data answer,
-            // which the scan does not use.
+            // which tells nothing about who is there.
             if (entriesThatFit(strings, SessionRecord, SessionBuffer) < out.size()) {
                 out.clear();
+                failure = QStringLiteral("more sessions than one answer holds");
                 return false;
             }
         }
@@ -118,7 +122,7 @@ struct Scan {
         if (!connectionsOf(session.Terminal, connections))
             return;
         bool ipcSkipped = false;
-        int newConnections = 0;
+        int kept = 0;
         for (const ServerConnection &entry : connections) {
             if (isIpc(entry.ShareName) && options.IPCNoChk) {
                 ipcSkipped = true;
@@ -127,19 +131,27 @@ struct Scan {
             if (!consumer() && options.SysvolNoChk
                 && entry.ShareName.compare(QLatin1String("SYSVOL"), Qt::CaseInsensitive) == 0)
                 continue;
+            ++kept;
             AccessConnection &c = session.Connections[FindOrAddConnection(session, entry.ShareName)];
-            if (options.ReportLevel < 1) {
+            if (options.ReportLevel < 1)
                 c.IsNew = false;
-            } else if (c.IsNew) {
+            else if (c.IsNew)
                 session.IsNew = true;
-                ++newConnections;
-            }
             c.Account = consumer() ? QString() : entry.Account;
             c.SharePath = sharePath(entry.ShareName);
         }
-        // A terminal that holds nothing but the ignored IPC$ is not news.
-        if (newConnections == 0 && ipcSkipped)
+        // A terminal that holds nothing but the ignored IPC$ (a client that
+        // only browses this machine) is not news yet; Windows clients hold
+        // IPC$ beside every share, so the session is news when it holds a
+        // share as well, whatever the report level says of connections.
+        if (ipcSkipped && kept == 0) {
+            if (session.IsNew)
+                session.IpcOnly = true;
             session.IsNew = false;
+        } else if (kept > 0 && session.IpcOnly) {
+            session.IpcOnly = false;
+            session.IsNew = true;
+        }
     }
 
     void scanFilesNt(AccessSession &session)
@@ -177,8 +189,14 @@ struct Scan {
         }
     }
 
-    void run()
+    bool run(QString &failure)
     {
+        // Without the list of sessions nothing is known about anyone: the
+        // tree stays as it is, or everyone would be news again at the next
+        // scan that works.
+        std::vector<ServerSession> entries;
+        if (!sessions(entries, failure))
+            return false;
         for (AccessSession &s : list) {
             s.Seen = false;
             for (AccessConnection &c : s.Connections) {
@@ -187,8 +205,6 @@ struct Scan {
                     f.Seen = false;
             }
         }
-        std::vector<ServerSession> entries;
-        sessions(entries);
         const QString ownAccount = options.ComputerName + QLatin1Char('$');
         for (const ServerSession &entry : entries) {
             if (options.MyPCNoChk && !options.ComputerName.isEmpty()
@@ -218,6 +234,7 @@ struct Scan {
         if (consumer() && !entries.empty() && options.CheckLevel > 1)
             scanFilesConsumer();
         PruneUnseen(list);
+        return true;
     }
 };
 
@@ -319,17 +336,23 @@ void PruneUnseen(AccessSessions &list)
     }
 }
 
-void ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchListModel &rows, int column,
-                  bool skipKnown, const AccessScanOptions &options)
+bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchListModel &rows, int column,
+                  bool skipKnown, const AccessScanOptions &options, QString *failure)
 {
     if (family != 1 && family != 2)
-        return;
+        return true;
+    QString why;
+    bool ok = false;
     // A failure part-way leaves the tree as far as the scan got; the next
     // scan starts again from the seen flags.
     try {
-        Scan{list, server, family, rows, column, skipKnown, options}.run();
+        ok = Scan{list, server, family, rows, column, skipKnown, options}.run(why);
     } catch (const std::bad_alloc &) {
+        why = QStringLiteral("out of memory");
     }
+    if (failure)
+        *failure = why;
+    return ok;
 }
 
 int CountNewSessions(const AccessSessions &list)

@@ -52,8 +52,10 @@ void PruneUnseen(AccessSessions &list);
 // One scan. rows are the watch list's rows and column the field of a row
 // compared with a terminal's name; skipKnown leaves out terminals that are
 // in the watch list. Nothing happens when the family is neither 1 nor 2.
-void ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchListModel &rows, int column,
-                  bool skipKnown, const AccessScanOptions &options);
+// False, with the reason in failure, when the scan failed; without a list
+// of sessions from the server the tree is left as it was.
+bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchListModel &rows, int column,
+                  bool skipKnown, const AccessScanOptions &options, QString *failure = nullptr);
 
 // Sessions that hold something new: their own IsNew, a new connection or a
 // new file.

@@ -32,6 +32,9 @@ struct AccessSession {
     bool Seen = false;
     bool IsNew = false;
     std::vector<AccessConnection> Connections;
+    // Kept from counting as new because it held nothing but the ignored
+    // IPC$; it becomes new when it connects a share.
+    bool IpcOnly = false;
 };
 
 // In the order the sessions were first found.

@@ -113,19 +113,40 @@ QStringList SambaServerApi::configArguments(const QString &parameter) const
 bool SambaServerApi::run(const QString &program, const QStringList &arguments, QByteArray &output) const
 {
     output.clear();
+    error_.clear();
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(findProgram(program), arguments);
-    if (!process.waitForStarted(TimeoutMs))
+    if (!process.waitForStarted(TimeoutMs)) {
+        error_ = QStringLiteral("%1 did not start").arg(program);
         return false;
+    }
     if (!process.waitForFinished(TimeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
+        error_ = QStringLiteral("%1 gave no answer within %2 s").arg(program).arg(TimeoutMs / 1000);
         return false;
     }
     output = process.readAllStandardOutput();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process.exitStatus() != QProcess::NormalExit) {
+        error_ = QStringLiteral("%1 crashed").arg(program);
+        return false;
+    }
+    if (process.exitCode() != 0) {
+        // The program's own first word on what went wrong, when it has one.
+        QString said;
+        for (const QByteArray &line : process.readAllStandardError().split('\n')) {
+            said = QString::fromLocal8Bit(line).simplified();
+            if (!said.isEmpty())
+                break;
+        }
+        error_ = QStringLiteral("%1 exited with code %2").arg(program).arg(process.exitCode());
+        if (!said.isEmpty())
+            error_ += QStringLiteral(": ") + said;
+        return false;
+    }
+    return true;
 }
 
 QString SambaServerApi::terminalOf(const SambaStatus::Session &session) const
@@ -185,11 +206,18 @@ bool SambaServerApi::Sessions(std::vector<ServerSession> &sessions)
     terminals_.clear();
     sharesRead_ = false;
     status_ = SambaStatus();
-    if (!loaded_)
+    if (!loaded_) {
+        error_ = QStringLiteral("%1 or %2 is not installed").arg(StatusProgram, ConfigProgram);
         return false;
+    }
     QByteArray output;
-    if (!run(StatusProgram, statusArguments(), output) || !ParseSambaStatus(output, status_)) {
+    if (!run(StatusProgram, statusArguments(), output)) {
         status_ = SambaStatus();
+        return false;
+    }
+    if (!ParseSambaStatus(output, status_)) {
+        status_ = SambaStatus();
+        error_ = QStringLiteral("%1 gave no status report").arg(StatusProgram);
         return false;
     }
     const QDateTime now = status_.Timestamp.isValid() ? status_.Timestamp : QDateTime::currentDateTimeUtc();

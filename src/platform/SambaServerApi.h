@@ -35,6 +35,7 @@ public:
     bool SharePath(const QString &shareName, QString &path) override;
     bool Files(const QString &basePath, const QString &user, std::vector<ServerFile> &files) override;
     bool ServerInfo(ServerInformation &info) override;
+    QString LastError() const override { return error_; }
 
     // The programs run; tests point them elsewhere.
     QString StatusProgram = QStringLiteral("smbstatus");
@@ -60,6 +61,7 @@ private:
 
     QString configFile_;
     bool loaded_ = false;
+    mutable QString error_;
     SambaStatus status_;
     std::vector<QString> terminals_;  // the terminal of each session of status_
     QHash<QString, QString> shares_;

@@ -56,4 +56,7 @@ public:
     // user; an empty filter matches every file.
     virtual bool Files(const QString &basePath, const QString &user, std::vector<ServerFile> &files) = 0;
     virtual bool ServerInfo(ServerInformation &info) = 0;
+
+    // Why the last query that answered false failed, in a few words.
+    virtual QString LastError() const { return {}; }
 };

@@ -241,3 +241,52 @@ TEST(AddSessionRowsTest, LevelsOrderAndDuplicates)
     AddSessionRows(consumer, s, 1);
     EXPECT_TRUE(consumer[1].Columns.isEmpty());
 }
+
+// Windows clients always hold IPC$ beside the share they use.
+TEST_F(AccessCheckTest, IgnoredIpcBesideAShareStillMakesTheSessionNew)
+{
+    Settings.Access.IPCNoChk = true;
+    Settings.Access.CheckLevel = 1;
+    Settings.Access.ReportLevel = 0;
+    Settings.Messenger.AutoSend = true;
+    Settings.Messenger.SendMessage = QStringLiteral("hello");
+    server.ConnectionTable[QStringLiteral("PC01")] = {{QStringLiteral("IPC$"), QStringLiteral("tanaka")},
+                                                      {QStringLiteral("DATA"), QStringLiteral("tanaka")}};
+    tickToScan();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(sent, QStringList{QStringLiteral("PC01|hello")});
+
+    // A client that only browses holds nothing but IPC$: no news until it
+    // connects a share.
+    server.SessionTable.push_back({QStringLiteral("PC02"), QStringLiteral("suzuki"), 5, 0});
+    server.ConnectionTable[QStringLiteral("PC02")] = {{QStringLiteral("IPC$"), QStringLiteral("suzuki")}};
+    tickToScan();
+    EXPECT_EQ(reports.size(), 1);
+    server.ConnectionTable[QStringLiteral("PC02")].push_back({QStringLiteral("DATA"), QStringLiteral("suzuki")});
+    tickToScan();
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_EQ(sent.last(), QStringLiteral("PC02|hello"));
+    tickToScan();
+    EXPECT_EQ(reports.size(), 2);
+}
+
+TEST_F(AccessCheckTest, FailedScanKeepsTheTreeAndSaysWhy)
+{
+    Settings.Messenger.AutoSend = true;
+    tickToScan();
+    ASSERT_EQ(reports.size(), 1);
+    ASSERT_EQ(sent.size(), 1);
+
+    server.SessionsFail = true;
+    server.Failure = QStringLiteral("smbstatus exited with code 1");
+    testing::internal::CaptureStderr();
+    tickToScan();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "corvane: access scan failed: smbstatus exited with code 1\n");
+    EXPECT_EQ(check.AccessSessionList.size(), 1u);
+    EXPECT_EQ(view.Rows.size(), 2u);
+
+    server.SessionsFail = false;
+    tickToScan();
+    EXPECT_EQ(reports.size(), 1);
+    EXPECT_EQ(sent.size(), 1);
+}

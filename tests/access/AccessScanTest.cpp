@@ -227,15 +227,15 @@ TEST_F(AccessScanTest, EndedSessionsAndClosedFilesArePruned)
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Terminal, QStringLiteral("PC02"));
 
-    // A failed enumeration sees nobody; everyone is new again afterwards.
+    // A failed enumeration tells nothing: the tree stays, nobody is new.
     report();
     server.SessionsFail = true;
-    scan();
-    EXPECT_TRUE(list.empty());
+    EXPECT_FALSE(ScanAccesses(list, server, 2, rows, WatchListModel::ColResourceName, false, options));
+    ASSERT_EQ(list.size(), 1u);
     server.SessionsFail = false;
     scan();
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_TRUE(list[0].IsNew);
+    EXPECT_FALSE(list[0].IsNew);
 }
 
 TEST(PruneUnseenTest, RecordsWithChildrenLeftStayAndCountAsSeen)

@@ -9,6 +9,7 @@ class FakeServerApi : public ServerApi {
 public:
     bool Loadable = true;
     bool SessionsFail = false;
+    QString Failure;  // what LastError says
     std::vector<ServerSession> SessionTable;
     QHash<QString, std::vector<ServerConnection>> ConnectionTable; // by terminal
     QHash<QString, QString> ShareTable;                             // share -> path
@@ -46,6 +47,7 @@ public:
                 files.push_back(f);
         return true;
     }
+    QString LastError() const override { return Failure; }
     bool ServerInfo(ServerInformation &info) override
     {
         info = {};
