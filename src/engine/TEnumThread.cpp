@@ -61,14 +61,14 @@ void TEnumThread::ShowProgress()
 {
     if (host_.statusBar) {
         const QString text = WorkList_[CurrentIndex].UserName + QStringLiteral(" 調査中...");
-        Pending_.append({Change::StatusBar, CurrentIndex, 0, text});
+        Pending_.append({Change::StatusBar, CurrentIndex, 0, 0, text});
     }
 }
 
 void TEnumThread::PublishEntry()
 {
     const WorkItem &item = WorkList_[CurrentIndex];
-    Pending_.append({Change::Publish, CurrentIndex, 0, item.StatusText, item.ImageIndex, item.State});
+    Pending_.append({Change::Publish, CurrentIndex, item.RowId, 0, item.StatusText, item.ImageIndex, item.State});
     ErrorsReady = ErrorLines_.size();
     LoginsReady = LoginLines_.size();
     LogoutsReady = LogoutLines_.size();
@@ -123,15 +123,19 @@ void TEnumThread::ApplyHandedOver()
             host_.statusBar(c.text);
             break;
         case Change::Text:
-            model.setText(c.row, c.column, c.text);
+            // A row that is gone takes no change (model writes to row -1 do
+            // nothing).
+            model.setText(model.rowOfId(c.rowId, c.row), c.column, c.text);
             break;
-        case Change::Publish:
-            model.setImageIndex(c.row, c.image);
-            model.setText(c.row, WatchListModel::ColStatus, c.text);
-            model.setDataWord(c.row, (model.dataWord(c.row) & ~0xFF00u) | quint32(c.state) << 8);
+        case Change::Publish: {
+            const int row = model.rowOfId(c.rowId, c.row);
+            model.setImageIndex(row, c.image);
+            model.setText(row, WatchListModel::ColStatus, c.text);
+            model.setDataWord(row, (model.dataWord(row) & ~0xFF00u) | quint32(c.state) << 8);
             if (host_.statusBar)
                 host_.statusBar(QString());
             break;
+        }
         }
     }
     if (host_.publishLines && !(errors.isEmpty() && logins.isEmpty() && logouts.isEmpty()))
@@ -312,14 +316,17 @@ QString TEnumThread::ProbeMAC(const QString &address)
 
 void TEnumThread::SetRowText(int column, const QString &text)
 {
-    Pending_.append({Change::Text, CurrentIndex, column, text});
+    Pending_.append({Change::Text, CurrentIndex, WorkList_[CurrentIndex].RowId, column, text});
 }
 
 QString TEnumThread::RowText(int column)
 {
     QString text;
-    const int row = CurrentIndex;
-    OnMain([this, row, column, &text] { text = host_.model->text(row, column); });
+    const int index = CurrentIndex;
+    const quint64 rowId = WorkList_[index].RowId;
+    OnMain([this, index, rowId, column, &text] {
+        text = host_.model->text(host_.model->rowOfId(rowId, index), column);
+    });
     return text;
 }
 

@@ -114,10 +114,13 @@ private:
     QStringList LoginLines_;
     QStringList LogoutLines_;
 
-    // A change to a row or the status bar, gathered on the worker.
+    // A change to a row or the status bar, gathered on the worker. It names
+    // its entry's row by the row's identity; the work index is only where
+    // the row was when the pass started.
     struct Change {
         enum Kind : quint8 { StatusBar, Text, Publish } kind;
         qint32 row = 0;
+        quint64 rowId = 0;
         qint32 column = 0;  // Text
         QString text;       // StatusBar, Text; Publish: the Status column
         qint32 image = 0;   // Publish

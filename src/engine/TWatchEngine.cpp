@@ -138,6 +138,7 @@ void TWatchEngine::StartPass(int index)
     for (int i = 0; i < rows; ++i) {
         WorkItem item;
         ReadEntry(*model_, i, item);
+        item.RowId = model_->rowId(i);
         if (item.ImageIndex == ImageResting || item.ImageIndex == ImageWatchError ||
             item.ImageIndex == ImageSeparator) {
             item.Skip = true;

@@ -74,6 +74,9 @@ struct WatchEntry {
 // The worker's copy of an entry; a skipped item is left untouched by the pass.
 struct WorkItem : WatchEntry {
     bool Skip = false;
+    // The identity of the row it was copied from (WatchListModel::rowId):
+    // the operator may sort the rows while the pass runs.
+    quint64 RowId = 0;
 };
 
 // A row's 32-bit data word: bits 0-7 icon kind, 8-15 state, 16-31 file order.

@@ -103,7 +103,8 @@ bool WatchListModel::insertRows(int row, int count, const QModelIndex &parent)
     if (parent.isValid() || count <= 0 || row < 0 || row > rowCount())
         return false;
     beginInsertRows({}, row, row + count - 1);
-    rows_.insert(rows_.begin() + row, size_t(count), Row{});
+    const auto first = rows_.insert(rows_.begin() + row, size_t(count), Row{});
+    std::for_each(first, first + count, [this](Row &r) { admit(r); });
     endInsertRows();
     return true;
 }
@@ -156,6 +157,16 @@ quint32 WatchListModel::dataWord(int row) const { return this->row(row).dataWord
 qint32 WatchListModel::iconTop(int row) const { return this->row(row).iconTop; }
 qint32 WatchListModel::iconLeft(int row) const { return this->row(row).iconLeft; }
 
+int WatchListModel::rowOfId(quint64 id, int hint) const
+{
+    if (id == 0)
+        return -1;
+    if (isValidRow(hint) && rows_[size_t(hint)].id == id)
+        return hint;
+    const auto it = std::find_if(rows_.begin(), rows_.end(), [id](const Row &r) { return r.id == id; });
+    return it == rows_.end() ? -1 : int(it - rows_.begin());
+}
+
 void WatchListModel::setText(int row, int column, const QString &text)
 {
     if (!isValidRow(row) || column < 0 || column >= ColumnCount)
@@ -203,6 +214,7 @@ void WatchListModel::setRow(int row, Row value)
         return;
     value.iconTop = std::max(value.iconTop, -1);
     value.iconLeft = std::max(value.iconLeft, -1);
+    value.id = rows_[size_t(row)].id;
     rows_[size_t(row)] = std::move(value);
     rowChanged(row, 0, ColumnCount - 1);
 }
@@ -216,8 +228,7 @@ void WatchListModel::insertRow(int row, Row value)
 {
     if (row < 0 || row > rowCount())
         return;
-    value.iconTop = std::max(value.iconTop, -1);
-    value.iconLeft = std::max(value.iconLeft, -1);
+    admit(value);
     beginInsertRows({}, row, row);
     rows_.insert(rows_.begin() + row, std::move(value));
     endInsertRows();
@@ -227,10 +238,8 @@ void WatchListModel::appendRows(std::vector<Row> rows)
 {
     if (rows.empty())
         return;
-    for (Row &r : rows) {
-        r.iconTop = std::max(r.iconTop, -1);
-        r.iconLeft = std::max(r.iconLeft, -1);
-    }
+    for (Row &r : rows)
+        admit(r);
     const int first = rowCount();
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     if (rows_.empty()) {
@@ -244,10 +253,8 @@ void WatchListModel::appendRows(std::vector<Row> rows)
 
 void WatchListModel::setRows(std::vector<Row> rows)
 {
-    for (Row &r : rows) {
-        r.iconTop = std::max(r.iconTop, -1);
-        r.iconLeft = std::max(r.iconLeft, -1);
-    }
+    for (Row &r : rows)
+        admit(r);
     beginResetModel();
     rows_ = std::move(rows);
     endResetModel();
@@ -297,6 +304,13 @@ void WatchListModel::sortRows(const std::function<bool(const Row &, const Row &)
         after.append(index.isValid() ? this->index(newRowOf[size_t(index.row())], index.column()) : index);
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void WatchListModel::admit(Row &r)
+{
+    r.iconTop = std::max(r.iconTop, -1);
+    r.iconLeft = std::max(r.iconLeft, -1);
+    r.id = ++lastId_;
 }
 
 void WatchListModel::rowChanged(int row, int firstColumn, int lastColumn, const QList<int> &roles)

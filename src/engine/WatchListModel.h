@@ -50,6 +50,11 @@ public:
         quint32 dataWord = 0;
         qint32 iconTop = -1;
         qint32 iconLeft = -1;
+        // The row's identity in its model: given when the row goes in, kept
+        // through sorts, moves and setRow, never given twice. The watch
+        // worker finds its entry's row by it whatever the operator did to the
+        // order meanwhile. Ignored in rows handed to the model.
+        quint64 id = 0;
     };
 
     explicit WatchListModel(QObject *parent = nullptr);
@@ -78,6 +83,10 @@ public:
     quint32 dataWord(int row) const;
     qint32 iconTop(int row) const;
     qint32 iconLeft(int row) const;
+    // The identity of a row (0 for none), and the row that carries an
+    // identity now (-1 when that row is gone); `hint` is looked at first.
+    quint64 rowId(int row) const { return this->row(row).id; }
+    int rowOfId(quint64 id, int hint = -1) const;
 
     void setText(int row, int column, const QString &text);
     void setImageIndex(int row, qint32 image);
@@ -103,7 +112,10 @@ public:
 
 private:
     void rowChanged(int row, int firstColumn, int lastColumn, const QList<int> &roles = {});
+    // A row going in: its identity, and no coordinate below -1.
+    void admit(Row &r);
 
     std::vector<Row> rows_;
     std::array<QString, ColumnCount> headers_;
+    quint64 lastId_ = 0;
 };

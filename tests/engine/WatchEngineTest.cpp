@@ -501,3 +501,39 @@ TEST_F(WatchPass, DestroyingTheEngineMidPassWaitsForItsWorker)
         EXPECT_FALSE(WorkerRunning) << "round " << round;
     }
 }
+
+TEST_F(WatchPass, RowsSortedDuringAPassEachKeepTheirOwnTerminalsResult)
+{
+    Settings.Login.DoAction = true;
+    Settings.Login.ManagerReport = true;
+    Settings.Logout.ManagerReport = true;
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
+    add(u"zed"_s, u"PC01"_s);
+    add(u"amy"_s, u"PC02"_s);
+    add(u"bob"_s, u"LOOP"_s, KindStandard, true, u"127.0.0.1"_s);
+    // The operator sorts by user name while zed's login action runs: zed's
+    // row moves from the top to the bottom.
+    events.onAction = [&](const QString &text) {
+        if (text.startsWith(u"in zed"_s))
+            QMetaObject::invokeMethod(&engine, [&] {
+                model.sortRows([](const WatchListModel::Row &a, const WatchListModel::Row &b) {
+                    return a.texts[WatchListModel::ColUserName] < b.texts[WatchListModel::ColUserName];
+                });
+            }, Qt::BlockingQueuedConnection);
+    };
+    ASSERT_TRUE(pass());
+    ASSERT_EQ(text(0, WatchListModel::ColUserName), u"amy"_s);
+    ASSERT_EQ(text(1, WatchListModel::ColUserName), u"bob"_s);
+    ASSERT_EQ(text(2, WatchListModel::ColUserName), u"zed"_s);
+    EXPECT_EQ(status(0), StatusLoggedOut);
+    EXPECT_EQ(state(0), StateLoggedOut);
+    EXPECT_EQ(status(1), StatusLoggedIn);
+    EXPECT_FALSE(text(1, WatchListModel::ColResult).isEmpty());
+    EXPECT_EQ(status(2), StatusLoggedIn);
+    EXPECT_EQ(text(2, WatchListModel::ColResult), QString());
+    events.takeCalls();
+
+    events.onAction = nullptr;
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(events.takeCalls(), QStringList()) << "nothing changed since the last pass";
+}

@@ -126,3 +126,22 @@ TEST(WatchListModel, RolesAndChangeNotifications)
     EXPECT_EQ(list.headerData(M::ColStatus, Qt::Horizontal).toString(), QStringLiteral("状態"));
     EXPECT_EQ(list.columnCount(), 11);
 }
+
+TEST(WatchListModel, ARowIsFoundByItsIdentityUntilItIsGone)
+{
+    M list;
+    FillAbcd(list);
+    const quint64 c = list.rowId(2);
+    list.sortRows([](const M::Row &a, const M::Row &b) { return a.texts[0] > b.texts[0]; });
+    list.moveRow(0, 3);
+    list.setRow(list.rowOfId(c), Named("c2"));
+    ASSERT_EQ(Names(list), QStringList({"c2", "b", "a", "d"}));
+    EXPECT_EQ(list.rowOfId(c, 2), 0) << "a wrong hint is only a hint";
+
+    // A copy that goes in (the editor's OK) is another row; the old one is gone.
+    list.setRows(std::vector<M::Row>(list.rows()));
+    EXPECT_EQ(list.rowOfId(c), -1);
+    const quint64 d = list.rowId(3);
+    list.removeRows(3, 1);
+    EXPECT_EQ(list.rowOfId(d), -1);
+}
