@@ -11,8 +11,14 @@ QStringList FileDialogFilters(const QString &filter)
     QStringList result;
     const QStringList parts = filter.split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QStringList list = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        // "*.*" means every file; here it would take only names with a dot,
+        // and programs and scripts seldom have one.
+        for (QString &pattern : list) {
+            if (pattern == QLatin1String("*.*"))
+                pattern = QStringLiteral("*");
+        }
+        const QString patterns = list.join(QLatin1Char(' '));
         // The dialog takes the patterns from the last parentheses; a
         // description that already ends with them stays as it is.
         const QString description = parts[i];

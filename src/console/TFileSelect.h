@@ -48,5 +48,6 @@ private:
 };
 
 // The stored filter form ("XSL(*.xsl)|*.xsl|All(*.*)|*.*") as the file
-// dialog's name filters.
+// dialog's name filters; "*.*" becomes "*", so that names without a dot are
+// listed too, and the description keeps its text ("All(*.*) (*)").
 QStringList FileDialogFilters(const QString &filter);

@@ -6,6 +6,10 @@
 #include "console/TFolderDialog.h"
 #include "console/TImageLists.h"
 #include "console/TTreeListView.h"
+#include "support/TempDir.h"
+
+#include <QFileDialog>
+#include <QFileSystemModel>
 
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -121,8 +125,25 @@ TEST(TFileSelect, EditingAndChoosingAFile)
     EXPECT_EQ(chosen.first().at(1).toString(), "/srv/b.xsl");
 
     EXPECT_EQ(FileDialogFilters("XSLﾌｧｲﾙ(*.xsl)|*.xsl|すべてのﾌｧｲﾙ(*.*)|*.*"),
-              (QStringList{"XSLﾌｧｲﾙ(*.xsl)", "すべてのﾌｧｲﾙ(*.*)"}));
+              (QStringList{"XSLﾌｧｲﾙ(*.xsl)", "すべてのﾌｧｲﾙ(*.*) (*)"}));
     EXPECT_EQ(FileDialogFilters("Sounds|*.wav;*.ogg"), (QStringList{"Sounds (*.wav *.ogg)"}));
+}
+
+TEST(TFileSelect, AllFilesListsProgramsWithoutADot)
+{
+    TempDir dir;
+    ASSERT_TRUE(dir.write(QStringLiteral("runme"), "#!/bin/sh\n"));
+    QFileDialog dialog(nullptr, QString(), dir.path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto *files = dialog.findChild<QFileSystemModel *>();
+    ASSERT_NE(files, nullptr);
+    QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);
+    const QStringList filters = FileDialogFilters(QStringLiteral("XSLﾌｧｲﾙ(*.xsl)|*.xsl|すべてのﾌｧｲﾙ(*.*)|*.*"));
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(1));
+    EXPECT_TRUE(loaded.count() > 0 || loaded.wait(3000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(files->index(dir.path(QStringLiteral("runme"))).isValid());
 }
 
 TEST(TFolderDialog, PreselectionDropsATrailingSeparatorButKeepsRoots)
