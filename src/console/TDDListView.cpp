@@ -21,10 +21,27 @@
 // The icon views: a list view whose free item positions can be set and read.
 class TDDIconView : public QListView {
 public:
-    using QListView::QListView;
+    explicit TDDIconView(TDDListView *owner) : QListView(owner), owner_(owner) {}
     void place(const QModelIndex &index, const QPoint &position) { setPositionForIndex(position, index); }
     QPoint position(const QModelIndex &index) const { return rectForIndex(index).topLeft(); }
     QPoint contentOffset() const { return {horizontalOffset(), verticalOffset()}; }
+
+    // A layout of the items (a refresh, a resize, a new grid) flows every
+    // icon anew and forgets where the operator put it: the stored places
+    // go back at once.
+    void doItemsLayout() override
+    {
+        QListView::doItemsLayout();
+        if (placing_)
+            return;
+        placing_ = true;
+        owner_->ApplyStoredPositions();
+        placing_ = false;
+    }
+
+private:
+    TDDListView *owner_;
+    bool placing_ = false;
 };
 
 // The outlines of the dragged rows at the pointer's offset, drawn over the
@@ -346,6 +363,11 @@ void TDDListView::storePosition(int row)
     model_->setIconPosition(row, p.y(), p.x());
 }
 
+QSize TDDListView::gridCell() const
+{
+    return icons_->gridSize().isValid() ? icons_->gridSize() : QSize(80, 60);
+}
+
 void TDDListView::schedulePositions()
 {
     if (positionsPending_)
@@ -363,7 +385,7 @@ void TDDListView::ApplyStoredPositions()
         return;
     // Placed icons keep their place; the others fill the free grid cells in
     // row order, so a new row never lands on top of an icon.
-    const QSize cell = icons_->gridSize().isValid() ? icons_->gridSize() : QSize(80, 60);
+    const QSize cell = gridCell();
     const int columns = std::max(1, icons_->viewport()->width() / std::max(1, cell.width()));
     QSet<qint64> taken;
     auto key = [](int cx, int cy) { return (qint64(cy) << 32) | quint32(cx); };
@@ -386,14 +408,57 @@ void TDDListView::ApplyStoredPositions()
     }
 }
 
+QList<QPoint> SnapToFreeCells(const QList<QPoint> &positions, const QSize &cell)
+{
+    const qint64 w = std::max(1, cell.width()), h = std::max(1, cell.height());
+    QSet<qint64> taken;
+    auto key = [](qint64 cx, qint64 cy) { return (cy << 32) | quint32(cx); };
+    QList<QPoint> cells;
+    for (const QPoint &position : positions) {
+        const qint64 px = std::max(0, position.x()), py = std::max(0, position.y());
+        const qint64 cx0 = (px + w / 2) / w, cy0 = (py + h / 2) / h;
+        auto distance = [&](qint64 cx, qint64 cy) {
+            const qint64 dx = cx * w - px, dy = cy * h - py;
+            return dx * dx + dy * dy;
+        };
+        // Rings of cells around the nearest one; a cell of ring r lies at
+        // least (r - 1/2) cells from the icon, so once a free cell is found
+        // only the rings that could still hold a nearer one are searched.
+        // Equal distances go to the upper, then the left cell.
+        qint64 bestX = -1, bestY = -1, best = 0;
+        const qint64 shorter = std::min(w, h);
+        for (qint64 r = 0;; ++r) {
+            if (bestX >= 0 && (2 * r - 1) * (2 * r - 1) * shorter * shorter > 4 * best)
+                break;
+            for (qint64 cy = std::max<qint64>(0, cy0 - r); cy <= cy0 + r; ++cy) {
+                for (qint64 cx = std::max<qint64>(0, cx0 - r); cx <= cx0 + r; ++cx) {
+                    if (std::max(std::abs(cx - cx0), std::abs(cy - cy0)) != r || taken.contains(key(cx, cy)))
+                        continue;
+                    const qint64 d = distance(cx, cy);
+                    if (bestX < 0 || d < best || (d == best && (cy < bestY || (cy == bestY && cx < bestX)))) {
+                        bestX = cx;
+                        bestY = cy;
+                        best = d;
+                    }
+                }
+            }
+        }
+        taken.insert(key(bestX, bestY));
+        cells.append(QPoint(int(bestX * w), int(bestY * h)));
+    }
+    return cells;
+}
+
 void TDDListView::Arrange()
 {
     if (!model_)
         return;
-    const QSize cell = icons_->gridSize().isValid() ? icons_->gridSize() : QSize(80, 60);
-    const int columns = std::max(1, icons_->viewport()->width() / std::max(1, cell.width()));
+    QList<QPoint> positions;
     for (int row = 0; row < model_->rowCount(); ++row)
-        SetItemPosition(row, QPoint((row % columns) * cell.width(), (row / columns) * cell.height()));
+        positions.append(ItemPosition(row));
+    const QList<QPoint> cells = SnapToFreeCells(positions, gridCell());
+    for (int row = 0; row < int(cells.size()); ++row)
+        SetItemPosition(row, cells[row]);
 }
 
 void TDDListView::DropAt(const QPoint &pressPos, const QPoint &dropPos)

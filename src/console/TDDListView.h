@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QPixmap>
 #include <QPoint>
+#include <QSize>
 #include <QTreeView>
 #include <QWidget>
 
@@ -22,6 +23,13 @@ class QStackedLayout;
 class TDDIconView;
 class TDDDragOverlay;
 class WatchListModel;
+
+// The grid cells (top-left corners) of icons at the given positions, in
+// their order: each icon takes the free cell nearest to it; one whose
+// nearest cell an earlier icon took gets the next nearest free one, equal
+// distances going to the upper, then the left cell. The grid starts at the
+// origin and has no right or lower end.
+QList<QPoint> SnapToFreeCells(const QList<QPoint> &positions, const QSize &cell);
 
 class TDDListView : public QWidget {
     Q_OBJECT
@@ -71,7 +79,8 @@ public:
     QPoint ItemPosition(int row) const;
     // Places the icon and stores the position in the model.
     void SetItemPosition(int row, const QPoint &position);
-    // Lays every icon out in row order and stores the positions.
+    // Snaps every icon to its nearest free grid cell and stores the
+    // positions (see SnapToFreeCells).
     void Arrange();
 
     // The drop of a drag that started at pressPos and ends at dropPos (both
@@ -119,8 +128,10 @@ private:
     bool headerEvent(QEvent *event);
     void schedulePositions();
     void storePosition(int row);
+    QSize gridCell() const;
 
     friend class TDDDragOverlay;
+    friend class TDDIconView;
     friend class TDDItemDelegate;
 
     WatchListModel *model_ = nullptr;

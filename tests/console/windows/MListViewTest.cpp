@@ -322,6 +322,31 @@ TEST_F(MListViewRows, DraggedIconsMoveByTheOffsetAndTheModelKeepsTheirPlace)
     EXPECT_EQ(list.ItemPosition(2), QPoint(50, 110));
 }
 
+TEST_F(MListViewRows, ArrangeSnapsEachIconToItsNearestFreeCell)
+{
+    const QList<QPoint> placed{{205, 83}, {230, 75}, {1040, 10}, {40, 45}};
+    for (const QPoint &p : placed) {
+        WatchListModel::Row r = MakeRow("x", "X");
+        r.iconLeft = p.x();
+        r.iconTop = p.y();
+        model.appendRow(r);
+    }
+    list.SetViewStyle(TDDListView::vsIcon);
+    list.IconView()->setGridSize(QSize(100, 80));
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QCoreApplication::processEvents();
+
+    list.Arrange();
+    // The second icon's nearest cell is the first one's; it takes the next
+    // nearest. An icon beyond the visible width stays out there.
+    const QList<QPoint> expected{{200, 80}, {300, 80}, {1000, 0}, {0, 80}};
+    for (int row = 0; row < expected.size(); ++row) {
+        EXPECT_EQ(list.ItemPosition(row), expected[row]) << row;
+        EXPECT_EQ(QPoint(model.iconLeft(row), model.iconTop(row)), expected[row]) << row;
+    }
+}
+
 TEST_F(MListViewRows, OneSelectionForEveryView)
 {
     Fill({{"a", ""}, {"b", ""}, {"c", ""}});
