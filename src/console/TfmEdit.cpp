@@ -340,12 +340,10 @@ bool TfmEdit::Execute(WatchListModel &mainList, const QString &listFile, NetBrow
     {
         TfmEdit editor(mainList, net, actions, owner);
         editor.SetTrayImage = std::move(trayImage);
+        editor.ListFile = listFile;
         if (editor.exec() == QDialog::Accepted) {
-            editor.RenumberFileOrder();
+            // OK has written the file and numbered the rows.
             mainList.setRows(editor.List->rows());
-            // Only an explicit save reports a failure; the rows are kept
-            // whatever happens to the file.
-            SaveList(mainList, listFile);
             Settings.Krovan.ListMode = editor.ListMode;
             ok = true;
         }
@@ -1063,6 +1061,13 @@ void TfmEdit::Warn(const QString &text)
 
 void TfmEdit::pbOKClick()
 {
+    RenumberFileOrder();
+    // A list that cannot be written stays here with the operator's work,
+    // to be saved again or given up with Cancel.
+    if (!ListFile.isEmpty() && !SaveList(*List, ListFile)) {
+        QMessageBox::critical(this, AppTitle, SaveFailedText);
+        return;
+    }
     accept();
 }
 

@@ -53,8 +53,9 @@ public:
     static TfmEdit *Current();
 
     // The main window's "ﾘｽﾄ編集(&L).." command, with WatchBusy set while the
-    // editor is open. True after OK: mainList holds the edited rows (each
-    // row's file order its position), listFile has been written and
+    // editor is open. True after OK, which writes listFile first (a failed
+    // write is reported and the editor stays open): mainList holds the
+    // edited rows (each row's file order its position) and
     // Settings.Krovan.ListMode is the editor's view mode. An open editor is
     // brought to the front instead (false).
     // trayImage shows the main window's tray image while the network is
@@ -65,6 +66,9 @@ public:
     // The edited rows with each row's file order set to its position: what
     // OK hands back.
     WatchListModel *List = nullptr;
+    // The watch-list file OK writes before the editor closes; a failed
+    // write keeps the editor open. Empty: OK writes nothing.
+    QString ListFile;
     void RenumberFileOrder();
 
     // The view mode chosen in the editor (1-4, as [Krovan] ListMode).

@@ -33,6 +33,10 @@ QString ActionFileText(const QString &path);
 inline const QString ActionFileFilter =
     QStringLiteral("Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*");
 
+// The error of a watch-list file that cannot be written, for the main
+// window's save and the editor's OK alike.
+inline const QString SaveFailedText = QStringLiteral("保存に失敗しました！");
+
 // The captions of the watch list's eleven columns, by column identity.
 inline const QStringList WatchListCaptions{
     QStringLiteral("ﾕｰｻﾞｰ名"),        QStringLiteral("ﾘｿｰｽ名"),      QStringLiteral("状態"),

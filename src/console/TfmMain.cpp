@@ -82,7 +82,6 @@ const QString CannotStartText = QStringLiteral("起動できません！");
 const QString AlignReferenceText = QStringLiteral("基準とするアイコンの上で右クリックしてください。");
 const QString BadPictureText = QStringLiteral("この画像は背景に設定できません");
 const QString SaveQuestionText = QStringLiteral("リストを保存します。\nよろしいですか？");
-const QString SaveFailedText = QStringLiteral("保存に失敗しました！");
 const QString EraseQuestionText = QStringLiteral("背景を消去します。\nよろしいですか？");
 const QString SearchingText = QStringLiteral(" 調査中...");
 const QString CheckCaption = QStringLiteral("調査(&R)");

@@ -16,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -476,6 +477,31 @@ TEST_F(TfmEditTest, OkHandsTheRowsBackInTheirNewOrder)
     WatchListModel saved;
     ASSERT_TRUE(LoadList(saved, listFile));
     EXPECT_EQ(column(saved, WatchListModel::ColResourceName), column(main, WatchListModel::ColResourceName));
+}
+
+TEST_F(TfmEditTest, OkThatCannotSaveSaysSoAndKeepsTheEditorOpen)
+{
+    AddEntry(watched(QStringLiteral("PC01"), QStringLiteral("受付")), main);
+    const QString listFile = dir.path(QStringLiteral("Krovan.NT"));
+    // Root writes anywhere; a folder in the file's place still stops it.
+    ASSERT_TRUE(QDir().mkdir(listFile));
+    BoxAnswers boxes;
+    bool stayedOpen = false;
+    int rows = 0;
+    ModalAnswers<TfmEdit> answer([&](TfmEdit *editor) {
+        AddEntry(watched(QStringLiteral("PC02"), QStringLiteral("経理")), *editor->List);
+        editor->pbOK->click();
+        stayedOpen = editor->isVisible();
+        rows = editor->List->rowCount();
+        editor->pbCancel->click();
+    });
+    EXPECT_FALSE(TfmEdit::Execute(main, listFile, *net, nullptr, nullptr));
+    EXPECT_EQ(boxes.Texts, QStringList{QStringLiteral("保存に失敗しました！")});
+    EXPECT_EQ(boxes.Icons.value(0), QMessageBox::Critical);
+    EXPECT_EQ(boxes.Titles.value(0), QStringLiteral("Corvane Ver 2.10a"));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(main.rowCount(), 1);
 }
 
 TEST_F(TfmEditTest, NodePropertiesAskTheNetwork)
