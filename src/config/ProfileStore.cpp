@@ -131,6 +131,18 @@ std::optional<qint32> ParseProfileInteger(QByteArrayView text)
     return negative ? qint32(-qint64(value)) : qint32(value);
 }
 
+QString ProfileTextValue(const QString &value)
+{
+    if (value.isEmpty())
+        return value;
+    const QChar first = value.front(), last = value.back();
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    const bool quoted = (first == u'\'' || first == u'"') && last == first;
+    if (!quoted && !blank(first) && !blank(last))
+        return value;
+    return u'\'' + value + u'\'';
+}
+
 bool ProfileNamesEqual(QByteArrayView a, QByteArrayView b)
 {
     if (a.size() != b.size())

@@ -95,6 +95,12 @@ private:
 // stored).
 std::optional<qint32> ParseProfileInteger(QByteArrayView text);
 
+// The text to write so that readString gives value back unchanged: in single
+// quotes when reading would lose some of it (a blank at either end, or a first
+// character that is a quote with the same quote at the end, a lone quote
+// included), otherwise as it stands, as earlier versions wrote it.
+QString ProfileTextValue(const QString &value);
+
 // Compares two names in code page 932 bytes, folding ASCII letters only; the
 // trail byte of a double-byte character is compared as it stands.
 bool ProfileNamesEqual(QByteArrayView a, QByteArrayView b);

@@ -263,6 +263,11 @@ void LoadSettings(TSettings &s, const QString &programDir, const QStringList &ar
     if (!sectioned && QFile::copy(path, OldVersionFilePath(s.ProgramDir)))
         store.eraseSection(u"Krovan");
 
+    // Any other placement is drawn centred, so it is held as centred. The
+    // flat layout had no background and keeps the record's zero.
+    if (sectioned && (s.Background.TileMode < 1 || s.Background.TileMode > 4))
+        s.Background.TileMode = 1;
+
     if (s.Access.CheckLevel < s.Access.ReportLevel)
         s.Access.ReportLevel = s.Access.CheckLevel;
 
@@ -287,8 +292,7 @@ bool SaveSettings(const TSettings &s)
             QString text = field;
             if (k.form == Form::Message)
                 text = EncodeMessageText(text);
-            else if (k.form == Form::Quoted)
-                text = u'\'' + text + u'\'';
+            text = k.form == Form::Quoted ? u'\'' + text + u'\'' : ProfileTextValue(text);
             store.writeString(k.section, k.name, text);
         } else if constexpr (std::is_same_v<Field, bool>) {
             store.writeBool(k.section, k.name, field);

@@ -160,14 +160,16 @@ bool IsSectionedVersion(QStringView version);
 // over an existing copy) and, once copied, its [Krovan] section is erased; the
 // next save writes the sectioned layout. xmlCheck switches the XML document
 // active and inactive again; when it fails, XML record extensions fall back to
-// "log". A null xmlCheck counts as working.
+// "log". A null xmlCheck counts as working. A [Background] TileMode outside
+// 1-4 is taken as 1 (centred), so the next save stores 1.
 void LoadSettings(TSettings &s, const QString &programDir, const QStringList &arguments,
                   const std::function<bool()> &xmlCheck);
 
 // Writes every key of the sectioned layout to s.ProgramDir + "Krovan.ini" in
 // one rewrite of the file: Version as "2.10a", SendMessage with its line
-// breaks as \r\n, LoginFile and LogoutFile in single quotes; the icon
-// variants are never written. Lines and sections the program does not know
+// breaks as \r\n, LoginFile and LogoutFile in single quotes, and any other
+// text that would not read back as it is held (ProfileTextValue) in single
+// quotes too; the icon variants are never written. Lines and sections the program does not know
 // stay. False when the file could not be written.
 bool SaveSettings(const TSettings &s);
 

@@ -504,3 +504,71 @@ TEST(Settings, ListValueReaders)
     EXPECT_EQ(JoinIntegerList({50, 0, -1}), "50,0,-1");
     EXPECT_EQ(JoinIntegerList({}), "");
 }
+
+TEST(Settings, EveryTextValueReadsBackAsItWasHeld)
+{
+    // Quotes around a program path group its words; they are part of the value.
+    using Field = QString &(*)(TSettings &);
+    const QList<Field> texts = {
+        [](TSettings &s) -> QString & { return s.MainWnd.Size; },
+        [](TSettings &s) -> QString & { return s.MainWnd.Pos; },
+        [](TSettings &s) -> QString & { return s.MainWnd.ColWidth; },
+        [](TSettings &s) -> QString & { return s.MainWnd.ColPosition; },
+        [](TSettings &s) -> QString & { return s.EditWnd.Size; },
+        [](TSettings &s) -> QString & { return s.EditWnd.Pos; },
+        [](TSettings &s) -> QString & { return s.EditWnd.ColWidth; },
+        [](TSettings &s) -> QString & { return s.EditWnd.LoginFile; },
+        [](TSettings &s) -> QString & { return s.EditWnd.LogoutFile; },
+        [](TSettings &s) -> QString & { return s.AccWnd.Size; },
+        [](TSettings &s) -> QString & { return s.AccWnd.Pos; },
+        [](TSettings &s) -> QString & { return s.AccWnd.ColWidth; },
+        [](TSettings &s) -> QString & { return s.Config.Manager; },
+        [](TSettings &s) -> QString & { return s.Config.XMLEncoding; },
+        [](TSettings &s) -> QString & { return s.Config.XSLFile; },
+        [](TSettings &s) -> QString & { return s.Login.RecordFile; },
+        [](TSettings &s) -> QString & { return s.Login.RecordFileExp; },
+        [](TSettings &s) -> QString & { return s.Login.RecordFolder; },
+        [](TSettings &s) -> QString & { return s.Logout.RecordFile; },
+        [](TSettings &s) -> QString & { return s.Logout.RecordFileExp; },
+        [](TSettings &s) -> QString & { return s.Logout.RecordFolder; },
+        [](TSettings &s) -> QString & { return s.AllLogin.WaveFile; },
+        [](TSettings &s) -> QString & { return s.AllLogin.ActFile; },
+        [](TSettings &s) -> QString & { return s.AllLogout.WaveFile; },
+        [](TSettings &s) -> QString & { return s.AllLogout.ActFile; },
+        [](TSettings &s) -> QString & { return s.Access.WaveFile; },
+        [](TSettings &s) -> QString & { return s.Access.RecordFile; },
+        [](TSettings &s) -> QString & { return s.Access.RecordFileExp; },
+        [](TSettings &s) -> QString & { return s.Access.RecordFolder; },
+        [](TSettings &s) -> QString & { return s.Messenger.SendMessage; },
+        [](TSettings &s) -> QString & { return s.Background.File; },
+    };
+    for (const QString &value : {u"\"/opt/My Tools/alert.sh\""_s, u"'a b'"_s, u"\""_s, u"''"_s, u" a b "_s,
+                                u"plain text"_s}) {
+        Program p;
+        p.load();
+        for (Field f : texts)
+            f(p.s) = value;
+        ASSERT_TRUE(SaveSettings(p.s));
+        TSettings back;
+        LoadSettings(back, p.dir.path(), {}, {});
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            EXPECT_EQ(texts[i](back).toStdString(), value.toStdString()) << "text key " << i;
+    }
+
+    // Values that read back as they stand are written as they stand.
+    Program p;
+    p.load();
+    p.s.AllLogin.ActFile = u"/opt/tools/alert.sh \"a b\""_s;
+    ASSERT_TRUE(SaveSettings(p.s));
+    EXPECT_TRUE(p.file().contains("\r\nActFile=/opt/tools/alert.sh \"a b\"\r\n"));
+}
+
+TEST(Settings, AnUnknownTileModeIsTakenAndStoredAsCentred)
+{
+    Program p;
+    p.put(crlf("[Krovan]\nVersion=2.10a\n[Background]\nTileMode=7\n"));
+    p.load();
+    EXPECT_EQ(p.s.Background.TileMode, 1);
+    ASSERT_TRUE(SaveSettings(p.s));
+    EXPECT_EQ(p.store().readInteger(u"Background", u"TileMode", 0), 1);
+}
