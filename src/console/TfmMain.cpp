@@ -1087,7 +1087,8 @@ void TfmMain::ShowProperties()
     record.UserName = entry.UserName;
     record.Domain = entry.Domain;
     record.Result = entry.Result;
-    record.ImageIndex = entry.ImageIndex;
+    // The row's picture may be the other half of a blink.
+    record.ImageIndex = EntryStateImage(entry.Kind, entry.State, entry.ImageIndex);
     record.IPMode = entry.IPCheck;
     if (entry.IPCheck) {
         record.Comment = entry.Address;
@@ -1121,8 +1122,13 @@ void TfmMain::ShowProperties()
 void TfmMain::SendMessage()
 {
     QStringList names;
-    for (int row : lvRes1->SelectedRows())
-        names << Model->text(row, WatchListModel::ColResourceName);
+    for (int row : lvRes1->SelectedRows()) {
+        QString name = Model->text(row, WatchListModel::ColResourceName);
+        // A name found during a pass carries the finder's mark.
+        if (name.startsWith(u'*'))
+            name.remove(0, 1);
+        names << name;
+    }
     TfmMsg::SendToSelected(*messenger_, this, names);
 }
 

@@ -6,6 +6,7 @@
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/TImageLists.h"
+#include "engine/WatchEntry.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,6 +47,19 @@ bool FamilyKnowsRemoteSystems()
 }
 
 }  // namespace
+
+int EntryStateImage(int kind, int state, int shown)
+{
+    const bool iconKind = kind == KindStandard || kind == KindSecond || kind == KindThird || kind == KindFourth;
+    switch (state) {
+    case StateLoggedIn:
+    case StateLoggedOut: return iconKind ? kind + state : shown;
+    case StateUnconfirmed: return iconKind ? UnconfirmedImage(kind) : shown;
+    case StateResting: return ImageResting;
+    case StateWatchError: return ImageWatchError;
+    default: return shown;
+    }
+}
 
 TfmProp::TfmProp(QWidget *owner, const PropertyRecord &record, RemotePlatformQuery remotePlatform)
     : QDialog(owner), remotePlatform_(std::move(remotePlatform))

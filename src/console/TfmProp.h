@@ -27,6 +27,13 @@ struct PropertyRecord {
     bool IPMode = false;
 };
 
+// The image a watch entry's properties show: the picture of its state
+// (kind, EntryState), whatever the row shows at the moment (a blinking row
+// alternates between its kind's first two pictures); shown when the state
+// has no picture of its own (an unknown kind, or right after loading, when
+// the state holds the image index).
+int EntryStateImage(int kind, int state, int shown);
+
 // The image index of the version box.
 inline constexpr int VersionImageIndex = 6;
 

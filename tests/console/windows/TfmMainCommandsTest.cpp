@@ -15,6 +15,7 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/windows/TNoticeWindows.h"
+#include "events/windows/TfmMsg.h"
 #include "events/windows/TfmReport.h"
 #include "platform/Cp932.h"
 #include "platform/NetBrowser.h"
@@ -710,6 +711,71 @@ TEST_F(TfmMainCommands, OpenCommandsNeedExactlyOneRow)
         EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("起動できません！")});
     }
     EXPECT_EQ(opened.size(), 4);
+}
+
+TEST_F(TfmMainCommands, RefreshAndResizeKeepPlacedIcons)
+{
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), Entry(QStringLiteral("b"), QStringLiteral("PC02")),
+               Entry(QStringLiteral("c"), QStringLiteral("PC03"))});
+    TfmMain &w = Started();
+    w.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // The floor plan: the third icon first, the first far to the right.
+    w.lvRes1->SetItemPosition(0, QPoint(400, 160));
+    w.lvRes1->SetItemPosition(2, QPoint(0, 0));
+    w.lvRes1->SetItemPosition(1, QPoint(150, 90));
+    const QList<QPoint> plan{{400, 160}, {150, 90}, {0, 0}};
+    auto positions = [&] {
+        QList<QPoint> at;
+        for (int row = 0; row < 3; ++row)
+            at << w.lvRes1->ItemPosition(row);
+        return at;
+    };
+    w.RefreshIcons();
+    EXPECT_EQ(positions(), plan);
+    w.resize(w.width() + 150, w.height() + 60);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(positions(), plan);
+    w.SetViewMode(3);
+    w.SetViewMode(1);
+    w.resize(w.width() - 100, w.height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(positions(), plan);
+}
+
+TEST_F(TfmMainCommands, MessagesGoToTheNameWithoutTheFindersMark)
+{
+    WriteList({Entry(QStringLiteral("a"), QStringLiteral("*PC01")), Entry(QStringLiteral("b"), QStringLiteral("PC02"))});
+    TfmMain &w = Started();
+    Select({0, 1});
+    QStringList recipients;
+    ModalAnswers answers({QMessageBox::Ok}, [&](QDialog *d) {
+        if (auto *msg = qobject_cast<TfmMsg *>(d))
+            recipients = msg->Recipients;
+    });
+    w.SendMessage();
+    EXPECT_EQ(answers.Dialogs, 1);
+    EXPECT_EQ(recipients, (QStringList{QStringLiteral("PC01"), QStringLiteral("PC02")}));
+}
+
+TEST_F(TfmMainCommands, PropertiesOfABlinkingRowShowItsState)
+{
+    WatchEntry byAddress = Entry(QStringLiteral("ip"), QStringLiteral("HOST"));
+    byAddress.IPCheck = true;
+    WriteList({byAddress});
+    TfmMain &w = Started();
+    SetState(*w.Model, 0, StateLoggedIn);
+    // The blink's other half: the logged-out picture.
+    w.Model->setImageIndex(0, KindStandard + 1);
+    Select({0});
+    QString status;
+    ModalAnswers answers({QMessageBox::Ok}, [&](QDialog *d) {
+        if (auto *prop = qobject_cast<TfmProp *>(d))
+            status = prop->LineValue(TfmProp::LineStatus);
+    });
+    w.ShowProperties();
+    EXPECT_EQ(answers.Dialogs, 1);
+    EXPECT_EQ(status, QStringLiteral("ﾛｸﾞｲﾝ"));
 }
 
 TEST_F(TfmMainCommands, PropertiesAskTheNetworkForBrowsedTerminals)
