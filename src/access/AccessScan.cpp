@@ -375,18 +375,23 @@ int CountNewSessions(const AccessSessions &list)
 void BuildAccessReport(AccessSessions &list, QStringList &report, QStringList &detail)
 {
     const QChar tab = QLatin1Char('\t');
+    // The lines are TAB-separated; a TAB inside a name or path from a client
+    // would read as a column of its own.
+    const auto field = [](QString text) { return text.replace(QLatin1Char('\t'), QLatin1Char(' ')); };
     report.clear();
     detail.clear();
     for (AccessSession &s : list) {
         s.IsNew = false;
-        report << s.UserName + tab + s.Terminal;
-        detail << QLatin1Char('0') + s.UserName + tab + s.Terminal + tab + s.ConnectTime + tab + s.AccessTime;
+        const QString user = field(s.UserName), terminal = field(s.Terminal);
+        report << user + tab + terminal;
+        detail << QLatin1Char('0') + user + tab + terminal + tab + s.ConnectTime + tab + s.AccessTime;
         for (AccessConnection &c : s.Connections) {
             c.IsNew = false;
-            detail << QLatin1Char('1') + c.ShareName + tab + c.Account;
+            const QString share = field(c.ShareName);
+            detail << QLatin1Char('1') + share + tab + field(c.Account);
             for (AccessFile &f : c.Files) {
                 f.IsNew = false;
-                detail << QLatin1Char('2') + c.ShareName + QLatin1Char('\\') + f.Path;
+                detail << QLatin1Char('2') + share + QLatin1Char('\\') + field(f.Path);
             }
         }
     }

@@ -62,5 +62,6 @@ bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const Wat
 int CountNewSessions(const AccessSessions &list);
 
 // Clears every IsNew and lists the whole tree: one "user TAB terminal" line
-// per session in report, and the record's detail lines in detail.
+// per session in report, and the record's detail lines in detail. A TAB
+// inside a name or path is listed as a blank.
 void BuildAccessReport(AccessSessions &list, QStringList &report, QStringList &detail);

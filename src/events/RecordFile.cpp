@@ -74,6 +74,17 @@ void setTimeAttributes(XmlDocument &doc, XmlDocument::Node element, const QStrin
     doc.SetAttribute(element, QStringLiteral("sec"), parts[2]);
 }
 
+// A CR or LF in a name would start a record line of its own; control
+// characters are stored as blanks. TAB stays: it separates the fields of
+// the access lines, whose contents come without TABs of their own.
+QString textRecordLine(QString line)
+{
+    for (QChar &c : line)
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+            c = u' ';
+    return line;
+}
+
 bool writeText(const QString &path, const QStringList &block)
 {
     if (!QFile::exists(path)) {
@@ -504,7 +515,7 @@ QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime 
     block << headerPrefix(kind) + RecordDateText(when.date()) + u' ' + RecordTimeText(when.time())
                  + QStringLiteral("]-----------------");
     for (const QString &line : lines)
-        block << (kind == RecordAccess ? line.mid(1) : firstField(line));
+        block << textRecordLine(kind == RecordAccess ? line.mid(1) : firstField(line));
     block << QStringLiteral(".");
     return block;
 }

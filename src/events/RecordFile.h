@@ -52,7 +52,8 @@ bool IsXmlRecordPath(QStringView path);
 
 // The lines of one text record: the header, the names (login and logout:
 // each line's first TAB field) or the detail lines without their kind
-// character (access), and ".".
+// character (access), and ".". Control characters other than TAB are
+// written as blanks, so that every record line is one line of the file.
 QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime &when);
 
 // Appends one record of kind, made from lines (the pass's login or logout

@@ -1,6 +1,9 @@
 #include "FakeServerApi.h"
 #include "access/AccessScan.h"
+#include "config/Settings.h"
 #include "engine/WatchListModel.h"
+#include "events/RecordFile.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -313,4 +316,28 @@ TEST_F(AccessScanTest, ConsumerFamilyBuffersAndFileUsers)
     scan(1);
     // 20 + 12 + 5 + 5 = 42 bytes each: 47 fit in 2000.
     EXPECT_EQ(list[0].Connections[0].Files.size(), 47u);
+}
+
+// Names and paths come from clients; one holding a line break or a TAB
+// must not start a record line of its own or shift the columns.
+TEST_F(AccessScanTest, ControlCharactersFromClientsCannotForgeTextRecordLines)
+{
+    server.SessionTable[0].Terminal = QStringLiteral("PC\t01");
+    server.SessionTable[0].Account = QStringLiteral("x\r\n0forged");
+    server.ConnectionTable[QStringLiteral("PC\t01")] = {{QStringLiteral("DA\tTA"), QStringLiteral("ta\tnaka")}};
+    server.ShareTable[QStringLiteral("DA\tTA")] = QStringLiteral("/srv/data");
+    server.FileTable = {{QStringLiteral("/srv/data/a\nb\x7f\tc.txt"), QStringLiteral("ta\tnaka"), QStringLiteral("DA\tTA")}};
+    scan();
+    report();
+
+    TempDir dir;
+    TSettings settings;
+    settings.ProgramDir = dir.path();
+    settings.Access.RecordFile = QStringLiteral("KR");
+    settings.Access.RecordFileExp = QStringLiteral("log");
+    ASSERT_TRUE(WriteRecord(RecordAccess, detail, settings, QDateTime(QDate(2026, 12, 6), QTime(9, 5)), {}));
+    QList<QByteArray> lines = dir.read(QStringLiteral("KR.log")).split('\n');
+    ASSERT_EQ(lines.takeLast(), QByteArray());
+    EXPECT_EQ(lines.mid(1), (QList<QByteArray>{"*x  0forged\tPC 01\t01:01:40\t01:00:00\r", "DA TA\tta naka\r",
+                                                "DA TA\\a b  c.txt\r", ".\r"}));
 }
