@@ -41,6 +41,15 @@ quint16 checksum(const unsigned char *p, qsizetype len)
 
 quint16 get16(const unsigned char *p) { return quint16(p[0] << 8 | p[1]); }
 
+// A unicast address of one host. "This network" (0.0.0.0/8, which the local
+// host answers itself), multicast groups, the reserved class E and the
+// limited broadcast name no single terminal.
+bool isHostAddress(quint32 address)
+{
+    const quint32 top = ntohl(address) >> 24;
+    return top != 0 && top < 224;
+}
+
 } // namespace
 
 quint32 IcmpErrorStatus(int type, int code)
@@ -185,6 +194,10 @@ EchoReply IcmpEcho::exchange(const EchoRequest &rq)
         reply.status = IpStatus::GeneralFailure;
         return reply;
     }
+    if (!isHostAddress(rq.address)) {
+        reply.status = IpStatus::BadDestination;
+        return reply;
+    }
     if (!applyOptions(rq.ttl & 0xFF, rq.ex)) {
         reply.status = IpStatus::BadOption;
         return reply;
@@ -211,6 +224,7 @@ EchoReply IcmpEcho::exchange(const EchoRequest &rq)
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = rq.address;
+    discardPending();
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::milliseconds(qMax(rq.timeoutMs, 0));
     ssize_t sent;
@@ -230,8 +244,13 @@ EchoReply IcmpEcho::exchange(const EchoRequest &rq)
         if (ready < 0 && errno != EINTR)
             break;
         bool done = false;
-        if (ready > 0 && (pfd.revents & POLLERR))
+        if (ready > 0 && (pfd.revents & POLLERR)) {
             done = readError(rq, reply);
+            // An error about another request may leave the socket's error
+            // set with nothing queued; it would end every later poll at once.
+            if (!done)
+                clearSocketError();
+        }
         if (!done && ready > 0 && (pfd.revents & POLLIN))
             done = readReply(rq, reply);
         if (done) {
@@ -246,6 +265,31 @@ EchoReply IcmpEcho::exchange(const EchoRequest &rq)
     reply = EchoReply{};
     reply.status = IpStatus::ReqTimedOut;
     return reply;
+}
+
+void IcmpEcho::clearSocketError()
+{
+    int err = 0;
+    socklen_t len = sizeof err;
+    ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
+}
+
+void IcmpEcho::discardPending()
+{
+    // Errors queued since the last exchange are about earlier requests: a
+    // terminal switched off on the local link times out first, and address
+    // resolution gives up on it only seconds later, when the kernel reports
+    // "host unreachable". Left on the socket, that error would fail the next
+    // send at once and mark a present terminal unreachable.
+    for (int i = 0; i < kDrainLimit; ++i) {
+        iovec iov{buffer_.data(), size_t(buffer_.size())};
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        if (::recvmsg(fd_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT) < 0 && errno != EINTR)
+            break;
+    }
+    clearSocketError();
 }
 
 bool IcmpEcho::readReply(const EchoRequest &rq, EchoReply &reply)
@@ -359,7 +403,10 @@ bool IcmpEcho::readError(const EchoRequest &rq, EchoReply &reply)
     for (int i = 0; i < kDrainLimit; ++i) {
         alignas(cmsghdr) char control[256];
         iovec iov{buffer_.data(), size_t(buffer_.size())};
+        sockaddr_in about{};
         msghdr msg{};
+        msg.msg_name = &about;
+        msg.msg_namelen = sizeof about;
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
         msg.msg_control = control;
@@ -374,7 +421,9 @@ bool IcmpEcho::readError(const EchoRequest &rq, EchoReply &reply)
         for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
             if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR)
                 ee = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(c));
-        if (!ee)
+        // The kernel names the destination of the request the error is
+        // about.
+        if (!ee || msg.msg_namelen < sizeof about || about.sin_addr.s_addr != rq.address)
             continue;
         // The queued payload is the part of our request that the error
         // quoted (ICMP header first) or, for a local error, the request.

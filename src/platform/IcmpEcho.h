@@ -9,8 +9,13 @@
 // the deadline and the validation of what comes back. Anything that is not
 // the answer to the request just sent (another identifier or sequence, other
 // data, a truncated or malformed packet, a late answer to an earlier
-// request, an error about another request) is dropped and the wait goes on
-// until the deadline.
+// request, an error about another request or another destination) is
+// dropped and the wait goes on until the deadline. Errors still pending from
+// earlier requests are cleared before each send, so every result comes from
+// its own request alone.
+//
+// Addresses that name no single host (0.0.0.0/8, multicast, class E, the
+// limited broadcast) are refused with IpStatus::BadDestination unsent.
 //
 // Outcomes use the echo status numbering of the probe (0 success, 11010 time
 // out, 11002-11005 unreachable, 11013 time-to-live expired in transit, ...).
@@ -89,6 +94,8 @@ public:
 
 private:
     bool applyOptions(int ttl, bool ex);
+    void discardPending();
+    void clearSocketError();
     // Each returns true when the packet answers the outstanding request and
     // fills the reply.
     bool readReply(const EchoRequest &rq, EchoReply &reply);

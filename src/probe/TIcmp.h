@@ -80,7 +80,9 @@ public:
     void SetSendBytes(qint16 n);
 
     // One echo exchange with the address (or, in NameCheck mode, with the
-    // address HostName resolves to).
+    // address HostName resolves to). An address of no single host (0.0.0.0,
+    // multicast, class E, the no-address value) fails unsent with
+    // "IP_BAD_DESTINATION".
     bool Ping();
 
     bool GetNameByIP(const QString &address);

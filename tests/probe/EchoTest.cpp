@@ -155,7 +155,9 @@ TEST_P(EchoKinds, SilentHostTimesOutAndKeepsTheLastReply)
 // A forger in the namespace answers each request before anyone else can
 // (the kernel itself is silenced) with replies that are not the answer:
 // another sequence, other data, too little or too much data, a broken
-// checksum, another identifier, an error about another request. Then, if asked, with the true answer carrying time-to-live 77.
+// checksum, another identifier, an error about another request, an error
+// about a request to another host. Then, if asked, with the true answer
+// carrying time-to-live 77.
 TEST_P(EchoKinds, RepliesThatAreNotOursAreIgnored)
 {
     const Kind kind = GetParam();
@@ -195,6 +197,12 @@ TEST_P(EchoKinds, RepliesThatAreNotOursAreIgnored)
                 echo[7] = char(rq->sequence + 7);
                 quoted += echo + rq->data;
                 RawIcmp::sendMessage(forger, to, 11, 0, quoted);
+                // An error quoting our numbers on a request to another host.
+                const quint32 elsewhere = ::inet_addr("127.0.0.9");
+                std::memcpy(quoted.data() + 16, &elsewhere, 4);
+                quoted[20 + 6] = char(rq->sequence >> 8);
+                quoted[20 + 7] = char(rq->sequence);
+                RawIcmp::sendMessage(forger, to, 3, 1, quoted);
                 if (answerAtLast) {
                     std::this_thread::sleep_for(100ms);
                     RawIcmp::send(forger, to, 0, rq->ident, rq->sequence, rq->data, 77);
@@ -283,6 +291,58 @@ TEST_P(EchoKinds, RouterErrorsMapToTheirStatus)
         EXPECT_EQ(icmp.StatusText(), QStringLiteral("IP_PACKET_TOO_BIG"));
         EXPECT_EQ(steps, QStringList{"SendEcho失敗-IP_PACKET_TOO_BIG"});
         EXPECT_TRUE(ping("10.2.0.2", 128, 10240, false)) << icmp.StatusText().toStdString();
+    });
+}
+
+// here 10.9.0.1 -- 10.9.0.2 peer. Nobody on the link has 10.9.0.77, so
+// its echo times out first and address resolution gives up only later; the
+// "host unreachable" that follows belongs to that old request alone.
+TEST_P(EchoKinds, LateUnreachableOfASilentNeighbourSparesTheNextEcho)
+{
+    const Kind kind = GetParam();
+    NetNamespace::run({}, [kind] {
+        const NetNamespace here = NetNamespace::current();
+        const NetNamespace peer = NetNamespace::create();
+        ASSERT_TRUE(NetNamespace::link(here, "vhere", "10.9.0.1/24", peer, "vpeer", "10.9.0.2/24"));
+        // Resolution gives up after two probes 200 ms apart.
+        ASSERT_TRUE(here.sysctl("net/ipv4/neigh/vhere/ucast_solicit", "0"));
+        ASSERT_TRUE(here.sysctl("net/ipv4/neigh/vhere/mcast_solicit", "2"));
+        ASSERT_TRUE(here.sysctl("net/ipv4/neigh/vhere/retrans_time_ms", "200"));
+        TIcmp icmp;
+        icmp.SetEchoKind(kind);
+        icmp.SetSendBytes(32);
+        icmp.TimeOut = 100;
+        icmp.SetIPAddr(QStringLiteral("10.9.0.77"));
+        EXPECT_FALSE(icmp.Ping());
+        EXPECT_EQ(icmp.StatusText(), QStringLiteral("IP_REQ_TIMED_OUT"));
+        std::this_thread::sleep_for(1s);
+
+        icmp.TimeOut = 2000;
+        icmp.SetIPAddr(QStringLiteral("10.9.0.2"));
+        EXPECT_TRUE(icmp.Ping()) << icmp.StatusText().toStdString();
+        EXPECT_EQ(icmp.ReplyBytes(), 32);
+    });
+}
+
+// Addresses that name no single host: this network, multicast groups, the
+// reserved class and the limited broadcast. The local host would answer some
+// of them itself.
+TEST_P(EchoKinds, AddressesOfNoSingleHostAreRefused)
+{
+    const Kind kind = GetParam();
+    NetNamespace::run({}, [kind] {
+        ASSERT_TRUE(NetNamespace::current().ip({"route", "add", "224.0.0.0/4", "dev", "lo"}));
+        TIcmp icmp;
+        icmp.SetEchoKind(kind);
+        icmp.TimeOut = 300;
+        for (const char *to : {"0.0.0.0", "0.1.2.3", "224.0.0.1", "239.255.255.250", "240.0.0.1", "255.255.255.255"}) {
+            icmp.SetIPAddr(QString::fromLatin1(to));
+            EXPECT_FALSE(icmp.Ping()) << to;
+            EXPECT_EQ(icmp.StatusText(), QStringLiteral("IP_BAD_DESTINATION")) << to;
+        }
+        EXPECT_EQ(icmp.ReplyBytes(), 0);
+        icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
+        EXPECT_TRUE(icmp.Ping()) << icmp.StatusText().toStdString();
     });
 }
 
