@@ -117,9 +117,15 @@ void TfmMsg::pbSendClick()
 
 int TfmMsg::Execute()
 {
+    // The dialog may open during a pass: then the mark is the pass's, and
+    // only the pass's end gives it back. Clearing it here would let access
+    // scans and probe commands run beside the worker; setting it again
+    // after a pass that ended meanwhile would keep every timer idle.
+    const bool heldBefore = WatchBusy;
     WatchBusy = true;
     const int result = exec();
-    WatchBusy = false;
+    if (!heldBefore)
+        WatchBusy = false;
     return result;
 }
 

@@ -34,7 +34,8 @@ public:
     QString MessageText() const;
     void SetMessageText(const QString &text);
 
-    // Shows the dialog modally with WatchBusy set; returns its result.
+    // Shows the dialog modally with WatchBusy set; returns its result. The
+    // mark is cleared afterwards only when the dialog took it.
     int Execute();
 
     // The main window's command: the selected rows' resource names. Nothing

@@ -175,3 +175,20 @@ TEST_F(MessengerDialogTest, FromTheMainWindowTheSelectedTerminalsAreTheRecipient
     EXPECT_EQ(transport.Sent, (QStringList{QStringLiteral("PC01|hello"), QStringLiteral("PC02|hello")}));
     EXPECT_EQ(Settings.Messenger.SendMessage, QString());
 }
+
+TEST_F(MessengerDialogTest, ClosingLeavesTheBusyMarkToWhoeverHeldItBefore)
+{
+    // Opened during a pass: the pass is still running when the dialog closes.
+    WatchBusy = true;
+    whenOpen([](TfmMsg *d) { d->pbClose->click(); });
+    TfmMsg::SendToSelected(messenger, nullptr, {QStringLiteral("PC01")});
+    EXPECT_TRUE(WatchBusy);
+
+    // The pass ends while the dialog is open: closing it marks nothing busy again.
+    whenOpen([](TfmMsg *d) {
+        WatchBusy = false;
+        d->pbClose->click();
+    });
+    TfmMsg::SendToSelected(messenger, nullptr, {QStringLiteral("PC01")});
+    EXPECT_FALSE(WatchBusy);
+}
