@@ -726,6 +726,10 @@ void TfmMain::DeferredStart()
                             QMessageBox::Yes | QMessageBox::No, this);
             box.setWindowFlag(Qt::WindowStaysOnTopHint);
             run = box.exec() != QMessageBox::No;
+            // The logon may have ended while the question was open: the
+            // window has closed and nothing more may start.
+            if (Engine->Ending)
+                return;
         }
         if (run)
             Engine->StartCheck();

@@ -23,6 +23,7 @@
 #include <QDeadlineTimer>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeView>
 
@@ -250,6 +251,36 @@ TEST_F(TfmMainTest, EndOfLogonBeforeTheStartFinished)
     EXPECT_FALSE(fm->Engine->tmWatch->isActive());
     EXPECT_FALSE(fm->isVisible());
     EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
+}
+
+TEST_F(TfmMainTest, EndOfLogonWhileTheStartQuestionIsOpen)
+{
+    WriteSettings("[Config]\r\nStartCheck=1\r\nStartCheckMsg=1\r\n");
+    fm = std::make_unique<TfmMain>();
+    fm->CanAsk = true;
+    connect();
+    // The logon ends while the question waits; the operator then says Yes.
+    QTimer operatorAnswer;
+    operatorAnswer.setInterval(10);
+    QObject::connect(&operatorAnswer, &QTimer::timeout, [&] {
+        QPointer<QMessageBox> box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        operatorAnswer.stop();
+        fm->QueryEndSession();
+        if (box && box->isVisible())
+            box->button(QMessageBox::Yes)->click();
+    });
+    operatorAnswer.start();
+    ASSERT_TRUE(WaitFor([&] { return closed == 1 && !operatorAnswer.isActive(); }));
+    QCoreApplication::processEvents();
+
+    EXPECT_FALSE(fm->Engine->CheckedOnce);
+    EXPECT_FALSE(fm->Engine->PassRunning());
+    EXPECT_FALSE(fm->Engine->tmWatch->isActive());
+    EXPECT_FALSE(fm->Access->tmAccess.isActive());
+    EXPECT_FALSE(fm->isVisible());
+    EXPECT_EQ(closed, 1);
 }
 
 TEST_F(TfmMainTest, XmlRecordsStayAndAnUnloadableBackgroundIsCleared)
