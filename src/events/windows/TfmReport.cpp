@@ -15,6 +15,13 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
 namespace {
 
 constexpr int WindowWidth = 300;
@@ -39,6 +46,40 @@ QFont sizedFont(const QFont &base, int pixels, bool bold)
 const QScreen *screenOf(const QWidget *w)
 {
     return w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+}
+
+// Keeps a window off the task bar and the pager of an X11 desktop, which Qt
+// has no flag for. The window manager reads the hint when the window is
+// mapped and drops it when the window is withdrawn, so it is set before every
+// map.
+void keepOffTaskBar(QWidget *w)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
+    const char *const names[] = {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"};
+    xcb_intern_atom_cookie_t cookies[3];
+    for (int i = 0; i < 3; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, uint16_t(std::strlen(names[i])), names[i]);
+    xcb_atom_t atoms[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(c, cookies[i], nullptr), &std::free);
+        atoms[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    if (!atoms[0] || !atoms[1] || !atoms[2])
+        return;
+    const auto window = xcb_window_t(w->winId());
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> state(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atoms[0], XCB_ATOM_ATOM, 0, 64), nullptr),
+        &std::free);
+    if (!state)
+        return;
+    const auto *held = static_cast<const xcb_atom_t *>(xcb_get_property_value(state.get()));
+    const int count = state->format == 32 ? xcb_get_property_value_length(state.get()) / 4 : 0;
+    if (std::find(held, held + count, atoms[1]) == held + count)
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, window, atoms[0], XCB_ATOM_ATOM, 32, 2, atoms + 1);
 }
 
 } // namespace
@@ -239,6 +280,8 @@ void TfmReport::ShowNotice()
 
 void TfmReport::showEvent(QShowEvent *event)
 {
+    // A notice has no task-bar button of its own.
+    keepOffTaskBar(this);
     QWidget::showEvent(event);
     // The bar must never keep the keyboard; the window system may still be
     // activating it when this runs, so the hand-back is posted.
