@@ -1,7 +1,11 @@
 #include "platform/SmbclientMessageTransport.h"
 
+#include "platform/HostLookup.h"
+
 #include <QProcess>
 #include <QStandardPaths>
+
+#include <arpa/inet.h>
 
 SmbclientMessageTransport SmbclientMessageTransport::FromEnvironment()
 {
@@ -17,15 +21,17 @@ bool SmbclientMessageTransport::Available()
     return !QStandardPaths::findExecutable(Program).isEmpty();
 }
 
-QStringList SmbclientMessageTransport::Arguments(const QString &recipient, const QString &sender) const
+QStringList SmbclientMessageTransport::Arguments(const QString &recipient, const QString &sender,
+                                                const QString &address) const
 {
     // The "--name=value" forms keep a name that starts with "-" from being
     // read as an option.
     QStringList args{QStringLiteral("--message=") + recipient, QStringLiteral("--no-pass"),
                      QStringLiteral("--user=") + sender, QStringLiteral("--netbiosname=") + sender,
                      QStringLiteral("--option=dos charset=CP932"), QStringLiteral("--option=unix charset=UTF-8")};
-    if (!Address.isEmpty())
-        args << QStringLiteral("--ip-address=") + Address;
+    const QString at = Address.isEmpty() ? address : Address;
+    if (!at.isEmpty())
+        args << QStringLiteral("--ip-address=") + at;
     if (Port > 0)
         args << QStringLiteral("--port=") + QString::number(Port);
     if (!ConfigFile.isEmpty())
@@ -38,9 +44,17 @@ bool SmbclientMessageTransport::Send(const QString &recipient, const QString &se
     const QString program = QStandardPaths::findExecutable(Program);
     if (program.isEmpty() || recipient.isEmpty())
         return false;
+    QString address;
+    if (Address.isEmpty()) {
+        const HostLookup::Address found = HostLookup::addressOf(recipient);
+        const in_addr a{found.address};
+        char text[INET_ADDRSTRLEN];
+        if (found.error == 0 && ::inet_ntop(AF_INET, &a, text, sizeof text))
+            address = QString::fromLatin1(text);
+    }
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, Arguments(recipient, sender));
+    process.start(program, Arguments(recipient, sender, address));
     if (!process.waitForStarted(TimeoutMs))
         return false;
     process.write(text.toUtf8());

@@ -20,10 +20,15 @@ public:
     static SmbclientMessageTransport FromEnvironment();
 
     bool Available() override;
+    // The recipient is looked up by the system resolver (hosts file, DNS)
+    // as every other name of the program is, and the client is given its
+    // address; a name the resolver does not know is left to the client's
+    // own NetBIOS lookup.
     bool Send(const QString &recipient, const QString &sender, const QString &text) override;
 
-    // The arguments for one message (without the program).
-    QStringList Arguments(const QString &recipient, const QString &sender) const;
+    // The arguments for one message (without the program); address is where
+    // the recipient was found, unless Address says otherwise.
+    QStringList Arguments(const QString &recipient, const QString &sender, const QString &address = {}) const;
 
     QString Program = QStringLiteral("smbclient");
     // Where the recipient is, when the resolver is not to be asked (tests).

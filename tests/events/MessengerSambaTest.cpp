@@ -3,6 +3,7 @@
 #include "events/Messenger.h"
 #include "platform/NoMailslotTransport.h"
 #include "platform/SmbclientMessageTransport.h"
+#include "support/NetNamespace.h"
 #include "support/SambaTestServer.h"
 
 #include <gtest/gtest.h>
@@ -68,4 +69,31 @@ TEST_F(MessengerSambaTest, NoServerIsAFailure)
 {
     transport.Port = SambaTestServer::FreePort();
     EXPECT_FALSE(messenger.SendMessenger(QStringLiteral("NOBODY"), QStringLiteral("x")));
+}
+
+// A manager named only by the hosts file, as every other name of the
+// program may be: the SMB client's own lookup (lmhosts here) does not know
+// it, the system resolver does.
+TEST(MessengerNamesTest, ManagerKnownToTheResolverOnlyGetsTheMessage)
+{
+    const QString why = SambaTestServer::Unavailable();
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    NetNamespace::Options options;
+    options.hosts = "127.0.0.1 localhost\n127.0.0.1 manager.corvane.test MANAGER\n";
+    NetNamespace::run(options, [] {
+        SambaTestServer server;
+        ASSERT_TRUE(server.Start());
+        TempDir dir;
+        ASSERT_TRUE(dir.write(QStringLiteral("client.conf"), "[global]\n  name resolve order = lmhosts\n"));
+        SmbclientMessageTransport transport;
+        transport.Port = server.Port();
+        transport.ConfigFile = dir.path(QStringLiteral("client.conf"));
+        NoMailslotTransport mailslot;
+        Messenger messenger{transport, mailslot, [] { return QStringLiteral("CORVANEPC"); }};
+        messenger.Family = [] { return 2; };
+        EXPECT_TRUE(messenger.SendMessenger(QStringLiteral("MANAGER"), QStringLiteral("ログイン")));
+        ASSERT_TRUE(SambaTestServer::WaitFor([&] { return server.Messages().size() >= 1; }));
+        EXPECT_EQ(server.Messages()[0].Text, QStringLiteral("ログイン"));
+    });
 }
