@@ -10,7 +10,8 @@
 // that is not on the network, 259 the end of the list, 5 and 1244 a computer
 // that is there but will not show its shares), so every back end keeps them.
 //
-// Back ends: SmbNetBrowser (SMB browsing, the real network) and
+// Back ends: SmbNetBrowser (SMB browsing), DiscoveringNetBrowser (that
+// joined with the computers WS-Discovery finds: the real network) and
 // FixtureNetBrowser (a network tree written in a text file, for tests and
 // demonstrations). CreateNetBrowser picks one.
 
@@ -110,5 +111,6 @@ public:
 inline constexpr char NetFixtureVariable[] = "CORVANE_NET_FIXTURE";
 
 // The browser the program uses: FixtureNetBrowser over the file named by
-// $CORVANE_NET_FIXTURE when it is set and not empty, SmbNetBrowser otherwise.
+// $CORVANE_NET_FIXTURE when it is set and not empty, the real network
+// (DiscoveringNetBrowser over SmbNetBrowser) otherwise.
 std::unique_ptr<NetBrowser> CreateNetBrowser();

@@ -1,0 +1,57 @@
+// A network without SMB1 (no browse list anywhere): browse-checked entries
+// are found through WS-Discovery. The announcing host is wsdd in a peer
+// namespace.
+
+#include "EngineHarness.h"
+
+#include "platform/DiscoveringNetBrowser.h"
+#include "platform/SmbNetBrowser.h"
+#include "platform/WsDiscovery.h"
+
+#include "support/WsddPeer.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <cstdio>
+
+namespace {
+
+class WsDiscoveryPass : public EngineHarness {};
+
+} // namespace
+
+TEST_F(WsDiscoveryPass, AnEntryFoundOnlyByDiscoveryLogsInAndAnAbsentOneLogsOut)
+{
+    NetNamespace::run({}, [this] {
+        WsddPeer peer(u"pc-wsd"_s, u"WORKGROUP"_s);
+        if (!peer.ready)
+            GTEST_SKIP() << peer.why;
+        // SMB browsing that finds no browse list: names resolve from an
+        // empty lmhosts only, so it fails at once, as on such a network.
+        const QByteArray own = QFile::encodeName(dir.path(u"smb"_s));
+        QDir().mkpath(dir.path(u"smb"_s));
+        dir.write(u"client.conf"_s, "[global]\n  name resolve order = lmhosts\n  workgroup = WORKGROUP\n"
+                                    "  cache directory = " + own + "\n  lock directory = " + own +
+                                    "\n  state directory = " + own + "\n");
+        SmbNetBrowser::Options smb;
+        smb.configFile = dir.path(u"client.conf"_s);
+        smb.timeoutMs = 3000;
+        DiscoveringNetBrowser network(std::make_unique<SmbNetBrowser>(smb), std::make_unique<WsDiscovery>());
+
+        add(u"wsd"_s, u"PC-WSD"_s);
+        add(u"gone"_s, u"PC-GONE"_s);
+        TWatchEngine watching(&model, &probe, &network, &events);
+        QElapsedTimer took;
+        took.start();
+        watching.StartPass(-1);
+        QEventLoop loop;
+        QObject::connect(&watching, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+        ASSERT_FALSE(watching.PassRunning());
+        std::fprintf(stderr, "first pass after start: %lld ms\n", took.elapsed());
+        EXPECT_EQ(status(0), StatusLoggedIn);
+        EXPECT_EQ(status(1), StatusLoggedOut);
+    });
+}
