@@ -71,9 +71,9 @@ void ConsoleEvents::StartProgram(const QString &commandLine)
     actions_.StartProgram(commandLine);
 }
 
-void ConsoleEvents::RequestShutdown()
+void ConsoleEvents::RequestShutdown(std::function<void()> refused)
 {
-    actions_.RequestShutdown();
+    actions_.RequestShutdown(std::move(refused));
 }
 
 void ConsoleEvents::RunAction(const QString &text, bool wait)

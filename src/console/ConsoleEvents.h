@@ -44,7 +44,7 @@ public:
     void WriteRecord(int kind, const QStringList &list) override;
     void PlaySoundFile(const QString &file, bool wait) override;
     void StartProgram(const QString &commandLine) override;
-    void RequestShutdown() override;
+    void RequestShutdown(std::function<void()> refused) override;
     void RunAction(const QString &text, bool wait) override;
 
     // AccessEventOutlets

@@ -372,13 +372,28 @@ void TWatchEngine::AllLogoutAction()
     const bool busy = WatchBusy;
     WatchBusy = true;
     if (Settings.AllLogout.Action == 2) {
-        // The machine is going down; nothing may start in the meantime.
-        events_->RequestShutdown();
+        // The machine is going down; nothing may start in the meantime. A
+        // refused shutdown gives the engine back and disarms the action, so
+        // watching goes on and the request is not repeated every tick.
+        shutdownHoldsBusy_ = !busy;
+        events_->RequestShutdown([engine = QPointer<TWatchEngine>(this)] {
+            if (engine)
+                engine->ShutdownRefused();
+        });
         return;
     }
     if (Settings.AllLogout.Action == 3)
         events_->StartProgram(Settings.AllLogout.ActFile);
     WatchBusy = busy;
+    AllLogoutArmed = false;
+    AllLogoutMinutes = 0;
+}
+
+void TWatchEngine::ShutdownRefused()
+{
+    if (shutdownHoldsBusy_)
+        WatchBusy = false;
+    shutdownHoldsBusy_ = false;
     AllLogoutArmed = false;
     AllLogoutMinutes = 0;
 }

@@ -117,10 +117,13 @@ private:
     void RaiseEntryEvent(int notice, int report, const QString &caption, const QStringList &list,
                          bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord, int record);
     void ShowOrAlert(int kind, quint16 seconds);
+    void ShutdownRefused();
 
     WatchListModel *model_;
     TIcmp *probe_;
     NetBrowser *net_;
     WatchEvents *events_;
     bool consoleLocked_ = false;
+    // The busy mark is the shutdown request's: a refusal clears it.
+    bool shutdownHoldsBusy_ = false;
 };

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class WatchEvents {
 public:
     // Notice kinds, manager report kinds and record kinds.
@@ -46,8 +48,10 @@ public:
 
     virtual void PlaySoundFile(const QString &file, bool wait) = 0;
     virtual void StartProgram(const QString &commandLine) = 0;
-    // Ends the message loop and shuts the machine down.
-    virtual void RequestShutdown() = 0;
+    // Shuts the machine down and ends the message loop. When the shutdown is
+    // refused the program goes on, and refused is called (maybe later, from
+    // the message loop).
+    virtual void RequestShutdown(std::function<void()> refused) = 0;
 
     // An entry's own login or logout action (a sound or a command), already
     // expanded. Called from the watch worker's thread.

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+#include <cstdio>
+
 namespace {
 
 // Blanks and control characters, as the comma-text reader skips them; a NUL
@@ -97,8 +99,17 @@ bool EventActions::EnableShutdownPrivilege()
     return shutdown_.CanPowerOff();
 }
 
-void EventActions::RequestShutdown()
+void EventActions::RequestShutdown(std::function<void()> refused)
 {
-    quitLoop_();
-    shutdown_.PowerOff();
+    // Copies, not this: the answer may come when these actions are gone.
+    shutdown_.PowerOff([quit = quitLoop_, refused = std::move(refused)](bool accepted, const QString &reason) {
+        if (accepted) {
+            quit();
+            return;
+        }
+        std::fprintf(stderr, "corvane: shutdown refused: %s\n", qPrintable(QString(reason).replace(u'\n', u' ')));
+        std::fflush(stderr);
+        if (refused)
+            refused();
+    });
 }

@@ -43,9 +43,12 @@ public:
     // Whether this process may shut the machine down.
     bool EnableShutdownPrivilege();
 
-    // Ends the event loop, then asks for a forced power-off. Nothing is saved
-    // before; the caller keeps the engine marked busy.
-    void RequestShutdown();
+    // Asks for a forced power-off and ends the event loop once it is
+    // accepted; nothing is saved before. A refusal ends nothing: it is told
+    // on standard error ("corvane: shutdown refused: REASON"), then refused
+    // runs so that the caller can go on watching. The answer may come later,
+    // from the event loop.
+    void RequestShutdown(std::function<void()> refused = {});
 
 private:
     SoundPlayer &sound_;

@@ -51,7 +51,12 @@ public:
         calls << u"sound %1 %2"_s.arg(file, wait ? u"wait"_s : u"nowait"_s);
     }
     void StartProgram(const QString &cmd) override { calls << u"program "_s + cmd; }
-    void RequestShutdown() override { calls << u"shutdown"_s; }
+    void RequestShutdown(std::function<void()> refused) override
+    {
+        calls << u"shutdown"_s;
+        if (refuseShutdown)
+            refused();
+    }
     void RunAction(const QString &text, bool wait) override
     {
         {
@@ -71,6 +76,7 @@ public:
 
     QStringList calls;
     QSet<int> open;
+    bool refuseShutdown = false; // the platform says no to the power-off
     QMutex mutex;
     QStringList actions;
     // Called on the worker's thread while it waits for the action: a test

@@ -252,6 +252,26 @@ TEST_F(WatchPass, DelayedAllActionsRunOnTheWatchTickAndGiveBackTheBusyMark)
     EXPECT_EQ(events.takeCalls(), QStringList({u"shutdown"_s}));
 }
 
+TEST_F(WatchPass, ARefusedShutdownKeepsWatching)
+{
+    Settings.Config.CheckInterval = 100;
+    Settings.AllLogout.ActTime = 1;
+    Settings.AllLogout.Action = 2;
+    events.refuseShutdown = true;
+    add(u"user1"_s, u"PC01"_s);
+    ASSERT_TRUE(pass());
+    ASSERT_TRUE(engine.AllLogoutArmed);
+    events.takeCalls();
+
+    engine.WatchTick();
+    EXPECT_EQ(events.takeCalls(), QStringList({u"shutdown"_s}));
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_FALSE(engine.AllLogoutArmed);  // asked once, not at every tick
+    engine.WatchTick();
+    EXPECT_EQ(events.takeCalls(), QStringList());
+    EXPECT_EQ(engine.WatchMinutes, 2);
+}
+
 TEST_F(WatchPass, APinpointPassChecksOneRowAndStillRunsTheWholeEnd)
 {
     Settings.Login.ManagerReport = true;

@@ -94,7 +94,7 @@ TEST_F(Actions, ExpandedValuesStayArguments)
                                              u"|cat"_qs}));
 }
 
-TEST_F(Actions, ShutdownQuitsTheLoopFirstAndRightComesFromThePlatform)
+TEST_F(Actions, ShutdownQuitsTheLoopOnceAcceptedAndRightComesFromThePlatform)
 {
     shutdown.allowed = false;
     EXPECT_FALSE(actions.EnableShutdownPrivilege());
@@ -102,7 +102,21 @@ TEST_F(Actions, ShutdownQuitsTheLoopFirstAndRightComesFromThePlatform)
     EXPECT_TRUE(actions.EnableShutdownPrivilege());
     shutdown.log.clear();
     actions.RequestShutdown();
-    EXPECT_EQ(shutdown.log, (QStringList{u"quit"_qs, u"poweroff"_qs}));
+    // The loop ends once the power-off is accepted, never before.
+    EXPECT_EQ(shutdown.log, (QStringList{u"poweroff"_qs, u"quit"_qs}));
+}
+
+TEST_F(Actions, ARefusedShutdownEndsNothingAndSaysWhy)
+{
+    shutdown.accepts = false;
+    shutdown.refusal = u"Interactive authentication required."_qs;
+    bool refused = false;
+    testing::internal::CaptureStderr();
+    actions.RequestShutdown([&] { refused = true; });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "corvane: shutdown refused: Interactive authentication required.\n");
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(shutdown.log, (QStringList{u"poweroff"_qs}));
 }
 
 TEST_F(Actions, RunActionFromAWorkerThread)

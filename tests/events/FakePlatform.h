@@ -37,7 +37,13 @@ struct FakeProcessStarter : ProcessStarter {
 
 struct FakeShutdown : SystemShutdown {
     bool CanPowerOff() override { log.push_back("can"); return allowed; }
-    bool PowerOff() override { log.push_back("poweroff"); return true; }
+    void PowerOff(Answer answer) override
+    {
+        log.push_back("poweroff");
+        answer(accepts, refusal);
+    }
     bool allowed = true;
+    bool accepts = true;
+    QString refusal;
     QStringList log;
 };

@@ -49,10 +49,10 @@ namespace {
 class NoShutdown : public SystemShutdown {
 public:
     bool CanPowerOff() override { return true; }
-    bool PowerOff() override
+    void PowerOff(Answer answer) override
     {
         ADD_FAILURE() << "nothing here powers off";
-        return false;
+        answer(false, {});
     }
 };
 

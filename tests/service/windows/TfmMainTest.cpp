@@ -44,10 +44,10 @@ class FakeShutdown : public SystemShutdown {
 public:
     explicit FakeShutdown(bool allowed) : allowed_(allowed) {}
     bool CanPowerOff() override { return allowed_; }
-    bool PowerOff() override
+    void PowerOff(Answer answer) override
     {
         ADD_FAILURE() << "start-up never powers off";
-        return false;
+        answer(false, {});
     }
 
 private:

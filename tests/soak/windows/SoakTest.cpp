@@ -150,7 +150,7 @@ struct CountingProcess : ProcessStarter {
 };
 struct NoShutdown : SystemShutdown {
     bool CanPowerOff() override { return false; }
-    bool PowerOff() override { ADD_FAILURE() << "a soak never powers off"; return false; }
+    void PowerOff(Answer answer) override { ADD_FAILURE() << "a soak never powers off"; answer(false, {}); }
 };
 struct CountingTransport : MessageTransport {
     bool Available() override { return true; }
@@ -193,7 +193,7 @@ public:
     }
     void PlaySoundFile(const QString &file, bool wait) override { actions_.PlaySoundFile(file, wait); }
     void StartProgram(const QString &commandLine) override { actions_.StartProgram(commandLine); }
-    void RequestShutdown() override { ADD_FAILURE() << "a soak never shuts down"; }
+    void RequestShutdown(std::function<void()>) override { ADD_FAILURE() << "a soak never shuts down"; }
     void RunAction(const QString &text, bool wait) override { actions_.RunAction(text, wait); }
 
     int notices = 0;
