@@ -1,7 +1,11 @@
 #include "config/ProcessFlags.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 QString ProgramDir;
 std::atomic<bool> ServiceRunning{false};
@@ -34,5 +38,17 @@ QString ExecutablePath()
 
 QString ResolveProgramDir()
 {
-    return ProgramDirFrom(qEnvironmentVariable("CORVANE_DIR"), ExecutablePath());
+    const QString corvaneDir = qEnvironmentVariable("CORVANE_DIR");
+    const QString dir = ProgramDirFrom(corvaneDir, ExecutablePath());
+    if (!corvaneDir.isEmpty() || dir.isEmpty())
+        return dir;
+    // An installed program lives in a folder its users cannot write; their
+    // settings and lists would be lost at every save. A folder set up with a
+    // settings file is kept, as an administrator prepared it.
+    if (QFileInfo::exists(dir + QStringLiteral("Krovan.ini")) || ::access(QFile::encodeName(dir).constData(), W_OK) == 0)
+        return dir;
+    const QString config =
+        WithTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/corvane"));
+    QDir().mkpath(config);
+    return config;
 }

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-// Directory of the program file with a trailing '/': the settings file, the
+// The program directory with a trailing '/': the settings file, the
 // watch-list file and the help live here.
 extern QString ProgramDir;
 
@@ -26,9 +26,11 @@ extern std::atomic<bool> WorkerRunning;
 // The right to shut this machine down could be obtained at start.
 extern bool ShutdownAllowed;
 
-// The program directory: $CORVANE_DIR when set, otherwise the directory of
-// the running executable; always with a trailing '/'. Empty only when
-// neither can be found.
+// The program directory: $CORVANE_DIR when set; otherwise the directory of
+// the running executable when it holds Krovan.ini or this process may write
+// it; otherwise $XDG_CONFIG_HOME/corvane (~/.config/corvane), created when
+// missing. Always with a trailing '/'. Empty only when no executable path is
+// known.
 QString ResolveProgramDir();
 
 // Full path of the running executable; empty when /proc is not mounted.

@@ -25,6 +25,7 @@ const QString CaptionComment = QStringLiteral("ｺﾒﾝﾄ:");
 const QString CaptionProvider = QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ:");
 const QString CaptionIP = QStringLiteral("IPｱﾄﾞﾚｽ:");
 const QString CaptionMAC = QStringLiteral("MACｱﾄﾞﾚｽ:");
+const QString CaptionProgramDir = QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:");
 
 // The status line by image index.
 QString StatusOf(int image)
@@ -225,7 +226,10 @@ void TfmProp::Fill(const PropertyRecord &r)
         SambaServerBrowser browser;
         set(LineResource, browser.ComputerName());
         hide(LineDomain);
-        hide(LineComment);
+        // Where this run keeps its settings and list: an installed program
+        // may use the user's configuration folder instead of its own.
+        captions_[LineComment]->setText(CaptionProgramDir);
+        set(LineComment, ProgramDir);
         hide(LineProvider);
         hide(LineStatus);
         hide(LineResult);

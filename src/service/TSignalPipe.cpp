@@ -37,6 +37,11 @@ TSignalPipe::TSignalPipe(const QList<int> &signalNumbers, QObject *parent)
 
     valid_ = true;
     for (int signalNumber : signalNumbers) {
+        // A signal the starter ignored (SIGHUP under nohup, SIGINT in a
+        // background job) was meant to pass this process by.
+        struct sigaction current {};
+        if (::sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            continue;
         struct sigaction action {};
         action.sa_handler = SignalHandler;
         sigemptyset(&action.sa_mask);

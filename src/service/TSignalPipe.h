@@ -6,7 +6,7 @@
 // socket notifier on the read end emits Signalled on the thread that owns
 // this object, where the real work may run. One instance per process: it
 // installs the handlers on construction and restores the previous ones when
-// destroyed.
+// destroyed. A signal that is ignored when the pipe is built stays ignored.
 
 #include <QList>
 #include <QObject>

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -49,14 +50,21 @@ bool Catches(qint64 pid, int signalNumber)
 
 class CorvaneProcess : public ::testing::Test {
 protected:
-    void Start(const QProcessEnvironment &extra = {})
+    // With setprivArguments the program runs under setpriv as another user,
+    // with no CORVANE_DIR.
+    void Start(const QProcessEnvironment &extra = {}, const QStringList &setprivArguments = {})
     {
         QProcessEnvironment env = Environment(dir);
         for (const QString &name : extra.keys())
             env.insert(name, extra.value(name));
+        if (!setprivArguments.isEmpty())
+            env.remove(QStringLiteral("CORVANE_DIR"));
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(CORVANE_BINARY), {});
+        if (setprivArguments.isEmpty())
+            process.start(QStringLiteral(CORVANE_BINARY), {});
+        else
+            process.start(QStringLiteral("setpriv"), setprivArguments + QStringList{QStringLiteral(CORVANE_BINARY)});
         ASSERT_TRUE(process.waitForStarted(10000));
         QDeadlineTimer deadline(30000);
         while (!Catches(process.processId(), SIGTERM) && !deadline.hasExpired())
@@ -136,6 +144,29 @@ TEST_F(CorvaneProcess, StoppedServiceEndsOnSighupToo)
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
+}
+
+TEST_F(CorvaneProcess, AnOrdinaryUserKeepsItsFilesInItsConfigFolderWhenTheProgramsFolderIsNotWritable)
+{
+    // The user's own folder, reachable by nobody; the build folder holding
+    // the executable belongs to root.
+    ASSERT_EQ(::chmod(qPrintable(dir.path()), 0777), 0);
+    QProcessEnvironment user;
+    user.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path(QStringLiteral("config")));
+    Start(user, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")});
+    EndBySigterm();
+    EXPECT_TRUE(dir.exists(QStringLiteral("config/corvane/Krovan.ini")));
+}
+
+TEST_F(CorvaneProcess, AHangupIgnoredAtStartStaysIgnored)
+{
+    // As nohup starts it: SIGHUP ignored before the program runs.
+    process.setChildProcessModifier([] { ::signal(SIGHUP, SIG_IGN); });
+    Start();
+    Signal(SIGHUP);
+    EXPECT_FALSE(process.waitForFinished(1000));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.ini")));
+    EndBySigterm();
 }
 
 TEST_F(CorvaneProcess, InstallAndUninstallTouchOnlyTheUnit)

@@ -1,6 +1,7 @@
 // The property dialog's lines by image index, and the version box.
 
 #include "config/Platform.h"
+#include "config/ProcessFlags.h"
 #include "console/TImageLists.h"
 #include "console/TfmProp.h"
 
@@ -137,8 +138,14 @@ TEST_F(TfmPropTest, VersionBoxShowsTheProgramAndThisMachinesSystem)
 {
     PropertyRecord r;
     r.ImageIndex = VersionImageIndex;
+    const QString savedDir = ProgramDir;
+    ProgramDir = QStringLiteral("/home/op/.config/corvane/");
     TfmProp version(nullptr, r, query);
+    ProgramDir = savedDir;
     EXPECT_EQ(version.LineValue(TfmProp::LineUser), "Corvane Ver 2.10a");
+    // Where this run keeps its settings and list.
+    EXPECT_TRUE(version.LineShown(TfmProp::LineComment));
+    EXPECT_EQ(version.LineValue(TfmProp::LineComment), "/home/op/.config/corvane/");
     EXPECT_EQ(version.LineValue(TfmProp::LineOS), "Debian 12 6.1");
     EXPECT_TRUE(version.LineShown(TfmProp::LineOS));
     EXPECT_FALSE(version.LineShown(TfmProp::LineStatus));
