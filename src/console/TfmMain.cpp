@@ -602,6 +602,10 @@ void TfmMain::BuildTrayMenu()
     piLogLogin = piLog->addAction(QStringLiteral("ログイン(&I)"), this, [this] { OpenRecordFile(0, this); });
     piLogLogout = piLog->addAction(QStringLiteral("ログアウト(&O)"), this, [this] { OpenRecordFile(1, this); });
     piLogAccess = piLog->addAction(QStringLiteral("アクセス(&A)"), this, [this] { OpenRecordFile(2, this); });
+    piLogReport = piLog->addAction(QStringLiteral("レポート(&R)"), this, [this] {
+        if (Model)
+            OpenDayReport(*Model, this);
+    });
     pmIcon->addSeparator();
     piExit = pmIcon->addAction(QStringLiteral("終了(&E)"), this, [this] { close(); });
     // Opening the menu is the operator's acknowledgement of an alert.

@@ -148,7 +148,7 @@ public:
     QAction *piShow = nullptr, *piSession = nullptr, *piExit = nullptr;
     std::array<QAction *, 4> piNotice{};
     QMenu *piLog = nullptr;
-    QAction *piLogLogin = nullptr, *piLogLogout = nullptr, *piLogAccess = nullptr;
+    QAction *piLogLogin = nullptr, *piLogLogout = nullptr, *piLogAccess = nullptr, *piLogReport = nullptr;
 
     // The last right-click in the list (viewport coordinates).
     QPoint LastRightClick{-1, -1};

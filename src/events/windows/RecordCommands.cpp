@@ -2,9 +2,11 @@
 
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
+#include "events/DayReport.h"
 #include "events/RecordFile.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
@@ -27,5 +29,20 @@ void OpenRecordFile(int kind, QWidget *owner)
     if (r == RecordOpenResult::InvalidName)
         QMessageBox::warning(owner, AppTitle, InvalidRecordNameMessage(name));
     else if (r == RecordOpenResult::CannotStart)
+        QMessageBox::warning(owner, AppTitle, QStringLiteral("起動できません！"));
+}
+
+void OpenDayReport(const WatchListModel &list, QWidget *owner)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const DayReportTarget target = DayReportPath(Settings, now.date());
+    if (!target.valid) {
+        QMessageBox::warning(owner, AppTitle, InvalidRecordNameMessage(target.name));
+        return;
+    }
+    const QString html = DayReportHtml(MakeDayReport(Settings, now.date(), now, ReportListEntries(list)));
+    if (!WriteDayReport(target.path, html))
+        QMessageBox::critical(owner, AppTitle, QStringLiteral("保存に失敗しました！"));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(target.path)))
         QMessageBox::warning(owner, AppTitle, QStringLiteral("起動できません！"));
 }

@@ -4,6 +4,7 @@
 #include "console/TfmMain.h"
 #include "console/TfmSession.h"
 #include "platform/HeapTuning.h"
+#include "service/ReportCommand.h"
 #include "service/ServiceInstall.h"
 #include "service/Tdm.h"
 #include "service/Tkrovan.h"
@@ -50,6 +51,9 @@ int Run(int argc, char **argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // A report is written and the process ends: no console, no watching.
+    if (IsReportCommand(arguments))
+        return RunReportCommand(arguments, ProgramDir);
     const ServiceSwitches switches = ParseServiceSwitches(arguments);
     if (switches.Command != ServiceCommand::None)
         return RunServiceCommand(switches, ExecutablePath(), ProgramDir);

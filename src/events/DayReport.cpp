@@ -1,0 +1,470 @@
+#include "events/DayReport.h"
+
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "events/RecordFile.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+// --- Presence --------------------------------------------------------------
+
+struct Tally {
+    int Prior = 0; // terminals of the name logged in when the day began
+    QList<std::pair<int, int>> Events; // second, +1 login / -1 logout
+};
+
+void appendStretch(QList<PresenceStretch> &out, PresenceStretch s)
+{
+    if (s.To <= s.From)
+        return;
+    if (!out.isEmpty() && out.back().To >= s.From) {
+        out.back().To = std::max(out.back().To, s.To);
+        out.back().OpenEnd = s.OpenEnd;
+        return;
+    }
+    out.append(s);
+}
+
+// Several terminals may carry one user name: the name is present while any
+// of them is. A logout with no login before it on the day was a terminal in
+// since before midnight.
+void fillRow(ReportRow &row, const Tally &t, int end)
+{
+    int running = 0, deficit = 0;
+    for (const auto &[second, delta] : t.Events) {
+        running += delta;
+        deficit = std::max(deficit, -running);
+        if (delta > 0 && row.FirstLogin < 0)
+            row.FirstLogin = second;
+        if (delta < 0)
+            row.LastLogout = second;
+    }
+    int count = std::max(t.Prior, deficit);
+    PresenceStretch open{0, 0, count > 0, false};
+    for (const auto &[second, delta] : t.Events) {
+        if (delta > 0 && count++ == 0)
+            open = {second, 0, false, false};
+        else if (delta < 0 && --count == 0)
+            appendStretch(row.Stretches, {open.From, second, open.OpenStart, false});
+    }
+    if (count > 0)
+        appendStretch(row.Stretches, {open.From, end, open.OpenStart, true});
+    for (const PresenceStretch &s : row.Stretches)
+        row.Total += s.To - s.From;
+}
+
+QList<PresenceStretch> intersect(const QList<PresenceStretch> &a, const QList<PresenceStretch> &b)
+{
+    QList<PresenceStretch> out;
+    for (qsizetype i = 0, j = 0; i < a.size() && j < b.size();) {
+        const int from = std::max(a[i].From, b[j].From), to = std::min(a[i].To, b[j].To);
+        if (from < to)
+            out.append({from, to, false, false});
+        (a[i].To < b[j].To) ? ++i : ++j;
+    }
+    return out;
+}
+
+// The parts of [0, end) that none of the stretches cover.
+QList<PresenceStretch> uncovered(QList<PresenceStretch> all, int end)
+{
+    std::sort(all.begin(), all.end(), [](const auto &x, const auto &y) { return x.From < y.From; });
+    QList<PresenceStretch> out;
+    int at = 0;
+    for (const PresenceStretch &s : all) {
+        if (s.From > at)
+            out.append({at, std::min(s.From, end), false, false});
+        at = std::max(at, s.To);
+    }
+    if (at < end)
+        out.append({at, end, false, false});
+    return out;
+}
+
+void addAccesses(DayReport &report, const RecordBlock &block)
+{
+    for (const RecordedSession &s : block.Sessions) {
+        const ReportAccess session{block.Second, s.Terminal, s.UserName, {}, {}, {}, s.ConnectTime, s.AccessTime};
+        if (s.Connections.isEmpty())
+            report.Accesses << session;
+        for (const RecordedConnection &c : s.Connections) {
+            ReportAccess row = session;
+            row.Share = c.Share;
+            row.Account = c.Account;
+            row.Files = c.Files;
+            report.Accesses << row;
+        }
+    }
+}
+
+// --- The page --------------------------------------------------------------
+
+// Characters a page cannot show (control characters, non-characters) as the
+// replacement character; the rest escaped.
+QString esc(QString text)
+{
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\n') || u == 0x7F || u == 0xFFFE || u == 0xFFFF)
+            c = QChar(0xFFFD);
+    }
+    return text.toHtmlEscaped();
+}
+
+QString clock(int second)
+{
+    return QString::asprintf("%02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
+}
+
+QString stretchText(const PresenceStretch &s) { return clock(s.From) + QStringLiteral(" - ") + clock(s.To); }
+
+QString stretchesText(const QList<PresenceStretch> &list)
+{
+    if (list.isEmpty())
+        return QStringLiteral("なし");
+    QStringList parts;
+    for (const PresenceStretch &s : list)
+        parts << stretchText(s);
+    return parts.join(QStringLiteral("、"));
+}
+
+// One minute is one unit across; a stretch of seconds stays visible.
+QString x(int second) { return QString::number(second / 60.0, 'f', 1); }
+
+const char BarStyle[] = R"(
+body{font-family:"IPAexGothic","IPAGothic","Noto Sans CJK JP",sans-serif;color:#000;background:#fff;margin:1.2em}
+h1{font-size:1.35em;margin:0 0 .2em}h2{font-size:1.1em;margin:1.4em 0 .4em}
+p.when{margin:0 0 1em;color:#333}
+table{border-collapse:collapse;width:100%}
+th,td{border-bottom:1px solid #c8c8c8;padding:2px 6px;text-align:left;vertical-align:middle}
+td.t{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
+td.bar,th.bar{width:58%;padding:1px 0}
+tr.group th{background:#e6e6e6;font-weight:bold}
+tr.sum th,tr.sum td{border-top:2px solid #666}
+svg{display:block;width:100%;height:auto}
+.track{fill:#f3f3f3}.late{fill:#fff}.grid{stroke:#ccc}.grid6{stroke:#888}
+.in{fill:#1f6fb2}.open{fill:#86b6e0}.allin{fill:#2e8b3d}.allout{fill:#9b9b9b}
+.axis{font-size:26px;fill:#000}
+ul.notes{color:#8a1c1c}
+*{-webkit-print-color-adjust:exact;print-color-adjust:exact}
+@media print{body{margin:0;font-size:9pt}tr{break-inside:avoid}thead{display:table-header-group}}
+)";
+
+QString gridLines()
+{
+    QString minor, major;
+    for (int h = 1; h < 24; ++h)
+        (h % 6 ? minor : major) += QStringLiteral("M%1 0V24").arg(h * 60);
+    return QStringLiteral("<path class=\"grid\" d=\"%1\"/><path class=\"grid6\" d=\"%2\"/>").arg(minor, major);
+}
+
+QString barSvg(const QList<PresenceStretch> &stretches, int end, const QString &className, const QString &label)
+{
+    QString svg = QStringLiteral("<svg viewBox=\"0 0 1440 24\" role=\"img\" aria-label=\"%1\">").arg(esc(label));
+    svg += QStringLiteral("<rect class=\"track\" x=\"0\" y=\"3\" width=\"1440\" height=\"18\"/>");
+    if (end < SecondsPerDay)
+        svg += QStringLiteral("<rect class=\"late\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
+                   .arg(x(end), x(SecondsPerDay - end));
+    svg += gridLines();
+    for (const PresenceStretch &s : stretches) {
+        const QString cls = (s.OpenStart || s.OpenEnd) && className == u"in" ? QStringLiteral("open") : className;
+        const double width = std::max((s.To - s.From) / 60.0, 1.5);
+        svg += QStringLiteral("<rect class=\"%1\" x=\"%2\" y=\"3\" width=\"%3\" height=\"18\"><title>%4</title></rect>")
+                   .arg(cls, x(s.From), QString::number(width, 'f', 1), stretchText(s));
+    }
+    return svg + QStringLiteral("</svg>");
+}
+
+QString axisSvg()
+{
+    QString svg = QStringLiteral("<svg viewBox=\"0 0 1440 30\" aria-hidden=\"true\">");
+    for (int h = 0; h <= 24; h += 3) {
+        const char *anchor = h == 0 ? "start" : h == 24 ? "end" : "middle";
+        svg += QStringLiteral("<text class=\"axis\" x=\"%1\" y=\"24\" text-anchor=\"%2\">%3:00</text>")
+                   .arg(h * 60)
+                   .arg(QLatin1String(anchor))
+                   .arg(h);
+    }
+    return svg + QStringLiteral("</svg>");
+}
+
+QString keySwatch(const char *cls, const QString &text)
+{
+    return QStringLiteral("<svg class=\"key\" viewBox=\"0 0 12 8\" style=\"display:inline;width:1.2em;margin:0 .3em 0 "
+                          "1em;vertical-align:middle\"><rect class=\"%1\" width=\"12\" height=\"8\"/></svg>%2")
+        .arg(QLatin1String(cls), text);
+}
+
+QString userRow(const ReportRow &row, int end)
+{
+    const QString name = row.Name.isEmpty() ? QStringLiteral("(名前なし)") : row.Name;
+    const bool sinceBefore = !row.Stretches.isEmpty() && row.Stretches.front().OpenStart;
+    const bool stillIn = !row.Stretches.isEmpty() && row.Stretches.back().OpenEnd;
+    QStringList first, last;
+    if (sinceBefore)
+        first << QStringLiteral("前日から");
+    if (row.FirstLogin >= 0)
+        first << clock(row.FirstLogin);
+    if (row.LastLogout >= 0)
+        last << clock(row.LastLogout);
+    if (stillIn)
+        last << QStringLiteral("在席中");
+    for (QStringList *cell : {&first, &last})
+        if (cell->isEmpty())
+            *cell << QStringLiteral("-");
+    return QStringLiteral("<tr><th>%1</th><td class=\"bar\">%2</td><td class=\"t\">%3</td><td class=\"t\">%4</td>"
+                          "<td class=\"t\">%5</td></tr>\n")
+        .arg(esc(name), barSvg(row.Stretches, end, QStringLiteral("in"), name), first.join(QStringLiteral("、")),
+             last.join(QStringLiteral("、")), clock(row.Total));
+}
+
+QString accessTable(const DayReport &report)
+{
+    if (report.Accesses.isEmpty())
+        return QStringLiteral("<p>アクセスの記録はありません。</p>\n");
+    QString out = QStringLiteral("<table class=\"access\"><thead><tr><th>時刻</th><th>端末</th><th>ユーザー名</th>"
+                                 "<th>共有</th><th>アカウント</th><th>ファイル</th><th>接続時間</th>"
+                                 "<th>アクセス時間</th></tr></thead><tbody>\n");
+    for (const ReportAccess &a : report.Accesses) {
+        QStringList files;
+        for (const QString &f : a.Files)
+            files << esc(f);
+        out += QStringLiteral("<tr><td class=\"t\">%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td>"
+                              "<td class=\"t\">%7</td><td class=\"t\">%8</td></tr>\n")
+                   .arg(clock(a.Second), esc(a.Terminal), esc(a.UserName), esc(a.Share), esc(a.Account),
+                        files.join(QStringLiteral("<br>")), esc(a.ConnectTime), esc(a.AccessTime));
+    }
+    return out + QStringLiteral("</tbody></table>\n");
+}
+
+} // namespace
+
+QList<ReportListEntry> ReportListEntries(const WatchListModel &list)
+{
+    QList<ReportListEntry> out;
+    WatchEntry e;
+    for (int row = 0; ReadEntry(list, row, e); ++row) {
+        const bool separator = e.Kind == KindSeparator || e.ResourceName == SeparatorText;
+        out.append({e.UserName, separator, !separator && e.Kind == KindStandard});
+    }
+    return out;
+}
+
+int ReportEnd(QDate day, const QDateTime &now)
+{
+    if (now.date() > day)
+        return SecondsPerDay;
+    if (now.date() < day)
+        return 0;
+    return now.time().msecsSinceStartOfDay() / 1000;
+}
+
+DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, const QList<ReportListEntry> &list)
+{
+    DayReport report;
+    report.Day = day;
+    // Records of several files, or of a clock that was set back, come in any
+    // order; within one moment the files' order stands.
+    QList<const RecordBlock *> order;
+    for (const RecordBlock &b : records)
+        if (b.Date.isValid() && b.Date <= day)
+            order.append(&b);
+    std::stable_sort(order.begin(), order.end(), [](const RecordBlock *a, const RecordBlock *b) {
+        return a->Date != b->Date ? a->Date < b->Date : a->Second < b->Second;
+    });
+
+    QHash<QString, Tally> tallies;
+    QStringList seen; // names in the order the records first give them
+    const auto tally = [&](const QString &name) -> Tally & {
+        auto it = tallies.find(name);
+        if (it == tallies.end()) {
+            seen << name;
+            it = tallies.insert(name, {});
+        }
+        return *it;
+    };
+    for (const RecordBlock *b : order) {
+        if (b->Kind == RecordAccess) {
+            if (b->Date == day)
+                addAccesses(report, *b);
+            continue;
+        }
+        const int delta = b->Kind == RecordLogin ? 1 : -1;
+        for (const QString &name : b->Names) {
+            Tally &t = tally(name);
+            if (b->Date < day)
+                t.Prior = std::max(0, t.Prior + delta);
+            else
+                t.Events.append({b->Second, delta});
+        }
+        // A record written after the report's time (a clock running ahead)
+        // still belongs on the page.
+        if (b->Date == day)
+            end = std::max(end, b->Second);
+    }
+    report.End = end = std::clamp(end, 0, SecondsPerDay);
+
+    QHash<QString, ReportRow> rows;
+    for (const QString &name : std::as_const(seen)) {
+        const Tally &t = tallies[name];
+        if (t.Prior == 0 && t.Events.isEmpty())
+            continue; // only out before the day
+        ReportRow &row = rows[name];
+        row.Name = name;
+        fillRow(row, t, end);
+    }
+
+    QSet<QString> placed;
+    QString heading;
+    bool pendingHeading = false;
+    QStringList everyone;
+    for (const ReportListEntry &e : list) {
+        if (e.Separator) {
+            heading = e.UserName;
+            pendingHeading = true;
+            continue;
+        }
+        if (e.Counted && !everyone.contains(e.UserName))
+            everyone << e.UserName;
+        if (!rows.contains(e.UserName) || placed.contains(e.UserName))
+            continue;
+        if (pendingHeading)
+            report.Rows.append({true, heading, {}, -1, -1, 0});
+        pendingHeading = false;
+        placed.insert(e.UserName);
+        report.Rows.append(rows[e.UserName]);
+    }
+    bool othersHeading = !list.isEmpty();
+    for (const QString &name : std::as_const(seen)) {
+        if (!rows.contains(name) || placed.contains(name))
+            continue;
+        if (othersHeading)
+            report.Rows.append({true, QStringLiteral("監視リストにない名前"), {}, -1, -1, 0});
+        othersHeading = false;
+        report.Rows.append(rows[name]);
+    }
+
+    // Everyone: the counted entries of the list, or with no list every name
+    // the records give.
+    if (everyone.isEmpty())
+        everyone = rows.keys();
+    if (!everyone.isEmpty()) {
+        QList<PresenceStretch> allIn{{0, end, false, false}}, anyIn;
+        for (const QString &name : std::as_const(everyone)) {
+            const QList<PresenceStretch> none;
+            const QList<PresenceStretch> &s = rows.contains(name) ? rows[name].Stretches : none;
+            allIn = intersect(allIn, s);
+            anyIn += s;
+        }
+        report.AllIn = allIn;
+        report.AllOut = uncovered(anyIn, end);
+    }
+    return report;
+}
+
+QString DayReportHtml(const DayReport &report)
+{
+    const QString title = QStringLiteral("在席レポート ") + RecordDateText(report.Day);
+    QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
+                                  "<title>%1</title><style>%2</style></head><body>\n<h1>%1</h1>\n")
+                       .arg(title, QLatin1String(BarStyle));
+    html += report.End >= SecondsPerDay
+        ? QStringLiteral("<p class=\"when\">0:00 から 24:00 まで</p>\n")
+        : QStringLiteral("<p class=\"when\">%1 現在</p>\n").arg(clock(report.End));
+
+    if (report.Rows.isEmpty()) {
+        html += QStringLiteral("<p>この日のログインとログアウトの記録はありません。</p>\n");
+    } else {
+        html += QStringLiteral("<table class=\"presence\"><thead><tr><th>ユーザー名</th><th class=\"bar\">%1</th>"
+                               "<th>最初のログイン</th><th>最後のログアウト</th><th>在席時間</th></tr></thead><tbody>\n")
+                    .arg(axisSvg());
+        for (const ReportRow &row : report.Rows) {
+            if (row.Heading)
+                html += QStringLiteral("<tr class=\"group\"><th colspan=\"5\">%1</th></tr>\n").arg(esc(row.Name));
+            else
+                html += userRow(row, report.End);
+        }
+        const auto summary = [&](const QString &label, const QList<PresenceStretch> &s, const char *cls) {
+            return QStringLiteral("<tr class=\"sum\"><th>%1</th><td class=\"bar\">%2</td><td colspan=\"3\">%3</td>"
+                                  "</tr>\n")
+                .arg(label, barSvg(s, report.End, QLatin1String(cls), label), stretchesText(s));
+        };
+        html += summary(QStringLiteral("全員在席"), report.AllIn, "allin");
+        html += summary(QStringLiteral("全員不在"), report.AllOut, "allout");
+        html += QStringLiteral("</tbody></table>\n<p>") + keySwatch("in", QStringLiteral("在席"))
+            + keySwatch("open", QStringLiteral("前日から、または作成時に在席中"))
+            + keySwatch("allin", QStringLiteral("全員在席")) + keySwatch("allout", QStringLiteral("全員不在"))
+            + QStringLiteral("</p>\n");
+    }
+
+    html += QStringLiteral("<h2>共有のアクセス</h2>\n") + accessTable(report);
+    if (!report.Notes.isEmpty()) {
+        html += QStringLiteral("<h2>読めなかった記録</h2>\n<ul class=\"notes\">\n");
+        for (const QString &note : report.Notes)
+            html += QStringLiteral("<li>%1</li>\n").arg(esc(note));
+        html += QStringLiteral("</ul>\n");
+    }
+    return html + QStringLiteral("<p class=\"when\">%1</p>\n</body></html>\n").arg(esc(AppTitle));
+}
+
+DayReport MakeDayReport(const TSettings &settings, QDate day, const QDateTime &now,
+                        const QList<ReportListEntry> &list)
+{
+    QList<RecordBlock> records;
+    QStringList notes;
+    QStringList read;
+    for (int kind : {RecordLogin, RecordLogout, RecordAccess}) {
+        const RecordTarget target = RecordFilePath(kind, settings, day);
+        if (read.contains(target.path))
+            continue;
+        read << target.path;
+        if (!target.valid) {
+            notes << QStringLiteral("ファイル名が不正です: %1").arg(target.name);
+            continue;
+        }
+        if (!QFileInfo::exists(target.path)) {
+            notes << QStringLiteral("%1: 記録ファイルがありません").arg(target.name);
+            continue;
+        }
+        RecordReading r = ReadRecordFile(target.path);
+        records += r.Blocks;
+        for (const QString &note : std::as_const(r.Notes))
+            notes << target.name + QStringLiteral(": ") + note;
+    }
+    DayReport report = BuildDayReport(records, day, ReportEnd(day, now), list);
+    report.Notes = notes;
+    return report;
+}
+
+DayReportTarget DayReportPath(const TSettings &settings, QDate day)
+{
+    const RecordTarget login = RecordFilePath(RecordLogin, settings, day);
+    const QString folder = settings.Login.RecordFolder.isEmpty() ? settings.ProgramDir : settings.Login.RecordFolder;
+    const QString base = ExpandRecordName(settings.Login.RecordFile, day);
+    DayReportTarget target;
+    target.name = base + QStringLiteral(".html");
+    for (int kind : {RecordLogin, RecordLogout, RecordAccess})
+        if (RecordFilePath(kind, settings, day).path == folder + target.name)
+            target.name = base + QStringLiteral("-report.html");
+    target.path = folder + target.name;
+    target.valid = login.valid && IsValidRecordName(target.name);
+    return target;
+}
+
+bool WriteDayReport(const QString &path, const QString &html)
+{
+    QSaveFile f(path);
+    const QByteArray bytes = html.toUtf8();
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return false;
+    return f.commit();
+}

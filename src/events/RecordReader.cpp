@@ -1,0 +1,338 @@
+#include "events/RecordReader.h"
+
+#include "events/RecordFile.h"
+#include "events/XmlDocument.h"
+#include "platform/Cp932.h"
+
+#include <QFile>
+#include <QTime>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <memory>
+
+namespace {
+
+// Notes by line, neighbouring lines of one reason told as one range; a file
+// damaged throughout gives a bounded list.
+class Notes {
+public:
+    void add(long line, const QString &reason)
+    {
+        if (!items_.isEmpty() && items_.back().reason == reason && items_.back().last + 1 >= line
+            && items_.back().last <= line) {
+            items_.back().last = line;
+            return;
+        }
+        if (items_.size() >= MaxNotes) {
+            ++dropped_;
+            return;
+        }
+        items_.append({line, line, reason});
+    }
+
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const Item &i : items_) {
+            if (i.first <= 0)
+                out << i.reason;
+            else if (i.first == i.last)
+                out << QStringLiteral("%1 行目: %2").arg(i.first).arg(i.reason);
+            else
+                out << QStringLiteral("%1-%2 行目: %3").arg(i.first).arg(i.last).arg(i.reason);
+        }
+        if (dropped_ > 0)
+            out << QStringLiteral("ほかに %1 か所、読めないところがあります").arg(dropped_);
+        return out;
+    }
+
+private:
+    static constexpr qsizetype MaxNotes = 100;
+    struct Item {
+        long first;
+        long last;
+        QString reason;
+    };
+    QList<Item> items_;
+    long dropped_ = 0;
+};
+
+const QString OutsideBlock = QStringLiteral("記録の見出しの外にある行を読み飛ばしました");
+const QString UnreadableHeader = QStringLiteral("日時の読めない記録を読み飛ばしました");
+const QString UnendedBlock = QStringLiteral("終わりの \".\" がない記録です (読めたところは使いました)");
+const QString UnreadableAccessLine = QStringLiteral("アクセス記録として読めない行を読み飛ばしました");
+
+// Two or four digits as a number; -1 for anything else.
+int digits(QStringView text)
+{
+    int value = 0;
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return text.isEmpty() ? -1 : value;
+}
+
+bool setMoment(RecordBlock &block, int year, int month, int day, int hour, int minute, int second)
+{
+    const QDate date(year, month, day);
+    if (!date.isValid() || !QTime::isValid(hour, minute, second))
+        return false;
+    block.Date = date;
+    block.Second = hour * 3600 + minute * 60 + second;
+    return true;
+}
+
+// "[Login]--------------[2026/12/06(日) 09:05:00]-----------------". The
+// date and time separators are the system's, so any one character is taken.
+// -1 when the line is no header, 0 when it is one whose moment cannot be
+// read, 1 when block holds its kind and moment.
+int readHeader(QStringView line, RecordBlock &block)
+{
+    static const struct {
+        QStringView prefix;
+        int kind;
+    } kinds[] = {{u"[Login]-", RecordLogin}, {u"[Logout]-", RecordLogout}, {u"[Access]-", RecordAccess}};
+    int kind = -1;
+    for (const auto &k : kinds)
+        if (line.startsWith(k.prefix))
+            kind = k.kind;
+    const qsizetype close = line.lastIndexOf(u']');
+    if (kind < 0 || close < 0 || close + 1 == line.size())
+        return -1;
+    for (QChar c : line.sliced(close + 1))
+        if (c != u'-')
+            return -1;
+    block.Kind = kind;
+    const qsizetype open = line.indexOf(u"-[");
+    if (open < 0 || close < open + 2)
+        return 0;
+    // "yyyy/mm/dd(w) hh:mm:ss": 22 characters, the weekday one of them.
+    const QStringView stamp = line.sliced(open + 2, close - open - 2);
+    if (stamp.size() != 22 || stamp[10] != u'(' || stamp[12] != u')' || stamp[13] != u' ')
+        return 0;
+    const int y = digits(stamp.sliced(0, 4)), mo = digits(stamp.sliced(5, 2)), d = digits(stamp.sliced(8, 2));
+    const int h = digits(stamp.sliced(14, 2)), mi = digits(stamp.sliced(17, 2)), s = digits(stamp.sliced(20, 2));
+    return setMoment(block, y, mo, d, h, mi, s) ? 1 : 0;
+}
+
+// The fields of an access line tell its kind, the kind character being left
+// out of text records: four for a session, two for a connection (the
+// account may be empty), one for a file.
+bool addAccessLine(RecordBlock &block, const QString &line)
+{
+    const QStringList f = line.split(u'\t');
+    if (f.size() == 4) {
+        block.Sessions.append({f[0], f[1], f[2], f[3], {}});
+        return true;
+    }
+    if (f.size() == 2 && !block.Sessions.isEmpty()) {
+        block.Sessions.back().Connections.append({f[0], f[1], {}});
+        return true;
+    }
+    if (f.size() == 1 && !block.Sessions.isEmpty() && !block.Sessions.back().Connections.isEmpty()) {
+        block.Sessions.back().Connections.back().Files.append(f[0]);
+        return true;
+    }
+    return false;
+}
+
+// --- XML -------------------------------------------------------------------
+
+using XmlChars = std::unique_ptr<xmlChar, decltype([](xmlChar *p) { xmlFree(p); })>;
+
+QString attribute(xmlNodePtr node, const char *name)
+{
+    const XmlChars value(xmlGetProp(node, reinterpret_cast<const xmlChar *>(name)));
+    return value ? QString::fromUtf8(reinterpret_cast<const char *>(value.get())) : QString();
+}
+
+QString contentOf(xmlNodePtr node)
+{
+    const XmlChars value(xmlNodeGetContent(node));
+    return value ? QString::fromUtf8(reinterpret_cast<const char *>(value.get())) : QString();
+}
+
+bool named(xmlNodePtr node, const char *name)
+{
+    return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, reinterpret_cast<const xmlChar *>(name)) == 0;
+}
+
+QString nameOf(xmlNodePtr node) { return QString::fromUtf8(reinterpret_cast<const char *>(node->name)); }
+
+int number(xmlNodePtr node, const char *name) { return digits(attribute(node, name)); }
+
+// "hh:mm:ss" again from the hour, min and sec attributes.
+QString timeText(xmlNodePtr node)
+{
+    if (!node)
+        return {};
+    return attribute(node, "hour") + u':' + attribute(node, "min") + u':' + attribute(node, "sec");
+}
+
+xmlNodePtr child(xmlNodePtr parent, const char *name)
+{
+    for (xmlNodePtr n = parent->children; n; n = n->next)
+        if (named(n, name))
+            return n;
+    return nullptr;
+}
+
+void readSession(xmlNodePtr user, RecordBlock &block)
+{
+    RecordedSession session{attribute(user, "account"), attribute(user, "machine"),
+                            timeText(child(user, "connecttime")), timeText(child(user, "accesstime")), {}};
+    for (xmlNodePtr d = user->children; d; d = d->next) {
+        if (!named(d, "directory"))
+            continue;
+        RecordedConnection connection{attribute(d, "name"), attribute(d, "account"), {}};
+        for (xmlNodePtr f = d->children; f; f = f->next)
+            if (named(f, "file"))
+                connection.Files << contentOf(f);
+        session.Connections << connection;
+    }
+    block.Sessions << session;
+}
+
+void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes)
+{
+    RecordBlock block;
+    if (named(e, "login"))
+        block.Kind = RecordLogin;
+    else if (named(e, "logout"))
+        block.Kind = RecordLogout;
+    else if (named(e, "access"))
+        block.Kind = RecordAccess;
+    else {
+        notes.add(xmlGetLineNo(e), QStringLiteral("<%1> は記録ではないので読み飛ばしました").arg(nameOf(e)));
+        return;
+    }
+    if (!setMoment(block, number(e, "year"), number(e, "month"), number(e, "day"), number(e, "hour"),
+                   number(e, "min"), number(e, "sec"))) {
+        notes.add(xmlGetLineNo(e), UnreadableHeader);
+        return;
+    }
+    for (xmlNodePtr n = e->children; n; n = n->next) {
+        if (!named(n, "user"))
+            continue;
+        if (block.Kind == RecordAccess)
+            readSession(n, block);
+        else
+            block.Names << attribute(n, "name");
+    }
+    out.Blocks << block;
+}
+
+} // namespace
+
+RecordReading ReadTextRecords(QByteArrayView bytes)
+{
+    RecordReading out;
+    Notes notes;
+    const QString text = Cp932::decode(bytes);
+    bool inBlock = false;
+    bool skipping = false; // inside a block whose header cannot be read
+    long headerLine = 0;
+    long number = 0;
+    const auto unended = [&] {
+        if (inBlock)
+            notes.add(headerLine, UnendedBlock);
+    };
+    // The last line's end leaves no line after it.
+    QStringView body = text;
+    if (body.endsWith(u'\n'))
+        body.chop(1);
+    for (QStringView line : QStringTokenizer(body, u'\n')) {
+        ++number;
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        RecordBlock header;
+        const int h = line.startsWith(u'[') ? readHeader(line, header) : -1;
+        if (h >= 0) {
+            unended();
+            inBlock = h == 1;
+            skipping = h == 0;
+            headerLine = number;
+            if (inBlock)
+                out.Blocks << header;
+            else
+                notes.add(number, UnreadableHeader);
+            continue;
+        }
+        if (line == u".") {
+            if (!inBlock && !skipping)
+                notes.add(number, OutsideBlock);
+            inBlock = skipping = false;
+            continue;
+        }
+        if (skipping)
+            continue;
+        if (!inBlock) {
+            if (!line.isEmpty())
+                notes.add(number, OutsideBlock);
+            continue;
+        }
+        RecordBlock &block = out.Blocks.back();
+        if (block.Kind != RecordAccess)
+            block.Names << line.toString();
+        else if (!addAccessLine(block, line.toString()))
+            notes.add(number, UnreadableAccessLine);
+    }
+    unended();
+    out.Notes = notes.texts();
+    return out;
+}
+
+RecordReading ReadXmlRecords(const QByteArray &bytes)
+{
+    RecordReading out;
+    Notes notes;
+    // The document object's set-up: Shift_JIS read as code page 932, the
+    // library's messages kept off the terminal.
+    XmlDocument setup;
+    setup.Activate();
+    const std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> context(xmlNewParserCtxt(),
+                                                                               &xmlFreeParserCtxt);
+    if (!context) {
+        out.Notes << QStringLiteral("XML を読む準備ができませんでした");
+        return out;
+    }
+    // Recovering reads what stands before and around damage; no network, no
+    // external entities.
+    const int options = XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING
+        | XML_PARSE_BIG_LINES;
+    const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
+        xmlCtxtReadMemory(context.get(), bytes.constData(), int(qMin<qsizetype>(bytes.size(), INT_MAX)), nullptr,
+                          nullptr, options),
+        &xmlFreeDoc);
+    const xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    if (!context->wellFormed || bytes.size() > INT_MAX) {
+        const long line = context->lastError.line;
+        notes.add(line, root ? QStringLiteral("XML の誤りです (読めたところだけを使いました)")
+                             : QStringLiteral("XML として読めません"));
+    }
+    if (root) {
+        if (!named(root, "root"))
+            notes.add(xmlGetLineNo(root), QStringLiteral("ルート要素が <root> ではありません"));
+        for (xmlNodePtr n = root->children; n; n = n->next)
+            if (n->type == XML_ELEMENT_NODE)
+                readRecordElement(n, out, notes);
+    }
+    out.Notes = notes.texts();
+    return out;
+}
+
+RecordReading ReadRecordFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        RecordReading out;
+        out.Notes << QStringLiteral("読めません: %1").arg(f.errorString());
+        return out;
+    }
+    const QByteArray bytes = f.readAll();
+    return IsXmlRecordPath(path) ? ReadXmlRecords(bytes) : ReadTextRecords(bytes);
+}

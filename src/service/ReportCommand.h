@@ -1,0 +1,16 @@
+#pragma once
+
+// "corvane REPORT [YYYY-MM-DD] [FILE]": the day's report (today when no date
+// is given) written to FILE, or to standard output, for a cron job or a web
+// folder. It starts neither the console nor any watching and needs no
+// display; the settings file is only read.
+
+#include <QString>
+#include <QStringList>
+
+// The first argument is REPORT (any case, a leading "/" or "-" allowed).
+bool IsReportCommand(const QStringList &arguments);
+
+// Runs the command; the exit code: 0 written, 1 the file could not be
+// written, 2 the arguments were not understood.
+int RunReportCommand(const QStringList &arguments, const QString &programDir);

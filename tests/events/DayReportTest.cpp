@@ -1,0 +1,176 @@
+#include "events/DayReport.h"
+
+#include "config/Settings.h"
+#include "events/RecordFile.h"
+#include "platform/Cp932.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDate Day(2026, 12, 6);
+
+QDateTime at(int hour, int minute, QDate date = Day) { return QDateTime(date, QTime(hour, minute)); }
+
+// The report's numbers, one line per row: "# heading" or
+// "name <from-to ... first last total" with < for present since before the
+// day and > for still present.
+std::string describe(const DayReport &r)
+{
+    QStringList out;
+    for (const ReportRow &row : r.Rows) {
+        if (row.Heading) {
+            out << QStringLiteral("# ") + row.Name;
+            continue;
+        }
+        QString line = row.Name;
+        for (const PresenceStretch &s : row.Stretches)
+            line += QStringLiteral(" %1%2-%3%4")
+                        .arg(s.OpenStart ? "<" : "")
+                        .arg(s.From)
+                        .arg(s.To)
+                        .arg(s.OpenEnd ? ">" : "");
+        out << line + QStringLiteral(" first=%1 last=%2 total=%3").arg(row.FirstLogin).arg(row.LastLogout).arg(row.Total);
+    }
+    return out.join(u'\n').toStdString();
+}
+
+std::string spans(const QList<PresenceStretch> &list)
+{
+    QStringList out;
+    for (const PresenceStretch &s : list)
+        out << QStringLiteral("%1-%2").arg(s.From).arg(s.To);
+    return out.join(u' ').toStdString();
+}
+
+struct DayReports : ::testing::Test {
+    TempDir dir;
+    TSettings s;
+
+    void SetUp() override
+    {
+        s.ProgramDir = dir.path();
+        s.Login.RecordFile = s.Logout.RecordFile = s.Access.RecordFile = QStringLiteral("KR%y%m%d");
+        s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QStringLiteral("log");
+        s.Config.XMLEncoding = QStringLiteral("UTF-8");
+    }
+    void record(int kind, const QStringList &lines, const QDateTime &when)
+    {
+        ASSERT_TRUE(WriteRecord(kind, lines, s, when, {}));
+    }
+    void append(const QString &name, const QByteArray &bytes)
+    {
+        ASSERT_TRUE(dir.write(name, dir.read(name) + bytes));
+    }
+};
+
+TEST_F(DayReports, TextDayGivesStretchesTotalsAllInAllOutAndAccesses)
+{
+    record(RecordLogout, {u"sato\tPC-SATO"_qs}, at(7, 30));
+    record(RecordLogin, {u"tanaka\tPC-T"_qs, u"suzuki\tPC-S"_qs}, at(9, 0));
+    record(RecordAccess, {u"0tanaka\tPC-T\t00:05:00\t00:01:00"_qs, u"1共有\ttanaka"_qs, u"2共有\\資料\\a.txt"_qs},
+           at(10, 0));
+    record(RecordLogout, {u"suzuki\tPC-S"_qs}, at(12, 0));
+    record(RecordLogin, {u"suzuki\tPC-S"_qs, u"<b>客&\tPC-G"_qs}, at(13, 0));
+    record(RecordLogout, {u"tanaka\tPC-T"_qs}, at(18, 0));
+    record(RecordLogin, {u"sato\tPC-SATO"_qs}, at(23, 30));
+    // A block whose moment cannot be read, a stray line, and a file cut off
+    // inside its last block.
+    append(u"KR20261206.log"_qs, "[Login]--------------[2026/13/45(\x93\xfa) 25:10:00]-----------------\r\nyamada\r\n."
+                                 "\r\nstray\r\n[Logout]-------------[2026/12/06(\x93\xfa) 23:45:00]-----------------\r\n"
+                                 "<b>\x8bq&\r\n");
+
+    const QList<ReportListEntry> list{{u"営業"_qs, true, false}, {u"tanaka"_qs, false, true},
+                                      {u"suzuki"_qs, false, true}, {u"総務"_qs, true, false},
+                                      {u"sato"_qs, false, false}, {u"空"_qs, true, false},
+                                      {u"nobody"_qs, false, false}};
+    const DayReport r = MakeDayReport(s, Day, at(9, 0, Day.addDays(1)), list);
+
+    EXPECT_EQ(describe(r), "# 営業\n"
+                           "tanaka 32400-64800 first=32400 last=64800 total=32400\n"
+                           "suzuki 32400-43200 46800-86400> first=32400 last=43200 total=50400\n"
+                           "# 総務\n"
+                           "sato <0-27000 84600-86400> first=84600 last=27000 total=28800\n"
+                           "# 監視リストにない名前\n"
+                           "<b>客& 46800-85500 first=46800 last=85500 total=38700");
+    // Everyone = the counted entries, tanaka and suzuki.
+    EXPECT_EQ(spans(r.AllIn), "32400-43200 46800-64800");
+    EXPECT_EQ(spans(r.AllOut), "0-32400");
+
+    ASSERT_EQ(r.Accesses.size(), 1);
+    const ReportAccess &a = r.Accesses[0];
+    EXPECT_EQ(a.Second, 36000);
+    EXPECT_EQ(QStringList({a.Terminal, a.UserName, a.Share, a.Account, a.ConnectTime, a.AccessTime}),
+              QStringList({u"PC-T"_qs, u"tanaka"_qs, u"共有"_qs, u"tanaka"_qs, u"00:05:00"_qs, u"00:01:00"_qs}));
+    EXPECT_EQ(a.Files, QStringList{u"共有\\資料\\a.txt"_qs});
+
+    // Three notes naming the file and the lines: the unreadable block, the
+    // stray line, the unended block.
+    ASSERT_EQ(r.Notes.size(), 3) << r.Notes.join(u'\n').toStdString();
+    EXPECT_TRUE(r.Notes[0].startsWith(u"KR20261206.log: 26 行目"_qs)) << r.Notes[0].toStdString();
+
+    const QString html = DayReportHtml(r);
+    EXPECT_FALSE(html.contains(u"yamada"_qs));
+    EXPECT_FALSE(html.contains(u"<b>"_qs));
+    EXPECT_TRUE(html.contains(u"&lt;b&gt;客&amp;"_qs));
+    EXPECT_FALSE(html.contains(u"<script"_qs));
+    EXPECT_FALSE(html.contains(u"http"_qs));
+}
+
+TEST_F(DayReports, ShiftJisXmlSpanningMidnightEndsAtTheReportsTime)
+{
+    s.Login.RecordFile = s.Logout.RecordFile = s.Access.RecordFile = QStringLiteral("KR%y");
+    s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QStringLiteral("xml");
+    s.Config.XMLEncoding = QStringLiteral("Shift_JIS");
+    const QDate saturday = Day.addDays(-1);
+    record(RecordLogin, {u"髙橋\tPC1"_qs, u"～さん\tPC2"_qs}, at(22, 0, saturday));
+    record(RecordLogout, {u"～さん\tPC2"_qs}, at(23, 0, saturday));
+    record(RecordLogout, {u"髙橋\tPC1"_qs}, at(8, 0));
+    record(RecordLogin, {u"髙橋\tPC1"_qs}, at(9, 15));
+    record(RecordAccess, {u"0髙橋\tPC1\t00:00:10\t00:00:10"_qs}, at(10, 0));
+    ASSERT_TRUE(dir.read(u"KR2026.xml"_qs).contains(Cp932::encode(u"髙橋")));
+
+    // Made at 15:00 the same day, with no list.
+    const DayReport r = MakeDayReport(s, Day, at(15, 0), {});
+    EXPECT_EQ(r.End, 54000);
+    EXPECT_EQ(describe(r), "髙橋 <0-28800 33300-54000> first=33300 last=28800 total=49500");
+    EXPECT_EQ(spans(r.AllOut), "28800-33300");
+    ASSERT_EQ(r.Accesses.size(), 1);
+    EXPECT_EQ(r.Accesses[0].Terminal, u"PC1"_qs);
+    EXPECT_TRUE(r.Accesses[0].Share.isEmpty());
+    EXPECT_TRUE(r.Notes.isEmpty()) << r.Notes.join(u'\n').toStdString();
+}
+
+TEST_F(DayReports, DamagedXmlGivesWhatCouldBeReadAndNotes)
+{
+    s.Login.RecordFileExp = s.Logout.RecordFileExp = QStringLiteral("xml");
+    record(RecordLogin, {u"tanaka\tPC-T"_qs}, at(9, 0));
+    record(RecordLogout, {u"tanaka\tPC-T"_qs}, at(12, 0));
+    record(RecordLogin, {u"tanaka\tPC-T"_qs}, at(13, 0));
+    // A foreign element, then the file cut inside the last record.
+    QByteArray bytes = dir.read(u"KR20261206.xml"_qs);
+    bytes.insert(bytes.indexOf("\t<login"), "\t<foreign/>\n");
+    bytes.truncate(bytes.lastIndexOf("<user") + 8);
+    ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, bytes));
+
+    const DayReport r = MakeDayReport(s, Day, at(0, 0, Day.addDays(1)), {});
+    ASSERT_FALSE(r.Rows.isEmpty());
+    EXPECT_EQ(r.Rows[0].Stretches.front().From, 32400);
+    EXPECT_EQ(r.Rows[0].Stretches.front().To, 43200);
+    // The foreign element, the broken XML, and the access file that is not there.
+    const QString notes = r.Notes.join(u'\n');
+    EXPECT_EQ(r.Notes.size(), 3) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(u"<foreign>"_qs)) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(u"KR20261206.log: 記録ファイルがありません"_qs)) << notes.toStdString();
+    EXPECT_TRUE(DayReportHtml(r).contains(u"&lt;foreign&gt;"_qs));
+}
+
+TEST_F(DayReports, ReportNeverGoesOverARecordFile)
+{
+    EXPECT_EQ(DayReportPath(s, Day).path, dir.path(u"KR20261206.html"_qs));
+    s.Access.RecordFileExp = QStringLiteral("html");
+    EXPECT_EQ(DayReportPath(s, Day).path, dir.path(u"KR20261206-report.html"_qs));
+}
+
+} // namespace
