@@ -78,7 +78,7 @@ void AccessCheck::AccessTick()
         tmAccess.start();
         return;
     }
-    WatchBusy = true;
+    WatchBusyMark busy;
     Scan();
 
     const int selected = ListView ? ListView->SelectedIndex() : -1;
@@ -98,7 +98,7 @@ void AccessCheck::AccessTick()
         && ListView->OpenedAutomatically())
         ListView->CloseList();
 
-    WatchBusy = false;
+    busy.Release();
     AccessTicks = 0;
     tmAccess.start();
 }

@@ -7,17 +7,14 @@
 
 #include <sys/utsname.h>
 
-int PlatformFamily = 3;
-bool OldShell = false;
+int PlatformFamily = LinuxFamily;
 
-QString PlatformName(const PlatformVersion &v)
+static QString VersionName(const PlatformVersion &v)
 {
     switch (v.PlatformId) {
     case 0:
-        PlatformFamily = 0;
         return QStringLiteral("Windows 3.1 with Win32s Build ") + QString::number(v.BuildNumber & 0xFFFF);
     case 1:
-        PlatformFamily = 1;
         switch (v.MinorVersion) {
         case 0:
             return QStringLiteral("Windows 95") + v.ServiceText;
@@ -32,7 +29,6 @@ QString PlatformName(const PlatformVersion &v)
             return QStringLiteral("Windows ??") + v.ServiceText;
         }
     case 2:
-        PlatformFamily = 2;
         if (v.MajorVersion == 5) {
             if (v.MinorVersion == 1)
                 return QStringLiteral("Windows XP ")
@@ -41,19 +37,24 @@ QString PlatformName(const PlatformVersion &v)
                 return QStringLiteral("Windows Server 2003 ");
             return QStringLiteral("Windows 2000 ") + v.ServiceText;
         }
-        if (v.MajorVersion == 3)
-            OldShell = true;
         return QStringLiteral("Windows NT") + QString::number(v.MajorVersion) + QLatin1Char('.')
             + QString::number(v.MinorVersion) + QLatin1Char(' ') + v.ServiceText;
     default:
-        PlatformFamily = 3;
         return QStringLiteral("OS Unknown");
     }
 }
 
+PlatformIdentity IdentifyPlatform(const PlatformVersion &v)
+{
+    PlatformIdentity id;
+    id.Name = VersionName(v);
+    id.Family = v.PlatformId <= 2 ? int(v.PlatformId) : 3;
+    id.OldShell = v.PlatformId == 2 && v.MajorVersion == 3;
+    return id;
+}
+
 QString LinuxPlatformName(const QString &prettyName, const QString &kernelRelease)
 {
-    PlatformFamily = 2;
     QString text = prettyName.trimmed().isEmpty() ? QStringLiteral("Linux") : prettyName.trimmed();
     if (!kernelRelease.isEmpty())
         text += QLatin1Char(' ') + kernelRelease;
@@ -86,7 +87,7 @@ QString OsReleaseValue(const QByteArray &content, const QByteArray &key)
     return {};
 }
 
-QString PlatformName()
+PlatformIdentity LocalPlatform()
 {
     QByteArray osRelease;
     for (const char *path : {"/etc/os-release", "/usr/lib/os-release"}) {
@@ -101,7 +102,10 @@ QString PlatformName()
         prettyName = OsReleaseValue(osRelease, "NAME");
     utsname u{};
     const QString release = uname(&u) == 0 ? QString::fromLocal8Bit(u.release) : QString();
-    return LinuxPlatformName(prettyName, release);
+    PlatformIdentity id;
+    id.Name = LinuxPlatformName(prettyName, release);
+    id.Family = LinuxFamily;
+    return id;
 }
 
 QString NetbiosComputerName(const QString &hostName)
@@ -169,12 +173,13 @@ static QString NtFamilyQuery(const QString &computerName, const QString &domainN
 }
 
 QString RemotePlatformName(const QString &computerName, const QString &domainName, ServerBrowser &browser,
-                           const std::function<QString()> &localPlatform)
+                           const std::function<PlatformIdentity()> &localPlatform)
 {
-    const QString localText = localPlatform ? localPlatform() : PlatformName();
+    const PlatformIdentity local = localPlatform ? localPlatform() : LocalPlatform();
+    const QString &localText = local.Name;
     if (computerName == QLatin1String(GetMyOsVersion))
         return localText;
-    switch (PlatformFamily) {
+    switch (local.Family) {
     case 1:
         return ConsumerFamilyQuery(computerName, localText, browser);
     case 2:

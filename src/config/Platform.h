@@ -16,12 +16,21 @@
 class ServerBrowser;
 
 // 0 the 32-bit extension of a 16-bit system, 1 consumer family, 2 NT family,
-// 3 unknown. Set again by every PlatformName call.
+// 3 unknown.
+inline constexpr int LinuxFamily = 2;
+
+// This machine's platform family, which picks the watch-list file, the
+// server library and the messenger variant: Linux, so the NT family. Tests
+// set the others to run their variants.
 extern int PlatformFamily;
 
-// The NT family with major version 3 (no notification area). Set, never
-// cleared, by PlatformName; the main window clears it at start.
-extern bool OldShell;
+// What a version record says about its platform.
+struct PlatformIdentity {
+    QString Name;
+    int Family = 3;
+    // The NT family with major version 3 (no notification area).
+    bool OldShell = false;
+};
 
 // The platform's version record (the extended form's suite mask included).
 struct PlatformVersion {
@@ -40,15 +49,16 @@ inline constexpr quint32 SV_TYPE_WINDOWS = 0x00400000;
 // The computer name that asks RemotePlatformName for this machine's text.
 inline constexpr char GetMyOsVersion[] = "Get My OS Version";
 
-// The name of the platform the record describes; sets PlatformFamily and
-// OldShell.
-QString PlatformName(const PlatformVersion &version);
+// The platform the record describes.
+PlatformIdentity IdentifyPlatform(const PlatformVersion &version);
+inline QString PlatformName(const PlatformVersion &version) { return IdentifyPlatform(version).Name; }
 
 // This machine: family 2 and "<distribution> <kernel release>".
-QString PlatformName();
+PlatformIdentity LocalPlatform();
+inline QString PlatformName() { return LocalPlatform().Name; }
 
-// The Linux mapping over its inputs: PRETTY_NAME of os-release (or empty)
-// and the kernel release. Sets PlatformFamily to 2.
+// The Linux name over its inputs: PRETTY_NAME of os-release (or empty) and
+// the kernel release.
 QString LinuxPlatformName(const QString &prettyName, const QString &kernelRelease);
 
 // One value of an os-release file (quotes and escapes removed); empty when
@@ -62,10 +72,9 @@ QString NetbiosComputerName(const QString &hostName);
 // The operating system of a watched computer, asked through the network's
 // server list; this machine's own name, and GetMyOsVersion, give the local
 // text. Never fails: an unanswered query gives an empty text, "WindowsNT ?"
-// or "OS Unknown". localPlatform names this machine (and sets the family);
-// by default PlatformName().
+// or "OS Unknown". localPlatform is this machine; by default LocalPlatform().
 QString RemotePlatformName(const QString &computerName, const QString &domainName, ServerBrowser &browser,
-                           const std::function<QString()> &localPlatform = {});
+                           const std::function<PlatformIdentity()> &localPlatform = {});
 
 // The name of a server's system from its platform identifier and type bits.
 QString ServerTypeName(quint32 platformId, quint32 type);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <utility>
 
 // The program directory with a trailing '/': the settings file, the
 // watch-list file and the help live here.
@@ -16,8 +17,44 @@ extern QString ProgramDir;
 extern std::atomic<bool> ServiceRunning;
 
 // The engine is busy (a pass, an access check, an all-login/all-logout
-// action, or one of the console's modal windows). Main thread only.
+// action, or one of the console's modal windows). Main thread only. Read it
+// anywhere; only WatchBusyMark sets and clears it.
 extern bool WatchBusy;
+
+// Holds WatchBusy while it lives: taken when made, given back when it ends
+// or is released. Only a mark that found the flag clear gives it back, so a
+// holder nested in another's (a dialog opened during a pass) neither clears
+// the outer mark nor sets again a mark whose holder gave it back meanwhile.
+// Moving a mark hands it over: a pass keeps its mark until its end handler.
+class WatchBusyMark {
+public:
+    WatchBusyMark() : took_(!WatchBusy) { WatchBusy = true; }
+    ~WatchBusyMark() { Release(); }
+    WatchBusyMark(WatchBusyMark &&other) noexcept : took_(std::exchange(other.took_, false)) {}
+    WatchBusyMark &operator=(WatchBusyMark &&other) noexcept
+    {
+        if (this != &other) {
+            Release();
+            took_ = std::exchange(other.took_, false);
+        }
+        return *this;
+    }
+    WatchBusyMark(const WatchBusyMark &) = delete;
+    WatchBusyMark &operator=(const WatchBusyMark &) = delete;
+
+    void Release()
+    {
+        if (std::exchange(took_, false))
+            WatchBusy = false;
+    }
+
+    // The deferred start begins with the engine free, whatever was left
+    // marked before it.
+    static void ClearAtStart() { WatchBusy = false; }
+
+private:
+    bool took_;
+};
 
 // The watch worker is inside its run loop. The worker writes it and the main
 // thread reads it, so it is atomic like ServiceRunning.

@@ -174,9 +174,10 @@ bool TfmConfig::Execute(EventActions *actions, QWidget *owner, std::function<boo
         return false;
     }
     TfmConfig dialog(actions, owner, std::move(xmlCheck));
-    WatchBusy = true;
-    dialog.exec();
-    WatchBusy = false;
+    {
+        const WatchBusyMark busy;
+        dialog.exec();
+    }
     return dialog.Applied;
 }
 

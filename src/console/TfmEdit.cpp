@@ -335,7 +335,7 @@ bool TfmEdit::Execute(WatchListModel &mainList, const QString &listFile, NetBrow
         open->activateWindow();
         return false;
     }
-    WatchBusy = true;
+    const WatchBusyMark busy;
     bool ok = false;
     {
         TfmEdit editor(mainList, net, actions, owner);
@@ -348,7 +348,6 @@ bool TfmEdit::Execute(WatchListModel &mainList, const QString &listFile, NetBrow
             ok = true;
         }
     }
-    WatchBusy = false;
     return ok;
 }
 

@@ -233,7 +233,6 @@ TfmMain::TfmMain(QWidget *parent)
 {
     setObjectName(QStringLiteral("fmMain"));
     ShutdownAllowed = true;
-    OldShell = false;
     WorkerRunning = false;
 
     resize(DesignWidth, DesignHeight);
@@ -250,8 +249,10 @@ TfmMain::TfmMain(QWidget *parent)
     setProperty("helpContext", int(HelpMain));
     Help = new THelpKey([this](const QUrl &url) { return OpenUrl && OpenUrl(url); }, this);
 
-    // Naming the platform also sets the family that picks the list file.
-    setWindowTitle(AppTitle + QStringLiteral(" on [") + PlatformName() + QLatin1Char(']'));
+    const PlatformIdentity platform = LocalPlatform();
+    PlatformFamily = platform.Family;
+    OldShell = platform.OldShell;
+    setWindowTitle(AppTitle + QStringLiteral(" on [") + platform.Name + QLatin1Char(']'));
 
     ListFilePath = ProgramDir + ListFileName(PlatformFamily);
 
@@ -721,7 +722,7 @@ void TfmMain::DeferredStart()
     ApplyListMode();
     LoadList(*Model, ListFilePath);
     UpdateRowCommands();
-    WatchBusy = false;
+    WatchBusyMark::ClearAtStart();
 
     if (Settings.Config.StartCheck) {
         bool run = true;
@@ -974,13 +975,12 @@ void TfmMain::RefreshIcons()
 {
     if (!lvRes1->IsIconStyle() || WatchBusy)
         return;
-    WatchBusy = true;
+    const WatchBusyMark busy;
     QListView *icons = lvRes1->IconView();
     icons->horizontalScrollBar()->setValue(0);
     icons->verticalScrollBar()->setValue(0);
     icons->doItemsLayout();
     icons->viewport()->update();
-    WatchBusy = false;
 }
 
 void TfmMain::SortBy(int column)
@@ -1359,7 +1359,6 @@ void TfmMain::pbSetupClick()
     if (ok)
         ApplyListMode();
     EnableConsole(true);
-    WatchBusy = false;
     UpdateRowCommands();
 }
 
@@ -1383,7 +1382,6 @@ void TfmMain::pbConfigClick()
         WakeIconAlert();
     }
     EnableConsole(true);
-    WatchBusy = false;
 }
 
 void TfmMain::pbSessionClick()
@@ -1414,9 +1412,8 @@ void TfmMain::ShowVersion()
 {
     if (WatchBusy)
         return;
-    WatchBusy = true;
+    const WatchBusyMark busy;
     TfmProp::ShowVersion(this);
-    WatchBusy = false;
 }
 
 void TfmMain::OpenHelp()

@@ -81,6 +81,8 @@ public:
 
     // A notification area exists on this desktop.
     bool TrayAvailable = false;
+    // This machine's shell has no notification area.
+    bool OldShell = false;
     // Questions can be answered: false on the offscreen platform, where
     // nobody sees them and an unanswered question would stall the start.
     bool CanAsk = true;

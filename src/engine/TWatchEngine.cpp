@@ -65,7 +65,7 @@ TWatchEngine::~TWatchEngine()
             Worker->wait(2);
     }
     delete Worker.data();
-    WatchBusy = false;
+    passMark_.reset();
 }
 
 void TWatchEngine::WatchTick()
@@ -117,7 +117,7 @@ void TWatchEngine::StartPass(int index)
     // this keeps it so for a caller that forgets.
     if (PassRunning())
         return;
-    WatchBusy = true;
+    passMark_.emplace();
     tmWatch->stop();
     consoleLocked_ = true;
     emit BusyIcon(true);
@@ -246,7 +246,7 @@ void TWatchEngine::ApplyResults()
     emit StatusBarText(QString());
     emit BusyIcon(false);
     if (Ending) {
-        WatchBusy = false;
+        passMark_.reset();
         emit PassApplied();
         return;
     }
@@ -270,7 +270,7 @@ void TWatchEngine::ApplyResults()
 
     consoleLocked_ = false;
     emit UnlockConsole();
-    WatchBusy = false;
+    passMark_.reset();
     tmWatch->start();
     emit PassApplied();
 }
@@ -358,24 +358,23 @@ void TWatchEngine::Tally()
 
 void TWatchEngine::AllLoginAction()
 {
-    const bool busy = WatchBusy;
-    WatchBusy = true;
-    if (Settings.AllLogin.Action == 3)
-        events_->StartProgram(Settings.AllLogin.ActFile);
-    WatchBusy = busy;
+    {
+        const WatchBusyMark busy;
+        if (Settings.AllLogin.Action == 3)
+            events_->StartProgram(Settings.AllLogin.ActFile);
+    }
     AllLoginArmed = false;
     AllLoginMinutes = 0;
 }
 
 void TWatchEngine::AllLogoutAction()
 {
-    const bool busy = WatchBusy;
-    WatchBusy = true;
+    WatchBusyMark busy;
     if (Settings.AllLogout.Action == 2) {
         // The machine is going down; nothing may start in the meantime. A
         // refused shutdown gives the engine back and disarms the action, so
         // watching goes on and the request is not repeated every tick.
-        shutdownHoldsBusy_ = !busy;
+        shutdownMark_ = std::move(busy);
         events_->RequestShutdown([engine = QPointer<TWatchEngine>(this)] {
             if (engine)
                 engine->ShutdownRefused();
@@ -384,16 +383,14 @@ void TWatchEngine::AllLogoutAction()
     }
     if (Settings.AllLogout.Action == 3)
         events_->StartProgram(Settings.AllLogout.ActFile);
-    WatchBusy = busy;
+    busy.Release();
     AllLogoutArmed = false;
     AllLogoutMinutes = 0;
 }
 
 void TWatchEngine::ShutdownRefused()
 {
-    if (shutdownHoldsBusy_)
-        WatchBusy = false;
-    shutdownHoldsBusy_ = false;
+    shutdownMark_.reset();
     AllLogoutArmed = false;
     AllLogoutMinutes = 0;
 }

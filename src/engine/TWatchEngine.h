@@ -10,10 +10,14 @@
 // (console lock, status bar, icon). Everything here runs on the main thread;
 // the pass itself runs on a TEnumThread.
 
+#include "config/ProcessFlags.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class NetBrowser;
 class QTimer;
@@ -124,6 +128,8 @@ private:
     NetBrowser *net_;
     WatchEvents *events_;
     bool consoleLocked_ = false;
-    // The busy mark is the shutdown request's: a refusal clears it.
-    bool shutdownHoldsBusy_ = false;
+    // The running pass's busy mark, given back by its end handler.
+    std::optional<WatchBusyMark> passMark_;
+    // The shutdown request's busy mark: a refusal gives it back.
+    std::optional<WatchBusyMark> shutdownMark_;
 };

@@ -47,32 +47,31 @@ TEST(PlatformName, EveryVersionRowAndItsFamily)
         {Version(7, 1, 0), "OS Unknown", 3},
     };
     for (const NameRow &row : rows) {
-        PlatformFamily = -1;
-        OldShell = false;
-        EXPECT_EQ(PlatformName(row.version), QString::fromUtf8(row.text)) << row.text;
-        EXPECT_EQ(PlatformFamily, row.family) << row.text;
-        EXPECT_FALSE(OldShell) << row.text;
+        const PlatformIdentity id = IdentifyPlatform(row.version);
+        EXPECT_EQ(id.Name, QString::fromUtf8(row.text)) << row.text;
+        EXPECT_EQ(PlatformName(row.version), id.Name) << row.text;
+        EXPECT_EQ(id.Family, row.family) << row.text;
+        EXPECT_FALSE(id.OldShell) << row.text;
     }
 }
 
-TEST(PlatformName, OnlyNtThreeSetsTheOldShellAndNothingClearsIt)
+TEST(PlatformName, OnlyNtThreeIsTheOldShell)
 {
-    OldShell = false;
-    EXPECT_EQ(PlatformName(Version(2, 3, 51, QStringLiteral("Service Pack 5"))), QStringLiteral("Windows NT3.51 Service Pack 5"));
-    EXPECT_TRUE(OldShell);
-    PlatformName(Version(2, 5, 0));
-    PlatformName();
-    EXPECT_TRUE(OldShell);
-    OldShell = false;
-    PlatformName(Version(1, 3, 0));  // major 3 outside the NT family
-    EXPECT_FALSE(OldShell);
+    const PlatformIdentity nt3 = IdentifyPlatform(Version(2, 3, 51, QStringLiteral("Service Pack 5")));
+    EXPECT_EQ(nt3.Name, QStringLiteral("Windows NT3.51 Service Pack 5"));
+    EXPECT_TRUE(nt3.OldShell);
+    EXPECT_FALSE(IdentifyPlatform(Version(2, 5, 0)).OldShell);
+    EXPECT_FALSE(LocalPlatform().OldShell);
+    EXPECT_FALSE(IdentifyPlatform(Version(1, 3, 0)).OldShell);  // major 3 outside the NT family
 }
 
 TEST(PlatformName, ThisMachineIsTheNtFamilyWithItsDistributionAndKernel)
 {
-    PlatformFamily = -1;
-    const QString text = PlatformName();
+    const PlatformIdentity local = LocalPlatform();
+    const QString text = local.Name;
+    EXPECT_EQ(local.Family, 2);
     EXPECT_EQ(PlatformFamily, 2);
+    EXPECT_EQ(PlatformName(), text);
     EXPECT_FALSE(text.isEmpty());
     EXPECT_EQ(LinuxPlatformName(QStringLiteral("Debian GNU/Linux 12 (bookworm)"), QStringLiteral("6.1.0-18-amd64")),
               QStringLiteral("Debian GNU/Linux 12 (bookworm) 6.1.0-18-amd64"));
@@ -155,7 +154,7 @@ public:
 
 QString Remote(const QString &computer, FakeBrowser &browser, const PlatformVersion &local)
 {
-    return RemotePlatformName(computer, QStringLiteral("WORKGROUP"), browser, [&] { return PlatformName(local); });
+    return RemotePlatformName(computer, QStringLiteral("WORKGROUP"), browser, [&] { return IdentifyPlatform(local); });
 }
 
 TEST(RemotePlatformName, NtFamilyUsesTheServerListAndTheLastEqualName)

@@ -121,12 +121,8 @@ int TfmMsg::Execute()
     // only the pass's end gives it back. Clearing it here would let access
     // scans and probe commands run beside the worker; setting it again
     // after a pass that ended meanwhile would keep every timer idle.
-    const bool heldBefore = WatchBusy;
-    WatchBusy = true;
-    const int result = exec();
-    if (!heldBefore)
-        WatchBusy = false;
-    return result;
+    const WatchBusyMark busy;
+    return exec();
 }
 
 void TfmMsg::SendToSelected(Messenger &messenger, QWidget *owner, const QStringList &recipients)
