@@ -1,6 +1,9 @@
 #include "platform/HostLookup.h"
 
 #include "platform/Cp932.h"
+#include "platform/NetbiosName.h"
+
+#include <QFile>
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -28,7 +31,9 @@ int HostLookup::errorNumber(int eaiError)
     }
 }
 
-HostLookup::Address HostLookup::addressOf(const QString &name)
+namespace {
+
+HostLookup::Address systemAddressOf(const QString &name)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -37,13 +42,43 @@ HostLookup::Address HostLookup::addressOf(const QString &name)
     // Names cross to the resolver as 8-bit text in the program's code page.
     const QByteArray host = Cp932::encode(name);
     const int rc = ::getaddrinfo(host.constData(), nullptr, &hints, &list);
-    Address result;
+    HostLookup::Address result;
     if (rc != 0 || !list) {
-        result.error = errorNumber(rc != 0 ? rc : EAI_NONAME);
+        result.error = HostLookup::errorNumber(rc != 0 ? rc : EAI_NONAME);
         return result;
     }
     result.address = reinterpret_cast<const sockaddr_in *>(list->ai_addr)->sin_addr.s_addr;
     ::freeaddrinfo(list);
+    return result;
+}
+
+// Avahi resolves NAME.local for the system resolver when the machine runs it.
+bool runsAvahi()
+{
+    return QFile::exists(QStringLiteral("/run/avahi-daemon/socket"));
+}
+
+} // namespace
+
+// A workgroup without DNS knows its computers by their NetBIOS names, and
+// hosts that announce themselves by multicast DNS by NAME.local: each is
+// asked in turn when the one before knows nothing, and the first failure's
+// number is the one reported when none does.
+HostLookup::Address HostLookup::addressOf(const QString &name)
+{
+    Address result = systemAddressOf(name);
+    if (result.error == 0)
+        return result;
+    if (const quint32 found = Netbios::isName(name) ? Netbios::addressOf(name) : 0) {
+        result.address = found;
+        result.error = 0;
+        return result;
+    }
+    if (!name.isEmpty() && !name.contains(u'.') && runsAvahi()) {
+        const Address local = systemAddressOf(name + QStringLiteral(".local"));
+        if (local.error == 0)
+            return local;
+    }
     return result;
 }
 
@@ -56,9 +91,13 @@ HostLookup::Name HostLookup::nameOf(quint32 address)
     const int rc = ::getnameinfo(reinterpret_cast<const sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0,
                                  NI_NAMEREQD);
     Name result;
-    if (rc != 0)
-        result.error = errorNumber(rc);
-    else
+    if (rc == 0) {
         result.name = Cp932::decode(host);
+        return result;
+    }
+    // Without a reverse entry, the computer itself says its name.
+    result.name = Netbios::nameOf(address);
+    if (result.name.isEmpty())
+        result.error = errorNumber(rc);
     return result;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Blocking name and address lookups through the system resolver (hosts
-// file, DNS, ... as nsswitch.conf orders them), IPv4 only.
+// Blocking name and address lookups, IPv4 only: the system resolver (hosts
+// file, DNS, ... as nsswitch.conf orders them) first, then the NetBIOS name
+// service of the local network, then NAME.local where Avahi runs.
 //
 // Failures carry the resolver's error in the lookup error numbering that
 // the probe reports to its callers: 11001 host not found, 11002 try again,

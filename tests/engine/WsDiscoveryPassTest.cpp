@@ -8,7 +8,7 @@
 #include "platform/SmbNetBrowser.h"
 #include "platform/WsDiscovery.h"
 
-#include "support/WsddPeer.h"
+#include "support/PeerHost.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -24,8 +24,8 @@ class WsDiscoveryPass : public EngineHarness {};
 TEST_F(WsDiscoveryPass, AnEntryFoundOnlyByDiscoveryLogsInAndAnAbsentOneLogsOut)
 {
     NetNamespace::run({}, [this] {
-        WsddPeer peer(u"pc-wsd"_s, u"WORKGROUP"_s);
-        if (!peer.ready)
+        PeerHost peer;
+        if (!StartWsdd(peer, u"pc-wsd"_s, u"WORKGROUP"_s))
             GTEST_SKIP() << peer.why;
         // SMB browsing that finds no browse list: names resolve from an
         // empty lmhosts only, so it fails at once, as on such a network.

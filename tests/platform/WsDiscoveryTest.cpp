@@ -2,7 +2,7 @@
 
 #include "platform/WsDiscovery.h"
 
-#include "support/WsddPeer.h"
+#include "support/PeerHost.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@ bool has(const QList<WsdComputer> &list, const QString &name, const QString &gro
 TEST(WsDiscovery, FindsAnAnnouncedComputerWithItsWorkgroupAndForgetsItAfterItsBye)
 {
     NetNamespace::run({}, [] {
-        WsddPeer peer(QStringLiteral("pc-wsd"), QStringLiteral("sales"));
-        if (!peer.ready)
+        PeerHost peer;
+        if (!StartWsdd(peer, QStringLiteral("pc-wsd"), QStringLiteral("sales")))
             GTEST_SKIP() << peer.why;
         WsDiscovery::Options options;
         options.refreshMs = 60000;  // only Hello and Bye change the table after the first look

@@ -1,0 +1,52 @@
+// Names that only the NetBIOS name service knows (a workgroup without DNS):
+// a name server (nmbd) in a peer namespace, and a resolver here that knows
+// nothing but its own hosts file.
+
+#include "platform/NetbiosName.h"
+#include "probe/TIcmp.h"
+#include "support/NetNamespace.h"
+#include "support/PeerHost.h"
+#include "support/TempDir.h"
+
+#include <QThread>
+
+#include <arpa/inet.h>
+
+#include <gtest/gtest.h>
+
+TEST(NetbiosLookup, ANameOnlyTheNameServiceKnowsResolvesBothWays)
+{
+    NetNamespace::Options options;
+    options.hosts = "127.0.0.1 localhost\n";
+    NetNamespace::run(options, [] {
+        TempDir dir;
+        PeerHost peer;
+        if (!StartNmbd(peer, QStringLiteral("NBONLY"), dir.path(QStringLiteral("nmbd"))))
+            GTEST_SKIP() << peer.why;
+        // Its names take the server a few seconds to claim on the network.
+        for (int i = 0; i < 20 && !Netbios::addressOf(QStringLiteral("NBONLY")); ++i)
+            QThread::msleep(100);
+        TIcmp icmp;
+        ASSERT_TRUE(icmp.GetIPByName(QStringLiteral("nbonly"))) << icmp.StatusText().toStdString();
+        EXPECT_EQ(icmp.Address(), inet_addr("10.77.0.2"));
+        ASSERT_TRUE(icmp.GetNameByIP(QStringLiteral("10.77.0.2"))) << icmp.StatusText().toStdString();
+        EXPECT_EQ(icmp.HostName, QStringLiteral("NBONLY"));
+
+        EXPECT_FALSE(icmp.GetIPByName(QStringLiteral("nbnone")));
+        EXPECT_FALSE(icmp.GetNameByIP(QStringLiteral("10.77.0.9")));
+    });
+}
+
+TEST(NetbiosLookup, AnswersToOtherQueriesOrCutShortGiveNothing)
+{
+    // A positive answer to query 7 for 10.77.0.2, its name given by a
+    // pointer to the question.
+    QByteArray answer = QByteArray::fromHex("000785000000000100000000c00c00200001000493e0000600000a4d0002");
+    EXPECT_EQ(Netbios::parseNameAnswer(answer, 7), inet_addr("10.77.0.2"));
+    EXPECT_EQ(Netbios::parseNameAnswer(answer, 8), 0u);
+    EXPECT_EQ(Netbios::parseNameAnswer(answer.chopped(1), 7), 0u);
+    answer[3] = 0x03;  // name error
+    EXPECT_EQ(Netbios::parseNameAnswer(answer, 7), 0u);
+    EXPECT_FALSE(Netbios::isName(QStringLiteral("pc01.example")));
+    EXPECT_FALSE(Netbios::isName(QStringLiteral("SIXTEEN-CHARS-XX")));
+}
