@@ -3,6 +3,9 @@
 #include "platform/ListedEnumeration.h"
 #include "platform/WsDiscovery.h"
 
+#include <future>
+#include <system_error>
+
 namespace {
 
 // The whole list behind an enumeration; the result of the first failing
@@ -61,13 +64,21 @@ quint32 DiscoveringNetBrowser::Open(quint32 scope, quint32 type, quint32 usage, 
     if (!workgroups && !computers)
         return browse_->Open(scope, type, usage, where, out);
 
+    // Both sources wait on the network (a browse list nobody keeps takes
+    // the SMB client its name query time-outs), so they are asked together.
+    QList<WsdComputer> found;
+    std::future<bool> discovering;
+    try {
+        discovering = std::async(std::launch::async, [this, &found] { return discovery_->Computers(found); });
+    } catch (const std::system_error &) {
+        // No thread to be had: one after the other.
+    }
     std::unique_ptr<NetEnumeration> listed;
     QList<NetResource> entries;
     const quint32 browsed = readWhole(browse_->Open(scope, type, usage, where, listed), std::move(listed), entries);
     if (browsed != NetCode::Success)
         entries.clear();
-    QList<WsdComputer> found;
-    const bool discovered = discovery_->Computers(found);
+    const bool discovered = discovering.valid() ? discovering.get() : discovery_->Computers(found);
     if (!discovered && browsed != NetCode::Success)
         return browsed;
 

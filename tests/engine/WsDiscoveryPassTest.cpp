@@ -4,6 +4,7 @@
 
 #include "EngineHarness.h"
 
+#include "engine/NetSearch.h"
 #include "platform/DiscoveringNetBrowser.h"
 #include "platform/SmbNetBrowser.h"
 #include "platform/WsDiscovery.h"
@@ -53,5 +54,22 @@ TEST_F(WsDiscoveryPass, AnEntryFoundOnlyByDiscoveryLogsInAndAnAbsentOneLogsOut)
         std::fprintf(stderr, "first pass after start: %lld ms\n", took.elapsed());
         EXPECT_EQ(status(0), StatusLoggedIn);
         EXPECT_EQ(status(1), StatusLoggedOut);
+
+        // What the editor's tree reads: the workgroup, and the computer in
+        // it without a comment.
+        EXPECT_TRUE(FindDomain(network, SmbProviderName, u"WORKGROUP"_s));
+        NetResource workgroup;
+        workgroup.Usage = NetUsage::Container;
+        workgroup.RemoteName = u"WORKGROUP"_s;
+        workgroup.Provider = SmbProviderName;
+        std::unique_ptr<NetEnumeration> computers;
+        ASSERT_EQ(network.Open(NetScope::GlobalNet, NetType::Any, 0, workgroup, computers), NetCode::Success);
+        quint32 count = 0xFFFFFFFFu;
+        QList<NetResource> listed;
+        ASSERT_EQ(computers->Read(count, listed, NetReadBufferBytes), NetCode::Success);
+        ASSERT_EQ(listed.size(), 1);
+        EXPECT_EQ(listed[0].RemoteName, u"\\\\PC-WSD"_s);
+        EXPECT_EQ(listed[0].DisplayType, NetDisplay::Server);
+        EXPECT_TRUE(listed[0].Comment.isEmpty());
     });
 }
