@@ -281,7 +281,11 @@ TfmMain::TfmMain(QWidget *parent)
     BuildList();
     BuildButtons();
 
-    Engine = new TWatchEngine(Model, dm->Icmp, Net, Events, this);
+    // The passes have a probe of their own; the console's commands use the
+    // data module's.
+    PassProbe = new TIcmp(this);
+    PassProbe->setObjectName(QStringLiteral("PassProbe"));
+    Engine = new TWatchEngine(Model, PassProbe, Net, Events, this);
     Engine->setObjectName(QStringLiteral("Engine"));
     Engine->tmWatch->setObjectName(QStringLiteral("tmWatch"));
     Access = new AccessCheck(this);
@@ -1500,11 +1504,14 @@ void TfmMain::closeEvent(QCloseEvent *event)
     Engine->Ending = true;
     KeepWindowSettings();
 
-    // The worker's end handler runs on this thread and clears WatchBusy.
+    // Waits for the worker and runs the pass's end handler, which gives
+    // WatchBusy back.
     Engine->StopPass();
 
-    if (dm && dm->Icmp && dm->Icmp->ActiveFlag())
-        dm->Icmp->Active(false);
+    for (TIcmp *probe : {PassProbe, dm ? dm->Icmp : nullptr}) {
+        if (probe && probe->ActiveFlag())
+            probe->Active(false);
+    }
 
     NoticeWindows.CloseAll();
     if (fmSession && fmSession->isVisible())

@@ -34,6 +34,7 @@ class SmbclientMessageTransport;
 class NoMailslotTransport;
 class SoundPlayer;
 class ProcessStarter;
+class TIcmp;
 class TWatchEngine;
 class WatchListModel;
 
@@ -93,6 +94,8 @@ public:
     // The watch engine (its tmWatch, counters, flags and pass lists) and the
     // access check (its tmAccess, access tree and detail lines).
     TWatchEngine *Engine = nullptr;
+    // The watch passes' probe.
+    TIcmp *PassProbe = nullptr;
     AccessCheck *Access = nullptr;
     ConsoleEvents *Events = nullptr;
     EventActions *Actions = nullptr;

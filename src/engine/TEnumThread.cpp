@@ -9,11 +9,33 @@
 #include "engine/WatchListModel.h"
 #include "probe/TIcmp.h"
 
-#include <QMetaObject>
+namespace {
+// The probe keeps a 16-bit size; a larger setting must not wrap round.
+constexpr qint32 MaxSendBytes = 10240;
+} // namespace
+
+PassSettings PassSettings::From(const TSettings &s)
+{
+    PassSettings p;
+    p.SafeCheck = s.Config.SafeCheck;
+    p.LoginDoAction = s.Login.DoAction;
+    p.LogoutDoAction = s.Logout.DoAction;
+    p.LoginAutoMAC = s.Login.AutoMAC;
+    p.LogoutAutoMAC = s.Logout.AutoMAC;
+    p.WaitWave = s.Config.WaitWave;
+    p.TimeOut = s.TCPIP.TimeOut;
+    p.SendBytes = qint16(qBound<qint32>(-32768, s.TCPIP.SendBytes, MaxSendBytes));
+    p.TTL = s.TCPIP.TTL;
+    return p;
+}
 
 TEnumThread::TEnumThread(const Host &host, QList<WorkItem> workList, QObject *parent)
     : QThread(parent), host_(host), EntryCount(qint32(workList.size())), WorkList_(std::move(workList))
 {
+    // Before the thread starts: from then on the probe is the worker's.
+    host_.probe->TimeOut = host_.settings.TimeOut;
+    host_.probe->SetSendBytes(host_.settings.SendBytes);
+    host_.probe->TTL = host_.settings.TTL;
 }
 
 TEnumThread::~TEnumThread()
@@ -52,14 +74,14 @@ void TEnumThread::run()
         }
         ++CurrentIndex;
     }
-    // Whoever looks at the rows after the loop sees every change.
-    OnMain([] {});
+    // The end handler applies what is left before it looks at the rows.
+    Flush();
     WorkerRunning = false;
 }
 
 void TEnumThread::ShowProgress()
 {
-    if (host_.statusBar) {
+    if (host_.handOver->ShowsProgress()) {
         const QString text = WorkList_[CurrentIndex].UserName + QStringLiteral(" 調査中...");
         Pending_.append({Change::StatusBar, CurrentIndex, 0, 0, text});
     }
@@ -88,58 +110,8 @@ void TEnumThread::Flush()
     const QStringList logouts = added(LogoutLines_, LogoutsPublished, LogoutsReady);
     if (Pending_.isEmpty() && errors.isEmpty() && logins.isEmpty() && logouts.isEmpty())
         return;
-    bool post = false;
-    {
-        const std::lock_guard lock(HandOverMutex_);
-        HandedOver_.append(std::move(Pending_));
-        HandedErrors_ += errors;
-        HandedLogins_ += logins;
-        HandedLogouts_ += logouts;
-        post = !std::exchange(ApplyPosted_, true);
-    }
+    host_.handOver->Hand(std::move(Pending_), errors, logins, logouts);
     Pending_.clear();
-    // The worker outlives the event: its loop ends with a blocking hand-off
-    // queued behind it.
-    if (post)
-        QMetaObject::invokeMethod(host_.model, [this] { ApplyHandedOver(); }, Qt::QueuedConnection);
-}
-
-void TEnumThread::ApplyHandedOver()
-{
-    QList<Change> changes;
-    QStringList errors, logins, logouts;
-    {
-        const std::lock_guard lock(HandOverMutex_);
-        changes.swap(HandedOver_);
-        errors.swap(HandedErrors_);
-        logins.swap(HandedLogins_);
-        logouts.swap(HandedLogouts_);
-        ApplyPosted_ = false;
-    }
-    WatchListModel &model = *host_.model;
-    for (const Change &c : changes) {
-        switch (c.kind) {
-        case Change::StatusBar:
-            host_.statusBar(c.text);
-            break;
-        case Change::Text:
-            // A row that is gone takes no change (model writes to row -1 do
-            // nothing).
-            model.setText(model.rowOfId(c.rowId, c.row), c.column, c.text);
-            break;
-        case Change::Publish: {
-            const int row = model.rowOfId(c.rowId, c.row);
-            model.setImageIndex(row, c.image);
-            model.setText(row, WatchListModel::ColStatus, c.text);
-            model.setDataWord(row, (model.dataWord(row) & ~0xFF00u) | quint32(c.state) << 8);
-            if (host_.statusBar)
-                host_.statusBar(QString());
-            break;
-        }
-        }
-    }
-    if (host_.publishLines && !(errors.isEmpty() && logins.isEmpty() && logouts.isEmpty()))
-        host_.publishLines(errors, logins, logouts);
 }
 
 void TEnumThread::Resolve()
@@ -167,7 +139,7 @@ void TEnumThread::NetworkCheck()
     }
     int found = NetError;
     try {
-        found = FindComputer(*host_.net, item.Domain, item.Provider, item.ResourceName, Settings.Config.SafeCheck);
+        found = FindComputer(*host_.net, item.Domain, item.Provider, item.ResourceName, host_.settings.SafeCheck);
     } catch (...) {
         found = NetError;
     }
@@ -203,8 +175,12 @@ void TEnumThread::AddressCheck()
     }
 
     if (present) {
-        if (Settings.Login.AutoMAC && RowText(WatchListModel::ColMAC).isEmpty())
-            SetRowText(WatchListModel::ColMAC, ProbeMAC(probeAddress));
+        // The row's MAC as the pass found it; the fill is applied only to a
+        // row whose MAC is still empty then.
+        if (host_.settings.LoginAutoMAC && item.MAC.isEmpty()) {
+            const QString mac = ProbeMAC(probeAddress);
+            Pending_.append({Change::FillMAC, CurrentIndex, item.RowId, 0, mac});
+        }
         MarkLogin(CurrentIndex);
         return;
     }
@@ -215,7 +191,7 @@ void TEnumThread::AddressCheck()
         item.Address.clear();
         SetRowText(WatchListModel::ColAddress, QString());
     }
-    if (Settings.Logout.AutoMAC)
+    if (host_.settings.LogoutAutoMAC)
         SetRowText(WatchListModel::ColMAC, QString());
 }
 
@@ -235,7 +211,7 @@ void TEnumThread::RunEntryAction(const WorkItem &item, const QString &action)
     }
     if (host_.events) {
         Flush();
-        host_.events->RunAction(text, Settings.Config.WaitWave);
+        host_.events->RunAction(text, host_.settings.WaitWave);
     }
 }
 
@@ -244,7 +220,7 @@ void TEnumThread::MarkLogin(int index)
     WorkItem &item = WorkList_[index];
     if (item.State != StateLoggedIn) {
         LoginLines_.append(item.UserName + u'\t' + item.ResourceName);
-        if (Settings.Login.DoAction)
+        if (host_.settings.LoginDoAction)
             RunEntryAction(item, item.LoginAction);
     }
     item.StatusText = StatusLoggedIn;
@@ -257,7 +233,7 @@ void TEnumThread::MarkLogout(int index)
     WorkItem &item = WorkList_[index];
     if (item.State != StateLoggedOut) {
         LogoutLines_.append(item.UserName + u'\t' + item.ResourceName);
-        if (Settings.Logout.DoAction)
+        if (host_.settings.LogoutDoAction)
             RunEntryAction(item, item.LogoutAction);
     }
     item.StatusText = StatusLoggedOut;
@@ -317,21 +293,4 @@ QString TEnumThread::ProbeMAC(const QString &address)
 void TEnumThread::SetRowText(int column, const QString &text)
 {
     Pending_.append({Change::Text, CurrentIndex, WorkList_[CurrentIndex].RowId, column, text});
-}
-
-QString TEnumThread::RowText(int column)
-{
-    QString text;
-    const int index = CurrentIndex;
-    const quint64 rowId = WorkList_[index].RowId;
-    OnMain([this, index, rowId, column, &text] {
-        text = host_.model->text(host_.model->rowOfId(rowId, index), column);
-    });
-    return text;
-}
-
-void TEnumThread::OnMain(const std::function<void()> &f)
-{
-    Flush();
-    QMetaObject::invokeMethod(host_.model, f, Qt::BlockingQueuedConnection);
 }

@@ -10,57 +10,65 @@
 // or watch error with a line in the matching list and the entry's own
 // action, and hands the new state to the main thread. Everything that
 // touches the rows or the main window runs on the main thread. The worker
-// gathers its changes and hands them over, in order and without waiting,
-// whenever it is about to wait for something itself (an echo, a lookup, a
-// browse list, an entry action): the rows are never behind while the worker
-// waits. Handed-over changes wait in one list that the main thread empties
-// in one go; a main thread that is behind finds more there rather than more
-// events, so a fast pass costs at most one event per entry and no thread
-// switch per change. The worker waits for the main thread only where it
-// needs an answer (a row's MAC text) and once at the end of the pass, so
-// that when the loop has ended every change is in the rows.
+// gathers its changes and hands them over (PassHandOver), in order and
+// without waiting, whenever it is about to wait for something itself (an
+// echo, a lookup, a browse list, an entry action) and when its loop ends:
+// the rows are never behind while the worker waits. It never waits for the
+// main thread: what it reads (the settings, the rows' MAC texts) is copied
+// when the pass starts, and it has a probe of its own. Stopping a pass is
+// asking the loop to stop and waiting for the thread.
 //
 // Terminate() is looked at after the progress is shown, after the name
 // resolution, after the address check and after the entry is published; an
 // entry interrupted before it is published keeps its old state (the column
 // texts of its address check stay).
 
+#include "engine/PassHandOver.h"
 #include "engine/WatchEntry.h"
 
 #include <QList>
 #include <QStringList>
 #include <QThread>
 
-#include <functional>
-#include <mutex>
+#include <memory>
 
 class NetBrowser;
 class TIcmp;
 class WatchEvents;
-class WatchListModel;
+struct TSettings;
+
+// The settings a pass works with, copied when it starts: the settings dialog
+// may change them while the worker runs.
+struct PassSettings {
+    bool SafeCheck = false;
+    bool LoginDoAction = false, LogoutDoAction = false;
+    bool LoginAutoMAC = false, LogoutAutoMAC = false;
+    bool WaitWave = false;
+    // The probe's: echo time-out, data size (capped to what the probe
+    // keeps), TTL.
+    qint32 TimeOut = 0;
+    qint16 SendBytes = 0;
+    qint32 TTL = 0;
+
+    static PassSettings From(const TSettings &settings);
+};
 
 class TEnumThread : public QThread {
     Q_OBJECT
 
 public:
-    // What the worker works with; everything lives on the main thread and
-    // outlives the worker.
+    // What the worker works with. The probe is the worker's alone while the
+    // pass runs; the browser and the actions outlive the worker.
     struct Host {
-        WatchListModel *model = nullptr;  // its thread runs the hand-offs
         TIcmp *probe = nullptr;
         NetBrowser *net = nullptr;
         WatchEvents *events = nullptr;
-        // Main thread: the status bar text.
-        std::function<void(const QString &)> statusBar;
-        // Main thread: the error, login and logout lines an entry added to
-        // the pass's lists (usually all three empty).
-        std::function<void(const QStringList &, const QStringList &, const QStringList &)> publishLines;
+        std::shared_ptr<PassHandOver> handOver;
+        PassSettings settings;
     };
 
     TEnumThread(const Host &host, QList<WorkItem> workList, QObject *parent = nullptr);
-    // Stops the loop and waits for it. The loop may be waiting for a
-    // hand-off to the main thread, so the main thread deletes a worker only
-    // after it has finished (the engine lets it delete itself then).
+    // Stops the loop and waits for it.
     ~TEnumThread() override;
 
     // Asks the loop to stop at its next check.
@@ -94,13 +102,8 @@ private:
 
     // Row updates of the address check, on the main thread.
     void SetRowText(int column, const QString &text);
-    QString RowText(int column);
     // Hands the gathered changes to the main thread without waiting.
     void Flush();
-    // Main thread: applies everything handed over so far.
-    void ApplyHandedOver();
-    // Runs f on the main thread after the gathered changes and waits.
-    void OnMain(const std::function<void()> &f);
     bool Stopping() const { return isInterruptionRequested(); }
 
     Host host_;
@@ -114,26 +117,8 @@ private:
     QStringList LoginLines_;
     QStringList LogoutLines_;
 
-    // A change to a row or the status bar, gathered on the worker. It names
-    // its entry's row by the row's identity; the work index is only where
-    // the row was when the pass started.
-    struct Change {
-        enum Kind : quint8 { StatusBar, Text, Publish } kind;
-        qint32 row = 0;
-        quint64 rowId = 0;
-        qint32 column = 0;  // Text
-        QString text;       // StatusBar, Text; Publish: the Status column
-        qint32 image = 0;   // Publish
-        EntryState state = StateUnconfirmed;  // Publish
-    };
+    using Change = PassHandOver::Change;
     QList<Change> Pending_;  // the worker's own, not handed over yet
-
-    // Handed over, not yet applied; ApplyPosted: an event to apply them is
-    // on its way to the main thread.
-    std::mutex HandOverMutex_;
-    QList<Change> HandedOver_;
-    QStringList HandedErrors_, HandedLogins_, HandedLogouts_;
-    bool ApplyPosted_ = false;
 
     // How many of each list's lines the main thread has been given, and how
     // many belong to published entries (the lines of an entry interrupted

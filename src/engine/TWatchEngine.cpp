@@ -8,7 +8,6 @@
 #include "engine/WatchListModel.h"
 #include "probe/TIcmp.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
 namespace {
@@ -19,7 +18,6 @@ const QString ErrorCaption = QStringLiteral("ネットワーク監視エラー�
 const QString AllLoginCaption = QStringLiteral("ログイン");
 const QString AllLogoutCaption = QStringLiteral("ログアウト");
 constexpr int ErrorNoticeSeconds = 7;
-constexpr qint16 MaxSendBytes = 10240;
 
 QString ResourceNames(const QStringList &lines)
 {
@@ -27,16 +25,6 @@ QString ResourceNames(const QStringList &lines)
     for (const QString &line : lines)
         names += line.section(u'\t', 1, 1) + u'\t';
     return names;
-}
-
-// Delivers what other threads have queued for this one: the worker's
-// hand-offs and its end. Posted events are sent directly as well, because a
-// caller that is itself being delivered as a posted event (a queued call)
-// would otherwise not see them from a nested event loop.
-void ServeMainThread()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
 }
 
 } // namespace
@@ -52,19 +40,13 @@ TWatchEngine::TWatchEngine(WatchListModel *model, TIcmp *probe, NetBrowser *net,
 
 TWatchEngine::~TWatchEngine()
 {
-    if (!Worker)
-        return;
-    disconnect(Worker, nullptr, this, nullptr);
-    Worker->Terminate();
-    // The worker may be waiting for a hand-off to this thread; keep serving
-    // them until it is out of its loop. Serving may also run the deletion it
-    // asked for when it finished, which clears the pointer.
-    while (Worker && !Worker->isFinished()) {
-        ServeMainThread();
-        if (Worker)
-            Worker->wait(2);
+    if (Worker) {
+        Worker->Terminate();
+        Worker->wait();
+        delete Worker.data();
     }
-    delete Worker.data();
+    if (handOver_)
+        handOver_->Detach();
     passMark_.reset();
 }
 
@@ -127,11 +109,6 @@ void TWatchEngine::StartPass(int index)
     LoginList.clear();
     LogoutList.clear();
 
-    probe_->TimeOut = Settings.TCPIP.TimeOut;
-    // The probe keeps a 16-bit size; a larger setting must not wrap round.
-    probe_->SetSendBytes(qint16(qBound<qint32>(-32768, Settings.TCPIP.SendBytes, MaxSendBytes)));
-    probe_->TTL = Settings.TCPIP.TTL;
-
     QList<WorkItem> work;
     const int rows = model_->rowCount();
     work.reserve(rows);
@@ -150,22 +127,39 @@ void TWatchEngine::StartPass(int index)
         work.append(item);
     }
 
+    handOver_ = std::make_shared<PassHandOver>(
+        model_, [this](const QString &text) { emit StatusBarText(text); },
+        [this](const QStringList &errors, const QStringList &logins, const QStringList &logouts) {
+            ErrorList += errors;
+            LoginList += logins;
+            LogoutList += logouts;
+        });
     TEnumThread::Host host;
-    host.model = model_;
     host.probe = probe_;
     host.net = net_;
     host.events = events_;
-    host.statusBar = [this](const QString &text) { emit StatusBarText(text); };
-    host.publishLines = [this](const QStringList &errors, const QStringList &logins, const QStringList &logouts) {
-        ErrorList += errors;
-        LoginList += logins;
-        LogoutList += logouts;
-    };
+    host.handOver = handOver_;
+    host.settings = PassSettings::From(Settings);
     auto *worker = new TEnumThread(host, std::move(work));
     Worker = worker;
-    connect(worker, &QThread::finished, this, &TWatchEngine::ApplyResults, Qt::QueuedConnection);
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    // A pass that StopPass has already ended is not ended again.
+    connect(worker, &QThread::finished, this, [this, pass = ++passSerial_] {
+        if (pass == passSerial_ && Worker)
+            FinishPass();
+    }, Qt::QueuedConnection);
     worker->start();
+}
+
+void TWatchEngine::FinishPass()
+{
+    TEnumThread *worker = Worker;
+    worker->wait();
+    delete worker;
+    // Whatever the worker handed over last is in the rows before the end
+    // handler looks at them.
+    handOver_->Apply();
+    handOver_->Detach();
+    ApplyResults();
 }
 
 void TWatchEngine::CheckCommand()
@@ -198,11 +192,7 @@ void TWatchEngine::StopPass()
     if (!PassRunning())
         return;
     Worker->Terminate();
-    while (PassRunning()) {
-        ServeMainThread();
-        if (PassRunning())
-            QThread::msleep(2);
-    }
+    FinishPass();
 }
 
 void TWatchEngine::ShowOrAlert(int kind, quint16 seconds)

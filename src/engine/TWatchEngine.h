@@ -17,9 +17,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class NetBrowser;
+class PassHandOver;
 class QTimer;
 class TEnumThread;
 class TIcmp;
@@ -30,10 +32,12 @@ class TWatchEngine : public QObject {
     Q_OBJECT
 
 public:
-    // The model, probe, browser and actions must outlive the engine.
+    // The model, probe, browser and actions must outlive the engine. The
+    // probe is the passes' own: the console's commands use another.
     TWatchEngine(WatchListModel *model, TIcmp *probe, NetBrowser *net, WatchEvents *events,
                  QObject *parent = nullptr);
-    // Stops a running pass first (its end handler does not run).
+    // Stops a running pass first and waits for its worker (its end handler
+    // does not run).
     ~TWatchEngine() override;
 
     // The watch timer: 60 000 ms, disabled until the deferred start enables
@@ -85,10 +89,9 @@ public:
     void AllLogoutAction();
     void IconAlert(int seconds);
 
-    // Asks the running pass to stop and waits, handling events, until its
-    // end handler has run. For the close of the main window; never from a
-    // slot of the signals a pass emits while the worker waits for them
-    // (StatusBarText during a pass), which would wait for itself.
+    // Asks the running pass to stop, waits for its worker and runs its end
+    // handler; no events are handled meanwhile. For the close of the main
+    // window.
     void StopPass();
 
 signals:
@@ -122,11 +125,16 @@ private:
                          bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord, int record);
     void ShowOrAlert(int kind, quint16 seconds);
     void ShutdownRefused();
+    // The worker has ended: its last changes applied, then the end handler.
+    void FinishPass();
 
     WatchListModel *model_;
     TIcmp *probe_;
     NetBrowser *net_;
     WatchEvents *events_;
+    // The running (or last) pass's hand-over to this thread.
+    std::shared_ptr<PassHandOver> handOver_;
+    quint64 passSerial_ = 0;
     bool consoleLocked_ = false;
     // The running pass's busy mark, given back by its end handler.
     std::optional<WatchBusyMark> passMark_;

@@ -6,6 +6,7 @@
 
 #include "support/NetNamespace.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 namespace {
@@ -94,5 +95,31 @@ TEST_F(AddressCheck, AHardwareAddressIsFetchedAtLoginOnlyWhenTheRowHasNone)
         ASSERT_TRUE(pass());
         EXPECT_EQ(status(empty), StatusLoggedOut);
         EXPECT_EQ(text(empty, WatchListModel::ColMAC), u"02:AB:CD:EF:01:23"_s);
+    });
+}
+
+// The console is busy (handling no events) when the pass reaches a MAC to
+// fill: the worker still gets to the end of its loop, and stopping the pass
+// then keeps the MAC it fetched.
+TEST_F(AddressCheck, AMacFillNeedsNoConsoleAndAStopKeepsIt)
+{
+    NetNamespace::run({}, [this] {
+        const NetNamespace here = NetNamespace::current();
+        const NetNamespace peer = NetNamespace::create();
+        ASSERT_TRUE(NetNamespace::link(here, "vhere", "10.9.0.1/24", peer, "vpeer", "10.9.0.2/24"));
+        ASSERT_TRUE(peer.ip({"link", "set", "vpeer", "address", "02:ab:cd:ef:01:23"}));
+        Settings.Login.AutoMAC = true;
+        const int row = add(u"user1"_s, u"PEER"_s, KindStandard, true, u"10.9.0.2"_s);
+
+        engine.StartPass(-1);
+        QElapsedTimer busy;
+        busy.start();
+        while (!engine.Worker->isFinished() && busy.elapsed() < 10000)
+            QThread::msleep(5);
+        EXPECT_TRUE(engine.Worker->isFinished()) << "the worker waited for the console";
+        engine.StopPass();
+        EXPECT_FALSE(engine.PassRunning());
+        EXPECT_EQ(status(row), StatusLoggedIn);
+        EXPECT_EQ(text(row, WatchListModel::ColMAC), u"02:AB:CD:EF:01:23"_s);
     });
 }

@@ -522,6 +522,66 @@ TEST_F(WatchPass, DestroyingTheEngineMidPassWaitsForItsWorker)
     }
 }
 
+// The close arrives while an entry's action runs. Stopping waits for the
+// worker alone: nothing else queued for the console runs in the meantime.
+class StopDuringAction : public WatchPass {
+protected:
+    StopDuringAction()
+    {
+        Settings.Login.DoAction = true;
+        network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n"_s);
+        add(u"user1"_s, u"PC01"_s);
+        add(u"user2"_s, u"PC02"_s);
+    }
+
+    // Runs stop on the console while user1's action waits for it; true
+    // when a call queued just before it ran before stop returned.
+    bool stopDuringAction(TWatchEngine &target, const std::function<void()> &stop)
+    {
+        bool queuedRan = false, ranDuringStop = true, stopped = false;
+        events.onAction = [&](const QString &text) {
+            if (!text.startsWith(u"in user1"_s))
+                return;
+            QMetaObject::invokeMethod(&model, [&] {
+                QMetaObject::invokeMethod(&model, [&] { queuedRan = true; }, Qt::QueuedConnection);
+                stop();
+                ranDuringStop = queuedRan;
+                stopped = true;
+            }, Qt::QueuedConnection);
+            QElapsedTimer waited;
+            waited.start();
+            while (!QThread::currentThread()->isInterruptionRequested() && waited.elapsed() < 10000)
+                QThread::msleep(1);
+        };
+        target.StartPass(-1);
+        QElapsedTimer clock;
+        clock.start();
+        while (!stopped && clock.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents();
+        return ranDuringStop;
+    }
+};
+
+TEST_F(StopDuringAction, StoppingThePassRunsNothingElseMeanwhile)
+{
+    EXPECT_FALSE(stopDuringAction(engine, [&] { engine.StopPass(); }));
+    EXPECT_FALSE(engine.PassRunning());
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_EQ(status(0), StatusLoggedIn);
+    EXPECT_EQ(status(1), StatusUnconfirmed) << "the pass ended at user1";
+    EXPECT_EQ(events.takeActions(), QStringList({u"in user1 PC01 未確認 |nowait"_s}));
+}
+
+TEST_F(StopDuringAction, DestroyingTheEngineRunsNothingElseMeanwhile)
+{
+    auto doomed = std::make_unique<TWatchEngine>(&model, &probe, &net, &events);
+    EXPECT_FALSE(stopDuringAction(*doomed, [&] { doomed.reset(); }));
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_FALSE(WorkerRunning);
+    EXPECT_EQ(events.takeCalls(), QStringList()) << "a destroyed engine raises nothing";
+}
+
 TEST_F(WatchPass, RowsSortedDuringAPassEachKeepTheirOwnTerminalsResult)
 {
     Settings.Login.DoAction = true;
