@@ -1,14 +1,13 @@
 #include "platform/NetbiosName.h"
 
 #include "platform/Cp932.h"
+#include "platform/LocalInterfaces.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QRandomGenerator>
 
 #include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -105,25 +104,14 @@ struct Target {
 QList<Target> broadcastTargets()
 {
     QList<Target> out;
-    ifaddrs *list = nullptr;
-    if (::getifaddrs(&list) != 0)
-        return out;
-    for (const ifaddrs *i = list; i; i = i->ifa_next) {
-        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !i->ifa_netmask)
-            continue;
-        if (!(i->ifa_flags & IFF_UP) || !(i->ifa_flags & IFF_BROADCAST) || (i->ifa_flags & IFF_LOOPBACK))
-            continue;
+    for (const LocalInterface &it : UpIPv4Interfaces()) {
         // The subnet's broadcast from address and mask: an address set
-        // without a broadcast address of its own has none to read.
-        Target t;
-        t.local = reinterpret_cast<const sockaddr_in *>(i->ifa_addr)->sin_addr.s_addr;
-        const quint32 mask = ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_netmask)->sin_addr.s_addr);
-        if (mask == 0 || ~mask <= 1)
-            continue;  // no subnet to broadcast on (a point-to-point /31 or /32)
-        t.to = htonl((ntohl(t.local) & mask) | ~mask);
-        out.append(t);
+        // without a broadcast address of its own has none to read. No
+        // subnet to broadcast on: a point-to-point /31 or /32.
+        if (!it.broadcast || it.mask == 0 || ~it.mask <= 1)
+            continue;
+        out.append({htonl(it.address), htonl((it.address & it.mask) | ~it.mask)});
     }
-    ::freeifaddrs(list);
     return out;
 }
 

@@ -1,11 +1,11 @@
 #include "platform/WsDiscovery.h"
 
+#include "platform/LocalInterfaces.h"
+
 #include <QHostAddress>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -18,30 +18,16 @@ namespace {
 // Devices kept at most; a network announcing more is not a workgroup.
 constexpr int MaxDevices = 1024;
 
-struct Interface {
-    quint32 address = 0;  // host order
-    int index = 0;
-};
+using Interface = LocalInterface;
 
-// Up, multicast-capable, not loopback, with an IPv4 address.
+// Up, multicast-capable, with an IPv4 address.
 QList<Interface> discoveryInterfaces()
 {
     QList<Interface> out;
-    ifaddrs *list = nullptr;
-    if (::getifaddrs(&list) != 0)
-        return out;
-    for (const ifaddrs *i = list; i; i = i->ifa_next) {
-        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET)
-            continue;
-        if (!(i->ifa_flags & IFF_UP) || !(i->ifa_flags & IFF_MULTICAST) || (i->ifa_flags & IFF_LOOPBACK))
-            continue;
-        Interface it;
-        it.address = ntohl(reinterpret_cast<const sockaddr_in *>(i->ifa_addr)->sin_addr.s_addr);
-        it.index = int(::if_nametoindex(i->ifa_name));
-        if (it.index > 0)
+    for (const LocalInterface &it : UpIPv4Interfaces()) {
+        if (it.multicast && it.index > 0)
             out.append(it);
     }
-    ::freeifaddrs(list);
     return out;
 }
 

@@ -50,6 +50,13 @@ bool is(const xmlNode *node, const char *ns, const char *name)
            xmlStrEqual(node->ns->href, BAD_CAST ns) && xmlStrEqual(node->name, BAD_CAST name);
 }
 
+// The document's SOAP envelope, or null.
+const xmlNode *envelope(const Doc &doc)
+{
+    const xmlNode *root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    return is(root, SoapNs, "Envelope") ? root : nullptr;
+}
+
 const xmlNode *child(const xmlNode *parent, const char *ns, const char *name)
 {
     if (!parent)
@@ -105,7 +112,7 @@ const xmlNode *findComputer(const xmlNode *node, int depth)
     return nullptr;
 }
 
-QByteArray envelope(const QString &to, const QString &action, const QString &messageId, const QByteArray &body)
+QByteArray soapMessage(const QString &to, const QString &action, const QString &messageId, const QByteArray &body)
 {
     const auto esc = [](const QString &s) { return s.toHtmlEscaped().toUtf8(); };
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
@@ -130,11 +137,7 @@ bool ParseWsdMessage(QByteArrayView bytes, WsdMessage &out)
 {
     out = {};
     const Doc doc = parse(bytes);
-    if (!doc)
-        return false;
-    const xmlNode *root = xmlDocGetRootElement(doc.get());
-    if (!is(root, SoapNs, "Envelope"))
-        return false;
+    const xmlNode *root = envelope(doc);
     const xmlNode *header = child(root, SoapNs, "Header");
     const xmlNode *body = child(root, SoapNs, "Body");
     const QString action = text(child(header, AddressingNs, "Action"));
@@ -209,12 +212,8 @@ bool ParseWsdMetadata(QByteArrayView bytes, WsdComputer &out)
 {
     out = {};
     const Doc doc = parse(bytes);
-    if (!doc)
-        return false;
-    const xmlNode *root = xmlDocGetRootElement(doc.get());
-    if (!is(root, SoapNs, "Envelope"))
-        return false;
-    const xmlNode *computer = findComputer(child(root, SoapNs, "Body") ? child(root, SoapNs, "Body") : root, 0);
+    const xmlNode *body = child(envelope(doc), SoapNs, "Body");
+    const xmlNode *computer = body ? findComputer(body, 0) : nullptr;
     return computer && ParseWsdComputerText(text(computer), out);
 }
 
@@ -225,20 +224,20 @@ QString WsdNewMessageId()
 
 QByteArray WsdProbe(const QString &messageId)
 {
-    return envelope(DiscoveryTo, DiscoveryAction + QStringLiteral("Probe"), messageId,
+    return soapMessage(DiscoveryTo, DiscoveryAction + QStringLiteral("Probe"), messageId,
                     "<wsd:Probe><wsd:Types>wsdp:Device</wsd:Types></wsd:Probe>");
 }
 
 QByteArray WsdResolve(const QString &messageId, const QString &endpoint)
 {
-    return envelope(DiscoveryTo, DiscoveryAction + QStringLiteral("Resolve"), messageId,
+    return soapMessage(DiscoveryTo, DiscoveryAction + QStringLiteral("Resolve"), messageId,
                     "<wsd:Resolve><wsa:EndpointReference><wsa:Address>" + endpoint.toHtmlEscaped().toUtf8() +
                         "</wsa:Address></wsa:EndpointReference></wsd:Resolve>");
 }
 
 QByteArray WsdGet(const QString &messageId, const QString &endpoint)
 {
-    return envelope(endpoint, QStringLiteral("http://schemas.xmlsoap.org/ws/2004/09/transfer/Get"), messageId, {});
+    return soapMessage(endpoint, QStringLiteral("http://schemas.xmlsoap.org/ws/2004/09/transfer/Get"), messageId, {});
 }
 
 bool WsdMetadataTarget(const QStringList &xaddrs, const QString &host, quint16 &port, QByteArray &path)
