@@ -5,9 +5,8 @@
 #include "config/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
+#include "platform/Journal.h"
 #include "platform/ServerApi.h"
-
-#include <cstdio>
 
 AccessCheck::AccessCheck(QObject *parent) : QObject(parent)
 {
@@ -46,11 +45,21 @@ void AccessCheck::Scan()
     options.MyPCNoChk = Settings.Access.MyPCNoChk;
     options.ComputerName = ComputerName;
     QString failure;
-    if (!ScanAccesses(AccessSessionList, *Server, f, *Rows, WatchListModel::ColResourceName,
-                      Settings.Access.NotUserOnly, options, &failure)) {
-        std::fprintf(stderr, "corvane: access scan failed: %s\n", qUtf8Printable(failure));
-        std::fflush(stderr);
-    }
+    const bool scanned = ScanAccesses(AccessSessionList, *Server, f, *Rows, WatchListModel::ColResourceName,
+                                      Settings.Access.NotUserOnly, options, &failure);
+    if (scanned)
+        failure.clear();
+    else if (failure.isEmpty())
+        failure = QStringLiteral("the server gave no reason");
+    // A failure that lasts (no right to read the server's status) is told
+    // once, not at every scan, and again only after the scans worked.
+    if (failure == lastFailure_)
+        return;
+    lastFailure_ = failure;
+    if (!scanned)
+        JournalLine(JournalPriority::Warning, "access scan failed", failure);
+    if (ListView)
+        ListView->ShowScanFailure(failure);
 }
 
 AccessRowList AccessCheck::BuildRows()

@@ -36,7 +36,8 @@ public:
     void AccessTick();
 
     // The scan step alone (step 5 of a tick), with the settings of the
-    // moment; a failed scan says why in one line on standard error.
+    // moment; a failed scan says why in one line on standard error and in
+    // the list window, once until a scan works again.
     void Scan();
     // The rows of the current tree with the greeting sent to every new
     // session when [Messenger] AutoSend is set.
@@ -65,4 +66,5 @@ private:
     int family() const;
 
     bool loaded_ = false;
+    QString lastFailure_;  // the failure last told, empty while scans work
 };

@@ -19,4 +19,7 @@ public:
     virtual void ShowAccessList(bool automatic) = 0;
     // Closes (hides) the window as its close button does.
     virtual void CloseList() = 0;
+    // Why the scans see nothing (the server's status cannot be read); an
+    // empty text once they work again.
+    virtual void ShowScanFailure(const QString &why) { Q_UNUSED(why); }
 };

@@ -117,6 +117,11 @@ public:
         if (fmSession)
             fmSession->CloseList();
     }
+    void ShowScanFailure(const QString &why) override
+    {
+        if (fmSession)
+            fmSession->ShowScanFailure(why);
+    }
 };
 
 SessionListProxy SessionList;

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -214,6 +215,14 @@ void TfmSession::pbGoMainClick()
         fmMain->raise();
         fmMain->activateWindow();
     }
+}
+
+void TfmSession::ShowScanFailure(const QString &why)
+{
+    if (why.isEmpty() && !findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
+        return;
+    statusBar()->showMessage(why);
+    statusBar()->setVisible(!why.isEmpty());
 }
 
 int TfmSession::SelectedIndex() const

@@ -41,6 +41,8 @@ public:
     bool OpenedAutomatically() const override { return openedAutomatically_; }
     void ShowAccessList(bool automatic) override;
     void CloseList() override { close(); }
+    // A status line under the buttons, shown only while there is a reason.
+    void ShowScanFailure(const QString &why) override;
 
     // Adds one session's rows to the list as it stands (the platform
     // family decides whether a share row shows its account).

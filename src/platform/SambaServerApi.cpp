@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -149,6 +150,31 @@ bool SambaServerApi::run(const QString &program, const QStringList &arguments, Q
     return true;
 }
 
+// smbstatus reads the sessions for root only ("smbstatus only works as
+// root!"). An ordinary user's run asks sudo, without a password prompt, for
+// exactly this command, which one sudoers rule can allow; once sudo ran it,
+// it is asked first.
+bool SambaServerApi::runStatus(QByteArray &output)
+{
+    if (!throughSudo_) {
+        if (run(StatusProgram, statusArguments(), output))
+            return true;
+        if (::geteuid() == 0)
+            return false;
+    }
+    const QString refused = throughSudo_ ? QStringLiteral("smbstatus only works as root") : error_;
+    const QString status = findProgram(StatusProgram);
+    const QStringList arguments = QStringList{QStringLiteral("-n"), status} + statusArguments();
+    if (findProgram(SudoProgram).isEmpty())
+        error_ = QStringLiteral("%1 is not installed").arg(SudoProgram);
+    else if (run(SudoProgram, arguments, output))
+        return throughSudo_ = true;
+    throughSudo_ = false;
+    error_ = QStringLiteral("%1; %2 %3 was not allowed either (%4); README gives the sudoers rule that allows it")
+                 .arg(refused, SudoProgram, arguments.join(u' '), error_);
+    return false;
+}
+
 QString SambaServerApi::terminalOf(const SambaStatus::Session &session) const
 {
     if (!session.RemoteMachine.isEmpty() && !isAddress(session.RemoteMachine))
@@ -211,7 +237,7 @@ bool SambaServerApi::Sessions(std::vector<ServerSession> &sessions)
         return false;
     }
     QByteArray output;
-    if (!run(StatusProgram, statusArguments(), output)) {
+    if (!runStatus(output)) {
         status_ = SambaStatus();
         return false;
     }

@@ -40,6 +40,8 @@ public:
     // The programs run; tests point them elsewhere.
     QString StatusProgram = QStringLiteral("smbstatus");
     QString ConfigProgram = QStringLiteral("testparm");
+    // Runs the status program for a user other than root.
+    QString SudoProgram = QStringLiteral("sudo");
     int TimeoutMs = 10000;
     // The name of an IPv4 or IPv6 address, empty when it has none.
     std::function<QString(const QString &address)> NameOfAddress;
@@ -54,6 +56,7 @@ public:
 
 private:
     bool run(const QString &program, const QStringList &arguments, QByteArray &output) const;
+    bool runStatus(QByteArray &output);
     QStringList statusArguments() const;
     QStringList configArguments(const QString &parameter) const;
     QString terminalOf(const SambaStatus::Session &session) const;
@@ -66,6 +69,7 @@ private:
     std::vector<QString> terminals_;  // the terminal of each session of status_
     QHash<QString, QString> shares_;
     bool sharesRead_ = false;
+    bool throughSudo_ = false;  // the status program last ran through sudo
     // Names of client addresses, kept a while so that a slow resolver is not
     // asked again at every scan.
     struct CachedName {

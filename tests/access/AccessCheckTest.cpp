@@ -37,6 +37,8 @@ public:
         Shown = false;
         ++Closes;
     }
+    void ShowScanFailure(const QString &why) override { Status << why; }
+    QStringList Status;
 };
 
 class AccessCheckTest : public ::testing::Test {
@@ -289,4 +291,23 @@ TEST_F(AccessCheckTest, FailedScanKeepsTheTreeAndSaysWhy)
     tickToScan();
     EXPECT_EQ(reports.size(), 1);
     EXPECT_EQ(sent.size(), 1);
+}
+
+TEST_F(AccessCheckTest, AFailureThatLastsIsToldOnceUntilTheScanWorksAgain)
+{
+    server.SessionsFail = true;
+    server.Failure = QStringLiteral("smbstatus only works as root");
+    testing::internal::CaptureStderr();
+    tickToScan();
+    tickToScan();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "corvane: access scan failed: smbstatus only works as root\n");
+    EXPECT_EQ(view.Status, QStringList{server.Failure});
+
+    server.SessionsFail = false;
+    tickToScan();
+    EXPECT_EQ(view.Status, (QStringList{server.Failure, QString()}));
+    server.SessionsFail = true;
+    testing::internal::CaptureStderr();
+    tickToScan();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "corvane: access scan failed: smbstatus only works as root\n");
 }

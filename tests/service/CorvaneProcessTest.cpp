@@ -10,6 +10,7 @@
 #include "support/TempDir.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
@@ -60,7 +61,7 @@ protected:
         if (!setprivArguments.isEmpty())
             env.remove(QStringLiteral("CORVANE_DIR"));
         process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.setProcessChannelMode(channels);
         if (setprivArguments.isEmpty())
             process.start(QStringLiteral(CORVANE_BINARY), {});
         else
@@ -111,7 +112,11 @@ protected:
 
     TempDir dir;
     QProcess process;
+    QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels;
 };
+
+const QStringList AsNobody{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                           QStringLiteral("--clear-groups")};
 
 TEST_F(CorvaneProcess, StartsWithNoFilesAndEndsOnSigtermWithTheSettingsWritten)
 {
@@ -153,9 +158,41 @@ TEST_F(CorvaneProcess, AnOrdinaryUserKeepsItsFilesInItsConfigFolderWhenTheProgra
     ASSERT_EQ(::chmod(qPrintable(dir.path()), 0777), 0);
     QProcessEnvironment user;
     user.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path(QStringLiteral("config")));
-    Start(user, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")});
+    Start(user, AsNobody);
     EndBySigterm();
     EXPECT_TRUE(dir.exists(QStringLiteral("config/corvane/Krovan.ini")));
+}
+
+TEST_F(CorvaneProcess, AnOrdinaryUsersAccessCheckSaysOnceWhyItSeesNobody)
+{
+    ASSERT_EQ(::chmod(qPrintable(dir.path()), 0777), 0);
+    QProcessEnvironment user;
+    user.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path(QStringLiteral("config")));
+    ASSERT_TRUE(QDir().mkpath(dir.path(QStringLiteral("config/corvane"))));
+    ASSERT_TRUE(dir.write(QStringLiteral("config/corvane/Krovan.ini"),
+                          "[Krovan]\r\nVersion=2.10a\r\n[Access]\r\nCheckInterval=1\r\nCheckLevel=2\r\n"));
+    ASSERT_EQ(::chmod(qPrintable(dir.path(QStringLiteral("config"))), 0777), 0);
+    ASSERT_EQ(::chmod(qPrintable(dir.path(QStringLiteral("config/corvane"))), 0777), 0);
+    ASSERT_EQ(::chmod(qPrintable(dir.path(QStringLiteral("config/corvane/Krovan.ini"))), 0666), 0);
+    channels = QProcess::SeparateChannels;
+    Start(user, AsNobody);
+    QByteArray said;
+    QDeadlineTimer deadline(20000);
+    while (!said.contains('\n') && !deadline.hasExpired() && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        said += process.readAllStandardError();
+    }
+    // A few more scans add nothing.
+    QDeadlineTimer more(3000);
+    while (!more.hasExpired() && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        said += process.readAllStandardError();
+    }
+    EndBySigterm();
+    said += process.readAllStandardError();
+    EXPECT_EQ(said.count("corvane: access scan failed: "), 1) << said.constData();
+    EXPECT_TRUE(said.contains("only works as root")) << said.constData();
+    EXPECT_TRUE(said.contains("sudo -n")) << said.constData();
 }
 
 TEST_F(CorvaneProcess, AHangupIgnoredAtStartStaysIgnored)

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -351,3 +352,15 @@ TEST_F(TfmSessionTest, AccessCheckOpensAndClosesOnlyAnAutomaticList)
 }
 
 }  // namespace
+
+TEST_F(TfmSessionTest, AScanThatSeesNothingSaysWhyUntilItWorks)
+{
+    TfmSession session;
+    session.show();
+    session.ShowScanFailure(QStringLiteral("smbstatus only works as root"));
+    ASSERT_NE(session.findChild<QStatusBar *>(), nullptr);
+    EXPECT_TRUE(session.findChild<QStatusBar *>()->isVisible());
+    EXPECT_EQ(session.findChild<QStatusBar *>()->currentMessage(), QStringLiteral("smbstatus only works as root"));
+    session.ShowScanFailure({});
+    EXPECT_FALSE(session.findChild<QStatusBar *>()->isVisible());
+}

@@ -1,0 +1,41 @@
+#include "platform/Journal.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+QByteArray JournalText(JournalPriority priority, const char *what, const QString &text, bool withPriority)
+{
+    QString clean = text;
+    for (QChar &c : clean)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    QByteArray line;
+    if (withPriority)
+        line = '<' + QByteArray::number(int(priority)) + '>';
+    line += "corvane: ";
+    line += what;
+    if (!clean.isEmpty())
+        line += ": " + clean.toUtf8();
+    return line + '\n';
+}
+
+bool StandardErrorIsJournal()
+{
+    const QByteArray stream = qgetenv("JOURNAL_STREAM");
+    const qsizetype colon = stream.indexOf(':');
+    struct stat st {};
+    if (colon <= 0 || ::fstat(2, &st) != 0)
+        return false;
+    bool okDevice = false, okInode = false;
+    const qulonglong device = stream.left(colon).toULongLong(&okDevice);
+    const qulonglong inode = stream.mid(colon + 1).toULongLong(&okInode);
+    return okDevice && okInode && device == qulonglong(st.st_dev) && inode == qulonglong(st.st_ino);
+}
+
+void JournalLine(JournalPriority priority, const char *what, const QString &text)
+{
+    static const bool journal = StandardErrorIsJournal();
+    const QByteArray line = JournalText(priority, what, text, journal);
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// The operator's log: one line on standard error per event, failed action,
+// failed scan and refused right, in one fixed form that grep finds:
+//
+//     corvane: login: tanaka (PC01)
+//     corvane: access scan failed: smbstatus exited with code 1
+//
+// Under systemd standard error is the journal; the line then starts with
+// the priority ("<4>") that the journal takes from it and strips.
+
+#include <QByteArray>
+#include <QString>
+
+enum class JournalPriority { Error = 3, Warning = 4, Notice = 5, Info = 6 };
+
+// Writes "corvane: WHAT: TEXT" (or "corvane: WHAT" for an empty text) and
+// flushes it. Control characters in the text (a name a client chose) are
+// written as blanks, so no text can start a line of its own.
+void JournalLine(JournalPriority priority, const char *what, const QString &text = {});
+
+// The line JournalLine writes, with its newline; withPriority adds the
+// journal's priority prefix.
+QByteArray JournalText(JournalPriority priority, const char *what, const QString &text, bool withPriority);
+
+// True when standard error is the journal's stream (systemd names it in
+// JOURNAL_STREAM as "device:inode").
+bool StandardErrorIsJournal();
