@@ -140,6 +140,8 @@ void forEachKey(Record &s, Visit &&visit)
     key({u"TCPIP", u"TimeOut", u"PingTimeOut"}, s.TCPIP.TimeOut, 2000);
     key({u"TCPIP", u"SendBytes", u"PingSendByte"}, s.TCPIP.SendBytes, 0);
     key({u"TCPIP", u"TTL", u"PingTTL"}, s.TCPIP.TTL, 128);
+    key({u"TCPIP", u"Retry"}, s.TCPIP.Retry, 1);
+    key({u"TCPIP", u"Parallel"}, s.TCPIP.Parallel, 1);
 
     key({u"Messenger", u"SendMessage", u"SendMessage", Form::Message}, s.Messenger.SendMessage, u"");
     key({u"Messenger", u"AutoSend", u"AutoSendMessage"}, s.Messenger.AutoSend, 0);

@@ -110,6 +110,11 @@ struct TSettings {
         qint32 TimeOut = 0;
         qint32 SendBytes = 0;
         quint8 TTL = 0;
+        // Echoes sent again to a terminal that has not answered by the
+        // time-out; the pass uses 0 to 5 of it.
+        qint32 Retry = 0;
+        // The pass sends all its echoes at once and waits once.
+        bool Parallel = false;
     };
     struct TMessenger {
         QString SendMessage; // line breaks as CR LF

@@ -475,6 +475,8 @@ QWidget *TfmConfig::BuildPingPage()
     udTimeOut = upDown(page, "udTimeOut", 500, 20000);
     udSendBytes = upDown(page, "udSendBytes", 0, 10240);
     udTTL = upDown(page, "udTTL", 0, 255);
+    udRetry = upDown(page, "udRetry", 0, 5);
+    cbParallel = checkBox(page, "cbParallel", QStringLiteral("同時に調査する(&P)"));
     auto *grid = new QGridLayout(page);
     const struct {
         QString caption;
@@ -484,6 +486,7 @@ QWidget *TfmConfig::BuildPingPage()
         {QStringLiteral("タイムアウト(&O)"), udTimeOut, QStringLiteral("ミリ秒")},
         {QStringLiteral("送信バイト数(&B)"), udSendBytes, QStringLiteral("Bytes")},
         {QStringLiteral("TTL(&T)"), udTTL, QString()},
+        {QStringLiteral("再送回数(&R)"), udRetry, QStringLiteral("回")},
     };
     int row = 0;
     for (const auto &line : lines) {
@@ -493,6 +496,7 @@ QWidget *TfmConfig::BuildPingPage()
         grid->addWidget(line.box, row, 1);
         grid->addWidget(new QLabel(line.unit, page), row++, 2);
     }
+    grid->addWidget(cbParallel, row++, 0, 1, 3);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(row, 1);
     return page;
@@ -651,6 +655,8 @@ void TfmConfig::LoadControls()
     udTimeOut->setValue(UpDownPosition(s.TCPIP.TimeOut, 16, 500, 20000));
     udSendBytes->setValue(UpDownPosition(s.TCPIP.SendBytes, 16, 0, 10240));
     udTTL->setValue(UpDownPosition(s.TCPIP.TTL, 8, 0, 255));
+    udRetry->setValue(UpDownPosition(s.TCPIP.Retry, 16, 0, 5));
+    cbParallel->setChecked(s.TCPIP.Parallel);
 
     for (auto [g, e] : {std::pair{&LoginRecord, &s.Login}, std::pair{&LogoutRecord, &s.Logout}}) {
         g->cbDoRecord->setChecked(e->DoRecord);
@@ -730,6 +736,8 @@ void TfmConfig::SaveControls()
     s.TCPIP.TimeOut = udTimeOut->value();
     s.TCPIP.SendBytes = udSendBytes->value();
     s.TCPIP.TTL = quint8(udTTL->value());
+    s.TCPIP.Retry = udRetry->value();
+    s.TCPIP.Parallel = cbParallel->isChecked();
 
     for (auto [g, e] : {std::pair{&LoginRecord, &s.Login}, std::pair{&LogoutRecord, &s.Logout}}) {
         e->DoRecord = g->cbDoRecord->isChecked();

@@ -152,6 +152,8 @@ public:
     QSpinBox *udTimeOut = nullptr;
     QSpinBox *udSendBytes = nullptr;
     QSpinBox *udTTL = nullptr;
+    QSpinBox *udRetry = nullptr;
+    QCheckBox *cbParallel = nullptr;
 
     // "ログ"
     RecordGroup LoginRecord, LogoutRecord, AccessRecord;

@@ -296,6 +296,8 @@ TEST(Settings, AMissingFileGivesFlatDefaultsAndTheFirstSaveCreatesTheSectionedFi
                             "TimeOut=2000\n"
                             "SendBytes=0\n"
                             "TTL=128\n"
+                            "Retry=1\n"
+                            "Parallel=1\n"
                             "\n"
                             "[Messenger]\n"
                             "SendMessage=\n"
@@ -346,6 +348,27 @@ TEST(Settings, NarrowFieldsWrapAndAreSavedAsHeld)
     EXPECT_EQ(store.readString(u"Login", u"ShowMsgTime", {}), "65535");
     // The icon variants are read only: the save leaves what the file has.
     EXPECT_EQ(store.readString(u"Krovan", u"IconImageType", {}), "65538");
+}
+
+// A file of an earlier version has no retry or parallel keys: the echo
+// defaults apply, and the save appends both to the end of [TCPIP], where an
+// earlier version still reads the section as before.
+TEST(Settings, EchoRetryAndParallelAreAppendedToAnEarlierFile)
+{
+    Program p;
+    p.put(crlf("[Krovan]\nVersion=2.10a\n[TCPIP]\nTimeOut=900\nSendBytes=8\nTTL=64\n[Messenger]\nAutoSend=1\n"));
+    p.load();
+    EXPECT_EQ(p.s.TCPIP.Retry, 1);
+    EXPECT_TRUE(p.s.TCPIP.Parallel);
+    p.s.TCPIP.Retry = 3;
+    p.s.TCPIP.Parallel = false;
+    ASSERT_TRUE(SaveSettings(p.s));
+    EXPECT_EQ(keysOf(p.file(), "TCPIP"), QStringList({"TimeOut", "SendBytes", "TTL", "Retry", "Parallel"}));
+    Program again;
+    again.put(p.file());
+    again.load();
+    EXPECT_EQ(again.s.TCPIP.Retry, 3);
+    EXPECT_FALSE(again.s.TCPIP.Parallel);
 }
 
 TEST(Settings, MessagesAndPathsWithBlanksSurviveARoundTrip)

@@ -288,6 +288,28 @@ TEST_F(TfmConfigTest, EveryValueGoesBackWhereItCameFrom)
     EXPECT_EQ(s.TCPIP.TTL, 64);
 }
 
+TEST_F(TfmConfigTest, EchoRetriesAndParallelCheckOnThePingPage)
+{
+    Settings.TCPIP.Retry = 9;
+    Settings.TCPIP.Parallel = true;
+    TfmConfig dialog(nullptr, nullptr, xmlPresent);
+    QWidget *page = dialog.udRetry->parentWidget();
+    QStringList texts;
+    for (const QLabel *label : page->findChildren<QLabel *>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("再送回数(&R)")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("回")));
+    EXPECT_EQ(dialog.cbParallel->text(), QStringLiteral("同時に調査する(&P)"));
+    EXPECT_EQ(dialog.cbParallel->parentWidget(), page);
+    EXPECT_EQ(dialog.udRetry->value(), 5);
+    EXPECT_TRUE(dialog.cbParallel->isChecked());
+    dialog.udRetry->setValue(0);
+    dialog.cbParallel->setChecked(false);
+    dialog.pbApplyClick();
+    EXPECT_EQ(Settings.TCPIP.Retry, 0);
+    EXPECT_FALSE(Settings.TCPIP.Parallel);
+}
+
 TEST_F(TfmConfigTest, AccessIntervalComesBackInsideWhenLeft)
 {
     TfmConfig dialog(nullptr, nullptr, xmlPresent);
