@@ -98,6 +98,9 @@ void AccessCheck::AccessTick()
     if (CountNewSessions(AccessSessionList) > 0) {
         QStringList report;
         BuildAccessReport(AccessSessionList, report, AccessDetailList);
+        for (const QString &line : report)
+            JournalLine(JournalPriority::Notice, "access",
+                        line.section(u'\t', 0, 0) + QStringLiteral(" (") + line.section(u'\t', 1, 1) + u')');
         if (RaiseAccessEvent)
             RaiseAccessEvent(report);
     }

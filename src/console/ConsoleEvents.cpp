@@ -7,6 +7,7 @@
 #include "events/windows/RecordCommands.h"
 #include "events/windows/TNoticeWindows.h"
 #include "events/windows/TfmReport.h"
+#include "platform/Journal.h"
 
 #include <QDateTime>
 
@@ -57,8 +58,9 @@ void ConsoleEvents::EnableNoticeItem(int kind)
 void ConsoleEvents::WriteRecord(int kind, const QStringList &list)
 {
     QPointer<QWidget> owner = owner_;
-    ::WriteRecord(kind, list, Settings, QDateTime::currentDateTime(),
-                  [owner](const QString &name) { ShowRecordNameWarning(owner, name); });
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!::WriteRecord(kind, list, Settings, now, [owner](const QString &name) { ShowRecordNameWarning(owner, name); }))
+        JournalLine(JournalPriority::Warning, "record not written", RecordFilePath(kind, Settings, now.date()).path);
 }
 
 void ConsoleEvents::PlaySoundFile(const QString &file, bool wait)

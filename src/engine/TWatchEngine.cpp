@@ -6,6 +6,7 @@
 #include "engine/WatchEvents.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
+#include "platform/Journal.h"
 #include "probe/TIcmp.h"
 
 #include <QTimer>
@@ -18,6 +19,14 @@ const QString ErrorCaption = QStringLiteral("ネットワーク監視エラー�
 const QString AllLoginCaption = QStringLiteral("ログイン");
 const QString AllLogoutCaption = QStringLiteral("ログアウト");
 constexpr int ErrorNoticeSeconds = 7;
+
+// One journal line per "user TAB resource" line of an event.
+void JournalEntries(const char *what, const QStringList &lines)
+{
+    for (const QString &line : lines)
+        JournalLine(JournalPriority::Notice, what,
+                    line.section(u'\t', 0, 0) + QStringLiteral(" (") + line.section(u'\t', 1, 1) + u')');
+}
 
 QString ResourceNames(const QStringList &lines)
 {
@@ -241,6 +250,10 @@ void TWatchEngine::ApplyResults()
         return;
     }
 
+    JournalEntries("watch error", ErrorList);
+    JournalEntries("login", LoginList);
+    JournalEntries("logout", LogoutList);
+
     LoginNames.clear();
     if (!LoginList.isEmpty()) {
         const auto &s = Settings.Login;
@@ -306,6 +319,7 @@ void TWatchEngine::Tally()
 
     if (total == counts[StateLoggedIn] && !AllLoginRaised) {
         const auto &s = Settings.AllLogin;
+        JournalLine(JournalPriority::Notice, "all-login");
         if (s.PlayWave)
             events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
         if (s.ManagerReport)
@@ -326,6 +340,7 @@ void TWatchEngine::Tally()
 
     if (total == counts[StateLoggedOut] && !AllLogoutRaised) {
         const auto &s = Settings.AllLogout;
+        JournalLine(JournalPriority::Notice, "all-logout");
         if (s.PlayWave)
             events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
         if (s.ManagerReport)

@@ -1,13 +1,12 @@
 #include "events/EventActions.h"
 
+#include "platform/Journal.h"
 #include "platform/ProcessStarter.h"
 #include "platform/SoundPlayer.h"
 #include "platform/SystemShutdown.h"
 
 #include <QCoreApplication>
 #include <QProcess>
-
-#include <cstdio>
 
 namespace {
 
@@ -82,7 +81,10 @@ bool EventActions::RunAction(const QString &text, bool wait)
 
 bool EventActions::PlaySoundFile(const QString &name, bool wait)
 {
-    return sound_.Play(name, wait);
+    const bool played = sound_.Play(name, wait);
+    if (!played)
+        JournalLine(JournalPriority::Warning, "sound not played", name);
+    return played;
 }
 
 void EventActions::StartProgram(const QString &commandLine)
@@ -91,7 +93,8 @@ void EventActions::StartProgram(const QString &commandLine)
     if (words.isEmpty())
         return;
     const QString program = words.takeFirst();
-    process_.Start(program, words);
+    if (!process_.Start(program, words))
+        JournalLine(JournalPriority::Warning, "program not started", commandLine);
 }
 
 bool EventActions::EnableShutdownPrivilege()
@@ -107,8 +110,7 @@ void EventActions::RequestShutdown(std::function<void()> refused)
             quit();
             return;
         }
-        std::fprintf(stderr, "corvane: shutdown refused: %s\n", qPrintable(QString(reason).replace(u'\n', u' ')));
-        std::fflush(stderr);
+        JournalLine(JournalPriority::Warning, "shutdown refused", reason);
         if (refused)
             refused();
     });

@@ -3,7 +3,7 @@
 // The action primitives the events call: an entry's own action text, a sound,
 // a program, the machine's shutdown. Every failure is silent to the event
 // code: a sound that does not play or a program that does not start leaves
-// the event's other actions to run.
+// the event's other actions to run, with one line in the journal.
 //
 // RunAction, PlaySoundFile and StartProgram are called from the watch worker
 // as well as from the main thread; they keep no state of their own.

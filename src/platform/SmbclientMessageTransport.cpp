@@ -1,6 +1,7 @@
 #include "platform/SmbclientMessageTransport.h"
 
 #include "platform/HostLookup.h"
+#include "platform/Journal.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -42,8 +43,14 @@ QStringList SmbclientMessageTransport::Arguments(const QString &recipient, const
 bool SmbclientMessageTransport::Send(const QString &recipient, const QString &sender, const QString &text)
 {
     const QString program = QStandardPaths::findExecutable(Program);
-    if (program.isEmpty() || recipient.isEmpty())
+    if (recipient.isEmpty())
         return false;
+    const auto refused = [&](const QString &why) {
+        JournalLine(JournalPriority::Warning, "message refused", recipient + QStringLiteral(": ") + why);
+        return false;
+    };
+    if (program.isEmpty())
+        return refused(Program + QStringLiteral(" is not installed"));
     QString address;
     if (Address.isEmpty()) {
         const HostLookup::Address found = HostLookup::addressOf(recipient);
@@ -56,13 +63,20 @@ bool SmbclientMessageTransport::Send(const QString &recipient, const QString &se
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, Arguments(recipient, sender, address));
     if (!process.waitForStarted(TimeoutMs))
-        return false;
+        return refused(Program + QStringLiteral(" did not start"));
     process.write(text.toUtf8());
     process.closeWriteChannel();
     if (!process.waitForFinished(TimeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
-        return false;
+        return refused(QStringLiteral("no answer within %1 s").arg(TimeoutMs / 1000));
     }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return true;
+    // The client's last word is the server's answer (or its own trouble).
+    QString said;
+    for (const QByteArray &line : process.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            said = QString::fromUtf8(line).simplified();
+    return refused(said.isEmpty() ? QStringLiteral("%1 exited with code %2").arg(Program).arg(process.exitCode()) : said);
 }

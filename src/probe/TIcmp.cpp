@@ -2,12 +2,15 @@
 
 #include "platform/Datagram.h"
 #include "platform/HostLookup.h"
+#include "platform/Journal.h"
 #include "platform/NeighbourTable.h"
 
 #include <QtEndian>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -97,9 +100,18 @@ bool TIcmp::Active(bool on)
     switch (echo_.open(echoKind_)) {
     case IcmpEcho::OpenResult::Opened:
         break;
-    case IcmpEcho::OpenResult::NoSocket:
+    case IcmpEcho::OpenResult::NoSocket: {
         statusText_ = u"ICMP.DLLのロードに失敗しました。"_s;
+        // Every IP check fails the same way until the right is granted; the
+        // journal says so once, with the two ways to grant it.
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true))
+            JournalLine(JournalPriority::Error, "echo refused",
+                        u"no right to send ICMP echo requests; allow them with "
+                        "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\" or "
+                        "setcap cap_net_raw+ep "_s + QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget());
         return false;
+    }
     case IcmpEcho::OpenResult::Options:
         statusText_ = u"Soketの初期化に失敗しました。"_s;
         return false;

@@ -617,3 +617,27 @@ TEST_F(WatchPass, RowsSortedDuringAPassEachKeepTheirOwnTerminalsResult)
     ASSERT_TRUE(pass());
     EXPECT_EQ(events.takeCalls(), QStringList()) << "nothing changed since the last pass";
 }
+
+TEST_F(WatchPass, EachEventOfAPassIsOneJournalLineWithItsNames)
+{
+    network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n    PC02\n"_s);
+    add(u"tanaka"_s, u"PC01"_s);
+    add(u"suzuki"_s, u"PC02"_s);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "corvane: login: tanaka (PC01)\ncorvane: login: suzuki (PC02)\ncorvane: all-login\n");
+
+    network(u"Microsoft Windows Network\n  WORKGROUP\n"_s);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "corvane: logout: tanaka (PC01)\ncorvane: logout: suzuki (PC02)\ncorvane: all-logout\n");
+
+    const int broken = add(u"sato"_s, u"PC09"_s);
+    model.setText(broken, WatchListModel::ColDomain, u"BROKEN"_s);
+    network(u"Microsoft Windows Network\n  WORKGROUP\n  BROKEN;open=1222\n"_s);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(pass());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "corvane: watch error: sato (PC09)\n");
+}
