@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -122,7 +123,10 @@ QString esc(QString text)
 
 QString clock(int second)
 {
-    return QString::asprintf("%02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
+    const char text[] = {char('0' + second / 36000),      char('0' + second / 3600 % 10), ':',
+                         char('0' + second / 600 % 6),     char('0' + second / 60 % 10),   ':',
+                         char('0' + second % 60 / 10),     char('0' + second % 10)};
+    return QString::fromLatin1(text, sizeof text);
 }
 
 QString stretchText(const PresenceStretch &s) { return clock(s.From) + QStringLiteral(" - ") + clock(s.To); }
@@ -175,11 +179,18 @@ QString barSvg(const QList<PresenceStretch> &stretches, int end, const QString &
         svg += QStringLiteral("<rect class=\"late\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
                    .arg(x(end), x(SecondsPerDay - end));
     svg += gridLines();
+    // A busy day has thousands of stretches: each is formatted in one go.
+    const QByteArray plain = className.toLatin1();
     for (const PresenceStretch &s : stretches) {
-        const QString cls = (s.OpenStart || s.OpenEnd) && className == u"in" ? QStringLiteral("open") : className;
+        const char *cls = (s.OpenStart || s.OpenEnd) && className == u"in" ? "open" : plain.constData();
         const double width = std::max((s.To - s.From) / 60.0, 1.5);
-        svg += QStringLiteral("<rect class=\"%1\" x=\"%2\" y=\"3\" width=\"%3\" height=\"18\"><title>%4</title></rect>")
-                   .arg(cls, x(s.From), QString::number(width, 'f', 1), stretchText(s));
+        char rect[200];
+        const int n = std::snprintf(rect, sizeof rect,
+                                    "<rect class=\"%s\" x=\"%.1f\" y=\"3\" width=\"%.1f\" height=\"18\"><title>"
+                                    "%02d:%02d:%02d - %02d:%02d:%02d</title></rect>",
+                                    cls, s.From / 60.0, width, s.From / 3600, s.From / 60 % 60, s.From % 60,
+                                    s.To / 3600, s.To / 60 % 60, s.To % 60);
+        svg += QLatin1StringView(rect, qMin(n, int(sizeof rect) - 1));
     }
     return svg + QStringLiteral("</svg>");
 }

@@ -9,7 +9,10 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlreader.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 
 namespace {
@@ -146,7 +149,17 @@ using XmlChars = std::unique_ptr<xmlChar, decltype([](xmlChar *p) { xmlFree(p); 
 
 QString attribute(xmlNodePtr node, const char *name)
 {
-    const XmlChars value(xmlGetProp(node, reinterpret_cast<const xmlChar *>(name)));
+    const xmlChar *wanted = reinterpret_cast<const xmlChar *>(name);
+    for (xmlAttrPtr a = node->properties; a; a = a->next) {
+        if (!xmlStrEqual(a->name, wanted))
+            continue;
+        // A value of one text is read where it lies; one with entity
+        // references is put together by the library.
+        if (a->children && a->children->type == XML_TEXT_NODE && !a->children->next)
+            return QString::fromUtf8(reinterpret_cast<const char *>(a->children->content));
+        break;
+    }
+    const XmlChars value(xmlGetProp(node, wanted));
     return value ? QString::fromUtf8(reinterpret_cast<const char *>(value.get())) : QString();
 }
 
@@ -294,33 +307,51 @@ RecordReading ReadXmlRecords(const QByteArray &bytes)
     // library's messages kept off the terminal.
     XmlDocument setup;
     setup.Activate();
-    const std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> context(xmlNewParserCtxt(),
-                                                                               &xmlFreeParserCtxt);
-    if (!context) {
+    // Record by record: a file of months of records is never a whole tree in
+    // memory. Recovering reads what stands before and around damage; no
+    // network, no external entities.
+    const int options = XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING
+        | XML_PARSE_BIG_LINES;
+    const std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)> reader(
+        xmlReaderForMemory(bytes.constData(), int(qMin<qsizetype>(bytes.size(), INT_MAX)), nullptr, nullptr, options),
+        &xmlFreeTextReader);
+    if (!reader) {
         out.Notes << QStringLiteral("XML を読む準備ができませんでした");
         return out;
     }
-    // Recovering reads what stands before and around damage; no network, no
-    // external entities.
-    const int options = XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING
-        | XML_PARSE_BIG_LINES;
-    const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
-        xmlCtxtReadMemory(context.get(), bytes.constData(), int(qMin<qsizetype>(bytes.size(), INT_MAX)), nullptr,
-                          nullptr, options),
-        &xmlFreeDoc);
-    const xmlNodePtr root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (!context->wellFormed || bytes.size() > INT_MAX) {
-        const long line = context->lastError.line;
-        notes.add(line, root ? QStringLiteral("XML の誤りです (読めたところだけを使いました)")
-                             : QStringLiteral("XML として読めません"));
+    long errorLine = bytes.size() > INT_MAX ? INT_MAX : -1;
+    xmlTextReaderSetStructuredErrorHandler(
+        reader.get(),
+        [](void *line, xmlErrorPtr error) {
+            if (error && error->level >= XML_ERR_ERROR && *static_cast<long *>(line) < 0)
+                *static_cast<long *>(line) = std::max(error->line, 1);
+        },
+        &errorLine);
+
+    int more = xmlTextReaderRead(reader.get());
+    while (more == 1 && xmlTextReaderNodeType(reader.get()) != XML_READER_TYPE_ELEMENT)
+        more = xmlTextReaderRead(reader.get());
+    const bool rooted = more == 1;
+    if (rooted) {
+        if (!xmlStrEqual(xmlTextReaderConstLocalName(reader.get()), reinterpret_cast<const xmlChar *>("root")))
+            notes.add(xmlTextReaderGetParserLineNumber(reader.get()),
+                      QStringLiteral("ルート要素が <root> ではありません"));
+        more = xmlTextReaderIsEmptyElement(reader.get()) ? 0 : xmlTextReaderRead(reader.get());
     }
-    if (root) {
-        if (!named(root, "root"))
-            notes.add(xmlGetLineNo(root), QStringLiteral("ルート要素が <root> ではありません"));
-        for (xmlNodePtr n = root->children; n; n = n->next)
-            if (n->type == XML_ELEMENT_NODE)
-                readRecordElement(n, out, notes);
+    while (more == 1 && xmlTextReaderDepth(reader.get()) > 0) {
+        if (xmlTextReaderDepth(reader.get()) == 1 && xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_ELEMENT) {
+            if (const xmlNodePtr record = xmlTextReaderExpand(reader.get()))
+                readRecordElement(record, out, notes);
+            more = xmlTextReaderNext(reader.get());
+        } else {
+            more = xmlTextReaderRead(reader.get());
+        }
     }
+    if (more < 0 && errorLine < 0)
+        errorLine = xmlTextReaderGetParserLineNumber(reader.get());
+    if (errorLine >= 0)
+        notes.add(errorLine, rooted ? QStringLiteral("XML の誤りです (読めたところだけを使いました)")
+                                    : QStringLiteral("XML として読めません"));
     out.Notes = notes.texts();
     return out;
 }

@@ -35,6 +35,11 @@ struct RecordBlock {
     QList<RecordedSession> Sessions; // access
 };
 
+// Moved, not copied, when a long list of records grows.
+Q_DECLARE_TYPEINFO(RecordedConnection, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(RecordedSession, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(RecordBlock, Q_RELOCATABLE_TYPE);
+
 struct RecordReading {
     QList<RecordBlock> Blocks; // in file order
     QStringList Notes;         // what could not be read, one line each
