@@ -26,16 +26,12 @@
 #include "events/windows/TNoticeWindows.h"
 #include "events/windows/TfmMsg.h"
 #include "events/windows/TfmReport.h"
-#include "platform/CanberraSoundPlayer.h"
-#include "platform/DetachedProcessStarter.h"
 #include "platform/NetBrowser.h"
-#include "platform/NoMailslotTransport.h"
-#include "platform/SambaServerApi.h"
-#include "platform/SmbclientMessageTransport.h"
 #include "platform/SystemShutdown.h"
 #include "probe/TIcmp.h"
 #include "service/StartupRules.h"
 #include "service/Tdm.h"
+#include "service/WatchHost.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -233,12 +229,15 @@ qint32 StoredTextColor(QRgb rgb)
 
 // ---------------------------------------------------------------- construction
 
-TfmMain::TfmMain(QWidget *parent)
+TfmMain::TfmMain(WatchHost *host, QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fmMain"));
-    ShutdownAllowed = true;
-    WorkerRunning = false;
+    if (!host) {
+        ownHost_ = std::make_unique<WatchHost>(QCoreApplication::arguments().mid(1));
+        host = ownHost_.get();
+    }
+    Host = host;
 
     resize(DesignWidth, DesignHeight);
     move(DesignLeft, DesignTop);
@@ -254,48 +253,25 @@ TfmMain::TfmMain(QWidget *parent)
     setProperty("helpContext", int(HelpMain));
     Help = new THelpKey([this](const QUrl &url) { return OpenUrl && OpenUrl(url); }, this);
 
-    const PlatformIdentity platform = LocalPlatform();
-    PlatformFamily = platform.Family;
-    OldShell = platform.OldShell;
-    setWindowTitle(AppTitle + QStringLiteral(" on [") + platform.Name + QLatin1Char(']'));
+    OldShell = Host->Platform.OldShell;
+    setWindowTitle(AppTitle + QStringLiteral(" on [") + Host->Platform.Name + QLatin1Char(']'));
+    ListFilePath = Host->ListFilePath;
 
-    ListFilePath = ProgramDir + ListFileName(PlatformFamily);
-
-    LoadSettings(Settings, ProgramDir, QCoreApplication::arguments().mid(1), [] { return dm ? dm->XmlCheck() : true; });
-
-    // The services behind the events.
-    sound_ = std::make_unique<CanberraSoundPlayer>();
-    process_ = std::make_unique<DetachedProcessStarter>();
-    transport_ = std::make_unique<SmbclientMessageTransport>(SmbclientMessageTransport::FromEnvironment());
-    mailslot_ = std::make_unique<NoMailslotTransport>();
-    server_ = std::make_unique<SambaServerApi>(SambaServerApi::ConfigFromEnvironment());
-    net_ = CreateNetBrowser();
-    Net = net_.get();
-    if (!dm)
-        dm = new Tdm(qApp);
-    actions_ = std::make_unique<EventActions>(*sound_, *process_, dm->Shutdown());
-    Actions = actions_.get();
-    messenger_ = std::make_unique<Messenger>(*transport_, *mailslot_);
-    Sender = messenger_.get();
-    events_ = std::make_unique<ConsoleEvents>(*actions_, *messenger_, this);
+    Net = &Host->Net();
+    Actions = &Host->Actions();
+    Sender = &Host->Sender();
+    Model = Host->Model;
+    PassProbe = Host->PassProbe;
+    Engine = Host->Engine;
+    Access = Host->Access;
+    events_ = std::make_unique<ConsoleEvents>(*Actions, *Sender, this);
     Events = events_.get();
+    Host->AttachOutlets(Events, Events);
 
-    Model = new WatchListModel(this);
     for (int column = 0; column < WatchListModel::ColumnCount; ++column)
         Model->setHeaderData(column, Qt::Horizontal, WatchListCaptions.value(column));
     BuildList();
     BuildButtons();
-
-    // The passes have a probe of their own; the console's commands use the
-    // data module's.
-    PassProbe = new TIcmp(this);
-    PassProbe->setObjectName(QStringLiteral("PassProbe"));
-    Engine = new TWatchEngine(Model, PassProbe, Net, Events, this);
-    Engine->setObjectName(QStringLiteral("Engine"));
-    Engine->tmWatch->setObjectName(QStringLiteral("tmWatch"));
-    Access = new AccessCheck(this);
-    Access->setObjectName(QStringLiteral("Access"));
-    Access->tmAccess.setObjectName(QStringLiteral("tmAccess"));
 
     BuildMenus();
     BuildListMenu();
@@ -308,32 +284,14 @@ TfmMain::TfmMain(QWidget *parent)
     LoadImages();
     WireEngine();
 
-    // The access enumeration: this machine's Samba server.
-    Access->Server = server_.get();
-    Access->Rows = Model;
     Access->ListView = &SessionList;
-    Access->ComputerName = NetbiosComputerName(QSysInfo::machineHostName());
-    Access->SendMessenger = [this](const QString &terminal, const QString &text) {
-        return messenger_->SendMessenger(terminal, text);
-    };
-    Access->RaiseAccessEvent = [this](const QStringList &report) {
-        RaiseAccessEvent(report, Access->AccessDetailList, Settings, Engine->Ending, *actions_, *events_);
-    };
-    Access->LoadAccessLibrary(PlatformFamily);
 
     Settings.Krovan.ScreenMode = NormaliseScreenMode(Settings.Krovan.ScreenMode);
     if (!TrayAvailable)
         Settings.Krovan.ScreenMode = 1;
 
-    if (PlatformFamily == 2) {
-        if (OldShell)
-            Settings.Krovan.ScreenMode = 1;
-        if (!dm->Shutdown().CanPowerOff()) {
-            ShutdownAllowed = false;
-            if (Settings.AllLogout.Action == 2)
-                Settings.AllLogout.Action = 1;
-        }
-    }
+    if (PlatformFamily == LinuxFamily && OldShell)
+        Settings.Krovan.ScreenMode = 1;
     // Without a notification area a tray mode would leave no way back to
     // a minimised window.
     if (!TrayAvailable || OldShell) {
@@ -364,12 +322,10 @@ TfmMain::~TfmMain()
 {
     // Notices owned by this window close after its menus are gone.
     disconnect(&NoticeWindows, nullptr, this, nullptr);
-    // The engine stops a pass that is still running before the services
-    // it calls go away.
-    delete Engine;
-    Engine = nullptr;
-    if (Access)
-        Access->FreeAccessLibrary();
+    // A pass still running stops before the outlets it calls go away.
+    Host->DetachOutlets();
+    if (Access->ListView == &SessionList)
+        Access->ListView = nullptr;
 }
 
 void TfmMain::BuildList()
@@ -662,16 +618,6 @@ void TfmMain::WireEngine()
     connect(Engine, &TWatchEngine::StatusBarText, this, [this](const QString &text) { statusBar()->showMessage(text); });
     connect(Engine, &TWatchEngine::ApplyFixIcon, this, &TfmMain::ApplyFixIcon);
     connect(Engine, &TWatchEngine::CancelIconDrag, lvRes1, &TDDListView::CancelDrag);
-    connect(Engine, &TWatchEngine::AccessTimerEnabled, this, [this](bool on) {
-        if (on)
-            Access->tmAccess.start();
-        else
-            Access->tmAccess.stop();
-    });
-    connect(Engine, &TWatchEngine::AccessCheckNow, this, [this] {
-        Access->AccessTicks = int(Settings.Access.CheckInterval);
-        Access->AccessTick();
-    });
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::UpdateRowCommands);
     // A pass changes the names whose rows blink.
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::WakeIconAlert);
@@ -729,32 +675,25 @@ void TfmMain::DeferredStart()
         fmSession->ShowMain = [this] { ShowMain(); };
     }
     ApplyListMode();
-    LoadList(*Model, ListFilePath);
+    Host->LoadList();
     UpdateRowCommands();
-    WatchBusyMark::ClearAtStart();
 
-    if (Settings.Config.StartCheck) {
-        bool run = true;
-        if (Settings.Config.StartCheckMsg && CanAsk) {
-            QMessageBox box(QMessageBox::Question, AppTitle, QStringLiteral("端末の調査を今すぐ行いますか？"),
-                            QMessageBox::Yes | QMessageBox::No, this);
-            box.setWindowFlag(Qt::WindowStaysOnTopHint);
-            run = box.exec() != QMessageBox::No;
-            // The logon may have ended while the question was open: the
-            // window has closed and nothing more may start.
-            if (Engine->Ending)
-                return;
-        }
-        if (run)
-            Engine->StartCheck();
-    }
+    auto ask = [this] {
+        QMessageBox box(QMessageBox::Question, AppTitle, QStringLiteral("端末の調査を今すぐ行いますか？"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        return box.exec() != QMessageBox::No;
+    };
+    // The logon may have ended while the question was open: the window has
+    // closed and nothing more may start.
+    if (!Host->FirstPass(CanAsk ? std::function<bool()>(ask) : std::function<bool()>()))
+        return;
 
     // Mode 2 keeps only the tray icon: a minimised window stays hidden.
     if (!(isMinimized() && (Settings.Krovan.ScreenMode & 1) == 0))
         show();
 
-    Engine->tmWatch->start();
-    Access->tmAccess.start();
+    Host->StartTimers();
     WakeIconAlert();
 }
 
@@ -1146,7 +1085,7 @@ void TfmMain::SendMessage()
             name.remove(0, 1);
         names << name;
     }
-    TfmMsg::SendToSelected(*messenger_, this, names);
+    TfmMsg::SendToSelected(*Sender, this, names);
 }
 
 void TfmMain::GetMAC()
@@ -1508,24 +1447,11 @@ void TfmMain::closeEvent(QCloseEvent *event)
     }
     Engine->Ending = true;
     KeepWindowSettings();
-
-    // Waits for the worker and runs the pass's end handler, which gives
-    // WatchBusy back.
-    Engine->StopPass();
-
-    for (TIcmp *probe : {PassProbe, dm ? dm->Icmp : nullptr}) {
-        if (probe && probe->ActiveFlag())
-            probe->Active(false);
-    }
-
-    NoticeWindows.CloseAll();
-    if (fmSession && fmSession->isVisible())
-        fmSession->close();
-
-    SaveSettings(Settings);
-
-    Engine->tmWatch->stop();
-    Access->tmAccess.stop();
+    Host->Stop([] {
+        NoticeWindows.CloseAll();
+        if (fmSession && fmSession->isVisible())
+            fmSession->close();
+    });
     tmIconAlert->stop();
     if (TrayIcon)
         TrayIcon->hide();

@@ -1,9 +1,9 @@
 #pragma once
 
-// The main window. It hosts the watch engine, the access check and the
-// events' outlets, shows the watch list, and lives for the whole run:
-// created at start-up (minimised), it finishes its start from the event loop
-// and ends the process when it may close.
+// The main window. It shows the running system (the watch host: watch list,
+// watch engine, access check), attaches the events' outlets to it, and lives
+// for the whole run: created at start-up (minimised), it finishes its start
+// from the event loop and ends the process when it may close.
 
 #include <QColor>
 #include <QList>
@@ -29,13 +29,9 @@ class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
 class THelpKey;
-class SambaServerApi;
-class SmbclientMessageTransport;
-class NoMailslotTransport;
-class SoundPlayer;
-class ProcessStarter;
 class TIcmp;
 class TWatchEngine;
+class WatchHost;
 class WatchListModel;
 
 // What the row commands may do for a selection, given the EntryState of
@@ -74,7 +70,8 @@ class TfmMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TfmMain(QWidget *parent = nullptr);
+    // The window of a running system; without one it builds its own.
+    explicit TfmMain(WatchHost *host = nullptr, QWidget *parent = nullptr);
     ~TfmMain() override;
 
     // Full path of the watch-list file.
@@ -91,8 +88,10 @@ public:
     QPixmap Background;
     WatchListModel *Model = nullptr;
     MListView *lvRes1 = nullptr;
-    // The watch engine (its tmWatch, counters, flags and pass lists) and the
-    // access check (its tmAccess, access tree and detail lines).
+    // The running system, and from it the watch engine (its tmWatch,
+    // counters, flags and pass lists) and the access check (its tmAccess,
+    // access tree and detail lines).
+    WatchHost *Host = nullptr;
     TWatchEngine *Engine = nullptr;
     // The watch passes' probe.
     TIcmp *PassProbe = nullptr;
@@ -255,17 +254,11 @@ private:
     bool blinkPhase_ = false;
     QColor defaultLabelColor_;
 
-    // The platform services behind the events (the shutdown is the data
-    // module's).
-    std::unique_ptr<SoundPlayer> sound_;
-    std::unique_ptr<ProcessStarter> process_;
-    std::unique_ptr<SmbclientMessageTransport> transport_;
-    std::unique_ptr<NoMailslotTransport> mailslot_;
-    std::unique_ptr<SambaServerApi> server_;
-    std::unique_ptr<NetBrowser> net_;
-    std::unique_ptr<EventActions> actions_;
-    std::unique_ptr<Messenger> messenger_;
+    // The console's outlets of the events.
     std::unique_ptr<ConsoleEvents> events_;
+    // The running system when the window was not handed one (tests); it
+    // goes before the outlets it calls.
+    std::unique_ptr<WatchHost> ownHost_;
 
 public:
     // The label background colour that transparency undoes.

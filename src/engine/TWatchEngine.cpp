@@ -49,6 +49,11 @@ TWatchEngine::TWatchEngine(WatchListModel *model, TIcmp *probe, NetBrowser *net,
 
 TWatchEngine::~TWatchEngine()
 {
+    AbortPass();
+}
+
+void TWatchEngine::AbortPass()
+{
     if (Worker) {
         Worker->Terminate();
         Worker->wait();

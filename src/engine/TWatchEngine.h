@@ -5,10 +5,10 @@
 // end handler that turns the pass's lists into login, logout, watch-error,
 // all-login and all-logout events.
 //
-// Widget-free: the main window owns it, hands it the list model, the probe,
-// the network browser and the event actions, and reacts to its signals
-// (console lock, status bar, icon). Everything here runs on the main thread;
-// the pass itself runs on a TEnumThread.
+// Widget-free: the watch host owns it and hands it the list model, the
+// probe, the network browser and the event actions; the main window reacts
+// to its signals (console lock, status bar, icon). Everything here runs on
+// the main thread; the pass itself runs on a TEnumThread.
 
 #include "config/ProcessFlags.h"
 
@@ -33,12 +33,19 @@ class TWatchEngine : public QObject {
 
 public:
     // The model, probe, browser and actions must outlive the engine. The
-    // probe is the passes' own: the console's commands use another.
+    // probe is the passes' own: the console's commands use another. The
+    // actions may come later (SetEvents).
     TWatchEngine(WatchListModel *model, TIcmp *probe, NetBrowser *net, WatchEvents *events,
                  QObject *parent = nullptr);
-    // Stops a running pass first and waits for its worker (its end handler
-    // does not run).
+    // Stops a running pass first (AbortPass).
     ~TWatchEngine() override;
+
+    // Where the events go; the host sets them before anything runs, and
+    // takes them away only after AbortPass.
+    void SetEvents(WatchEvents *events) { events_ = events; }
+    // Stops a running pass and waits for its worker; its end handler does
+    // not run and nothing it handed over is applied any more.
+    void AbortPass();
 
     // The watch timer: 60 000 ms, disabled until the deferred start enables
     // it. Its tick is WatchTick.

@@ -23,7 +23,8 @@ public:
         QObject *parent = nullptr);
     ~Tdm() override;
 
-    // The one probe, shared by the watch worker and the console.
+    // The console's probe (get-MAC, properties); the watch passes have
+    // their own.
     TIcmp *Icmp = nullptr;
 
     SystemShutdown &Shutdown() { return *shutdown_; }

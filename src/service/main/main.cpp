@@ -8,6 +8,7 @@
 #include "service/ServiceInstall.h"
 #include "service/Tdm.h"
 #include "service/Tkrovan.h"
+#include "service/WatchHost.h"
 
 #include <QApplication>
 
@@ -70,7 +71,9 @@ int Run(int argc, char **argv)
 
     dm = new Tdm;
     krovan = new Tkrovan;
-    fmMain = new TfmMain;
+    // The running system first, then its windows.
+    auto *host = new WatchHost(QCoreApplication::arguments().mid(1));
+    fmMain = new TfmMain(host);
     fmSession = new TfmSession;
     QObject::connect(krovan, &Tkrovan::LogonEnding, fmMain, &TfmMain::QueryEndSession);
     QObject::connect(fmMain, &TfmMain::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -79,6 +82,7 @@ int Run(int argc, char **argv)
 
     delete fmSession;
     delete fmMain;
+    delete host;
     delete krovan;
     delete dm;
     fmSession = nullptr;

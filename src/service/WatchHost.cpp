@@ -1,0 +1,165 @@
+#include "service/WatchHost.h"
+
+#include "access/AccessCheck.h"
+#include "config/ProcessFlags.h"
+#include "config/Settings.h"
+#include "engine/TWatchEngine.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "events/AccessEvent.h"
+#include "events/EventActions.h"
+#include "events/Messenger.h"
+#include "platform/CanberraSoundPlayer.h"
+#include "platform/DetachedProcessStarter.h"
+#include "platform/NetBrowser.h"
+#include "platform/NoMailslotTransport.h"
+#include "platform/SambaServerApi.h"
+#include "platform/SmbclientMessageTransport.h"
+#include "platform/SystemShutdown.h"
+#include "probe/TIcmp.h"
+#include "service/StartupRules.h"
+#include "service/Tdm.h"
+
+#include <QCoreApplication>
+#include <QSysInfo>
+
+WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(parent)
+{
+    ShutdownAllowed = true;
+    WorkerRunning = false;
+
+    Platform = LocalPlatform();
+    PlatformFamily = Platform.Family;
+    ListFilePath = ProgramDir + ListFileName(PlatformFamily);
+
+    if (!dm)
+        dm = new Tdm(qApp);
+    LoadSettings(Settings, ProgramDir, arguments, [] { return dm ? dm->XmlCheck() : true; });
+
+    sound_ = std::make_unique<CanberraSoundPlayer>();
+    process_ = std::make_unique<DetachedProcessStarter>();
+    transport_ = std::make_unique<SmbclientMessageTransport>(SmbclientMessageTransport::FromEnvironment());
+    mailslot_ = std::make_unique<NoMailslotTransport>();
+    server_ = std::make_unique<SambaServerApi>(SambaServerApi::ConfigFromEnvironment());
+    net_ = CreateNetBrowser();
+    actions_ = std::make_unique<EventActions>(*sound_, *process_, dm->Shutdown());
+    messenger_ = std::make_unique<Messenger>(*transport_, *mailslot_);
+
+    Model = new WatchListModel(this);
+    Model->setObjectName(QStringLiteral("Model"));
+    PassProbe = new TIcmp(this);
+    PassProbe->setObjectName(QStringLiteral("PassProbe"));
+    Engine = new TWatchEngine(Model, PassProbe, net_.get(), nullptr, this);
+    Engine->setObjectName(QStringLiteral("Engine"));
+    Engine->tmWatch->setObjectName(QStringLiteral("tmWatch"));
+    Access = new AccessCheck(this);
+    Access->setObjectName(QStringLiteral("Access"));
+    Access->tmAccess.setObjectName(QStringLiteral("tmAccess"));
+
+    // The watch tick and the check command keep the access timer out of
+    // their way; the check command asks for an access check at the next
+    // chance.
+    connect(Engine, &TWatchEngine::AccessTimerEnabled, Access, [this](bool on) {
+        if (on)
+            Access->tmAccess.start();
+        else
+            Access->tmAccess.stop();
+    });
+    connect(Engine, &TWatchEngine::AccessCheckNow, Access, [this] {
+        Access->AccessTicks = int(Settings.Access.CheckInterval);
+        Access->AccessTick();
+    });
+
+    // The access enumeration: this machine's Samba server.
+    Access->Server = server_.get();
+    Access->Rows = Model;
+    Access->ComputerName = NetbiosComputerName(QSysInfo::machineHostName());
+    Access->SendMessenger = [this](const QString &terminal, const QString &text) {
+        return messenger_->SendMessenger(terminal, text);
+    };
+    Access->RaiseAccessEvent = [this](const QStringList &report) {
+        if (accessOutlets_)
+            RaiseAccessEvent(report, Access->AccessDetailList, Settings, Engine->Ending, *actions_, *accessOutlets_);
+    };
+    Access->LoadAccessLibrary(PlatformFamily);
+
+    if (PlatformFamily == LinuxFamily && !dm->Shutdown().CanPowerOff()) {
+        ShutdownAllowed = false;
+        if (Settings.AllLogout.Action == 2)
+            Settings.AllLogout.Action = 1;
+    }
+}
+
+WatchHost::~WatchHost()
+{
+    // The engine stops a pass that is still running before the services it
+    // calls go away.
+    delete Engine;
+    Engine = nullptr;
+    Access->FreeAccessLibrary();
+}
+
+void WatchHost::AttachOutlets(WatchEvents *watch, AccessEventOutlets *access)
+{
+    Engine->SetEvents(watch);
+    accessOutlets_ = access;
+}
+
+void WatchHost::DetachOutlets()
+{
+    Engine->AbortPass();
+    Engine->SetEvents(nullptr);
+    accessOutlets_ = nullptr;
+}
+
+void WatchHost::LoadList()
+{
+    ::LoadList(*Model, ListFilePath);
+    WatchBusyMark::ClearAtStart();
+}
+
+bool WatchHost::FirstPass(const std::function<bool()> &ask)
+{
+    if (!Settings.Config.StartCheck)
+        return true;
+    bool run = true;
+    if (Settings.Config.StartCheckMsg && ask) {
+        run = ask();
+        // The logon may have ended while the question was open.
+        if (Engine->Ending)
+            return false;
+    }
+    if (run)
+        Engine->StartCheck();
+    return true;
+}
+
+void WatchHost::StartTimers()
+{
+    Engine->tmWatch->start();
+    Access->tmAccess.start();
+}
+
+void WatchHost::Start()
+{
+    LoadList();
+    if (FirstPass())
+        StartTimers();
+}
+
+void WatchHost::Stop(const std::function<void()> &beforeSave)
+{
+    Engine->Ending = true;
+    // Waits for the worker and runs the pass's end handler, which gives
+    // WatchBusy back.
+    Engine->StopPass();
+    for (TIcmp *probe : {PassProbe, dm ? dm->Icmp : nullptr}) {
+        if (probe && probe->ActiveFlag())
+            probe->Active(false);
+    }
+    if (beforeSave)
+        beforeSave();
+    SaveSettings(Settings);
+    Engine->tmWatch->stop();
+    Access->tmAccess.stop();
+}

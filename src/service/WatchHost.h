@@ -1,0 +1,90 @@
+#pragma once
+
+// The running system without its windows: the platform services, the event
+// actions, the messenger, the watch list, the watch engine with its probe and
+// the access check, wired together. It is built before any window, starts
+// the watching (the deferred start) and stops it in order (the close).
+// Notices, records and the icon are reached through outlets: the console's,
+// or a test's when no window exists.
+
+#include "config/Platform.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class AccessCheck;
+class AccessEventOutlets;
+class EventActions;
+class MailslotTransport;
+class MessageTransport;
+class Messenger;
+class NetBrowser;
+class ProcessStarter;
+class ServerApi;
+class SoundPlayer;
+class TIcmp;
+class TWatchEngine;
+class WatchEvents;
+class WatchListModel;
+
+class WatchHost : public QObject {
+    Q_OBJECT
+
+public:
+    // Reads the settings (Krovan.ini in ProgramDir, then the command line's
+    // arguments) and builds the system; nothing runs until it is started.
+    // The data module (dm) supplies the shutdown service; one is made when
+    // none exists.
+    explicit WatchHost(const QStringList &arguments, QObject *parent = nullptr);
+    ~WatchHost() override;
+
+    // This machine's platform and the watch-list file it picks.
+    PlatformIdentity Platform;
+    QString ListFilePath;
+
+    WatchListModel *Model = nullptr;
+    // The watch passes' own probe.
+    TIcmp *PassProbe = nullptr;
+    TWatchEngine *Engine = nullptr;
+    AccessCheck *Access = nullptr;
+
+    EventActions &Actions() { return *actions_; }
+    Messenger &Sender() { return *messenger_; }
+    NetBrowser &Net() { return *net_; }
+
+    // Where the events go. Attach before the start; detaching stops a
+    // running pass without its end handler.
+    void AttachOutlets(WatchEvents *watch, AccessEventOutlets *access);
+    void DetachOutlets();
+
+    // The deferred start, in the steps the console interleaves with its own:
+    // the watch list loaded and the engine free; the start-up check when
+    // [Config] StartCheck is set (ask, when given and [Config] StartCheckMsg
+    // is set, says whether to check now), false when the logon ended
+    // meanwhile and nothing more may start; the timers.
+    void LoadList();
+    bool FirstPass(const std::function<bool()> &ask = {});
+    void StartTimers();
+    // All of it, for a run without windows.
+    void Start();
+
+    // The close: no more events, the running pass stopped (its end handler
+    // runs), the probes closed, then beforeSave (the windows' own steps),
+    // the settings written and the timers stopped.
+    void Stop(const std::function<void()> &beforeSave = {});
+
+private:
+    std::unique_ptr<SoundPlayer> sound_;
+    std::unique_ptr<ProcessStarter> process_;
+    std::unique_ptr<MessageTransport> transport_;
+    std::unique_ptr<MailslotTransport> mailslot_;
+    std::unique_ptr<ServerApi> server_;
+    std::unique_ptr<NetBrowser> net_;
+    std::unique_ptr<EventActions> actions_;
+    std::unique_ptr<Messenger> messenger_;
+    AccessEventOutlets *accessOutlets_ = nullptr;
+};

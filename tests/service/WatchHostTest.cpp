@@ -1,0 +1,113 @@
+// The running system without any window: the host's watch pass and access
+// check, on loopback, a fixture network and the private Samba server.
+
+#include "access/AccessCheck.h"
+#include "config/ProcessFlags.h"
+#include "config/SambaServerBrowser.h"
+#include "config/Settings.h"
+#include "engine/EngineHarness.h"
+#include "events/AccessEvent.h"
+#include "events/FakePlatform.h"
+#include "service/Tdm.h"
+#include "service/WatchHost.h"
+#include "support/SambaTestServer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+
+namespace {
+
+struct AccessOutlets : AccessEventOutlets {
+    QStringList recorded;
+    void ReportToManager(int, const QStringList &) override {}
+    void RaiseAccessNotice(int, int, const QStringList &) override {}
+    void ShowOpenSessionButton() override {}
+    void IconAlert(int) override {}
+    void ShowAccessNotice() override {}
+    void WriteAccessRecord(const QStringList &detail) override { recorded = detail; }
+    void OpenAccessListAutomatically() override {}
+    void EnableAccessMenuItem() override {}
+};
+
+bool Serve(const std::function<bool()> &condition, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return condition();
+}
+
+} // namespace
+
+TEST(WatchHost, WatchesAndChecksAccessWithNoWindow)
+{
+    const QString why = SambaTestServer::Unavailable();
+    if (!why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    SambaTestServer server;
+    ASSERT_TRUE(server.Start());
+    {
+        QFile f(server.ShareDir() + u"/a.txt"_s);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    TempDir dir;
+    ASSERT_TRUE(dir.write("net.txt", "Microsoft Windows Network\n  WORKGROUP\n    PC01\n"));
+    qputenv(NetFixtureVariable, dir.path("net.txt").toLocal8Bit());
+    qputenv("CORVANE_SMB_CONF", server.Config().toLocal8Bit());
+    ProgramDir = dir.path();
+    ServiceRunning = true;
+    WatchBusy = false;
+    dm = new Tdm(std::make_unique<FakeShutdown>(), std::make_unique<SambaServerBrowser>());
+    {
+        WatchHost host({});
+        Settings.Config.StartCheck = true;
+        Settings.Config.StartCheckMsg = true;
+        Settings.Access.CheckLevel = 2;
+        Settings.Access.ReportLevel = 2;
+        Settings.Access.CheckInterval = 0;
+        Settings.Access.DoRecord = true;
+        WatchListModel list;
+        WatchEntry entry;
+        entry.Domain = u"WORKGROUP"_s;
+        entry.Provider = SmbProviderName;
+        entry.StatusText = StatusUnconfirmed;
+        entry.ImageIndex = ImageUnconfirmed;
+        entry.State = StateUnconfirmed;
+        entry.UserName = u"user1"_s;
+        entry.ResourceName = u"PC01"_s;
+        AddEntry(entry, list);
+        entry.UserName = u"user2"_s;
+        entry.ResourceName = u"LOOP"_s;
+        entry.IPCheck = true;
+        NormaliseAddress(u"127.0.0.1"_s, entry.Address);
+        AddEntry(entry, list);
+        ASSERT_TRUE(SaveList(list, host.ListFilePath));
+
+        RecordingEvents events;
+        AccessOutlets outlets;
+        host.AttachOutlets(&events, &outlets);
+        host.Start();
+        ASSERT_TRUE(host.Engine->PassRunning()) << "the start-up check runs unasked";
+        ASSERT_TRUE(Serve([&] { return !host.Engine->PassRunning(); }, 30000));
+        EXPECT_EQ(host.Model->text(0, WatchListModel::ColStatus), StatusLoggedIn);
+        EXPECT_EQ(host.Model->text(1, WatchListModel::ColStatus), StatusLoggedIn);
+
+        SambaTestServer::Client client(server.Port(), u"DATA"_s);
+        client.Command("open a.txt");
+        EXPECT_TRUE(Serve([&] { return outlets.recorded.size() == 3; }, 20000))
+            << outlets.recorded.join(u'|').toStdString();
+        EXPECT_TRUE(outlets.recorded.join(u'|').contains(u"a.txt"_s)) << outlets.recorded.join(u'|').toStdString();
+
+        host.Stop();
+        EXPECT_FALSE(host.Engine->tmWatch->isActive());
+        EXPECT_FALSE(host.Access->tmAccess.isActive());
+        EXPECT_FALSE(WatchBusy);
+        EXPECT_TRUE(QFile::exists(dir.path("Krovan.ini")));
+        host.DetachOutlets();
+    }
+    delete dm;
+    dm = nullptr;
+    qunsetenv(NetFixtureVariable);
+    qunsetenv("CORVANE_SMB_CONF");
+}
