@@ -20,6 +20,8 @@
 // Outcomes use the echo status numbering of the probe (0 success, 11010 time
 // out, 11002-11005 unreachable, 11013 time-to-live expired in transit, ...).
 
+#include "platform/IcmpSocket.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -73,42 +75,29 @@ struct EchoReply {
 
 class IcmpEcho {
 public:
-    enum class Kind { Auto, PingSocket, RawSocket };
-    // Which step of opening failed: no socket kind is permitted, the
-    // socket's options could not be set, the raw socket's type filter could
-    // not be installed.
-    enum class OpenResult { Opened, NoSocket, Options, Filter };
+    using Kind = IcmpSocket::Kind;
+    using OpenResult = IcmpSocket::OpenResult;
 
     IcmpEcho();
-    ~IcmpEcho();
     IcmpEcho(const IcmpEcho &) = delete;
     IcmpEcho &operator=(const IcmpEcho &) = delete;
 
     OpenResult open(Kind kind = Kind::Auto);
-    void close();
-    bool isOpen() const { return fd_ >= 0; }
-    Kind kind() const { return kind_; }
+    void close() { socket_.close(); }
+    bool isOpen() const { return socket_.isOpen(); }
+    Kind kind() const { return socket_.kind(); }
 
     // Sends one echo request and waits for its answer until the deadline.
     EchoReply exchange(const EchoRequest &request);
 
 private:
-    bool applyOptions(int ttl, bool ex);
     void discardPending();
-    void clearSocketError();
-    // Each returns true when the packet answers the outstanding request and
+    // Each returns true when a packet answers the outstanding request and
     // fills the reply.
     bool readReply(const EchoRequest &rq, EchoReply &reply);
     bool readError(const EchoRequest &rq, EchoReply &reply);
-    bool matchPing(const unsigned char *p, qsizetype len, const EchoRequest &rq, EchoReply &reply) const;
-    bool matchRaw(const unsigned char *p, qsizetype len, const EchoRequest &rq, EchoReply &reply) const;
 
-    int fd_ = -1;
-    Kind kind_ = Kind::Auto;
-    quint16 ident_ = 0;       // raw sockets only; the kernel picks a ping socket's
+    IcmpSocket socket_;
     quint16 sequence_ = 0;
-    int appliedTtl_ = -1;     // last options set on the socket, -1 = unknown
-    int appliedEx_ = -1;
-    QByteArray packet_;       // request being sent
     QByteArray buffer_;       // one received datagram
 };

@@ -1,0 +1,87 @@
+#pragma once
+
+// The ICMP echo socket and the reading of what comes back on it, shared by
+// the exchange of one request at a time (IcmpEcho) and the exchange of many
+// (EchoBatch).
+//
+// The socket is a ping socket (SOCK_DGRAM/IPPROTO_ICMP) when the group range
+// of net.ipv4.ping_group_range admits this process, else a raw socket (root
+// or CAP_NET_RAW). It is non-blocking. What arrives is decoded into an
+// Answer, an echo reply or an ICMP error quoting one of our requests, and
+// answers() decides whether it belongs to a given request: the peer (the
+// reply's source, the error's quoted destination), the sequence number, the
+// identifier where the socket is raw, and the data (all of it for a reply,
+// the quoted part for an error). Malformed, truncated and foreign packets
+// never become an Answer.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QtGlobal>
+
+class IcmpSocket {
+public:
+    enum class Kind { Auto, PingSocket, RawSocket };
+    // Which step of opening failed: no socket kind is permitted, the
+    // socket's options could not be set, the raw socket's type filter could
+    // not be installed.
+    enum class OpenResult { Opened, NoSocket, Options, Filter };
+
+    struct Answer {
+        bool error = false;    // an ICMP error (or a local one) about a request
+        quint32 peer = 0;      // reply: its source; error: the request's destination
+        quint16 ident = 0;     // raw socket: the reply's or quoted request's identifier
+        quint16 sequence = 0;
+        QByteArrayView data;   // reply: its data; error: the quoted part of the request's
+        quint32 status = 0;    // 0 for a reply, the echo status of an error
+        quint8 ttl = 0;        // of the packet that carried it, 0 when unknown
+    };
+    enum class Read { Answer, Other, Empty };
+
+    IcmpSocket() = default;
+    ~IcmpSocket() { close(); }
+    IcmpSocket(const IcmpSocket &) = delete;
+    IcmpSocket &operator=(const IcmpSocket &) = delete;
+
+    OpenResult open(Kind kind);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    Kind kind() const { return kind_; }
+
+    // A unicast address of one host. "This network" (0.0.0.0/8, which the
+    // local host answers itself), multicast groups, the reserved class E and
+    // the limited broadcast name no single terminal.
+    static bool isHostAddress(quint32 address);
+
+    // Time-to-live (0 sends with the system's default) and, with ex, type of
+    // service 8 and don't-fragment; set only when they change.
+    bool applyOptions(int ttl, bool ex);
+
+    // Sends one echo request; 0 or the errno of the failure.
+    int send(quint32 address, quint16 sequence, QByteArrayView data);
+
+    // One datagram from the receive queue, or from the error queue (where a
+    // ping socket's errors arrive). An Answer's data points into buffer.
+    Read readAnswer(QByteArray &buffer, Answer &answer);
+    Read readQueuedError(QByteArray &buffer, Answer &answer);
+    // Reads the socket's pending error, which would otherwise end every
+    // later poll at once and fail the next send.
+    void clearError();
+
+    bool answers(const Answer &answer, quint32 address, quint16 sequence, QByteArrayView data) const;
+
+    // The largest IPv4 datagram: a receive buffer of this size takes every
+    // answer whole, so a reply with more data than the request is seen as
+    // such and dropped, never cut to fit.
+    static constexpr qsizetype MaxDatagram = 65536;
+
+private:
+    bool decodeRaw(const unsigned char *p, qsizetype len, Answer &answer) const;
+
+    int fd_ = -1;
+    Kind kind_ = Kind::Auto;
+    quint16 ident_ = 0;       // raw sockets only; the kernel picks a ping socket's
+    int appliedTtl_ = -1;     // last options set on the socket, -1 = unknown
+    int appliedEx_ = -1;
+    QByteArray packet_;       // request being sent
+};
