@@ -142,6 +142,22 @@ TEST_F(DayReports, ShiftJisXmlSpanningMidnightEndsAtTheReportsTime)
     EXPECT_TRUE(r.Notes.isEmpty()) << r.Notes.join(u'\n').toStdString();
 }
 
+TEST_F(DayReports, XmlInEveryOfferedEncodingReadsBack)
+{
+    s.Login.RecordFileExp = QStringLiteral("xml");
+    for (const char *encoding : {"UTF-8", "UTF-16", "EUC-JP", "ISO-8859-1"}) {
+        s.Config.XMLEncoding = QLatin1String(encoding);
+        s.Login.RecordFile = s.Config.XMLEncoding;
+        const QString name = s.Config.XMLEncoding == u"ISO-8859-1" ? u"Müller"_qs : u"鈴木"_qs;
+        record(RecordLogin, {name + u"\tPC1"_qs}, at(9, 5));
+        const RecordReading r = ReadRecordFile(dir.path(s.Login.RecordFile + u".xml"_qs));
+        ASSERT_EQ(r.Blocks.size(), 1) << encoding;
+        EXPECT_EQ(r.Blocks[0].Names, QStringList{name}) << encoding;
+        EXPECT_EQ(r.Blocks[0].Second, 9 * 3600 + 5 * 60) << encoding;
+        EXPECT_TRUE(r.Notes.isEmpty()) << encoding;
+    }
+}
+
 TEST_F(DayReports, DamagedXmlGivesWhatCouldBeReadAndNotes)
 {
     s.Login.RecordFileExp = s.Logout.RecordFileExp = QStringLiteral("xml");
