@@ -281,8 +281,12 @@ void LoadSettings(TSettings &s, const QString &programDir, const QStringList &ar
     }
 }
 
-bool SaveSettings(const TSettings &s)
+bool SaveSettings(const TSettings &held)
 {
+    TSettings s = held;
+    s.Krovan.ScreenMode = held.RunOnly.ScreenMode.ToSave(held.Krovan.ScreenMode);
+    s.MainWnd.Pos = held.RunOnly.MainPos.ToSave(held.MainWnd.Pos);
+    s.AllLogout.Action = held.RunOnly.AllLogoutAction.ToSave(held.AllLogout.Action);
     ProfileStore store(SettingsFilePath(s.ProgramDir));
     store.beginBatch();
     store.writeString(u"Krovan", u"Version", QStringLiteral("2.10a"));

@@ -17,6 +17,32 @@
 #include <optional>
 #include <utility>
 
+// A choice this run cannot honour (no notification area, no right to shut
+// down, a screen smaller than the stored position) is replaced for this run
+// only: the stored value is kept here and saved again while the setting
+// still holds the replacement, so one run without a display keeps the
+// operator's desktop choices. A value chosen meanwhile is saved as chosen.
+template <typename T>
+struct RunOnlyValue {
+    T Stored{};
+    T Forced{};
+    bool Set = false;
+
+    // Uses forced for this run in place of the setting's stored value.
+    void Force(T &setting, const T &forced)
+    {
+        if (setting == forced)
+            return;
+        if (!Set)
+            Stored = setting;
+        Set = true;
+        Forced = forced;
+        setting = forced;
+    }
+    // The value to save for the setting as it stands.
+    const T &ToSave(const T &current) const { return Set && current == Forced ? Stored : current; }
+};
+
 struct TSettings {
     struct TKrovan {
         QString Version;
@@ -141,6 +167,13 @@ struct TSettings {
     TMessenger Messenger;
     TBackground Background;
     QString ProgramDir; // ends in '/'
+
+    // Not saved as such: the stored values this run replaced.
+    struct TRunOnly {
+        RunOnlyValue<qint32> ScreenMode;
+        RunOnlyValue<QString> MainPos;
+        RunOnlyValue<qint32> AllLogoutAction;
+    } RunOnly;
 };
 
 // The one record of the process.
@@ -175,7 +208,8 @@ void LoadSettings(TSettings &s, const QString &programDir, const QStringList &ar
 // breaks as \r\n, LoginFile and LogoutFile in single quotes, and any other
 // text that would not read back as it is held (ProfileTextValue) in single
 // quotes too; the icon variants are never written. Lines and sections the program does not know
-// stay. False when the file could not be written.
+// stay. A value replaced for this run only (RunOnly) is saved as stored.
+// False when the file could not be written.
 bool SaveSettings(const TSettings &s);
 
 // Line breaks of a [Messenger] SendMessage as stored in the file (the four

@@ -287,11 +287,12 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
     Access->ListView = &SessionList;
 
     Settings.Krovan.ScreenMode = NormaliseScreenMode(Settings.Krovan.ScreenMode);
+    // Forced for this run only: the stored choice is saved again.
     if (!TrayAvailable)
-        Settings.Krovan.ScreenMode = 1;
+        Settings.RunOnly.ScreenMode.Force(Settings.Krovan.ScreenMode, 1);
 
     if (PlatformFamily == LinuxFamily && OldShell)
-        Settings.Krovan.ScreenMode = 1;
+        Settings.RunOnly.ScreenMode.Force(Settings.Krovan.ScreenMode, 1);
     // Without a notification area a tray mode would leave no way back to
     // a minimised window.
     if (!TrayAvailable || OldShell) {
@@ -640,8 +641,13 @@ void TfmMain::PlaceWindow()
     height = qMax(height, MinHeight);
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize(width, height);
+    const int storedTop = top, storedLeft = left;
     top = CorrectWindowOrigin(top, height, screenSize.height());
     left = CorrectWindowOrigin(left, width, screenSize.width());
+    // A smaller screen (a run without a display) moves the window for this
+    // run; unless the operator moves it, the stored place is saved again.
+    if (top != storedTop || left != storedLeft)
+        Settings.RunOnly.MainPos.Force(Settings.MainWnd.Pos, JoinIntegerList({top, left}));
     resize(width, height);
     move(left, top);
 }

@@ -86,7 +86,7 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     if (PlatformFamily == LinuxFamily && !dm->Shutdown().CanPowerOff()) {
         ShutdownAllowed = false;
         if (Settings.AllLogout.Action == 2)
-            Settings.AllLogout.Action = 1;
+            Settings.RunOnly.AllLogoutAction.Force(Settings.AllLogout.Action, 1);
     }
 }
 

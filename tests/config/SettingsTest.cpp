@@ -595,3 +595,26 @@ TEST(Settings, AnUnknownTileModeIsTakenAndStoredAsCentred)
     ASSERT_TRUE(SaveSettings(p.s));
     EXPECT_EQ(p.store().readInteger(u"Background", u"TileMode", 0), 1);
 }
+
+TEST(Settings, ChoicesReplacedForOneRunAreSavedAsStoredUnlessChosenAgain)
+{
+    Program p;
+    p.put("[Krovan]\r\nVersion=2.10a\r\nScreenMode=3\r\n[MainWnd]\r\nPos=1500,2000\r\n[AllLogout]\r\nAction=2\r\n");
+    p.load();
+    p.s.RunOnly.ScreenMode.Force(p.s.Krovan.ScreenMode, 1);
+    p.s.RunOnly.MainPos.Force(p.s.MainWnd.Pos, QStringLiteral("300,0"));
+    p.s.RunOnly.AllLogoutAction.Force(p.s.AllLogout.Action, 1);
+    EXPECT_EQ(p.s.Krovan.ScreenMode, 1);
+    ASSERT_TRUE(SaveSettings(p.s));
+    TSettings back;
+    LoadSettings(back, p.dir.path(), {}, {});
+    EXPECT_EQ(back.Krovan.ScreenMode, 3);
+    EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("1500,2000"));
+    EXPECT_EQ(back.AllLogout.Action, 2);
+
+    // The operator chose an action during the run: that choice is saved.
+    p.s.AllLogout.Action = 3;
+    ASSERT_TRUE(SaveSettings(p.s));
+    LoadSettings(back, p.dir.path(), {}, {});
+    EXPECT_EQ(back.AllLogout.Action, 3);
+}

@@ -195,6 +195,20 @@ TEST_F(CorvaneProcess, AnOrdinaryUsersAccessCheckSaysOnceWhyItSeesNobody)
     EXPECT_TRUE(said.contains("sudo -n")) << said.constData();
 }
 
+TEST_F(CorvaneProcess, AHeadlessRunKeepsTheStoredDesktopChoices)
+{
+    // Chosen on a large desktop with a tray and the right to shut down; this
+    // run has a small offscreen screen, no tray and (in a test) no shutdown.
+    WriteSettings("ScreenMode=2\r\n[MainWnd]\r\nPos=1500,2000\r\n[AllLogout]\r\nAction=2\r\n");
+    Start();
+    EndBySigterm();
+    TSettings back;
+    LoadSettings(back, dir.path(), {}, nullptr);
+    EXPECT_EQ(back.Krovan.ScreenMode, 2);
+    EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("1500,2000"));
+    EXPECT_EQ(back.AllLogout.Action, 2);
+}
+
 TEST_F(CorvaneProcess, AHangupIgnoredAtStartStaysIgnored)
 {
     // As nohup starts it: SIGHUP ignored before the program runs.

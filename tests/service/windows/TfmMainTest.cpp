@@ -333,7 +333,8 @@ TEST_F(TfmMainTest, StoredGeometryAndColumnsWithTheirCorrections)
     const TSettings back = ReadBack();
     EXPECT_EQ(back.MainWnd.ColWidth, QStringLiteral("10,20,30,40,55,60,70,80,90,50,0"));
     EXPECT_EQ(back.MainWnd.ColPosition, QStringLiteral("10,9,8,7,6,5,4,3,2,1,0"));
-    EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("0,0"));
+    // The correction was for this screen only; the window was not moved.
+    EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("-200,5000"));
 }
 
 TEST_F(TfmMainTest, PartlyVisibleWindowAndTooSmallSize)
