@@ -37,6 +37,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -89,6 +91,14 @@ constexpr int ErrorIcon = 3;
 bool IsIconKind(int kind)
 {
     return kind == KindStandard || kind == KindSecond || kind == KindThird || kind == KindFourth;
+}
+
+// The desktop's tray speaks the status-notifier protocol (a watcher on the
+// session bus); Qt then shows the icon through it.
+bool StatusNotifierTray()
+{
+    const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    return bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher"));
 }
 
 // The access check's view of the access list window, which is created after
@@ -793,7 +803,10 @@ void TfmMain::ShowTray(bool on)
         TrayIcon->setToolTip(AppTitle);
         TrayIcon->setContextMenu(pmIcon);
         connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick)
+            // A status-notifier tray (KDE, GNOME's AppIndicator) gives a click
+            // as one activation and never a double-click.
+            if (reason == QSystemTrayIcon::DoubleClick
+                || (reason == QSystemTrayIcon::Trigger && StatusNotifierTray()))
                 ShowMain();
             else if (reason == QSystemTrayIcon::Context)
                 raise();

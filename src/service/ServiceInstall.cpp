@@ -61,18 +61,31 @@ QString SystemdQuote(const QString &word, bool commandLine)
 
 QString UnitText(const QString &executable, const QString &programDir, bool systemUnit)
 {
+    // A user's unit belongs to the desktop session: started with it, so the
+    // console has its display and tray, and stopped with it. The system's
+    // unit watches headless for a server; systemd creates its state folder.
+    const QString unit = systemUnit ? QStringLiteral("After=network-online.target\n"
+                                                     "Wants=network-online.target\n")
+                                    : QStringLiteral("PartOf=graphical-session.target\n"
+                                                     "After=graphical-session.target\n");
+    const QString service = systemUnit ? QStringLiteral("StateDirectory=corvane\n") : QString();
     return QStringLiteral("[Unit]\n"
                           "Description=Corvane Service\n"
+                          "%1"
                           "\n"
                           "[Service]\n"
                           "Type=simple\n"
-                          "Environment=%1\n"
-                          "ExecStart=%2\n"
+                          "%2"
+                          "Environment=%3\n"
+                          "ExecStart=%4\n"
+                          "Restart=on-failure\n"
+                          "RestartSec=5\n"
                           "\n"
                           "[Install]\n"
-                          "WantedBy=%3\n")
-        .arg(SystemdQuote(QStringLiteral("CORVANE_DIR=") + programDir, false), SystemdQuote(executable, true),
-             systemUnit ? QStringLiteral("multi-user.target") : QStringLiteral("default.target"));
+                          "WantedBy=%5\n")
+        .arg(unit, service, SystemdQuote(QStringLiteral("CORVANE_DIR=") + programDir, false),
+             SystemdQuote(executable, true),
+             systemUnit ? QStringLiteral("multi-user.target") : QStringLiteral("graphical-session.target"));
 }
 
 bool InstallUnit(const QString &unitDir, const QString &executable, const QString &programDir, bool systemUnit,
@@ -137,7 +150,11 @@ int RunServiceCommand(const ServiceSwitches &switches, const QString &executable
     QString error;
 
     if (switches.Command == ServiceCommand::Install) {
-        if (!InstallUnit(dir, executable, programDir, systemUnit, error)) {
+        // A server's files live in systemd's state folder, unless the
+        // administrator named a program directory.
+        const QString unitProgramDir =
+            systemUnit && qEnvironmentVariableIsEmpty("CORVANE_DIR") ? QString::fromLatin1(SystemProgramDir) : programDir;
+        if (!InstallUnit(dir, executable, unitProgramDir, systemUnit, error)) {
             std::fprintf(stderr, "Corvane Service: %s\n", qPrintable(error));
             return 1;
         }
@@ -151,7 +168,7 @@ int RunServiceCommand(const ServiceSwitches &switches, const QString &executable
     }
     if (switches.Command == ServiceCommand::Uninstall) {
         if (systemdsDir && QFile::exists(unitPath))
-            Systemctl(systemUnit, {QStringLiteral("disable"), QLatin1String(UnitFileName)});
+            Systemctl(systemUnit, {QStringLiteral("disable"), QStringLiteral("--now"), QLatin1String(UnitFileName)});
         if (!UninstallUnit(dir, error)) {
             std::fprintf(stderr, "Corvane Service: %s\n", qPrintable(error));
             return 1;

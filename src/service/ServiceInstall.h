@@ -4,8 +4,11 @@
 // krovan.service, "UNINSTALL" removes it, "SILENT" suppresses the
 // confirmation. Neither starts the console.
 //
-// Root gets a system unit in /etc/systemd/system, anybody else a user unit
-// in $XDG_CONFIG_HOME/systemd/user (~/.config/systemd/user).
+// Root gets a system unit in /etc/systemd/system, headless, its program
+// directory /var/lib/corvane unless CORVANE_DIR names one; anybody else a
+// user unit in $XDG_CONFIG_HOME/systemd/user (~/.config/systemd/user) that
+// starts and ends with the desktop session. Both restart a failed program;
+// UNINSTALL stops the service before it removes the unit.
 // CORVANE_UNIT_DIR names another directory; then systemd is not told, so a
 // unit can be written and removed without touching the running system.
 
@@ -25,6 +28,8 @@ struct ServiceSwitches {
 ServiceSwitches ParseServiceSwitches(const QStringList &arguments);
 
 inline constexpr char UnitFileName[] = "krovan.service";
+// The program directory of the system's unit (systemd's StateDirectory).
+inline constexpr char SystemProgramDir[] = "/var/lib/corvane/";
 
 // Where the unit goes: CORVANE_UNIT_DIR when set, else by systemUnit.
 QString UnitDirectory(bool systemUnit);

@@ -2,6 +2,8 @@
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -25,18 +27,48 @@ TEST(ServiceSwitches, AnyCaseAndPrefixInstallWins)
 
 TEST(UnitText, RunsTheProgramWithItsDirectory)
 {
+    // A user's unit starts with the desktop, which gives it its display.
     const QString user = UnitText(QStringLiteral("/opt/corvane/corvane"), QStringLiteral("/opt/corvane/"), false);
     EXPECT_EQ(user, QStringLiteral("[Unit]\n"
                                    "Description=Corvane Service\n"
+                                   "PartOf=graphical-session.target\n"
+                                   "After=graphical-session.target\n"
                                    "\n"
                                    "[Service]\n"
                                    "Type=simple\n"
                                    "Environment=\"CORVANE_DIR=/opt/corvane/\"\n"
                                    "ExecStart=\"/opt/corvane/corvane\"\n"
+                                   "Restart=on-failure\n"
+                                   "RestartSec=5\n"
                                    "\n"
                                    "[Install]\n"
-                                   "WantedBy=default.target\n"));
-    EXPECT_TRUE(UnitText(QStringLiteral("/c"), QStringLiteral("/"), true).contains(QStringLiteral("WantedBy=multi-user.target\n")));
+                                   "WantedBy=graphical-session.target\n"));
+    // The system's unit runs headless for a server, its files in systemd's
+    // state folder.
+    const QString system = UnitText(QStringLiteral("/c"), QStringLiteral("/var/lib/corvane/"), true);
+    EXPECT_TRUE(system.contains(QStringLiteral("WantedBy=multi-user.target\n")));
+    EXPECT_TRUE(system.contains(QStringLiteral("StateDirectory=corvane\n")));
+    EXPECT_TRUE(system.contains(QStringLiteral("Restart=on-failure\n")));
+    EXPECT_FALSE(system.contains(QStringLiteral("graphical")));
+}
+
+TEST(UnitText, SystemdReadsBothUnitsWithoutAComplaint)
+{
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (analyze.isEmpty())
+        GTEST_SKIP() << "no systemd-analyze here";
+    for (const bool systemUnit : {false, true}) {
+        TempDir dir;
+        QString error;
+        ASSERT_TRUE(InstallUnit(dir.path(), QStringLiteral("/bin/true"), QStringLiteral("/var/lib/corvane/"), systemUnit,
+                                error));
+        QProcess verify;
+        verify.setProcessChannelMode(QProcess::MergedChannels);
+        verify.start(analyze, {QStringLiteral("verify"), dir.path(QLatin1String(UnitFileName))});
+        ASSERT_TRUE(verify.waitForFinished(30000));
+        EXPECT_EQ(verify.exitCode(), 0);
+        EXPECT_EQ(verify.readAll(), QByteArray()) << systemUnit;
+    }
 }
 
 TEST(UnitText, PathsThatSystemdWouldReadOtherwiseAreEscaped)
