@@ -10,6 +10,7 @@
 #include "console/MListView.h"
 #include "console/THelpKey.h"
 #include "console/TImageLists.h"
+#include "console/TListBackground.h"
 #include "console/TfmConfig.h"
 #include "console/TfmEdit.h"
 #include "console/TfmEditRules.h"
@@ -78,9 +79,7 @@ const QString SelectOneText = QStringLiteral("端末を１つだけ選択して�
 const QString ResourceErrorText = QStringLiteral("リソース状態取得エラーです。");
 const QString CannotStartText = QStringLiteral("起動できません！");
 const QString AlignReferenceText = QStringLiteral("基準とするアイコンの上で右クリックしてください。");
-const QString BadPictureText = QStringLiteral("この画像は背景に設定できません");
 const QString SaveQuestionText = QStringLiteral("リストを保存します。\nよろしいですか？");
-const QString EraseQuestionText = QStringLiteral("背景を消去します。\nよろしいですか？");
 const QString SearchingText = QStringLiteral(" 調査中...");
 const QString CheckCaption = QStringLiteral("調査(&R)");
 const QString StopCaption = QStringLiteral("中止(&D)");
@@ -131,52 +130,6 @@ public:
 };
 
 SessionListProxy SessionList;
-
-// Draws the labels of the list over the background picture with the list's
-// own background colour behind them, unless they are to be transparent.
-class TLabelDelegate : public QStyledItemDelegate {
-public:
-    TLabelDelegate(TfmMain *owner, QAbstractItemDelegate *inner)
-        : QStyledItemDelegate(owner), owner_(owner), inner_(inner)
-    {
-    }
-
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        if (index.column() == 0 && !owner_->Background.isNull() && !Settings.Background.File.isEmpty()
-            && !Settings.Background.Transport) {
-            QStyleOptionViewItem opt = option;
-            initStyleOption(&opt, index);
-            const QPixmap image = owner_->lvRes1->RowImage(index.row());
-            if (!image.isNull()) {
-                opt.features |= QStyleOptionViewItem::HasDecoration;
-                opt.icon = QIcon(image);
-                opt.decorationSize = image.size();
-            }
-            if (owner_->lvRes1->ViewStyle() == TDDListView::vsSmallIcon) {
-                opt.decorationPosition = QStyleOptionViewItem::Left;
-                opt.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-                opt.features &= ~QStyleOptionViewItem::WrapText;
-            }
-            const QWidget *widget = option.widget;
-            const QStyle *style = widget ? widget->style() : QApplication::style();
-            QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
-            const QRect used = opt.fontMetrics.boundingRect(text, int(opt.displayAlignment) | Qt::TextWordWrap,
-                                                            opt.text);
-            painter->fillRect(used.intersected(text).adjusted(-1, 0, 1, 0), owner_->DefaultLabelColor());
-        }
-        inner_->paint(painter, option, index);
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        return inner_->sizeHint(option, index);
-    }
-
-private:
-    TfmMain *owner_;
-    QAbstractItemDelegate *inner_;
-};
 
 } // namespace
 
@@ -320,10 +273,11 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
     // The window starts minimised; it is shown (or not) by the deferred start.
     setWindowState(windowState() | Qt::WindowMinimized);
 
-    if (!Settings.Background.File.isEmpty() && !Background.load(Settings.Background.File, "BMP"))
-        Settings.Background.File.clear();
-    defaultLabelColor_ = lvRes1->IconView()->palette().color(QPalette::Base);
-    ApplyBackground();
+    ListBackground->Transparent = mnBackTransparent;
+    ListBackground->Tile = mnTile;
+    ListBackground->Warn = [this](const QString &text) { Warn(text); };
+    ListBackground->Ask = [this](const QString &text) { return Ask(text); };
+    ListBackground->Load();
     ApplyFixIcon();
 
     QMetaObject::invokeMethod(this, &TfmMain::DeferredStart, Qt::QueuedConnection);
@@ -352,9 +306,10 @@ void TfmMain::BuildList()
     lvRes1->Header()->setMinimumSectionSize(0);
     layout->addWidget(lvRes1, 1);
 
+    ListBackground = new TListBackground(lvRes1, this);
+    ListBackground->setObjectName(QStringLiteral("ListBackground"));
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(lvRes1->IconView()),
                                     static_cast<QAbstractItemView *>(lvRes1->ReportView())}) {
-        view->setItemDelegate(new TLabelDelegate(this, view->itemDelegate()));
         view->viewport()->installEventFilter(this);
         view->setMouseTracking(true);
     }
@@ -1190,113 +1145,17 @@ void TfmMain::ArrangeIcons()
 
 // ---------------------------------------------------------------- background
 
-void TfmMain::SelectBackground()
-{
-    const QString start = Settings.Background.File.isEmpty() ? ProgramDir
-                                                             : QFileInfo(Settings.Background.File).absolutePath();
-    const QString file = QFileDialog::getOpenFileName(this, QString(), start,
-                                                      QStringLiteral("ビットマップ(*.bmp);;Jpegイメージ(*.jpg)"));
-    if (!file.isEmpty())
-        SetBackgroundFile(file);
-}
-
-bool TfmMain::SetBackgroundFile(const QString &path)
-{
-    QPixmap picture;
-    // Only bitmaps are shown, whatever the file dialog offers.
-    if (!picture.load(path, "BMP")) {
-        Warn(BadPictureText);
-        return false;
-    }
-    Background = picture;
-    Settings.Background.File = path;
-    ApplyBackground();
-    return true;
-}
-
-void TfmMain::ToggleTransparent()
-{
-    Settings.Background.Transport = !Settings.Background.Transport;
-    ApplyBackground();
-}
-
-void TfmMain::ChooseTextColor()
-{
-    const QColor color = QColorDialog::getColor(QColor(TextColorRgb(Settings.Background.TextColor)), this);
-    if (!color.isValid())
-        return;
-    Settings.Background.TextColor = StoredTextColor(color.rgb());
-    ApplyBackground();
-}
-
-void TfmMain::SetTileMode(int mode)
-{
-    Settings.Background.TileMode = mode;
-    ApplyBackground();
-}
-
-void TfmMain::EraseBackground()
-{
-    if (!Ask(EraseQuestionText))
-        return;
-    Settings.Background.File.clear();
-    Background = QPixmap();
-    ApplyBackground();
-}
-
-void TfmMain::ApplyBackground()
-{
-    mnBackTransparent->setChecked(Settings.Background.Transport);
-    const int tile = Settings.Background.TileMode;
-    for (int i = 0; i < 4; ++i)
-        mnTile[i]->setChecked(tile == i + 1);
-    const QColor text(TextColorRgb(Settings.Background.TextColor));
-    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(lvRes1->IconView()),
-                                    static_cast<QAbstractItemView *>(lvRes1->ReportView())}) {
-        QPalette p = view->palette();
-        p.setColor(QPalette::Text, text);
-        view->setPalette(p);
-        view->viewport()->update();
-    }
-}
-
-void TfmMain::PaintBackground(QWidget *viewport)
-{
-    if (Background.isNull() || Settings.Background.File.isEmpty())
-        return;
-    const QAbstractItemView *view = lvRes1->CurrentView();
-    if (!view || view->viewport() != viewport)
-        return;
-    const QRect area = lvRes1->GetScrollRect();
-    QPoint origin(-view->horizontalScrollBar()->value(), -view->verticalScrollBar()->value());
-    if (lvRes1->ViewStyle() == TDDListView::vsReport)
-        origin.setX(-lvRes1->GetHeaderScroll());
-    const QSize picture = Background.size();
-    QPainter p(viewport);
-    switch (Settings.Background.TileMode) {
-    case 2:
-        p.drawPixmap(origin, Background);
-        break;
-    case 3:
-        for (int y = 0; y < area.height(); y += picture.height())
-            for (int x = 0; x < area.width(); x += picture.width())
-                p.drawPixmap(origin + QPoint(x, y), Background);
-        break;
-    case 4:
-        p.drawPixmap(QRect(origin, area.size()), Background);
-        break;
-    default:
-        p.drawPixmap(origin + QPoint((area.width() - picture.width()) / 2, (area.height() - picture.height()) / 2),
-                     Background);
-        break;
-    }
-}
+void TfmMain::SelectBackground() { ListBackground->Select(); }
+bool TfmMain::SetBackgroundFile(const QString &path) { return ListBackground->SetFile(path); }
+void TfmMain::ToggleTransparent() { ListBackground->ToggleTransparent(); }
+void TfmMain::ChooseTextColor() { ListBackground->ChooseTextColor(); }
+void TfmMain::SetTileMode(int mode) { ListBackground->SetTileMode(mode); }
+void TfmMain::EraseBackground() { ListBackground->Erase(); }
+void TfmMain::ApplyBackground() { ListBackground->Apply(); }
 
 bool TfmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Paint)
-        PaintBackground(static_cast<QWidget *>(watched));
-    else if (event->type() == QEvent::MouseButtonPress
+    if (event->type() == QEvent::MouseButtonPress
              && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
         LastRightClick = static_cast<QMouseEvent *>(event)->position().toPoint();
     return QMainWindow::eventFilter(watched, event);

@@ -30,6 +30,7 @@ class QSystemTrayIcon;
 class QTimer;
 class THelpKey;
 class TIcmp;
+class TListBackground;
 class TWatchEngine;
 class WatchHost;
 class WatchListModel;
@@ -85,9 +86,10 @@ public:
     // nobody sees them and an unanswered question would stall the start.
     bool CanAsk = true;
 
-    QPixmap Background;
     WatchListModel *Model = nullptr;
     MListView *lvRes1 = nullptr;
+    // The list's background picture, its label colours and their commands.
+    TListBackground *ListBackground = nullptr;
     // The running system, and from it the watch engine (its tmWatch,
     // counters, flags and pass lists) and the access check (its tmAccess,
     // access tree and detail lines).
@@ -243,7 +245,6 @@ private:
     void ShowTray(bool on);
     void BlinkRows();
     bool IconAlertNeeded() const;
-    void PaintBackground(QWidget *viewport);
     void ListContextMenu(const QPoint &globalPos);
     bool OneRowSelected(int &row);
     void Warn(const QString &text, int icon = 2);
@@ -252,17 +253,12 @@ private:
 
     int designWidth_ = 0, designHeight_ = 0, designTop_ = 0, designLeft_ = 0;
     bool blinkPhase_ = false;
-    QColor defaultLabelColor_;
 
     // The console's outlets of the events.
     std::unique_ptr<ConsoleEvents> events_;
     // The running system when the window was not handed one (tests); it
     // goes before the outlets it calls.
     std::unique_ptr<WatchHost> ownHost_;
-
-public:
-    // The label background colour that transparency undoes.
-    QColor DefaultLabelColor() const { return defaultLabelColor_; }
 };
 
 extern TfmMain *fmMain;

@@ -9,6 +9,7 @@
 #include "console/ConsoleEvents.h"
 #include "console/MListView.h"
 #include "console/TImageLists.h"
+#include "console/TListBackground.h"
 #include "console/TfmMain.h"
 #include "console/TfmProp.h"
 #include "engine/TWatchEngine.h"
@@ -614,11 +615,11 @@ TEST_F(TfmMainCommands, OnlyBitmapsBecomeTheBackground)
         EXPECT_EQ(answers.Icons.value(0), QMessageBox::Warning);
     }
     EXPECT_EQ(Settings.Background.File, QString());
-    EXPECT_TRUE(w.Background.isNull());
+    EXPECT_TRUE(w.ListBackground->Background.isNull());
 
     EXPECT_TRUE(w.SetBackgroundFile(dir.path(QStringLiteral("back.bmp"))));
     EXPECT_EQ(Settings.Background.File, dir.path(QStringLiteral("back.bmp")));
-    EXPECT_EQ(w.Background.size(), QSize(40, 30));
+    EXPECT_EQ(w.ListBackground->Background.size(), QSize(40, 30));
     // A refused picture keeps the one there is.
     {
         ModalAnswers answers({QMessageBox::Ok});
@@ -646,7 +647,7 @@ TEST_F(TfmMainCommands, OnlyBitmapsBecomeTheBackground)
         EXPECT_EQ(answers.Icons.value(0), QMessageBox::Question);
     }
     EXPECT_EQ(Settings.Background.File, QString());
-    EXPECT_TRUE(w.Background.isNull());
+    EXPECT_TRUE(w.ListBackground->Background.isNull());
 }
 
 TEST_F(TfmMainCommands, SaveListAsksAndReportsAFailure)
