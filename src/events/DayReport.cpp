@@ -151,16 +151,17 @@ p.when{margin:0 0 1em;color:#333}
 table{border-collapse:collapse;width:100%}
 th,td{border-bottom:1px solid #c8c8c8;padding:2px 6px;text-align:left;vertical-align:middle}
 td.t{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
-td.bar,th.bar{width:58%;padding:1px 0}
+td.bar,th.bar{width:58%;padding:1px 0}table.presence th{white-space:nowrap}
 tr.group th{background:#e6e6e6;font-weight:bold}
 tr.sum th,tr.sum td{border-top:2px solid #666}
 svg{display:block;width:100%;height:auto}
 .track{fill:#f3f3f3}.late{fill:#fff}.grid{stroke:#ccc}.grid6{stroke:#888}
 .in{fill:#1f6fb2}.open{fill:#86b6e0}.allin{fill:#2e8b3d}.allout{fill:#9b9b9b}
-.axis{font-size:26px;fill:#000}
+.axis{font-size:34px;fill:#000}
 ul.notes{color:#8a1c1c}
 *{-webkit-print-color-adjust:exact;print-color-adjust:exact}
-@media print{body{margin:0;font-size:9pt}tr{break-inside:avoid}thead{display:table-header-group}}
+@media print{body{margin:0;font-size:9pt}tr{break-inside:avoid}thead{display:table-header-group}
+td.bar,th.bar{width:50%}}
 )";
 
 QString gridLines()
@@ -197,10 +198,10 @@ QString barSvg(const QList<PresenceStretch> &stretches, int end, const QString &
 
 QString axisSvg()
 {
-    QString svg = QStringLiteral("<svg viewBox=\"0 0 1440 30\" aria-hidden=\"true\">");
+    QString svg = QStringLiteral("<svg viewBox=\"0 0 1440 38\" aria-hidden=\"true\">");
     for (int h = 0; h <= 24; h += 3) {
         const char *anchor = h == 0 ? "start" : h == 24 ? "end" : "middle";
-        svg += QStringLiteral("<text class=\"axis\" x=\"%1\" y=\"24\" text-anchor=\"%2\">%3:00</text>")
+        svg += QStringLiteral("<text class=\"axis\" x=\"%1\" y=\"31\" text-anchor=\"%2\">%3:00</text>")
                    .arg(h * 60)
                    .arg(QLatin1String(anchor))
                    .arg(h);
