@@ -17,7 +17,7 @@ public:
     void WriteRecord(int, const QStringList &) override {}
     void PlaySoundFile(const QString &, bool) override {}
     void StartProgram(const QString &) override {}
-    void RequestShutdown() override {}
+    void RequestShutdown(std::function<void()>) override {}
     void RunAction(const QString &, bool) override {}
 };
 

@@ -14,12 +14,15 @@
 #include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
+#include "platform/EchoBatch.h"
 #include "platform/FixtureNetBrowser.h"
 #include "probe/TIcmp.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
 
 namespace {
 
@@ -74,8 +77,55 @@ void BM_SilentFping(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
 
+// The same echoes through one batch, all outstanding at once; range(0) is
+// the number of retries.
+void BM_SilentEchoes(benchmark::State &state)
+{
+    EchoBatch::Options options;
+    options.retries = int(state.range(0));
+    for (auto _ : state) {
+        EchoBatch batch;
+        if (batch.open(EchoBatch::Kind::Auto, options) != EchoBatch::OpenResult::Opened) {
+            state.SkipWithError("no echo socket");
+            return;
+        }
+        QList<int> ids;
+        for (int i = 1; i <= kEntries; ++i) {
+            EchoRequest rq;
+            rq.address = ::inet_addr(QStringLiteral("127.0.0.%1").arg(i).toLatin1().constData());
+            rq.timeoutMs = kTimeOutMs;
+            ids << batch.submit(rq);
+        }
+        for (int id : ids) {
+            const auto reply = batch.wait(id);
+            if (!reply || reply->replied) {
+                state.SkipWithError("an address answered");
+                return;
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+// fping with range(0) retries (its default back-off of 1.5 lengthens the
+// wait of each retry).
+void BM_SilentFpingRetries(benchmark::State &state)
+{
+    std::string out;
+    const std::string retries = std::to_string(state.range(0));
+    for (auto _ : state) {
+        if (!bench::runPeer(state, {"fping", "-q", "-r", retries.c_str(), "-t", "200", "-i", "1", "-g", "127.0.0.1",
+                                    "127.0.0.100"},
+                            1, &out))
+            return;
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
 } // namespace
 
+BENCHMARK(BM_SilentEchoes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_SilentFpingRetries)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SilentPass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_SilentFping)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
