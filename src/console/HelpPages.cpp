@@ -73,6 +73,8 @@ QStringList HelpDirCandidates()
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/help/");
     if (!dirs.contains(beside))
         dirs << beside;
+    // An installed program: bin/corvane beside share/corvane/help.
+    dirs << QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvane/help")) + u'/';
     return dirs;
 }
 

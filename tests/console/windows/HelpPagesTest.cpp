@@ -77,6 +77,8 @@ TEST(HelpPages, TheFirstFolderHoldingTheContentsIsUsed)
     ProgramDir = full.path();
     EXPECT_EQ(HelpDirCandidates().value(0), full.path() + QStringLiteral("help/"));
     EXPECT_TRUE(HelpDirCandidates().value(1).endsWith(QStringLiteral("/help/")));
+    // An installed program finds the pages under share/corvane.
+    EXPECT_TRUE(HelpDirCandidates().value(2).endsWith(QStringLiteral("/share/corvane/help/")));
     ProgramDir = saved;
 }
 
