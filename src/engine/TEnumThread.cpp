@@ -9,6 +9,8 @@
 #include "engine/WatchListModel.h"
 #include "probe/TIcmp.h"
 
+#include <algorithm>
+
 namespace {
 // The probe keeps a 16-bit size; a larger setting must not wrap round.
 constexpr qint32 MaxSendBytes = 10240;
@@ -26,6 +28,8 @@ PassSettings PassSettings::From(const TSettings &s)
     p.TimeOut = s.TCPIP.TimeOut;
     p.SendBytes = qint16(qBound<qint32>(-32768, s.TCPIP.SendBytes, MaxSendBytes));
     p.TTL = s.TCPIP.TTL;
+    p.Retry = qBound(0, s.TCPIP.Retry, EchoBatch::MaxRetries);
+    p.Parallel = s.TCPIP.Parallel;
     return p;
 }
 
@@ -36,18 +40,35 @@ TEnumThread::TEnumThread(const Host &host, QList<WorkItem> workList, QObject *pa
     host_.probe->TimeOut = host_.settings.TimeOut;
     host_.probe->SetSendBytes(host_.settings.SendBytes);
     host_.probe->TTL = host_.settings.TTL;
+    EchoIds_.fill(-1, EntryCount);
+    const bool echoes = std::any_of(WorkList_.cbegin(), WorkList_.cend(),
+                                    [](const WorkItem &item) { return item.IPCheck && !item.Skip; });
+    if (echoes) {
+        EchoBatch::Options options;
+        options.retries = host_.settings.Retry;
+        Echoes_.open(EchoBatch::Kind::Auto, options);
+        EchoData_ = QByteArray(qMax<qint16>(host_.probe->SendBytes(), 0), '\0');
+    }
 }
 
 TEnumThread::~TEnumThread()
 {
-    requestInterruption();
+    Terminate();
     wait();
+}
+
+void TEnumThread::Terminate()
+{
+    requestInterruption();
+    Echoes_.stop();
 }
 
 void TEnumThread::run()
 {
     WorkerRunning = true;
     CurrentIndex = 0;
+    if (host_.settings.Parallel)
+        SubmitEchoes();
     while (CurrentIndex < EntryCount) {
         WorkItem &item = WorkList_[CurrentIndex];
         if (!item.Skip) {
@@ -162,7 +183,9 @@ void TEnumThread::AddressCheck()
         SetRowText(WatchListModel::ColAddress, item.Address);
         probeAddress = item.Address.mid(1);
         present = ProbeEcho(probeAddress);
-        SetRowText(WatchListModel::ColResult, host_.probe->StatusText());
+        if (Stopping())
+            return; // the echo may have ended without an outcome
+        SetRowText(WatchListModel::ColResult, EchoText_);
     } else {
         probeAddress = item.Address;
         if (item.ResourceName.isEmpty()) {
@@ -171,7 +194,9 @@ void TEnumThread::AddressCheck()
                        item.ResourceName.isEmpty() ? QString() : u'*' + item.ResourceName);
         }
         present = ProbeEcho(probeAddress);
-        SetRowText(WatchListModel::ColResult, host_.probe->StatusText());
+        if (Stopping())
+            return; // the echo may have ended without an outcome
+        SetRowText(WatchListModel::ColResult, EchoText_);
     }
 
     if (present) {
@@ -274,12 +299,52 @@ QString TEnumThread::ReverseLookup(const QString &address)
     return host_.probe->HostName;
 }
 
+void TEnumThread::SubmitEchoes()
+{
+    // Addresses found from names are looked up in the walk, and their
+    // echoes go out then.
+    if (!Echoes_.isOpen())
+        return;
+    for (qint32 i = 0; i < EntryCount; ++i) {
+        const WorkItem &item = WorkList_[i];
+        if (item.Skip || !item.IPCheck || item.Address.isEmpty())
+            continue;
+        EchoIds_[i] = Echoes_.submit(EchoTo(item.Address.startsWith(u'*') ? item.Address.mid(1) : item.Address));
+    }
+}
+
+EchoRequest TEnumThread::EchoTo(const QString &address)
+{
+    host_.probe->SetIPAddr(address);
+    EchoRequest rq;
+    rq.address = host_.probe->Address();
+    rq.data = EchoData_;
+    rq.ttl = host_.probe->TTL & 0xFF;
+    rq.ex = host_.probe->EX;
+    rq.timeoutMs = host_.probe->TimeOut;
+    return rq;
+}
+
 bool TEnumThread::ProbeEcho(const QString &address)
 {
-    if (!ProbeReady())
+    if (!ProbeReady()) {
+        EchoText_ = host_.probe->StatusText();
         return false;
-    host_.probe->SetIPAddr(address);
-    return host_.probe->Ping();
+    }
+    if (!Echoes_.isOpen()) {
+        host_.probe->SetIPAddr(address);
+        const bool answered = host_.probe->Ping();
+        EchoText_ = host_.probe->StatusText();
+        return answered;
+    }
+    int &id = EchoIds_[CurrentIndex];
+    if (id < 0)
+        id = Echoes_.submit(EchoTo(address));
+    const std::optional<EchoReply> reply = Echoes_.wait(id);
+    // Without an outcome the pass is stopping, and the entry is left as it
+    // was.
+    EchoText_ = reply ? TIcmp::ReplyText(*reply) : QString();
+    return reply && reply->replied && reply->status == IpStatus::Success;
 }
 
 QString TEnumThread::ProbeMAC(const QString &address)

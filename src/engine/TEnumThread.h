@@ -25,6 +25,7 @@
 
 #include "engine/PassHandOver.h"
 #include "engine/WatchEntry.h"
+#include "platform/EchoBatch.h"
 
 #include <QList>
 #include <QStringList>
@@ -49,6 +50,10 @@ struct PassSettings {
     qint32 TimeOut = 0;
     qint16 SendBytes = 0;
     qint32 TTL = 0;
+    // Sends again of an unanswered echo (0-5), and whether every echo of
+    // the pass goes out when it starts.
+    int Retry = 0;
+    bool Parallel = false;
 
     static PassSettings From(const TSettings &settings);
 };
@@ -71,8 +76,9 @@ public:
     // Stops the loop and waits for it.
     ~TEnumThread() override;
 
-    // Asks the loop to stop at its next check.
-    void Terminate() { requestInterruption(); }
+    // Asks the loop to stop at its next check; an echo it waits for ends at
+    // once.
+    void Terminate();
 
     // After the loop has ended (or from the loop's own thread).
     const QList<WorkItem> &WorkList() const { return WorkList_; }
@@ -99,6 +105,8 @@ private:
     bool ProbeEcho(const QString &address);
     QString ProbeMAC(const QString &address);
     bool ProbeReady();
+    void SubmitEchoes();
+    EchoRequest EchoTo(const QString &address);
 
     // Row updates of the address check, on the main thread.
     void SetRowText(int column, const QString &text);
@@ -107,6 +115,14 @@ private:
     bool Stopping() const { return isInterruptionRequested(); }
 
     Host host_;
+    // The pass's echoes. With Parallel every known address is asked when
+    // the pass starts and each entry takes its answer in list order;
+    // otherwise each is asked when its entry comes. Unopened (no right to
+    // an echo socket), the probe's own exchange serves instead.
+    EchoBatch Echoes_;
+    QByteArray EchoData_;
+    QList<int> EchoIds_;      // per work item, -1 when not submitted
+    QString EchoText_;        // the last echo's result line or status
     qint32 CurrentIndex = 0;
     QString ResolvedAddress;
     QString NameToResolve;

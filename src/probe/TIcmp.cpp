@@ -62,6 +62,13 @@ QString TIcmp::GetErrMsg(quint32 code)
     return u"ErrorCode = "_s + QString::number(code);
 }
 
+QString TIcmp::ReplyText(const EchoReply &reply)
+{
+    if (!reply.replied || reply.status != IpStatus::Success)
+        return GetErrMsg(reply.status);
+    return QString::asprintf("%dms / TTL:%d / %d Bytes", int(reply.roundTripMs), int(reply.ttl), int(reply.bytes));
+}
+
 TIcmp::TIcmp(QObject *parent)
     : QObject(parent)
 {
@@ -192,18 +199,14 @@ bool TIcmp::Ping()
     request.timeoutMs = TimeOut;
     const EchoReply reply = echo_.exchange(request);
 
+    statusText_ = ReplyText(reply);
     if (!reply.replied) {
-        statusText_ = GetErrMsg(reply.status);
         step(6, [&] { return u"SendEcho失敗-"_s + statusText_; });
         return false;
     }
     step(6, [&] { return u"SendEcho成功-Status "_s + QString::number(reply.status); });
-    if (reply.status != IpStatus::Success) {
-        statusText_ = GetErrMsg(reply.status);
+    if (reply.status != IpStatus::Success)
         return false;
-    }
-    statusText_ = QString::asprintf("%dms / TTL:%d / %d Bytes", int(reply.roundTripMs), int(reply.ttl),
-                                    int(reply.bytes));
     replyTime_ = reply.roundTripMs;
     replyTTL_ = reply.ttl;
     replyBytes_ = reply.bytes;

@@ -42,6 +42,9 @@ public:
     // The echo statuses and errors by name: "IP_REQ_TIMED_OUT" for 11010,
     // "ErrorCode = <n>" for a number outside the table (0 included).
     static QString GetErrMsg(quint32 code);
+    // What an echo's outcome reads as in StatusText: the result line of an
+    // answered echo, the status's name otherwise.
+    static QString ReplyText(const EchoReply &reply);
 
     explicit TIcmp(QObject *parent = nullptr);
     ~TIcmp() override;
