@@ -63,6 +63,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TfmMain *fmMain = nullptr;
 
 namespace {
@@ -585,6 +587,7 @@ void TfmMain::WireEngine()
     connect(Engine, &TWatchEngine::ApplyFixIcon, this, &TfmMain::ApplyFixIcon);
     connect(Engine, &TWatchEngine::CancelIconDrag, lvRes1, &TDDListView::CancelDrag);
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::UpdateRowCommands);
+    connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::FitDefaultColumns);
     // A pass changes the names whose rows blink.
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::WakeIconAlert);
     connect(Engine, &TWatchEngine::IconAlertRaised, this, &TfmMain::WakeIconAlert);
@@ -625,6 +628,7 @@ void TfmMain::RestoreColumns()
         header->moveSection(header->visualIndex(order[position]), position);
 
     const QList<qint32> widths = MainColumnWidths(Settings.MainWnd.ColWidth);
+    fittingColumns_ = true;
     for (int position = 0; position < widths.size() && position < header->count(); ++position) {
         const int column = header->logicalIndex(position);
         if (widths[position] == 0) {
@@ -634,6 +638,25 @@ void TfmMain::RestoreColumns()
             header->resizeSection(column, widths[position]);
         }
     }
+    fittingColumns_ = false;
+    fitColumns_ = std::all_of(widths.begin(), widths.end(), [](qint32 w) { return w == 50 || w == 0; });
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        if (!fittingColumns_)
+            fitColumns_ = false;
+    }, Qt::UniqueConnection);
+}
+
+void TfmMain::FitDefaultColumns()
+{
+    if (!fitColumns_)
+        return;
+    QHeaderView *header = lvRes1->Header();
+    fittingColumns_ = true;
+    for (int column = 0; column < header->count(); ++column) {
+        if (!header->isSectionHidden(column))
+            lvRes1->ReportView()->resizeColumnToContents(column);
+    }
+    fittingColumns_ = false;
 }
 
 void TfmMain::DeferredStart()
@@ -647,6 +670,7 @@ void TfmMain::DeferredStart()
     }
     ApplyListMode();
     Host->LoadList();
+    FitDefaultColumns();
     UpdateRowCommands();
 
     auto ask = [this] {
@@ -1300,7 +1324,8 @@ void TfmMain::KeepWindowSettings()
     QList<qint32> order;
     for (int position = 0; position < header->count(); ++position)
         order << header->logicalIndex(position);
-    Settings.MainWnd.ColWidth = ColumnWidthsText();
+    if (!fitColumns_)
+        Settings.MainWnd.ColWidth = ColumnWidthsText();
     Settings.MainWnd.ColPosition = JoinIntegerList(order);
 }
 

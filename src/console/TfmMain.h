@@ -237,6 +237,10 @@ private:
     void DeferredStart();
     void PlaceWindow();
     void RestoreColumns();
+    // While the stored widths are the settings' defaults (made for another
+    // desktop's fonts), the columns fit their caption and contents, until
+    // the operator sizes one; the defaults are then saved as they were.
+    void FitDefaultColumns();
     void KeepWindowSettings();
     // [MainWnd] ColWidth from the columns as they stand (0 for hidden ones).
     QString ColumnWidthsText() const;
@@ -253,6 +257,8 @@ private:
 
     int designWidth_ = 0, designHeight_ = 0, designTop_ = 0, designLeft_ = 0;
     bool blinkPhase_ = false;
+    bool fitColumns_ = false;
+    bool fittingColumns_ = false;
 
     // The console's outlets of the events.
     std::unique_ptr<ConsoleEvents> events_;

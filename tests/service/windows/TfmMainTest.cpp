@@ -368,3 +368,26 @@ TEST_F(TfmMainTest, StartCheckRunsAtOnceWhenNobodyCanBeAsked)
 }
 
 }  // namespace
+
+TEST_F(TfmMainTest, DefaultColumnWidthsFitTheirTextsAndAreNotStoredAsFitted)
+{
+    WatchListModel source;
+    WatchEntry entry;
+    entry.UserName = QStringLiteral("tanaka-the-operator");
+    entry.ResourceName = QStringLiteral("FRONTDESK-PC-01");
+    ASSERT_TRUE(AddEntry(entry, source));
+    ASSERT_TRUE(SaveList(source, dir.path(QStringLiteral("Krovan.NT"))));
+    TfmMain &w = Started();
+    const QTreeView *view = w.lvRes1->ReportView();
+    const QHeaderView *header = w.lvRes1->Header();
+    const int user = WatchListModel::ColUserName;
+    EXPECT_GE(header->sectionSize(user), view->fontMetrics().horizontalAdvance(entry.UserName));
+    EXPECT_GE(header->sectionSize(WatchListModel::ColResourceName),
+              view->fontMetrics().horizontalAdvance(entry.ResourceName));
+
+    ServiceRunning = false;
+    ASSERT_TRUE(w.close());
+    // The defaults stay stored (those of a missing file), so the next run,
+    // maybe with other fonts, fits them again.
+    EXPECT_EQ(ReadBack().MainWnd.ColWidth, QStringLiteral("50,50,50,50,50,50,50,50,50,50,50,0"));
+}
