@@ -63,6 +63,9 @@ void BM_Pass(benchmark::State &state)
 {
     Settings.TCPIP.TimeOut = 1000;
     Settings.TCPIP.TTL = 128;
+    // The installed defaults: echoes all at once, one retry.
+    Settings.TCPIP.Parallel = true;
+    Settings.TCPIP.Retry = 1;
     WatchListModel model;
     fillList(model);
     TIcmp probe;

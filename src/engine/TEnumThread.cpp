@@ -43,7 +43,7 @@ TEnumThread::TEnumThread(const Host &host, QList<WorkItem> workList, QObject *pa
     EchoIds_.fill(-1, EntryCount);
     const bool echoes = std::any_of(WorkList_.cbegin(), WorkList_.cend(),
                                     [](const WorkItem &item) { return item.IPCheck && !item.Skip; });
-    if (echoes) {
+    if (echoes && host_.settings.Parallel) {
         EchoBatch::Options options;
         options.retries = host_.settings.Retry;
         Echoes_.open(EchoBatch::Kind::Auto, options);
@@ -67,8 +67,7 @@ void TEnumThread::run()
 {
     WorkerRunning = true;
     CurrentIndex = 0;
-    if (host_.settings.Parallel)
-        SubmitEchoes();
+    SubmitEchoes();
     while (CurrentIndex < EntryCount) {
         WorkItem &item = WorkList_[CurrentIndex];
         if (!item.Skip) {
@@ -327,20 +326,33 @@ EchoRequest TEnumThread::EchoTo(const QString &address)
 
 bool TEnumThread::ProbeEcho(const QString &address)
 {
-    if (!ProbeReady()) {
-        EchoText_ = host_.probe->StatusText();
-        return false;
-    }
     if (!Echoes_.isOpen()) {
-        host_.probe->SetIPAddr(address);
-        const bool answered = host_.probe->Ping();
-        EchoText_ = host_.probe->StatusText();
+        // One entry after another: the probe's own exchange, sent again
+        // while it times out.
+        if (!ProbeReady()) {
+            EchoText_ = host_.probe->StatusText();
+            return false;
+        }
+        const QString timedOut = TIcmp::GetErrMsg(IpStatus::ReqTimedOut);
+        bool answered = false;
+        for (int sent = 0; sent <= host_.settings.Retry && !Stopping(); ++sent) {
+            host_.probe->SetIPAddr(address);
+            answered = host_.probe->Ping();
+            EchoText_ = host_.probe->StatusText();
+            if (answered || EchoText_ != timedOut)
+                break;
+        }
         return answered;
     }
     int &id = EchoIds_[CurrentIndex];
     if (id < 0)
         id = Echoes_.submit(EchoTo(address));
-    const std::optional<EchoReply> reply = Echoes_.wait(id);
+    std::optional<EchoReply> reply = Echoes_.result(id);
+    if (!reply) {
+        // The rows are not left behind while the echo is waited for.
+        Flush();
+        reply = Echoes_.wait(id);
+    }
     // Without an outcome the pass is stopping, and the entry is left as it
     // was.
     EchoText_ = reply ? TIcmp::ReplyText(*reply) : QString();

@@ -115,10 +115,10 @@ private:
     bool Stopping() const { return isInterruptionRequested(); }
 
     Host host_;
-    // The pass's echoes. With Parallel every known address is asked when
-    // the pass starts and each entry takes its answer in list order;
-    // otherwise each is asked when its entry comes. Unopened (no right to
-    // an echo socket), the probe's own exchange serves instead.
+    // The pass's echoes with Parallel: every known address is asked when
+    // the pass starts and each entry takes its answer in list order.
+    // Without Parallel, or without the right to an echo socket, the probe's
+    // own exchange serves each entry in turn.
     EchoBatch Echoes_;
     QByteArray EchoData_;
     QList<int> EchoIds_;      // per work item, -1 when not submitted

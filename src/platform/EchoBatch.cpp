@@ -57,6 +57,8 @@ EchoBatch::OpenResult EchoBatch::open(Kind kind, const Options &options)
     options_.retries = qBound(0, options.retries, MaxRetries);
     options_.pace = qMax(options.pace, std::chrono::microseconds(0));
     nextSend_ = Clock::now();
+    lastSent_ = -1;
+    lastAnswered_ = false;
 
     const OpenResult opened = socket_.open(kind);
     if (opened != OpenResult::Opened)
@@ -121,6 +123,14 @@ std::optional<EchoReply> EchoBatch::wait(int id)
     return r.finished ? std::optional(r.reply) : std::nullopt;
 }
 
+std::optional<EchoReply> EchoBatch::result(int id)
+{
+    std::lock_guard lock(mutex_);
+    if (id < 0 || id >= int(requests_.size()) || !requests_[size_t(id)].finished)
+        return std::nullopt;
+    return requests_[size_t(id)].reply;
+}
+
 void EchoBatch::stop()
 {
     {
@@ -145,7 +155,7 @@ void EchoBatch::run()
     while (!stopped_) {
         const auto now = Clock::now();
         expire(now);
-        if (!ready_.empty() && now >= nextSend_) {
+        if (!ready_.empty() && (now >= nextSend_ || lastAnswered_)) {
             sendNext(now);
             continue;
         }
@@ -220,6 +230,7 @@ void EchoBatch::sendNext(Clock::time_point now)
         // resolution; this one waits its turn again, up to its time-out.
         if (now - r.queuedAt < r.timeout) {
             ready_.push_front(id);
+            lastAnswered_ = false;
             nextSend_ = now + qMax(options_.pace, std::chrono::microseconds(1000));
             return;
         }
@@ -238,6 +249,8 @@ void EchoBatch::sendNext(Clock::time_point now)
     bySequence_[sequence] = id * kSlotsPerRequest + attempt;
     deadlines_.push({r.sentAt[size_t(attempt)] + r.timeout, id, attempt});
     nextSend_ = r.sentAt[size_t(attempt)] + options_.pace;
+    lastSent_ = id;
+    lastAnswered_ = false;
 }
 
 quint16 EchoBatch::nextSequence()
@@ -284,7 +297,8 @@ void EchoBatch::take(const IcmpSocket::Answer &answer)
     const qint32 slot = bySequence_[answer.sequence];
     if (slot < 0)
         return;
-    Request &r = requests_[size_t(slot / kSlotsPerRequest)];
+    const int id = slot / kSlotsPerRequest;
+    Request &r = requests_[size_t(id)];
     const int attempt = slot % kSlotsPerRequest;
     if (r.finished || !socket_.answers(answer, r.address, answer.sequence, r.data))
         return;
@@ -298,6 +312,8 @@ void EchoBatch::take(const IcmpSocket::Answer &answer)
     r.reply.roundTripMs = quint32(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.sentAt[size_t(attempt)]).count());
     finish(r, answer.status);
+    if (id == lastSent_)
+        lastAnswered_ = true;
 }
 
 void EchoBatch::finish(Request &r, quint32 status)

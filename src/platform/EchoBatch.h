@@ -4,8 +4,10 @@
 // over a list waits for its silent terminals once instead of once each.
 //
 // A thread of the batch's own sends the requests in the order they were
-// submitted, at most one per pace interval (first sends and retries alike),
-// so a long list never floods a link with address-resolution requests. Each
+// submitted, one per pace interval (first sends and retries alike), so a
+// long list never floods a link with address-resolution requests; a send
+// that is answered before the interval is over lets the next one go at
+// once, so terminals that answer are asked at their own speed. Each
 // send has its own sequence number and deadline; an echo without an answer
 // by its deadline is sent again, with a new number, as many times as the
 // options allow before it counts as timed out. What comes back is matched to
@@ -45,7 +47,8 @@ public:
     static constexpr int MaxRetries = 5;
 
     struct Options {
-        // The least time between two sends.
+        // The least time between two sends while the last one is not
+        // answered.
         std::chrono::microseconds pace{1000};
         // Sends after the first for an echo without an answer, 0 to
         // MaxRetries.
@@ -74,6 +77,8 @@ public:
     // The outcome of echo `id`, waiting for it as long as it takes (at most
     // its deadlines); nothing when the batch was stopped first.
     std::optional<EchoReply> wait(int id);
+    // The outcome of echo `id` if it has one already.
+    std::optional<EchoReply> result(int id);
 
     // Ends every exchange at once: waiting callers return, and echoes
     // without an outcome never get one.
@@ -110,6 +115,8 @@ private:
     std::vector<qint32> bySequence_;
     quint16 sequence_ = 0;
     std::chrono::steady_clock::time_point nextSend_;
+    int lastSent_ = -1;          // the request sent last
+    bool lastAnswered_ = false;  // and it has its answer: the next may go
     bool stopped_ = false;
     int wake_ = -1;           // eventfd that interrupts the thread's wait
     QByteArray buffer_;       // one received datagram
