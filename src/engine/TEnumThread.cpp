@@ -7,14 +7,75 @@
 #include "engine/WatchEvents.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
+#include "platform/HostLookup.h"
 #include "probe/TIcmp.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 // The probe keeps a 16-bit size; a larger setting must not wrap round.
 constexpr qint32 MaxSendBytes = 10240;
+// Lookups under way at once ahead of the walk.
+constexpr int LookupThreads = 4;
 } // namespace
+
+// Lookups cannot be interrupted: their threads hold this state and outlive
+// a pass that stops, which only stops waiting for them.
+struct TEnumThread::Lookahead {
+    struct Job {
+        qint32 index = 0;
+        bool forward = true;   // a name to an address, else an address to a name
+        QString name;
+        quint32 address = 0;
+        bool done = false;
+        QString result;
+    };
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::vector<Job> jobs;
+    size_t next = 0;
+    bool abandoned = false;
+
+    static void work(const std::shared_ptr<Lookahead> &self)
+    {
+        for (;;) {
+            size_t i;
+            Job job;
+            {
+                std::lock_guard lock(self->mutex);
+                if (self->abandoned || self->next >= self->jobs.size())
+                    return;
+                i = self->next++;
+                job = self->jobs[i];
+            }
+            if (job.done)
+                continue;
+            QString result;
+            if (job.forward) {
+                const HostLookup::Address found = HostLookup::addressOf(job.name);
+                if (found.error == 0) {
+                    in_addr a{found.address};
+                    char text[INET_ADDRSTRLEN];
+                    result = QString::fromLatin1(::inet_ntop(AF_INET, &a, text, sizeof text));
+                }
+            } else {
+                const HostLookup::Name found = HostLookup::nameOf(job.address);
+                if (found.error == 0)
+                    result = found.name;
+            }
+            {
+                std::lock_guard lock(self->mutex);
+                self->jobs[i].result = result;
+                self->jobs[i].done = true;
+            }
+            self->finished.notify_all();
+        }
+    }
+};
 
 PassSettings PassSettings::From(const TSettings &s)
 {
@@ -55,6 +116,10 @@ TEnumThread::~TEnumThread()
 {
     Terminate();
     wait();
+    if (Lookahead_) {
+        std::lock_guard lock(Lookahead_->mutex);
+        Lookahead_->abandoned = true;
+    }
 }
 
 void TEnumThread::Terminate()
@@ -68,7 +133,9 @@ void TEnumThread::run()
     WorkerRunning = true;
     CurrentIndex = 0;
     SubmitEchoes();
+    StartLookups();
     while (CurrentIndex < EntryCount) {
+        SubmitResolved();
         WorkItem &item = WorkList_[CurrentIndex];
         if (!item.Skip) {
             ShowProgress();
@@ -284,6 +351,8 @@ bool TEnumThread::ProbeReady()
 
 QString TEnumThread::ResolveAddress(const QString &name)
 {
+    if (JobOf_.value(CurrentIndex, -1) >= 0)
+        return LookedUp();
     if (!ProbeReady() || !host_.probe->GetIPByName(name))
         return QString();
     return host_.probe->GetIPAddr();
@@ -291,6 +360,8 @@ QString TEnumThread::ResolveAddress(const QString &name)
 
 QString TEnumThread::ReverseLookup(const QString &address)
 {
+    if (JobOf_.value(CurrentIndex, -1) >= 0)
+        return LookedUp();
     QString compact = address;
     compact.remove(u' ');
     if (!ProbeReady() || !host_.probe->GetNameByIP(compact))
@@ -310,6 +381,86 @@ void TEnumThread::SubmitEchoes()
             continue;
         EchoIds_[i] = Echoes_.submit(EchoTo(item.Address.startsWith(u'*') ? item.Address.mid(1) : item.Address));
     }
+}
+
+void TEnumThread::StartLookups()
+{
+    // Only the parallel pass looks ahead; the echoes of found addresses
+    // then go out before the walk reaches their entries.
+    if (!Echoes_.isOpen())
+        return;
+    auto lookahead = std::make_shared<Lookahead>();
+    JobOf_.fill(-1, EntryCount);
+    for (qint32 i = 0; i < EntryCount; ++i) {
+        const WorkItem &item = WorkList_[i];
+        if (item.Skip || !item.IPCheck)
+            continue;
+        Lookahead::Job job;
+        job.index = i;
+        if (item.Address.isEmpty()) {
+            job.name = item.ResourceName;
+            // No name, nothing to look up.
+            job.done = job.name.isEmpty();
+        } else if (!item.Address.startsWith(u'*') && item.ResourceName.isEmpty()) {
+            job.forward = false;
+            QString compact = item.Address;
+            compact.remove(u' ');
+            job.address = ::inet_addr(compact.toLatin1().constData());
+        } else {
+            continue;
+        }
+        JobOf_[i] = int(lookahead->jobs.size());
+        lookahead->jobs.push_back(job);
+    }
+    if (lookahead->jobs.empty())
+        return;
+    Lookahead_ = lookahead;
+    const int threads = qMin<int>(LookupThreads, int(lookahead->jobs.size()));
+    for (int t = 0; t < threads; ++t) {
+        try {
+            std::thread([lookahead] { Lookahead::work(lookahead); }).detach();
+        } catch (const std::system_error &) {
+            if (t == 0) {
+                // No thread for the lookahead: the walk looks up itself.
+                Lookahead_.reset();
+                JobOf_.clear();
+            }
+            break;
+        }
+    }
+}
+
+void TEnumThread::SubmitResolved()
+{
+    if (!Lookahead_)
+        return;
+    std::lock_guard lock(Lookahead_->mutex);
+    auto &jobs = Lookahead_->jobs;
+    while (Submitted_ < int(jobs.size()) && jobs[size_t(Submitted_)].done) {
+        const Lookahead::Job &job = jobs[size_t(Submitted_++)];
+        if (job.forward && !job.result.isEmpty() && job.index > CurrentIndex) {
+            // As the walk will probe it: in its padded form, spaces removed.
+            QString padded = job.result;
+            NormaliseAddress(job.result, padded);
+            EchoIds_[job.index] = Echoes_.submit(EchoTo(padded));
+        }
+    }
+}
+
+QString TEnumThread::LookedUp()
+{
+    std::unique_lock lock(Lookahead_->mutex);
+    const Lookahead::Job &job = Lookahead_->jobs[size_t(JobOf_[CurrentIndex])];
+    if (!job.done) {
+        lock.unlock();
+        Flush();
+        lock.lock();
+        // Looked at again now and then, so that a stop is not kept waiting
+        // for a resolver.
+        while (!job.done && !Stopping())
+            Lookahead_->finished.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return job.done ? job.result : QString();
 }
 
 EchoRequest TEnumThread::EchoTo(const QString &address)

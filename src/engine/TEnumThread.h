@@ -107,6 +107,11 @@ private:
     bool ProbeReady();
     void SubmitEchoes();
     EchoRequest EchoTo(const QString &address);
+    void StartLookups();
+    void SubmitResolved();
+    // The lookahead's answer for the current entry: an address as dotted
+    // text or a name, empty when the lookup failed or the pass stops.
+    QString LookedUp();
 
     // Row updates of the address check, on the main thread.
     void SetRowText(int column, const QString &text);
@@ -123,6 +128,11 @@ private:
     QByteArray EchoData_;
     QList<int> EchoIds_;      // per work item, -1 when not submitted
     QString EchoText_;        // the last echo's result line or status
+    // Names and addresses of the parallel pass looked up ahead of the walk.
+    struct Lookahead;
+    std::shared_ptr<Lookahead> Lookahead_;
+    QList<int> JobOf_;        // per work item, -1 when it has no lookup
+    int Submitted_ = 0;       // lookups whose echo has been submitted
     qint32 CurrentIndex = 0;
     QString ResolvedAddress;
     QString NameToResolve;
