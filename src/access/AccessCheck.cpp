@@ -98,9 +98,7 @@ void AccessCheck::AccessTick()
     if (CountNewSessions(AccessSessionList) > 0) {
         QStringList report;
         BuildAccessReport(AccessSessionList, report, AccessDetailList);
-        for (const QString &line : report)
-            JournalLine(JournalPriority::Notice, "access",
-                        line.section(u'\t', 0, 0) + QStringLiteral(" (") + line.section(u'\t', 1, 1) + u')');
+        JournalEntries(JournalPriority::Notice, "access", report);
         if (RaiseAccessEvent)
             RaiseAccessEvent(report);
     }

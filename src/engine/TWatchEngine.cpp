@@ -20,14 +20,6 @@ const QString AllLoginCaption = QStringLiteral("ログイン");
 const QString AllLogoutCaption = QStringLiteral("ログアウト");
 constexpr int ErrorNoticeSeconds = 7;
 
-// One journal line per "user TAB resource" line of an event.
-void JournalEntries(const char *what, const QStringList &lines)
-{
-    for (const QString &line : lines)
-        JournalLine(JournalPriority::Notice, what,
-                    line.section(u'\t', 0, 0) + QStringLiteral(" (") + line.section(u'\t', 1, 1) + u')');
-}
-
 QString ResourceNames(const QStringList &lines)
 {
     QString names;
@@ -255,9 +247,9 @@ void TWatchEngine::ApplyResults()
         return;
     }
 
-    JournalEntries("watch error", ErrorList);
-    JournalEntries("login", LoginList);
-    JournalEntries("logout", LogoutList);
+    JournalEntries(JournalPriority::Notice, "watch error", ErrorList);
+    JournalEntries(JournalPriority::Notice, "login", LoginList);
+    JournalEntries(JournalPriority::Notice, "logout", LogoutList);
 
     LoginNames.clear();
     if (!LoginList.isEmpty()) {

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 enum class JournalPriority { Error = 3, Warning = 4, Notice = 5, Info = 6 };
 
@@ -18,6 +19,10 @@ enum class JournalPriority { Error = 3, Warning = 4, Notice = 5, Info = 6 };
 // flushes it. Control characters in the text (a name a client chose) are
 // written as blanks, so no text can start a line of its own.
 void JournalLine(JournalPriority priority, const char *what, const QString &text = {});
+
+// One line per "user TAB resource" line of an event list, as
+// "corvane: WHAT: user (resource)".
+void JournalEntries(JournalPriority priority, const char *what, const QStringList &lines);
 
 // The line JournalLine writes, with its newline; withPriority adds the
 // journal's priority prefix.
