@@ -102,9 +102,11 @@ TEnumThread::TEnumThread(const Host &host, QList<WorkItem> workList, QObject *pa
     host_.probe->SetSendBytes(host_.settings.SendBytes);
     host_.probe->TTL = host_.settings.TTL;
     EchoIds_.fill(-1, EntryCount);
-    const bool echoes = std::any_of(WorkList_.cbegin(), WorkList_.cend(),
-                                    [](const WorkItem &item) { return item.IPCheck && !item.Skip; });
-    if (echoes && host_.settings.Parallel) {
+    // A pass over one entry (the pinpoint pass) has nothing to overlap and
+    // keeps the probe's single exchange.
+    const auto echoes = std::count_if(WorkList_.cbegin(), WorkList_.cend(),
+                                      [](const WorkItem &item) { return item.IPCheck && !item.Skip; });
+    if (echoes > 1 && host_.settings.Parallel) {
         EchoBatch::Options options;
         options.retries = host_.settings.Retry;
         Echoes_.open(EchoBatch::Kind::Auto, options);
