@@ -43,6 +43,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 TfmEdit *current = nullptr;
@@ -301,10 +303,19 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     lvRes2->SetLargeImages(ImageLists().Large());
     CopyMainList(mainList);
     const QList<qint32> widths = ReadColumnWidths(Settings.EditWnd.ColWidth, WatchListModel::ColumnCount, 50);
+    fittingColumns_ = true;
     for (int c = 0; c < WatchListModel::ColumnCount; ++c) {
         const bool hidden = c == WatchListModel::ColResult || c == WatchListModel::ColMAC;
         lvRes2->Header()->resizeSection(c, hidden ? 0 : widths.value(c, 50));
     }
+    fittingColumns_ = false;
+    fitColumns_ = std::all_of(widths.begin(), widths.end(), [](qint32 w) { return w == 50 || w == 0; });
+    connect(lvRes2->Header(), &QHeaderView::sectionResized, this, [this] {
+        if (!fittingColumns_)
+            fitColumns_ = false;
+    });
+    connect(List, &QAbstractItemModel::rowsInserted, this, &TfmEdit::FitDefaultColumns, Qt::QueuedConnection);
+    FitDefaultColumns();
     SetListMode(Settings.Krovan.ListMode);
     spMain->setSizes({std::max(Settings.EditWnd.Split, MinSplit), width() - std::max(Settings.EditWnd.Split, MinSplit)});
 
@@ -415,6 +426,17 @@ void TfmEdit::PlaceWindow()
     move(left, top);
 }
 
+void TfmEdit::FitDefaultColumns()
+{
+    if (!fitColumns_)
+        return;
+    fittingColumns_ = true;
+    for (int c = 0; c < WatchListModel::ColumnCount; ++c)
+        if (lvRes2->Header()->sectionSize(c) > 0)
+            lvRes2->ReportView()->resizeColumnToContents(c);
+    fittingColumns_ = false;
+}
+
 void TfmEdit::KeepWindowSettings()
 {
     TSettings::TEditWnd &e = Settings.EditWnd;
@@ -423,7 +445,8 @@ void TfmEdit::KeepWindowSettings()
     QList<qint32> widths;
     for (int c = 0; c < WatchListModel::ColumnCount; ++c)
         widths << lvRes2->Header()->sectionSize(c);
-    e.ColWidth = JoinIntegerList(widths);
+    if (!fitColumns_)
+        e.ColWidth = JoinIntegerList(widths);
     e.Split = std::max(spMain->sizes().value(0, MinSplit), MinSplit);
     e.LoginFile = edLoginFile->text();
     e.LogoutFile = edLogoutFile->text();

@@ -165,6 +165,10 @@ private:
     void BuildMenus(QWidget *menuHost);
     void PlaceWindow();
     void KeepWindowSettings();
+    // While the stored widths are the settings' defaults, the list's columns
+    // fit their caption and contents until the operator sizes one; the
+    // defaults then stay stored.
+    void FitDefaultColumns();
     void CopyMainList(const WatchListModel &mainList);
     void UpdateCommands();
     void ResetTree();
@@ -192,5 +196,7 @@ private:
     QStringList providers_;
     bool userPlaced_ = false;
     QPoint userPos_;
+    bool fitColumns_ = false;
+    bool fittingColumns_ = false;
     int designWidth_ = 0, designHeight_ = 0;
 };

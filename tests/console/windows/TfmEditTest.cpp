@@ -529,3 +529,19 @@ TEST_F(TfmEditTest, NodePropertiesAskTheNetwork)
 }
 
 } // namespace
+
+TEST_F(TfmEditTest, DefaultColumnWidthsFitTheirTextsAndStayStored)
+{
+    const QString user = QStringLiteral("tanaka-at-the-front-desk");
+    AddEntry(watched(QStringLiteral("PC01"), user), main);
+    int fitted = 0, needed = 0;
+    ModalAnswers<TfmEdit> answer([&](TfmEdit *editor) {
+        fitted = editor->lvRes2->Header()->sectionSize(WatchListModel::ColUserName);
+        needed = editor->lvRes2->ReportView()->fontMetrics().horizontalAdvance(user);
+        editor->pbCancel->click();
+    });
+    TfmEdit::Execute(main, dir.path(QStringLiteral("Krovan.NT")), *net, nullptr, nullptr);
+    ASSERT_EQ(answer.Count, 1);
+    EXPECT_GE(fitted, needed);
+    EXPECT_EQ(Settings.EditWnd.ColWidth, QStringLiteral("50,50,50,50,50,50,50,50,50,0,0"));
+}
