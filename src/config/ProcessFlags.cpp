@@ -45,10 +45,11 @@ QString ResolveProgramDir()
     // An installed program lives in a folder its users cannot write; their
     // settings and lists would be lost at every save. A folder set up with a
     // settings file is kept, as an administrator prepared it.
-    if (QFileInfo::exists(dir + QStringLiteral("Krovan.ini")) || ::access(QFile::encodeName(dir).constData(), W_OK) == 0)
+    if (QFileInfo::exists(dir + QStringLiteral("Krovan.ini"))
+        || ::access(QFile::encodeName(dir).constData(), W_OK) == 0)
         return dir;
-    const QString config =
-        WithTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/corvane"));
+    const QString config = WithTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                                             + QStringLiteral("/corvane"));
     QDir().mkpath(config);
     return config;
 }

@@ -22,7 +22,8 @@ QByteArray JournalText(JournalPriority priority, const char *what, const QString
 void JournalEntries(JournalPriority priority, const char *what, const QStringList &lines)
 {
     for (const QString &line : lines)
-        JournalLine(priority, what, line.section(u'\t', 0, 0) + QStringLiteral(" (") + line.section(u'\t', 1, 1) + u')');
+        JournalLine(priority, what,
+                    line.section(u'\t', 0, 0) + QStringLiteral(" (") + line.section(u'\t', 1, 1) + u')');
 }
 
 bool StandardErrorIsJournal()

@@ -78,5 +78,7 @@ bool SmbclientMessageTransport::Send(const QString &recipient, const QString &se
     for (const QByteArray &line : process.readAll().split('\n'))
         if (!line.trimmed().isEmpty())
             said = QString::fromUtf8(line).simplified();
-    return refused(said.isEmpty() ? QStringLiteral("%1 exited with code %2").arg(Program).arg(process.exitCode()) : said);
+    if (said.isEmpty())
+        said = QStringLiteral("%1 exited with code %2").arg(Program).arg(process.exitCode());
+    return refused(said);
 }

@@ -152,8 +152,9 @@ int RunServiceCommand(const ServiceSwitches &switches, const QString &executable
     if (switches.Command == ServiceCommand::Install) {
         // A server's files live in systemd's state folder, unless the
         // administrator named a program directory.
-        const QString unitProgramDir =
-            systemUnit && qEnvironmentVariableIsEmpty("CORVANE_DIR") ? QString::fromLatin1(SystemProgramDir) : programDir;
+        const QString unitProgramDir = systemUnit && qEnvironmentVariableIsEmpty("CORVANE_DIR")
+                                           ? QString::fromLatin1(SystemProgramDir)
+                                           : programDir;
         if (!InstallUnit(dir, executable, unitProgramDir, systemUnit, error)) {
             std::fprintf(stderr, "Corvane Service: %s\n", qPrintable(error));
             return 1;
