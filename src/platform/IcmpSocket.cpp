@@ -172,12 +172,8 @@ IcmpSocket::Read IcmpSocket::readAnswer(QByteArray &buffer, Answer &answer)
     if (kind_ == Kind::RawSocket)
         return decodeRaw(p, n, answer) ? Read::Answer : Read::Other;
 
-    // The kernel has checked the checksum and the identifier.
-    if (n < kIcmpHeader || p[0] != kEchoReply || p[1] != 0 || msg.msg_namelen < sizeof from)
+    if (msg.msg_namelen < sizeof from || !decodePing(p, n, from.sin_addr.s_addr, answer))
         return Read::Other;
-    answer.peer = from.sin_addr.s_addr;
-    answer.sequence = get16(p + 6);
-    answer.data = QByteArrayView(p + kIcmpHeader, n - kIcmpHeader);
     for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
         if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL && c->cmsg_len >= CMSG_LEN(sizeof(int))) {
             int ttl;
@@ -185,6 +181,17 @@ IcmpSocket::Read IcmpSocket::readAnswer(QByteArray &buffer, Answer &answer)
             answer.ttl = quint8(ttl);
         }
     return Read::Answer;
+}
+
+bool IcmpSocket::decodePing(const unsigned char *p, qsizetype len, quint32 source, Answer &answer) const
+{
+    // The kernel has checked the checksum and the identifier.
+    if (len < kIcmpHeader || p[0] != kEchoReply || p[1] != 0)
+        return false;
+    answer.peer = source;
+    answer.sequence = get16(p + 6);
+    answer.data = QByteArrayView(p + kIcmpHeader, len - kIcmpHeader);
+    return true;
 }
 
 bool IcmpSocket::decodeRaw(const unsigned char *p, qsizetype len, Answer &answer) const

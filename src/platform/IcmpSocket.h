@@ -76,6 +76,9 @@ public:
     static constexpr qsizetype MaxDatagram = 65536;
 
 private:
+    // A received datagram as an Answer: a ping socket delivers the ICMP
+    // message alone (source given apart), a raw socket the IP header first.
+    bool decodePing(const unsigned char *p, qsizetype len, quint32 source, Answer &answer) const;
     bool decodeRaw(const unsigned char *p, qsizetype len, Answer &answer) const;
 
     int fd_ = -1;

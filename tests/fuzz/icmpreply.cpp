@@ -1,23 +1,24 @@
-// The echo reply matching over any received datagram, as a ping socket and
-// as a raw socket (IP header first) deliver it. Only a packet that answers
-// the outstanding request may succeed.
+// The decoding and matching of echo answers over any received datagram, as a
+// ping socket (ICMP message alone) and as a raw socket (IP header first)
+// delivers it. Only a packet that answers the outstanding request may match.
 //
-// The matching belongs to the echo exchange and is private to it; the two
+// Decoding and the socket's identifier are private to the socket; the
 // explicit instantiations below are the language's one sanctioned way to
-// name private members from outside, so the exchange itself stays as it is.
+// name private members from outside, so the socket itself stays as it is.
 //
 // Input: one selector byte (socket kind, whether the request carried data),
 // then the datagram.
 
 #include "FuzzInput.h"
 
-#include "platform/IcmpEcho.h"
+#include "platform/IcmpSocket.h"
 
 #include <cstring>
 
 namespace {
 
-using MatchFn = bool (IcmpEcho::*)(const unsigned char *, qsizetype, const EchoRequest &, EchoReply &) const;
+using PingFn = bool (IcmpSocket::*)(const unsigned char *, qsizetype, quint32, IcmpSocket::Answer &) const;
+using RawFn = bool (IcmpSocket::*)(const unsigned char *, qsizetype, IcmpSocket::Answer &) const;
 
 template <class Tag>
 struct Stolen {
@@ -28,15 +29,15 @@ struct Steal {
     static inline const bool done = (Stolen<Tag>::value = Member, true);
 };
 
-struct PingTag { using type = MatchFn; };
-struct RawTag { using type = MatchFn; };
-struct IdentTag { using type = quint16 IcmpEcho::*; };
-struct SequenceTag { using type = quint16 IcmpEcho::*; };
+struct PingTag { using type = PingFn; };
+struct RawTag { using type = RawFn; };
+struct IdentTag { using type = quint16 IcmpSocket::*; };
+struct KindTag { using type = IcmpSocket::Kind IcmpSocket::*; };
 
-template struct Steal<PingTag, &IcmpEcho::matchPing>;
-template struct Steal<RawTag, &IcmpEcho::matchRaw>;
-template struct Steal<IdentTag, &IcmpEcho::ident_>;
-template struct Steal<SequenceTag, &IcmpEcho::sequence_>;
+template struct Steal<PingTag, &IcmpSocket::decodePing>;
+template struct Steal<RawTag, &IcmpSocket::decodeRaw>;
+template struct Steal<IdentTag, &IcmpSocket::ident_>;
+template struct Steal<KindTag, &IcmpSocket::kind_>;
 
 quint16 get16(const uint8_t *p) { return quint16(p[0] << 8 | p[1]); }
 
@@ -51,27 +52,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qsizetype len = qsizetype(size - 1);
 
     static const char payload[] = "abcdefghijklmnopqrstuvwabcdefghi";
-    EchoRequest rq;
-    rq.address = 0x0100007f; // 127.0.0.1 in network order
-    rq.data = (selector & 2) ? QByteArrayView(payload, 32) : QByteArrayView();
+    const quint32 address = 0x0100007f; // 127.0.0.1 in network order
+    const quint16 sequence = 0x0102;
+    const QByteArrayView sent = (selector & 2) ? QByteArrayView(payload, 32) : QByteArrayView();
 
-    IcmpEcho echo;
-    echo.*Stolen<IdentTag>::value = 0x1234;
-    echo.*Stolen<SequenceTag>::value = 0x0102;
-    EchoReply reply;
+    IcmpSocket socket;
+    IcmpSocket::Answer answer;
     if (selector & 1) {
-        if ((echo.*Stolen<RawTag>::value)(packet, len, rq, reply) && reply.status == IpStatus::Success) {
-            const qsizetype ihl = (packet[0] & 0x0F) * 4;
-            FUZZ_CHECK(len >= ihl + 8 + rq.data.size());
-            FUZZ_CHECK(packet[ihl] == 0 && get16(packet + ihl + 4) == 0x1234 && get16(packet + ihl + 6) == 0x0102);
-            FUZZ_CHECK(std::memcmp(packet + 12, &rq.address, 4) == 0);
-            FUZZ_CHECK(reply.bytes == rq.data.size());
+        socket.*Stolen<KindTag>::value = IcmpSocket::Kind::RawSocket;
+        socket.*Stolen<IdentTag>::value = 0x1234;
+        if (!(socket.*Stolen<RawTag>::value)(packet, len, answer))
+            return 0;
+        const qsizetype ihl = (packet[0] & 0x0F) * 4;
+        FUZZ_CHECK(ihl >= 20 && len >= ihl + 8);
+        FUZZ_CHECK(answer.data.data() >= reinterpret_cast<const char *>(packet)
+                   && answer.data.data() + answer.data.size() <= reinterpret_cast<const char *>(packet + len));
+        if (!socket.answers(answer, address, sequence, sent))
+            return 0;
+        if (answer.error) {
+            FUZZ_CHECK(answer.status != 0);
+        } else {
+            FUZZ_CHECK(len == ihl + 8 + sent.size());
+            FUZZ_CHECK(packet[ihl] == 0 && get16(packet + ihl + 4) == 0x1234 && get16(packet + ihl + 6) == sequence);
+            FUZZ_CHECK(std::memcmp(packet + 12, &address, 4) == 0);
         }
     } else {
-        if ((echo.*Stolen<PingTag>::value)(packet, len, rq, reply)) {
-            FUZZ_CHECK(len == 8 + rq.data.size());
-            FUZZ_CHECK(packet[0] == 0 && get16(packet + 6) == 0x0102);
-            FUZZ_CHECK(reply.status == IpStatus::Success && reply.bytes == rq.data.size());
+        socket.*Stolen<KindTag>::value = IcmpSocket::Kind::PingSocket;
+        if (!(socket.*Stolen<PingTag>::value)(packet, len, address, answer))
+            return 0;
+        if (socket.answers(answer, address, sequence, sent)) {
+            FUZZ_CHECK(!answer.error && len == 8 + sent.size());
+            FUZZ_CHECK(packet[0] == 0 && get16(packet + 6) == sequence);
         }
     }
     return 0;
