@@ -265,9 +265,10 @@ void LoadSettings(TSettings &s, const QString &programDir, const QStringList &ar
     if (!sectioned && QFile::copy(path, OldVersionFilePath(s.ProgramDir)))
         store.eraseSection(u"Krovan");
 
-    // Any other placement is drawn centred, so it is held as centred. The
-    // flat layout had no background and keeps the record's zero.
-    if (sectioned && (s.Background.TileMode < 1 || s.Background.TileMode > 4))
+    // Any other placement is drawn centred, so it is held as centred; so is
+    // the flat layout's missing one, or its first save would write a 0 that
+    // the next load reads as 1.
+    if (s.Background.TileMode < 1 || s.Background.TileMode > 4)
         s.Background.TileMode = 1;
 
     if (s.Access.CheckLevel < s.Access.ReportLevel)

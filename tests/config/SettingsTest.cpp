@@ -126,7 +126,7 @@ TEST(Settings, FlatLayoutIsReadKeptAsOldVersionAndReplacedAtTheNextSave)
     EXPECT_TRUE(p.s.Config.WaitWave);
     EXPECT_EQ(p.s.Background.File, "");
     EXPECT_FALSE(p.s.Background.Transport);
-    EXPECT_EQ(p.s.Background.TileMode, 0);
+    EXPECT_EQ(p.s.Background.TileMode, 1); // the flat layout has none: centred
 
     // The old file is kept as it was; [Krovan] goes, nothing else changes.
     EXPECT_EQ(p.dir.read("Krovan.oldver.ini"), old);
@@ -307,7 +307,7 @@ TEST(Settings, AMissingFileGivesFlatDefaultsAndTheFirstSaveCreatesTheSectionedFi
                             "File=\n"
                             "Transport=0\n"
                             "TextColor=0\n"
-                            "TileMode=0\n";
+                            "TileMode=1\n";
     EXPECT_EQ(p.file(), crlf(expected));
 
     // Saving again changes nothing.
