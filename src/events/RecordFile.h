@@ -65,11 +65,6 @@ QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime 
 bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
                  const RecordNameWarning &invalidName);
 
-// Forgets the XML record files this process saved last and would append to
-// without loading them again; the next record to each loads and saves the
-// whole file. For tests that compare the two ways. The number forgotten.
-int ForgetXmlRecordFiles();
-
 // The operator's command to open today's record file of kind: the path as
 // WriteRecord forms it, handed to open (the desktop's opening of a file with
 // its program).

@@ -4,6 +4,7 @@
 // record through the full load again.
 
 #include "events/RecordFile.h"
+#include "events/XmlRecordAppend.h"
 
 #include "config/Settings.h"
 #include "platform/Cp932.h"

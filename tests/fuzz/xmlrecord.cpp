@@ -11,6 +11,7 @@
 #include "config/Settings.h"
 #include "events/RecordFile.h"
 #include "events/XmlDocument.h"
+#include "events/XmlRecordAppend.h"
 
 #include <QDateTime>
 
