@@ -33,6 +33,28 @@ quint16 checksum(const unsigned char *p, qsizetype len)
 
 quint16 get16(const unsigned char *p) { return quint16(p[0] << 8 | p[1]); }
 
+// One received datagram or queued error: its payload goes into the buffer,
+// its sender and control data stay here.
+struct Received {
+    msghdr msg{};
+    iovec iov{};
+    sockaddr_in peer{};
+    alignas(cmsghdr) char control[256];
+
+    ssize_t receive(int fd, QByteArray &buffer, int flags)
+    {
+        buffer.resize(IcmpSocket::MaxDatagram);
+        iov = {buffer.data(), size_t(buffer.size())};
+        msg.msg_name = &peer;
+        msg.msg_namelen = sizeof peer;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        return ::recvmsg(fd, &msg, flags);
+    }
+};
+
 } // namespace
 
 bool IcmpSocket::isHostAddress(quint32 address)
@@ -149,18 +171,10 @@ void IcmpSocket::clearError()
 
 IcmpSocket::Read IcmpSocket::readAnswer(QByteArray &buffer, Answer &answer)
 {
-    buffer.resize(MaxDatagram);
-    alignas(cmsghdr) char control[64];
-    iovec iov{buffer.data(), size_t(buffer.size())};
-    sockaddr_in from{};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
+    Received r;
+    const ssize_t n = r.receive(fd_, buffer, MSG_DONTWAIT);
+    msghdr &msg = r.msg;
+    const sockaddr_in &from = r.peer;
     if (n < 0)
         // A ping socket also reports a queued error here once; the error
         // queue carries the details.
@@ -242,18 +256,10 @@ bool IcmpSocket::decodeRaw(const unsigned char *p, qsizetype len, Answer &answer
 
 IcmpSocket::Read IcmpSocket::readQueuedError(QByteArray &buffer, Answer &answer)
 {
-    buffer.resize(MaxDatagram);
-    alignas(cmsghdr) char control[256];
-    iovec iov{buffer.data(), size_t(buffer.size())};
-    sockaddr_in about{};
-    msghdr msg{};
-    msg.msg_name = &about;
-    msg.msg_namelen = sizeof about;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(fd_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+    Received r;
+    const ssize_t n = r.receive(fd_, buffer, MSG_ERRQUEUE | MSG_DONTWAIT);
+    msghdr &msg = r.msg;
+    const sockaddr_in &about = r.peer;
     if (n < 0)
         return errno == EINTR ? Read::Other : Read::Empty;
     const sock_extended_err *ee = nullptr;
