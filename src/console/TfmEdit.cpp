@@ -6,22 +6,17 @@
 #include "console/MListView.h"
 #include "console/TFileSelect.h"
 #include "console/TImageLists.h"
-#include "console/TfmAddSet.h"
+#include "console/TfmEditRows.h"
 #include "console/TfmEditRules.h"
+#include "console/TfmEditTree.h"
 #include "console/TfmProp.h"
-#include "console/TfmUser.h"
-#include "engine/ExpandTemplate.h"
-#include "engine/NetSearch.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
-#include "events/EventActions.h"
 #include "platform/NetBrowser.h"
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -53,98 +48,13 @@ constexpr int DesignWidth = 780;
 constexpr int DesignHeight = 500;
 constexpr int MinSplit = 272;
 
-// What a tree node holds besides its text.
-enum NodeRole {
-    ProviderRole = Qt::UserRole, // index into the provider names
-    ImageRole,                   // image index (its kind)
-    RemoteNameRole,              // the network's name of the container
-    DisplayTypeRole,
-    UsageRole,
-};
-
-// Display type the network gives some servers besides "server".
-constexpr quint32 DisplayServerAlias = 10;
-
-const QString RootText = QStringLiteral("ネットワーク全体");
-const QString SeparatorUserName = QStringLiteral("---------------------");
 const QString NothingToAddText = QStringLiteral("追加する端末はありません。");
-const QString OneRowText = QStringLiteral("監視端末を１つだけ選択して下さい。");
-
-void setNodeImage(QTreeWidgetItem *node, int image)
-{
-    node->setData(0, ImageRole, image);
-    node->setIcon(0, QIcon(ImageLists().SmallImage(image)));
-}
-
-bool isSeparatorRow(const WatchListModel &list, int row)
-{
-    return list.text(row, WatchListModel::ColResourceName) == SeparatorText;
-}
-
-// Reads a whole enumeration; false when it could not be opened or read to
-// its end.
-bool readContainer(NetBrowser &net, const NetResource &container, QList<NetResource> &entries)
-{
-    std::unique_ptr<NetEnumeration> e;
-    if (net.Open(NetScope::GlobalNet, NetType::Any, 0, container, e) != NetCode::Success || !e)
-        return false;
-    bool ok = true;
-    for (;;) {
-        quint32 count = 0xFFFFFFFFu;
-        QList<NetResource> batch;
-        const quint32 r = e->Read(count, batch, NetReadBufferBytes);
-        if (r == NetCode::NoMoreItems)
-            break;
-        if (r != NetCode::Success || batch.isEmpty()) {
-            ok = false;
-            break;
-        }
-        entries += batch;
-    }
-    e->Close();
-    return ok;
-}
-
-// The domain, comment and provider of a computer known only by its name:
-// the provider's workgroups are searched for it, as the file manager's
-// drop gives no parent.
-bool locateComputer(NetBrowser &net, const QString &name, QString &domain, QString &comment, QString &provider)
-{
-    QList<NetResource> networks;
-    readContainer(net, NetResource{}, networks);
-    for (const NetResource &network : networks) {
-        NetResource top;
-        top.Scope = NetScope::GlobalNet;
-        top.DisplayType = NetDisplay::Network;
-        top.Usage = NetUsage::Container | NetUsage::Reserved;
-        top.Provider = network.Provider.isEmpty() ? network.RemoteName : network.Provider;
-        QList<NetResource> domains;
-        readContainer(net, top, domains);
-        for (const NetResource &d : domains) {
-            if (d.DisplayType != NetDisplay::Domain)
-                continue;
-            NetResource where = d;
-            where.Usage = NetUsage::Container;
-            QList<NetResource> computers;
-            readContainer(net, where, computers);
-            for (const NetResource &c : computers) {
-                if (StripBackslashes(c.RemoteName).compare(name, Qt::CaseInsensitive) == 0) {
-                    domain = d.RemoteName;
-                    comment = c.Comment;
-                    provider = c.Provider;
-                    return true;
-                }
-            }
-        }
-    }
-    return false;
-}
 
 } // namespace
 
 TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *actions, QWidget *owner)
     : QDialog(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint),
-      mainList_(mainList), net_(net), actions_(actions)
+      List(new WatchListModel(this))
 {
     current = this;
     setObjectName(QStringLiteral("fmEdit"));
@@ -152,27 +62,15 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     setProperty("helpContext", int(HelpEdit));
     setAcceptDrops(true);
 
-    List = new WatchListModel(this);
-
     // Left: the network and the two action boxes.
     auto *left = new QWidget;
     lblNetWk = new QLabel(QStringLiteral("監視可能端末(&N)"), left);
     tvNetWk = new QTreeWidget(left);
     tvNetWk->setObjectName(QStringLiteral("tvNetWk"));
-    tvNetWk->setHeaderHidden(true);
-    // Long node texts scroll sideways rather than lose their end.
-    tvNetWk->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tvNetWk->header()->setStretchLastSection(false);
-    tvNetWk->setExpandsOnDoubleClick(false);
     tvNetWk->setContextMenuPolicy(Qt::CustomContextMenu);
     tvNetWk->installEventFilter(this);
-    // Node texts line names and comments up in columns.
-    QFont fixed(QStringLiteral("monospace"));
-    fixed.setStyleHint(QFont::TypeWriter);
-    tvNetWk->setFont(fixed);
     lblNetWk->setBuddy(tvNetWk);
     sbNetWk = new QStatusBar(left);
-    sbNetWk->setSizeGripEnabled(false);
     cbCommentPrior = new QCheckBox(QStringLiteral("ｺﾒﾝﾄを先に表示(&C)"), left);
     cbCommentPrior->setObjectName(QStringLiteral("cbCommentPrior"));
 
@@ -219,6 +117,16 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     lvRes2->setObjectName(QStringLiteral("lvRes2"));
     lvRes2->SetModel(List);
     lvRes2->CanDrag = true;
+    // The tree and the row operations work on these controls.
+    tree_ = std::make_unique<TfmEditTree>(
+        tvNetWk, sbNetWk, net, [this] { return cbCommentPrior->isChecked(); },
+        [this](const QString &resourceName) { return rows_->IsWatched(resourceName); });
+    tree_->SetTrayImage = [this](int image) {
+        if (SetTrayImage)
+            SetTrayImage(image);
+    };
+    rows_ = std::make_unique<TfmEditRows>(*List, lvRes2, *tree_, this, edLoginFile, edLogoutFile);
+    rows_->Actions = actions;
     lblRes2->setBuddy(lvRes2);
     pbUser = new QPushButton(QStringLiteral("ﾕｰｻﾞｰ名(&U)..."), right);
     pbOK = new QPushButton(QStringLiteral("&OK"), right);
@@ -283,7 +191,7 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
             tvNetWk->setCurrentItem(node);
         pmNetWk->popup(tvNetWk->viewport()->mapToGlobal(pos));
     });
-    connect(cbCommentPrior, &QCheckBox::toggled, this, &TfmEdit::ResetTree);
+    connect(cbCommentPrior, &QCheckBox::toggled, this, [this] { tree_->Reset(); });
     connect(lvRes2, &MListView::SelectionChanged, this, &TfmEdit::UpdateCommands);
     connect(lvRes2, &MListView::DoubleClicked, this, [this](int) { pbUserClick(); });
     for (QWidget *view : {static_cast<QWidget *>(lvRes2->IconView()), static_cast<QWidget *>(lvRes2->ReportView())})
@@ -318,12 +226,6 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     FitDefaultColumns();
     SetListMode(Settings.Krovan.ListMode);
     spMain->setSizes({std::max(Settings.EditWnd.Split, MinSplit), width() - std::max(Settings.EditWnd.Split, MinSplit)});
-
-    auto *root = new QTreeWidgetItem(tvNetWk, QStringList{RootText});
-    root->setData(0, ProviderRole, -1);
-    root->setData(0, DisplayTypeRole, NetDisplay::Network);
-    setNodeImage(root, NodeNetwork);
-    tvNetWk->setCurrentItem(root);
     UpdateCommands();
 }
 
@@ -407,8 +309,6 @@ void TfmEdit::BuildMenus(QWidget *menuHost)
 
 void TfmEdit::PlaceWindow()
 {
-    designWidth_ = DesignWidth;
-    designHeight_ = DesignHeight;
     QRect screen(0, 0, 1280, 1024);
     if (const QScreen *s = QGuiApplication::primaryScreen())
         screen = s->availableGeometry();
@@ -490,8 +390,7 @@ void TfmEdit::SetListMode(int mode)
 
 void TfmEdit::UpdateCommands()
 {
-    const QTreeWidgetItem *node = tvNetWk->currentItem();
-    const bool addable = node && (IsComputerNode(node) || node->data(0, DisplayTypeRole).toUInt() == NetDisplay::Domain);
+    const bool addable = tree_->IsAddable(tvNetWk->currentItem());
     pbAdd->setEnabled(addable);
     mnAdd->setEnabled(addable);
     mnTreeAdd->setEnabled(addable);
@@ -504,149 +403,22 @@ void TfmEdit::UpdateCommands()
 
 QTreeWidgetItem *TfmEdit::RootNode() const
 {
-    return tvNetWk->topLevelItem(0);
+    return tree_->RootNode();
 }
 
 int TfmEdit::NodeImageOf(const QTreeWidgetItem *node)
 {
-    return node ? node->data(0, ImageRole).toInt() : -1;
-}
-
-bool TfmEdit::IsComputerNode(const QTreeWidgetItem *node) const
-{
-    const int image = NodeImageOf(node);
-    return node && node != RootNode() && (image == NodeComputer || image == NodeWatched);
-}
-
-bool TfmEdit::IsWatched(const QString &resourceName) const
-{
-    for (int row = 0; row < List->rowCount(); ++row)
-        if (List->text(row, WatchListModel::ColResourceName) == resourceName)
-            return true;
-    return false;
-}
-
-QString TfmEdit::ProviderName(const QTreeWidgetItem *node) const
-{
-    return providers_.value(node->data(0, ProviderRole).toInt());
-}
-
-int TfmEdit::ProviderIndex(const QString &provider)
-{
-    qsizetype i = providers_.indexOf(provider);
-    if (i < 0) {
-        providers_ << provider;
-        i = providers_.size() - 1;
-    }
-    return int(i);
+    return TfmEditTree::NodeImageOf(node);
 }
 
 QTreeWidgetItem *TfmEdit::FindComputerNode(const QString &resourceName) const
 {
-    QList<QTreeWidgetItem *> pending{RootNode()};
-    while (!pending.isEmpty()) {
-        QTreeWidgetItem *node = pending.takeFirst();
-        if (!node)
-            continue;
-        if (IsComputerNode(node)) {
-            QString resource, user;
-            ParseComputerNodeText(node->text(0), cbCommentPrior->isChecked(), resource, user);
-            if (resource == resourceName)
-                return node;
-        }
-        for (int i = 0; i < node->childCount(); ++i)
-            pending << node->child(i);
-    }
-    return nullptr;
-}
-
-void TfmEdit::SetStatus(const QString &text)
-{
-    sbNetWk->showMessage(text);
-    sbNetWk->repaint();
-}
-
-void TfmEdit::ResetTree()
-{
-    // Node texts change their form: everything below the root is read again.
-    if (QTreeWidgetItem *root = RootNode()) {
-        qDeleteAll(root->takeChildren());
-        tvNetWk->setCurrentItem(root);
-    }
+    return tree_->FindComputerNode(resourceName);
 }
 
 void TfmEdit::ExpandNode(QTreeWidgetItem *node)
 {
-    if (!node || IsComputerNode(node))
-        return;
-    SetStatus(node->text(0) + QStringLiteral(" 検索中..."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (SetTrayImage)
-        SetTrayImage(1);
-
-    qDeleteAll(node->takeChildren());
-    NetResource container;
-    container.Scope = NetScope::GlobalNet;
-    container.Type = NetType::Any;
-    if (node != RootNode()) {
-        container.DisplayType = node->data(0, DisplayTypeRole).toUInt();
-        container.Usage = node->data(0, UsageRole).toUInt();
-        container.Provider = ProviderName(node);
-        container.RemoteName = node->data(0, RemoteNameRole).toString();
-        // A provider's own list is asked for by its name alone.
-        if (container.DisplayType == NetDisplay::Network) {
-            container.RemoteName.clear();
-            container.Usage |= NetUsage::Container | NetUsage::Reserved;
-        }
-    }
-    QList<NetResource> entries;
-    if (readContainer(net_, container, entries)) {
-        const bool commentFirst = cbCommentPrior->isChecked();
-        for (const NetResource &entry : entries) {
-            int image = -1;
-            QString text = entry.RemoteName;
-            switch (entry.DisplayType) {
-            case NetDisplay::Domain:
-                image = NodeDomain;
-                break;
-            case NetDisplay::Server:
-            case DisplayServerAlias: {
-                const QString name = StripBackslashes(entry.RemoteName);
-                text = ComputerNodeText(name, entry.Comment, commentFirst);
-                image = IsWatched(name) ? NodeWatched : NodeComputer;
-                break;
-            }
-            case NetDisplay::Network:
-                image = NodeNetwork;
-                if (text.isEmpty())
-                    text = entry.Provider;
-                break;
-            case NetDisplay::Share:
-                if (entry.Usage & NetUsage::Container)
-                    image = NodeDomain;
-                break;
-            case NetDisplay::Generic:
-                image = NodeNetwork;
-                break;
-            default:
-                break;
-            }
-            if (image < 0)
-                continue;
-            auto *child = new QTreeWidgetItem(node, QStringList{text});
-            child->setData(0, ProviderRole, ProviderIndex(entry.Provider));
-            child->setData(0, RemoteNameRole, entry.RemoteName);
-            child->setData(0, DisplayTypeRole, entry.DisplayType);
-            child->setData(0, UsageRole, entry.Usage);
-            setNodeImage(child, image);
-        }
-    }
-    node->setExpanded(true);
-
-    if (SetTrayImage)
-        SetTrayImage(0);
-    QApplication::restoreOverrideCursor();
-    SetStatus(QString());
+    tree_->ExpandNode(node);
     UpdateCommands();
 }
 
@@ -655,132 +427,36 @@ void TfmEdit::NodeActivated(QTreeWidgetItem *node)
     if (!node)
         return;
     tvNetWk->setCurrentItem(node);
-    if (IsComputerNode(node))
+    if (tree_->IsComputerNode(node))
         pbAddClick();
     else
         ExpandNode(node);
 }
 
-TfmEdit::Candidate TfmEdit::NodeCandidate(QTreeWidgetItem *node) const
-{
-    Candidate c;
-    c.node = node;
-    ParseComputerNodeText(node->text(0), cbCommentPrior->isChecked(), c.resource, c.user);
-    c.provider = ProviderName(node);
-    return c;
-}
-
-// ---------------------------------------------------------------- adding
-
-bool TfmEdit::EditInDialog(int mode, WatchEntry &entry)
-{
-    TfmUser dialog(TfmUser::TUserMode(mode), this);
-    dialog.SetEntry(entry);
-    dialog.adjustSize();
-    if (!userPlaced_) {
-        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                              : QRect(0, 0, 1280, 1024);
-        userPos_ = screen.center() - QPoint(dialog.width() / 2, dialog.height() / 2);
-    }
-    dialog.move(userPos_);
-    const bool ok = dialog.exec() == QDialog::Accepted;
-    // The next entry dialog opens where the operator left this one.
-    userPos_ = dialog.pos();
-    userPlaced_ = true;
-    if (ok)
-        dialog.GetEntry(entry);
-    return ok;
-}
-
-int TfmEdit::AddCandidates(const QList<Candidate> &candidates, bool group, const QString &workgroup, bool &stopped)
-{
-    stopped = false;
-    bool manual = true;
-    bool useTerminalName = false;
-    bool ipCheck = true;
-    if (group) {
-        TfmAddSet addSet(workgroup, this);
-        if (addSet.exec() != QDialog::Accepted) {
-            stopped = true;
-            return 0;
-        }
-        manual = addSet.Manual();
-        useTerminalName = !manual && addSet.UseTerminalName();
-        ipCheck = manual || addSet.IPCheck();
-    }
-
-    int added = 0;
-    for (qsizetype i = 0; i < candidates.size(); ++i) {
-        const Candidate &c = candidates[i];
-        if (c.node && NodeImageOf(c.node) == NodeWatched)
-            continue;
-        if (!c.node && (c.resource.isEmpty() || IsWatched(c.resource)))
-            continue;
-        WatchEntry entry;
-        entry.ResourceName = c.resource;
-        entry.UserName = useTerminalName ? c.resource : c.user;
-        entry.LoginAction = edLoginFile->text();
-        entry.LogoutAction = edLogoutFile->text();
-        entry.State = StateLoggedIn;
-        entry.StatusText = StatusLoggedIn;
-        entry.ImageIndex = KindStandard;
-        entry.IPCheck = ipCheck;
-        entry.Provider = c.provider;
-        entry.Domain = c.domain;
-        entry.Kind = KindStandard;
-        if (manual) {
-            if (!EditInDialog(TfmUser::umTerminal, entry)) {
-                const bool more = group && i + 1 < candidates.size();
-                if (more) {
-                    QMessageBox box(QMessageBox::Question, AppTitle, QStringLiteral("追加処理を続行しますか？"),
-                                    QMessageBox::Yes | QMessageBox::No, this);
-                    if (box.exec() == QMessageBox::Yes)
-                        continue;
-                }
-                stopped = true;
-                break;
-            }
-            edLoginFile->setText(entry.LoginAction);
-            edLogoutFile->setText(entry.LogoutAction);
-            entry.ImageIndex = entry.Kind;
-        }
-        AddEntry(entry, *List);
-        if (c.node)
-            setNodeImage(c.node, NodeWatched);
-        ++added;
-    }
-    return added;
-}
-
-void TfmEdit::pbAddClick()
+void TfmEdit::mnPropertyClick()
 {
     QTreeWidgetItem *node = tvNetWk->currentItem();
     if (!node)
         return;
-    int added = 0;
-    bool stopped = false;
-    if (IsComputerNode(node)) {
-        Candidate c = NodeCandidate(node);
-        QTreeWidgetItem *parent = node->parent();
-        if (parent && parent != RootNode() && parent->data(0, DisplayTypeRole).toUInt() != NetDisplay::Network)
-            c.domain = parent->text(0);
-        added = AddCandidates({c}, false, QString(), stopped);
-    } else if (node->data(0, DisplayTypeRole).toUInt() == NetDisplay::Domain) {
-        if (node->childCount() == 0)
-            ExpandNode(node);
-        QList<Candidate> candidates;
-        for (int i = 0; i < node->childCount(); ++i) {
-            QTreeWidgetItem *child = node->child(i);
-            if (!IsComputerNode(child))
-                continue;
-            Candidate c = NodeCandidate(child);
-            c.domain = node->text(0);
-            candidates << c;
-        }
-        added = AddCandidates(candidates, true, node->text(0), stopped);
-    } else {
+    PropertyRecord record;
+    if (!tree_->ReadProperties(node, record)) {
+        Warn(QStringLiteral("リソース状態取得エラーです。"));
         return;
     }
+    TfmProp::Execute(this, record, RemotePlatform);
+}
+
+// ---------------------------------------------------------------- rows
+
+void TfmEdit::pbAddClick()
+{
+    QTreeWidgetItem *node = tvNetWk->currentItem();
+    QList<TfmEditTree::Candidate> candidates;
+    bool group = false;
+    if (!tree_->CandidatesOf(node, candidates, group))
+        return;
+    bool stopped = false;
+    const int added = rows_->Add(candidates, group, group ? node->text(0) : QString(), stopped);
     // The operator's own Cancel needs no word.
     if (added == 0 && !stopped)
         Warn(NothingToAddText);
@@ -789,7 +465,7 @@ void TfmEdit::pbAddClick()
 
 void TfmEdit::DropUrls(const QList<QUrl> &urls)
 {
-    QList<Candidate> candidates;
+    QList<TfmEditTree::Candidate> candidates;
     for (const QUrl &url : urls) {
         // Only computers: smb://HOST with nothing after the host.
         if (url.scheme().compare(QLatin1String("smb"), Qt::CaseInsensitive) != 0 || url.host().isEmpty())
@@ -797,23 +473,16 @@ void TfmEdit::DropUrls(const QList<QUrl> &urls)
         const QString path = url.path();
         if (!path.isEmpty() && path != u"/")
             continue;
-        Candidate c;
-        c.resource = url.host().toUpper();
-        SetStatus(c.resource + QStringLiteral(" 検索中..."));
-        QString comment;
-        if (!locateComputer(net_, c.resource, c.domain, comment, c.provider))
-            c.provider = SmbProviderName;
-        c.user = comment.isEmpty() ? c.resource : comment;
-        candidates << c;
+        candidates << tree_->DroppedComputer(url.host().toUpper());
     }
-    SetStatus(QString());
+    tree_->SetStatus(QString());
     if (candidates.isEmpty())
         return;
     bool stopped = false;
-    const int added = AddCandidates(candidates, candidates.size() > 1, QString(), stopped);
+    const int added = rows_->Add(candidates, candidates.size() > 1, QString(), stopped);
     // The dropped computers have no nodes to mark: the tree is read again.
     if (added > 0)
-        ResetTree();
+        tree_->Reset();
     else if (!stopped)
         Warn(NothingToAddText);
     UpdateCommands();
@@ -844,164 +513,51 @@ void TfmEdit::dropEvent(QDropEvent *event)
 
 void TfmEdit::pbIPClick()
 {
-    WatchEntry entry;
-    entry.State = StateUnconfirmed;
-    entry.StatusText = StatusUnconfirmed;
-    entry.IPCheck = true;
-    entry.LoginAction = edLoginFile->text();
-    entry.LogoutAction = edLogoutFile->text();
-    entry.Kind = KindStandard;
-    if (!EditInDialog(TfmUser::umIPEntry, entry))
-        return;
-    entry.ImageIndex = entry.Kind + 2;
-    AddEntry(entry, *List);
+    rows_->AddByAddress();
     UpdateCommands();
 }
 
 void TfmEdit::pbSeparatorClick()
 {
-    WatchEntry entry;
-    entry.UserName = SeparatorUserName;
-    entry.ResourceName = SeparatorText;
-    entry.StatusText = SeparatorText;
-    entry.Domain = SeparatorText;
-    entry.LoginAction = SeparatorText;
-    entry.LogoutAction = SeparatorText;
-    entry.Provider = SeparatorText;
-    entry.Address = SeparatorText;
-    entry.MAC = SeparatorText;
-    entry.Result = SeparatorText;
-    entry.State = EntryState(KindSeparator);
-    entry.Kind = KindSeparator;
-    entry.ImageIndex = ImageSeparator;
-    entry.IPCheck = false;
-    if (!EditInDialog(TfmUser::umSeparator, entry))
-        return;
-    AddEntry(entry, *List);
+    rows_->AddSeparator();
     UpdateCommands();
 }
 
-// ---------------------------------------------------------------- editing
-
 void TfmEdit::pbUserClick()
 {
-    const QList<int> selected = lvRes2->SelectedRows();
-    if (selected.size() != 1) {
-        Warn(OneRowText);
-        return;
-    }
-    const int row = selected.first();
-    WatchEntry entry;
-    if (!ReadEntry(*List, row, entry))
-        return;
-    TfmUser::TUserMode mode = TfmUser::umTerminal;
-    if (isSeparatorRow(*List, row))
-        mode = TfmUser::umSeparator;
-    else if (entry.IPCheck && entry.Domain.isEmpty() && entry.Provider.isEmpty())
-        mode = TfmUser::umIPEntry;
-    const int oldKind = DataWordKind(List->dataWord(row));
-    if (!EditInDialog(mode, entry))
-        return;
-    if (entry.Kind != oldKind) {
-        entry.ImageIndex = entry.Kind + 2;
-        entry.State = EntryState(0);
-        entry.FileOrder = 0;
-    }
-    WriteEntry(entry, *List, row);
-    if (mode != TfmUser::umSeparator) {
-        edLoginFile->setText(entry.LoginAction);
-        edLogoutFile->setText(entry.LogoutAction);
-    }
+    rows_->EditSelected();
 }
 
 void TfmEdit::pbDelClick()
 {
-    QList<int> selected = lvRes2->SelectedRows();
-    std::sort(selected.begin(), selected.end());
-    for (auto it = selected.crbegin(); it != selected.crend(); ++it) {
-        if (QTreeWidgetItem *node = FindComputerNode(List->text(*it, WatchListModel::ColResourceName));
-            node && NodeImageOf(node) == NodeWatched)
-            setNodeImage(node, NodeComputer);
-        List->removeRows(*it, 1);
-    }
+    rows_->DeleteSelected();
     UpdateCommands();
 }
 
 void TfmEdit::pbDelAllClick()
 {
-    QMessageBox box(QMessageBox::Question, AppTitle, QStringLiteral("監視端末をすべて削除します。\nよろしいですか？"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    if (box.exec() != QMessageBox::Yes)
-        return;
-    List->clear();
-    // No node stays marked as watched once its row has gone, or it could
-    // never be added again.
-    QList<QTreeWidgetItem *> pending{RootNode()};
-    while (!pending.isEmpty()) {
-        QTreeWidgetItem *node = pending.takeFirst();
-        if (IsComputerNode(node) && NodeImageOf(node) == NodeWatched)
-            setNodeImage(node, NodeComputer);
-        for (int i = 0; node && i < node->childCount(); ++i)
-            pending << node->child(i);
-    }
+    rows_->DeleteAll();
     UpdateCommands();
-}
-
-void TfmEdit::ApplyAction(bool login)
-{
-    const QList<int> selected = lvRes2->SelectedRows();
-    if (selected.isEmpty()) {
-        Warn(QStringLiteral("監視端末を選択して下さい。"));
-        return;
-    }
-    const QString text = (login ? edLoginFile : edLogoutFile)->text();
-    const int column = login ? WatchListModel::ColLoginAction : WatchListModel::ColLogoutAction;
-    for (int row : selected) {
-        // A separator is never checked, so it never runs an action.
-        if (!isSeparatorRow(*List, row))
-            List->setText(row, column, text);
-    }
 }
 
 void TfmEdit::pbLoginApplyClick()
 {
-    ApplyAction(true);
+    rows_->ApplyAction(true);
 }
 
 void TfmEdit::pbLogoutApplyClick()
 {
-    ApplyAction(false);
-}
-
-void TfmEdit::TestAction(bool login)
-{
-    QLineEdit *box = login ? edLoginFile : edLogoutFile;
-    QString text = box->text();
-    if (text.contains(u'%')) {
-        const QList<int> selected = lvRes2->SelectedRows();
-        if (selected.size() != 1) {
-            Warn(QStringLiteral("パラメータに置き換え文字「%」があります。\n") + OneRowText);
-            return;
-        }
-        WatchEntry e;
-        ReadEntry(*List, selected.first(), e);
-        const auto unmarked = [](const QString &s) { return s.startsWith(u'*') ? s.mid(1) : s; };
-        text = ExpandTemplate(text, EntryTemplateLetters,
-                              {e.UserName, unmarked(e.ResourceName), e.StatusText, e.Domain, e.Provider,
-                               unmarked(e.Address)});
-    }
-    if (!actions_ || text.isEmpty() || !actions_->RunAction(text, Settings.Config.WaitWave))
-        box->setFocus();
+    rows_->ApplyAction(false);
 }
 
 void TfmEdit::pbLoginTestClick()
 {
-    TestAction(true);
+    rows_->TestAction(true);
 }
 
 void TfmEdit::pbLogoutTestClick()
 {
-    TestAction(false);
+    rows_->TestAction(false);
 }
 
 void TfmEdit::BrowseAction(QLineEdit *box)
@@ -1009,56 +565,6 @@ void TfmEdit::BrowseAction(QLineEdit *box)
     const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(ActionFileFilter).join(QStringLiteral(";;")));
     if (!file.isEmpty())
         box->setText(ActionFileText(file));
-}
-
-void TfmEdit::mnPropertyClick()
-{
-    QTreeWidgetItem *node = tvNetWk->currentItem();
-    if (!node)
-        return;
-    PropertyRecord record;
-    if (node == RootNode()) {
-        record.ResourceName = node->text(0);
-        record.ImageIndex = NodeNetwork;
-        TfmProp::Execute(this, record, RemotePlatform);
-        return;
-    }
-    const bool computer = IsComputerNode(node);
-    const quint32 display = node->data(0, DisplayTypeRole).toUInt();
-    NetNode found;
-    QString container;
-    QString name = node->text(0);
-    if (computer) {
-        ParseComputerNodeText(node->text(0), cbCommentPrior->isChecked(), record.ResourceName, record.UserName);
-        name = record.ResourceName;
-        QTreeWidgetItem *parent = node->parent();
-        container = parent->data(0, RemoteNameRole).toString();
-        found.NodeType = parent->data(0, DisplayTypeRole).toUInt() == NetDisplay::Domain ? NetNodeType::Domain
-                                                                                         : NetNodeType::Other;
-        if (parent != RootNode() && parent->data(0, DisplayTypeRole).toUInt() != NetDisplay::Network)
-            record.Domain = parent->text(0);
-        record.ImageIndex = NodeComputer;
-    } else if (display == NetDisplay::Network || display == NetDisplay::Generic) {
-        record.ResourceName = name;
-        record.ImageIndex = NodeNetwork;
-    } else {
-        // A workgroup is looked for among its provider's top level.
-        record.ResourceName = name;
-        found.NodeType = NetNodeType::Network;
-        record.ImageIndex = NodeDomain;
-    }
-    SetStatus(node->text(0) + QStringLiteral(" 調査中..."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int result = FindNetResource(net_, container, ProviderName(node), name, found);
-    QApplication::restoreOverrideCursor();
-    SetStatus(QString());
-    if (result == NetError) {
-        Warn(QStringLiteral("リソース状態取得エラーです。"));
-        return;
-    }
-    record.Comment = found.Comment;
-    record.Provider = result == NetFound ? found.Provider : ProviderName(node);
-    TfmProp::Execute(this, record, RemotePlatform);
 }
 
 void TfmEdit::SortBy(int column)

@@ -12,6 +12,10 @@
 // the editor's view mode, which the main window then applies to its list.
 // Cancel leaves the main list as it was. Either way the editor's window
 // settings ([EditWnd]) are kept in the settings record.
+//
+// The editor builds the window, keeps its settings and dispatches the
+// commands; the network tree (TfmEditTree) and the operations on the edited
+// rows (TfmEditRows) are parts of their own.
 
 #include "console/TfmProp.h"
 #include "engine/WatchEntry.h"
@@ -22,6 +26,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class EventActions;
 class MListView;
@@ -36,15 +41,14 @@ class QStatusBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QAction;
+class TfmEditRows;
+class TfmEditTree;
 class WatchListModel;
 
 class TfmEdit : public QDialog {
     Q_OBJECT
 
 public:
-    // Node images of the network tree (indexes of the small list images).
-    enum NodeImage { NodeComputer = 0, NodeDomain = 5, NodeNetwork = 7, NodeWatched = 18 };
-
     // mainList is copied, not changed, until the caller takes the rows.
     TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *actions, QWidget *owner = nullptr);
     ~TfmEdit() override;
@@ -109,7 +113,7 @@ public:
 
     // The tree's root (the whole network).
     QTreeWidgetItem *RootNode() const;
-    // The node's image index.
+    // The node's image index (TfmEditTree::NodeImage).
     static int NodeImageOf(const QTreeWidgetItem *node);
     // The computer node of a resource name anywhere in the tree, or null.
     QTreeWidgetItem *FindComputerNode(const QString &resourceName) const;
@@ -153,15 +157,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // A terminal to add: a tree node or a dropped computer.
-    struct Candidate {
-        QTreeWidgetItem *node = nullptr;
-        QString resource;
-        QString user;    // the comment, or the name when there is none
-        QString domain;
-        QString provider;
-    };
-
     void BuildMenus(QWidget *menuHost);
     void PlaceWindow();
     void KeepWindowSettings();
@@ -171,32 +166,15 @@ private:
     void FitDefaultColumns();
     void CopyMainList(const WatchListModel &mainList);
     void UpdateCommands();
-    void ResetTree();
+    // Enter or a double-click on a node: a computer is added, anything
+    // else opened.
     void NodeActivated(QTreeWidgetItem *node);
-    bool IsComputerNode(const QTreeWidgetItem *node) const;
-    bool IsWatched(const QString &resourceName) const;
-    QString ProviderName(const QTreeWidgetItem *node) const;
-    int ProviderIndex(const QString &provider);
-    Candidate NodeCandidate(QTreeWidgetItem *node) const;
-    // Adds terminals: one manual, or a group through the addition dialog
-    // (workgroup names the group; empty for dropped terminals). How many
-    // were added; stopped when the operator cancelled.
-    int AddCandidates(const QList<Candidate> &candidates, bool group, const QString &workgroup, bool &stopped);
-    // The entry dialog for an entry; false on Cancel.
-    bool EditInDialog(int mode, WatchEntry &entry);
-    void ApplyAction(bool login);
-    void TestAction(bool login);
+    // "参照..." of an action box.
     void BrowseAction(QLineEdit *box);
-    void SetStatus(const QString &text);
     void Warn(const QString &text);
 
-    const WatchListModel &mainList_;
-    NetBrowser &net_;
-    EventActions *actions_ = nullptr;
-    QStringList providers_;
-    bool userPlaced_ = false;
-    QPoint userPos_;
+    std::unique_ptr<TfmEditTree> tree_;
+    std::unique_ptr<TfmEditRows> rows_;
     bool fitColumns_ = false;
     bool fittingColumns_ = false;
-    int designWidth_ = 0, designHeight_ = 0;
 };

@@ -1,0 +1,62 @@
+#pragma once
+
+// The watch-list editor's row operations on the edited list: terminals added
+// from the tree or a drop, by IP address or as separators; the selected row
+// edited in the entry dialog; rows deleted; the two action boxes applied to
+// the selected rows or tried out. The tree's computer nodes follow the rows
+// (marked while their terminal is in the list).
+
+#include "console/TfmEditTree.h"
+
+#include <QPoint>
+
+class EventActions;
+class MListView;
+class QLineEdit;
+class QWidget;
+class WatchListModel;
+struct WatchEntry;
+
+class TfmEditRows {
+public:
+    // owner parents the dialogs and message boxes; loginBox and logoutBox
+    // are the two action boxes new rows take their actions from.
+    TfmEditRows(WatchListModel &list, MListView *view, TfmEditTree &tree, QWidget *owner, QLineEdit *loginBox,
+                QLineEdit *logoutBox);
+
+    // Plays and runs what the action boxes' "ﾃｽﾄ" tries; null runs nothing.
+    EventActions *Actions = nullptr;
+
+    bool IsWatched(const QString &resourceName) const;
+
+    // Adds terminals: one manual, or a group through the addition dialog
+    // (workgroup names the group; empty for dropped terminals). How many
+    // were added; stopped when the operator cancelled.
+    int Add(const QList<TfmEditTree::Candidate> &candidates, bool group, const QString &workgroup, bool &stopped);
+    // "I&P" and "ｾﾊﾟﾚｰﾀ": a row from the entry dialog.
+    void AddByAddress();
+    void AddSeparator();
+    // "ﾕｰｻﾞｰ名(&U)...": the one selected row in the entry dialog.
+    void EditSelected();
+    void DeleteSelected();
+    // Asks first.
+    void DeleteAll();
+    // "適用" and "ﾃｽﾄ" of the login (or logout) action box.
+    void ApplyAction(bool login);
+    void TestAction(bool login);
+
+private:
+    // The entry dialog for an entry; false on Cancel.
+    bool EditInDialog(int mode, WatchEntry &entry);
+    void Warn(const QString &text);
+
+    WatchListModel &list_;
+    MListView *view_;
+    TfmEditTree &tree_;
+    QWidget *owner_;
+    QLineEdit *loginBox_;
+    QLineEdit *logoutBox_;
+    // The entry dialog opens where the operator left it last.
+    bool userPlaced_ = false;
+    QPoint userPos_;
+};
