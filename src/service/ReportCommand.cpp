@@ -70,9 +70,8 @@ int RunReportCommand(const QStringList &arguments, const QString &programDir)
 
     TSettings settings;
     readSettings(settings, programDir);
-    PlatformName(); // the platform family names the watch-list file
     WatchListModel list;
-    LoadList(list, settings.ProgramDir + ListFileName(PlatformFamily));
+    LoadList(list, settings.ProgramDir + ListFileName(LocalPlatform().Family));
     const QString html =
         DayReportHtml(MakeDayReport(settings, day, QDateTime::currentDateTime(), ReportListEntries(list)));
 
