@@ -1,8 +1,8 @@
 #include "config/SambaServerBrowser.h"
 
 #include "config/Platform.h"
+#include "platform/RunTool.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
 
@@ -41,21 +41,11 @@ bool SambaServerBrowser::ListServers(const QString &, const QString &computerNam
     const QString program = QStandardPaths::findExecutable(Program);
     if (program.isEmpty() || computerName.isEmpty())
         return false;
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, Arguments(computerName));
-    if (!process.waitForStarted(TimeoutMs))
-        return false;
-    if (!process.waitForFinished(TimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return false;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    const ToolRun run = RunTool(program, Arguments(computerName), TimeoutMs, ToolChannels::DiscardErrors);
+    if (!run.Succeeded())
         return false;
     ServerListEntry entry;
-    if (!ParseServerInfo(process.readAllStandardOutput(), entry))
+    if (!ParseServerInfo(run.output, entry))
         return false;
     servers.append(entry);
     return true;

@@ -1,9 +1,9 @@
 #include "platform/SambaServerApi.h"
 
 #include "platform/HostLookup.h"
+#include "platform/RunTool.h"
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <arpa/inet.h>
@@ -115,34 +115,29 @@ bool SambaServerApi::run(const QString &program, const QStringList &arguments, Q
 {
     output.clear();
     error_.clear();
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(findProgram(program), arguments);
-    if (!process.waitForStarted(TimeoutMs)) {
+    const ToolRun tool = RunTool(findProgram(program), arguments, TimeoutMs);
+    if (!tool.started) {
         error_ = QStringLiteral("%1 did not start").arg(program);
         return false;
     }
-    if (!process.waitForFinished(TimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
+    if (tool.timedOut) {
         error_ = QStringLiteral("%1 gave no answer within %2 s").arg(program).arg(TimeoutMs / 1000);
         return false;
     }
-    output = process.readAllStandardOutput();
-    if (process.exitStatus() != QProcess::NormalExit) {
+    output = tool.output;
+    if (tool.crashed) {
         error_ = QStringLiteral("%1 crashed").arg(program);
         return false;
     }
-    if (process.exitCode() != 0) {
+    if (tool.exitCode != 0) {
         // The program's own first word on what went wrong, when it has one.
         QString said;
-        for (const QByteArray &line : process.readAllStandardError().split('\n')) {
+        for (const QByteArray &line : tool.errors.split('\n')) {
             said = QString::fromLocal8Bit(line).simplified();
             if (!said.isEmpty())
                 break;
         }
-        error_ = QStringLiteral("%1 exited with code %2").arg(program).arg(process.exitCode());
+        error_ = QStringLiteral("%1 exited with code %2").arg(program).arg(tool.exitCode);
         if (!said.isEmpty())
             error_ += QStringLiteral(": ") + said;
         return false;

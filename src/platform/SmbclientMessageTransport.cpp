@@ -2,8 +2,8 @@
 
 #include "platform/HostLookup.h"
 #include "platform/Journal.h"
+#include "platform/RunTool.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <arpa/inet.h>
@@ -59,26 +59,20 @@ bool SmbclientMessageTransport::Send(const QString &recipient, const QString &se
         if (found.error == 0 && ::inet_ntop(AF_INET, &a, text, sizeof text))
             address = QString::fromLatin1(text);
     }
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, Arguments(recipient, sender, address));
-    if (!process.waitForStarted(TimeoutMs))
+    const ToolRun run =
+        RunTool(program, Arguments(recipient, sender, address), TimeoutMs, ToolChannels::Merged, text.toUtf8());
+    if (!run.started)
         return refused(Program + QStringLiteral(" did not start"));
-    process.write(text.toUtf8());
-    process.closeWriteChannel();
-    if (!process.waitForFinished(TimeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
+    if (run.timedOut)
         return refused(QStringLiteral("no answer within %1 s").arg(TimeoutMs / 1000));
-    }
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+    if (run.Succeeded())
         return true;
     // The client's last word is the server's answer (or its own trouble).
     QString said;
-    for (const QByteArray &line : process.readAll().split('\n'))
+    for (const QByteArray &line : run.output.split('\n'))
         if (!line.trimmed().isEmpty())
             said = QString::fromUtf8(line).simplified();
     if (said.isEmpty())
-        said = QStringLiteral("%1 exited with code %2").arg(Program).arg(process.exitCode());
+        said = QStringLiteral("%1 exited with code %2").arg(Program).arg(run.exitCode);
     return refused(said);
 }

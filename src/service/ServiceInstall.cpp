@@ -1,8 +1,9 @@
 #include "service/ServiceInstall.h"
 
+#include "platform/RunTool.h"
+
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -133,12 +134,7 @@ static void Systemctl(bool systemUnit, const QStringList &arguments)
     if (!systemUnit)
         all << QStringLiteral("--user");
     all << arguments;
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(systemctl, all);
-    if (!process.waitForFinished(10000))
-        process.kill();
-    process.waitForFinished(1000);
+    RunTool(systemctl, all, 10000, ToolChannels::ForwardErrors);
 }
 
 int RunServiceCommand(const ServiceSwitches &switches, const QString &executable, const QString &programDir)
