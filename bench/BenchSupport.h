@@ -106,4 +106,16 @@ inline bool runPeer(benchmark::State &state, const std::vector<const char *> &ar
     return true;
 }
 
+// Runs the benchmarks the command line selects; 1 for an argument it does
+// not know.
+inline int runBenchmarks(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 } // namespace bench

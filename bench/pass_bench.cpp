@@ -11,7 +11,7 @@
 //
 //   bench_pass [--benchmark_filter=...]
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"
@@ -162,10 +162,5 @@ int main(int argc, char **argv)
                           : "running on the host's loopback (no right to make a namespace)");
     QCoreApplication app(argc, argv);
     ServiceRunning = true;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

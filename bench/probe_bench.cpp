@@ -106,10 +106,5 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "%s\n",
                  g_private ? "running in a private network namespace (lo only)"
                            : "running on the host's loopback (no right to make a namespace)");
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+#include "BenchSupport.h"
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -190,11 +192,7 @@ int main(int argc, char **argv)
         return 2;
     scratch = &dir;
     xmlInitParser();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int rc = bench::runBenchmarks(argc, argv);
     scratch = nullptr;
-    return 0;
+    return rc;
 }

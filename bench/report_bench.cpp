@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+#include "BenchSupport.h"
 #include <libxml/parser.h>
 
 #include <cstdlib>
@@ -126,11 +128,7 @@ int main(int argc, char **argv)
     scratch = &dir;
     writeFiles(10 << 20);
     xmlInitParser();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int rc = bench::runBenchmarks(argc, argv);
     scratch = nullptr;
-    return 0;
+    return rc;
 }

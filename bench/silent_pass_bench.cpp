@@ -9,7 +9,7 @@
 #include "BenchSupport.h"
 #include "NoEvents.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"
@@ -145,10 +145,5 @@ int main(int argc, char **argv)
     }
     QCoreApplication app(argc, argv);
     ServiceRunning = true;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

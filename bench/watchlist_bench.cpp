@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <cstring>
 
 namespace {
@@ -135,11 +137,7 @@ int main(int argc, char **argv)
         if (!SaveList(model, listPath()))
             return 2;
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int rc = bench::runBenchmarks(argc, argv);
     scratch = nullptr;
-    return 0;
+    return rc;
 }
