@@ -2,7 +2,7 @@
 
 #include "access/AccessListView.h"
 #include "config/Platform.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "platform/Journal.h"

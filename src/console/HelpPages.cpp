@@ -1,6 +1,6 @@
 #include "console/HelpPages.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "console/THelpKey.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "console/HelpPages.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "console/TfmConfig.h"
 
 #include "config/ConfigRules.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/TFileSelect.h"

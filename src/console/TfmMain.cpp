@@ -3,7 +3,7 @@
 #include "access/AccessCheck.h"
 #include "access/AccessListView.h"
 #include "config/Platform.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/ConsoleEvents.h"
 #include "console/HelpPages.h"

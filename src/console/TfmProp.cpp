@@ -1,7 +1,7 @@
 #include "console/TfmProp.h"
 
 #include "config/Platform.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/SambaServerBrowser.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"

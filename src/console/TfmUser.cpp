@@ -1,6 +1,6 @@
 #include "console/TfmUser.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "console/HelpPages.h"
 #include "console/TComboBoxIc.h"
 #include "console/TImageLists.h"

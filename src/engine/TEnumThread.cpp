@@ -1,6 +1,6 @@
 #include "engine/TEnumThread.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/ExpandTemplate.h"
 #include "engine/NetSearch.h"

@@ -1,6 +1,6 @@
 #include "engine/TWatchEngine.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TEnumThread.h"
 #include "engine/WatchEvents.h"

@@ -10,7 +10,7 @@
 // to its signals (console lock, status bar, icon). Everything here runs on
 // the main thread; the pass itself runs on a TEnumThread.
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QObject>
 #include <QPointer>

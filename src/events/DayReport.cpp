@@ -1,6 +1,6 @@
 #include "events/DayReport.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"

@@ -1,6 +1,6 @@
 #include "service/Tkrovan.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "service/TSignalPipe.h"
 
 #include <csignal>

@@ -1,7 +1,7 @@
 #include "service/WatchHost.h"
 
 #include "access/AccessCheck.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"

@@ -2,7 +2,7 @@
 #include "access/AccessCheck.h"
 #include "access/AccessListView.h"
 #include "access/AccessRows.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 

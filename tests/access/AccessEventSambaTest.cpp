@@ -2,7 +2,7 @@
 // Samba server, the access tick, the access event, the record file and the
 // manager's report delivered to the server's message command.
 #include "access/AccessCheck.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "events/AccessEvent.h"

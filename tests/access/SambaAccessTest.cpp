@@ -3,7 +3,7 @@
 #include "support/SambaTestServer.h"
 #include "access/AccessCheck.h"
 #include "access/AccessScan.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "events/Messenger.h"

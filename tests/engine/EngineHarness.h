@@ -4,7 +4,7 @@
 // a network tree in a scratch file, and event actions that record what they
 // were asked to do.
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TEnumThread.h"
 #include "engine/TWatchEngine.h"

@@ -1,4 +1,4 @@
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "service/StartupRules.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "service/TSignalPipe.h"
 #include "service/Tkrovan.h"
 

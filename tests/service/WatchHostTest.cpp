@@ -2,7 +2,7 @@
 // check, on loopback, a fixture network and the private Samba server.
 
 #include "access/AccessCheck.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/SambaServerBrowser.h"
 #include "config/Settings.h"
 #include "engine/EngineHarness.h"

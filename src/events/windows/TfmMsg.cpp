@@ -1,6 +1,6 @@
 #include "events/windows/TfmMsg.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "events/Messenger.h"
 

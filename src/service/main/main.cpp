@@ -1,6 +1,6 @@
 // The process entry: the service host and the console in one process.
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "console/TfmMain.h"
 #include "console/TfmSession.h"
 #include "platform/HeapTuning.h"

@@ -2,7 +2,7 @@
 // found, F1 in a window, and the shipped pages against the contexts the
 // windows carry.
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/THelpKey.h"

@@ -1,6 +1,6 @@
 #include "console/TfmEdit.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/MListView.h"
 #include "console/TfmAddSet.h"

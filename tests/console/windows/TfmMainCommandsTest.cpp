@@ -3,7 +3,7 @@
 // fake shutdown and a network tree from a file.
 
 #include "config/Platform.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/SambaServerBrowser.h"
 #include "config/Settings.h"
 #include "console/ConsoleEvents.h"

@@ -1,7 +1,7 @@
 // The property dialog's lines by image index, and the version box.
 
 #include "config/Platform.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "console/TImageLists.h"
 #include "console/TfmProp.h"
 

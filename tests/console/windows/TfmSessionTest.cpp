@@ -3,7 +3,7 @@
 #include "../../access/FakeServerApi.h"
 #include "access/AccessCheck.h"
 #include "config/Platform.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/TTreeListView.h"
 #include "engine/WatchListModel.h"

@@ -2,7 +2,7 @@
 #include "console/TfmEditRules.h"
 #include "console/TfmUser.h"
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "platform/Cp932.h"
 
 #include "TfmEditTestSupport.h"

@@ -1,4 +1,4 @@
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "events/Messenger.h"
 #include "events/windows/TfmMsg.h"

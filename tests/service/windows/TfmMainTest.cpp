@@ -2,7 +2,7 @@
 // scratch program directory and a fake shutdown.
 
 #include "config/Platform.h"
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/SambaServerBrowser.h"
 #include "config/Settings.h"
 #include "access/AccessCheck.h"

@@ -10,7 +10,7 @@
 // The counts come from CORVANE_SOAK_PASSES and CORVANE_SOAK_ENTRIES (500
 // and 1 000 unless set; the sanitizer build of tools/test runs fewer).
 
-#include "config/ProcessFlags.h"
+#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchEvents.h"
