@@ -15,6 +15,13 @@ class AddressCheck : public EngineHarness {};
 
 const QRegularExpression Answered(u"^\\d+ms / TTL:\\d+ / \\d+ Bytes$"_s);
 
+// Here 10.9.0.1 -- 10.9.0.2 the peer, whose link has a known hardware address.
+bool linkPeerWithKnownMac(const NetNamespace &peer)
+{
+    return NetNamespace::link(NetNamespace::current(), "vhere", "10.9.0.1/24", peer, "vpeer", "10.9.0.2/24")
+        && peer.ip({"link", "set", "vpeer", "address", "02:ab:cd:ef:01:23"});
+}
+
 } // namespace
 
 TEST_F(AddressCheck, ANameIsResolvedIntoAStarredAddressThatIsForgottenWhenTheTerminalIsGone)
@@ -73,11 +80,8 @@ TEST_F(AddressCheck, ANameIsResolvedIntoAStarredAddressThatIsForgottenWhenTheTer
 TEST_F(AddressCheck, AHardwareAddressIsFetchedAtLoginOnlyWhenTheRowHasNone)
 {
     NetNamespace::run({}, [this] {
-        // here 10.9.0.1 -- 10.9.0.2 peer, whose link has a known address.
-        const NetNamespace here = NetNamespace::current();
         const NetNamespace peer = NetNamespace::create();
-        ASSERT_TRUE(NetNamespace::link(here, "vhere", "10.9.0.1/24", peer, "vpeer", "10.9.0.2/24"));
-        ASSERT_TRUE(peer.ip({"link", "set", "vpeer", "address", "02:ab:cd:ef:01:23"}));
+        ASSERT_TRUE(linkPeerWithKnownMac(peer));
         Settings.Login.AutoMAC = true;
         const int empty = add(u"user1"_s, u"PEER"_s, KindStandard, true, u"10.9.0.2"_s);
         const int kept = add(u"user2"_s, u"PEER2"_s, KindStandard, true, u"10.9.0.2"_s);
@@ -104,10 +108,8 @@ TEST_F(AddressCheck, AHardwareAddressIsFetchedAtLoginOnlyWhenTheRowHasNone)
 TEST_F(AddressCheck, AMacFillNeedsNoConsoleAndAStopKeepsIt)
 {
     NetNamespace::run({}, [this] {
-        const NetNamespace here = NetNamespace::current();
         const NetNamespace peer = NetNamespace::create();
-        ASSERT_TRUE(NetNamespace::link(here, "vhere", "10.9.0.1/24", peer, "vpeer", "10.9.0.2/24"));
-        ASSERT_TRUE(peer.ip({"link", "set", "vpeer", "address", "02:ab:cd:ef:01:23"}));
+        ASSERT_TRUE(linkPeerWithKnownMac(peer));
         Settings.Login.AutoMAC = true;
         const int row = add(u"user1"_s, u"PEER"_s, KindStandard, true, u"10.9.0.2"_s);
 
