@@ -9,11 +9,11 @@ namespace bench {
 class NoEvents : public WatchEvents {
 public:
     void ReportToManager(int, const QStringList &) override {}
-    bool NoticeExists(int) override { return false; }
-    void CreateNotice(int, const QString &, const QStringList &, int) override {}
-    void AddToNotice(int, const QStringList &, int) override {}
-    void ShowNotice(int) override {}
-    void EnableNoticeItem(int) override {}
+    bool NoticeExists(NoticeKind) override { return false; }
+    void CreateNotice(NoticeKind, const QString &, const QStringList &, int) override {}
+    void AddToNotice(NoticeKind, const QStringList &, int) override {}
+    void ShowNotice(NoticeKind) override {}
+    void EnableNoticeItem(NoticeKind) override {}
     void WriteRecord(int, const QStringList &) override {}
     void PlaySoundFile(const QString &, bool) override {}
     void StartProgram(const QString &) override {}

@@ -25,31 +25,30 @@ void ConsoleEvents::ReportToManager(int kind, const QStringList &list)
     messenger_.ReportToManager(kind, list);
 }
 
-bool ConsoleEvents::NoticeExists(int kind)
+bool ConsoleEvents::NoticeExists(NoticeKind kind)
 {
     return NoticeWindows.IsOpen(kind);
 }
 
-void ConsoleEvents::CreateNotice(int kind, const QString &caption, const QStringList &list, int seconds)
+void ConsoleEvents::CreateNotice(NoticeKind kind, const QString &caption, const QStringList &list, int seconds)
 {
     // The all-events carry no names; their notice shows its own line.
-    const bool allEvent = kind == NoticeAllLogin || kind == NoticeAllLogout;
-    NoticeWindows.Raise(owner_, kind, Settings.Config.MessageLevel, seconds, caption, allEvent ? nullptr : &list,
-                        Settings.Config.MessageSpeed);
+    NoticeWindows.Raise(owner_, kind, Settings.Config.MessageLevel, seconds, caption,
+                        IsAllEvent(kind) ? nullptr : &list, Settings.Config.MessageSpeed);
 }
 
-void ConsoleEvents::AddToNotice(int kind, const QStringList &list, int seconds)
+void ConsoleEvents::AddToNotice(NoticeKind kind, const QStringList &list, int seconds)
 {
     if (TfmReport *notice = NoticeWindows.Notice(kind))
         notice->AddLines(list, seconds);
 }
 
-void ConsoleEvents::ShowNotice(int kind)
+void ConsoleEvents::ShowNotice(NoticeKind kind)
 {
     NoticeWindows.Show(kind);
 }
 
-void ConsoleEvents::EnableNoticeItem(int kind)
+void ConsoleEvents::EnableNoticeItem(NoticeKind kind)
 {
     if (NoticeItemHook)
         NoticeItemHook(kind);
@@ -86,9 +85,9 @@ void ConsoleEvents::RunAction(const QString &text, bool wait)
 void ConsoleEvents::RaiseAccessNotice(int level, int seconds, const QStringList &reportList)
 {
     // An open access notice keeps what it shows.
-    if (NoticeWindows.IsOpen(NoticeAccess))
+    if (NoticeWindows.IsOpen(NoticeKind::Access))
         return;
-    TfmReport *notice = NoticeWindows.Raise(owner_, NoticeAccess, level, quint16(seconds), AccessNoticeText,
+    TfmReport *notice = NoticeWindows.Raise(owner_, NoticeKind::Access, level, quint16(seconds), AccessNoticeText,
                                             &reportList, Settings.Config.MessageSpeed);
     if (notice && OpenAccessListHook)
         notice->SetOpenSessionAction(OpenAccessListHook);
@@ -96,7 +95,7 @@ void ConsoleEvents::RaiseAccessNotice(int level, int seconds, const QStringList 
 
 void ConsoleEvents::ShowOpenSessionButton()
 {
-    if (TfmReport *notice = NoticeWindows.Notice(NoticeAccess))
+    if (TfmReport *notice = NoticeWindows.Notice(NoticeKind::Access))
         notice->ShowOpenSessionButton();
 }
 
@@ -108,7 +107,7 @@ void ConsoleEvents::IconAlert(int seconds)
 
 void ConsoleEvents::ShowAccessNotice()
 {
-    NoticeWindows.Show(NoticeAccess);
+    NoticeWindows.Show(NoticeKind::Access);
 }
 
 void ConsoleEvents::WriteAccessRecord(const QStringList &detailList)
@@ -124,5 +123,5 @@ void ConsoleEvents::OpenAccessListAutomatically()
 
 void ConsoleEvents::EnableAccessMenuItem()
 {
-    EnableNoticeItem(NoticeAccess);
+    EnableNoticeItem(NoticeKind::Access);
 }

@@ -26,7 +26,7 @@ public:
     // The icon alert of the engine (IconAlert with seconds).
     std::function<void(int seconds)> IconAlertHook;
     // The notification menu's item of a notice kind is to be offered.
-    std::function<void(int kind)> NoticeItemHook;
+    std::function<void(NoticeKind kind)> NoticeItemHook;
     // The access list shown by the operator's button on the access notice.
     std::function<void()> OpenAccessListHook;
     // The access list opened by the access event itself.
@@ -36,11 +36,11 @@ public:
     void ReportToManager(int kind, const QStringList &list) override;
 
     // WatchEvents
-    bool NoticeExists(int kind) override;
-    void CreateNotice(int kind, const QString &caption, const QStringList &list, int seconds) override;
-    void AddToNotice(int kind, const QStringList &list, int seconds) override;
-    void ShowNotice(int kind) override;
-    void EnableNoticeItem(int kind) override;
+    bool NoticeExists(NoticeKind kind) override;
+    void CreateNotice(NoticeKind kind, const QString &caption, const QStringList &list, int seconds) override;
+    void AddToNotice(NoticeKind kind, const QStringList &list, int seconds) override;
+    void ShowNotice(NoticeKind kind) override;
+    void EnableNoticeItem(NoticeKind kind) override;
     void WriteRecord(int kind, const QStringList &list) override;
     void PlaySoundFile(const QString &file, bool wait) override;
     void StartProgram(const QString &commandLine) override;

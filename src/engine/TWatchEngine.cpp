@@ -201,7 +201,7 @@ void TWatchEngine::StopPass()
     FinishPass();
 }
 
-void TWatchEngine::ShowOrAlert(int kind, quint16 seconds)
+void TWatchEngine::ShowOrAlert(NoticeKind kind, quint16 seconds)
 {
     if (Settings.Config.MessageLevel > 1)
         IconAlert(seconds);
@@ -209,7 +209,7 @@ void TWatchEngine::ShowOrAlert(int kind, quint16 seconds)
         events_->ShowNotice(kind);
 }
 
-void TWatchEngine::RaiseEntryEvent(int notice, int report, const QString &caption, const QStringList &list,
+void TWatchEngine::RaiseEntryEvent(NoticeKind notice, int report, const QString &caption, const QStringList &list,
                                    bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord,
                                    int record)
 {
@@ -223,7 +223,7 @@ void TWatchEngine::RaiseEntryEvent(int notice, int report, const QString &captio
         ShowOrAlert(notice, showMsgTime);
         events_->EnableNoticeItem(notice);
     }
-    if (notice == WatchEvents::NoticeLogin) {
+    if (notice == NoticeKind::Login) {
         AllLogoutArmed = false;
         AllLogoutRaised = false;
         AllLogoutMinutes = 0;
@@ -254,14 +254,14 @@ void TWatchEngine::ApplyResults()
     LoginNames.clear();
     if (!LoginList.isEmpty()) {
         const auto &s = Settings.Login;
-        RaiseEntryEvent(WatchEvents::NoticeLogin, WatchEvents::ReportLogin, LoginCaption, LoginList, s.ShowMsg,
+        RaiseEntryEvent(NoticeKind::Login, WatchEvents::ReportLogin, LoginCaption, LoginList, s.ShowMsg,
                         s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogin);
         LoginNames = ResourceNames(LoginList);
     }
     LogoutNames.clear();
     if (!LogoutList.isEmpty()) {
         const auto &s = Settings.Logout;
-        RaiseEntryEvent(WatchEvents::NoticeLogout, WatchEvents::ReportLogout, LogoutCaption, LogoutList,
+        RaiseEntryEvent(NoticeKind::Logout, WatchEvents::ReportLogout, LogoutCaption, LogoutList,
                         s.ShowMsg, s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogout);
         LogoutNames = ResourceNames(LogoutList);
     }
@@ -304,10 +304,10 @@ void TWatchEngine::Tally()
 
     const bool errors = counts[StateWatchError] > 0 && !ErrorList.isEmpty();
     if (errors && !ErrorNoticeShown && !Ending) {
-        if (!events_->NoticeExists(WatchEvents::NoticeError))
-            events_->CreateNotice(WatchEvents::NoticeError, ErrorCaption, ErrorList, ErrorNoticeSeconds);
-        ShowOrAlert(WatchEvents::NoticeError, ErrorNoticeSeconds);
-        events_->EnableNoticeItem(WatchEvents::NoticeError);
+        if (!events_->NoticeExists(NoticeKind::Error))
+            events_->CreateNotice(NoticeKind::Error, ErrorCaption, ErrorList, ErrorNoticeSeconds);
+        ShowOrAlert(NoticeKind::Error, ErrorNoticeSeconds);
+        events_->EnableNoticeItem(NoticeKind::Error);
         ErrorNoticeShown = true;
     }
     // A pass that found new watch errors decides neither all-event.
@@ -322,9 +322,9 @@ void TWatchEngine::Tally()
         if (s.ManagerReport)
             events_->ReportToManager(WatchEvents::ReportAllLogin, {});
         if (s.ShowMsg && !Ending) {
-            if (!events_->NoticeExists(WatchEvents::NoticeAllLogin))
-                events_->CreateNotice(WatchEvents::NoticeAllLogin, AllLoginCaption, {}, s.ShowMsgTime);
-            ShowOrAlert(WatchEvents::NoticeAllLogin, s.ShowMsgTime);
+            if (!events_->NoticeExists(NoticeKind::AllLogin))
+                events_->CreateNotice(NoticeKind::AllLogin, AllLoginCaption, {}, s.ShowMsgTime);
+            ShowOrAlert(NoticeKind::AllLogin, s.ShowMsgTime);
         }
         AllLoginArmed = true;
         AllLoginMinutes = 0;
@@ -343,9 +343,9 @@ void TWatchEngine::Tally()
         if (s.ManagerReport)
             events_->ReportToManager(WatchEvents::ReportAllLogout, {});
         if (s.ShowMsg && !Ending) {
-            if (!events_->NoticeExists(WatchEvents::NoticeAllLogout))
-                events_->CreateNotice(WatchEvents::NoticeAllLogout, AllLogoutCaption, {}, s.ShowMsgTime);
-            ShowOrAlert(WatchEvents::NoticeAllLogout, s.ShowMsgTime);
+            if (!events_->NoticeExists(NoticeKind::AllLogout))
+                events_->CreateNotice(NoticeKind::AllLogout, AllLogoutCaption, {}, s.ShowMsgTime);
+            ShowOrAlert(NoticeKind::AllLogout, s.ShowMsgTime);
         }
         AllLogoutArmed = true;
         AllLogoutMinutes = 0;

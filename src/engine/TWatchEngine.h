@@ -11,6 +11,7 @@
 // the main thread; the pass itself runs on a TEnumThread.
 
 #include "service/flags/ProcessFlags.h"
+#include "engine/EventKinds.h"
 
 #include <QObject>
 #include <QPointer>
@@ -128,9 +129,9 @@ signals:
     void IconAlertRaised();
 
 private:
-    void RaiseEntryEvent(int notice, int report, const QString &caption, const QStringList &list,
+    void RaiseEntryEvent(NoticeKind notice, int report, const QString &caption, const QStringList &list,
                          bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord, int record);
-    void ShowOrAlert(int kind, quint16 seconds);
+    void ShowOrAlert(NoticeKind kind, quint16 seconds);
     void ShutdownRefused();
     // The worker has ended: its last changes applied, then the end handler.
     void FinishPass();

@@ -10,6 +10,8 @@
 // watch worker calls from its own thread for the entries' login and logout
 // actions.
 
+#include "engine/EventKinds.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,9 +19,7 @@
 
 class WatchEvents {
 public:
-    // Notice kinds, manager report kinds and record kinds.
-    enum NoticeKind { NoticeLogin = 0, NoticeLogout = 1, NoticeError = 2, NoticeAccess = 3,
-                      NoticeAllLogin = 4, NoticeAllLogout = 5 };
+    // Manager report kinds and record kinds.
     enum ReportKind { ReportLogin = 1, ReportLogout = 2, ReportAllLogin = 3, ReportAllLogout = 4,
                       ReportAccess = 5 };
     enum RecordKind { RecordLogin = 0, RecordLogout = 1, RecordAccess = 2 };
@@ -31,17 +31,17 @@ public:
     virtual void ReportToManager(int kind, const QStringList &list) = 0;
 
     // Whether the notice window of a kind is open.
-    virtual bool NoticeExists(int kind) = 0;
+    virtual bool NoticeExists(NoticeKind kind) = 0;
     // Creates the notice of a kind (not shown yet); it remembers the window
     // that had the focus just before. An empty list for the all-events.
-    virtual void CreateNotice(int kind, const QString &caption, const QStringList &list, int seconds) = 0;
+    virtual void CreateNotice(NoticeKind kind, const QString &caption, const QStringList &list, int seconds) = 0;
     // Adds lines to an open login or logout notice and restarts its time.
-    virtual void AddToNotice(int kind, const QStringList &list, int seconds) = 0;
+    virtual void AddToNotice(NoticeKind kind, const QStringList &list, int seconds) = 0;
     // Shows the notice of a kind, placing it beside or below its partner
     // notice where they would cover each other.
-    virtual void ShowNotice(int kind) = 0;
+    virtual void ShowNotice(NoticeKind kind) = 0;
     // Enables the notification menu's item that reopens the notice of a kind.
-    virtual void EnableNoticeItem(int kind) = 0;
+    virtual void EnableNoticeItem(NoticeKind kind) = 0;
 
     // Writes a record of the login or logout lines.
     virtual void WriteRecord(int kind, const QStringList &list) = 0;

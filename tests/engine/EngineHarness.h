@@ -33,18 +33,18 @@ public:
     static QString list(const QStringList &l) { return u'[' + l.join(u'|') + u']'; }
 
     void ReportToManager(int kind, const QStringList &l) override { calls << u"report %1 %2"_s.arg(kind).arg(list(l)); }
-    bool NoticeExists(int kind) override { return open.contains(kind); }
-    void CreateNotice(int kind, const QString &caption, const QStringList &l, int seconds) override
+    bool NoticeExists(NoticeKind kind) override { return open.contains(Index(kind)); }
+    void CreateNotice(NoticeKind kind, const QString &caption, const QStringList &l, int seconds) override
     {
-        open.insert(kind);
-        calls << u"create %1 %2 %3 %4"_s.arg(kind).arg(caption, list(l)).arg(seconds);
+        open.insert(Index(kind));
+        calls << u"create %1 %2 %3 %4"_s.arg(Index(kind)).arg(caption, list(l)).arg(seconds);
     }
-    void AddToNotice(int kind, const QStringList &l, int seconds) override
+    void AddToNotice(NoticeKind kind, const QStringList &l, int seconds) override
     {
-        calls << u"add %1 %2 %3"_s.arg(kind).arg(list(l)).arg(seconds);
+        calls << u"add %1 %2 %3"_s.arg(Index(kind)).arg(list(l)).arg(seconds);
     }
-    void ShowNotice(int kind) override { calls << u"show %1"_s.arg(kind); }
-    void EnableNoticeItem(int kind) override { calls << u"item %1"_s.arg(kind); }
+    void ShowNotice(NoticeKind kind) override { calls << u"show %1"_s.arg(Index(kind)); }
+    void EnableNoticeItem(NoticeKind kind) override { calls << u"item %1"_s.arg(Index(kind)); }
     void WriteRecord(int kind, const QStringList &l) override { calls << u"record %1 %2"_s.arg(kind).arg(list(l)); }
     void PlaySoundFile(const QString &file, bool wait) override
     {

@@ -19,10 +19,10 @@ int MsgBarStep(int screenWidth, int speed)
     return step < 1 ? 1 : step;
 }
 
-QString ComposeBarText(int kind, const QString &text, const QStringList &names)
+QString ComposeBarText(NoticeKind kind, const QString &text, const QStringList &names)
 {
     QString line = text + u'「' + names.join(u'、');
-    line += (kind == 4 || kind == 5) ? QStringLiteral("」しました。") : QStringLiteral("」");
+    line += IsAllEvent(kind) ? QStringLiteral("」しました。") : QStringLiteral("」");
     return line + QChar(0x3000);
 }
 
@@ -56,45 +56,42 @@ void TMsgBar::Begin()
     start(QThread::LowPriority);
 }
 
-void TMsgBar::AddKind(int kind, const QString &text, int seconds, const QStringList &names)
+void TMsgBar::AddKind(NoticeKind kind, const QString &text, int seconds, const QStringList &names)
 {
-    if (kind < 0 || kind > 5)
-        return;
     QMutexLocker locker(&lock_);
-    slots_[kind] = {text, names, seconds};
+    slots_[Index(kind)] = {text, names, seconds};
 }
 
-void TMsgBar::RemoveNames(int kind, const QStringList &names)
+void TMsgBar::RemoveNames(NoticeKind kind, const QStringList &names)
 {
-    if (kind < 0 || kind > 5)
-        return;
     QMutexLocker locker(&lock_);
-    if (kind == 4 || kind == 5) {
-        slots_[kind].names.clear();
+    Slot &slot = slots_[Index(kind)];
+    if (IsAllEvent(kind)) {
+        slot.names.clear();
         return;
     }
     for (const QString &name : names)
-        slots_[kind].names.removeOne(name);
+        slot.names.removeOne(name);
 }
 
 QString TMsgBar::NextText(bool advance)
 {
     QMutexLocker locker(&lock_);
     if (advance)
-        current_ = (current_ + 1) % 6;
-    for (int tried = 0; tried < 6; ++tried) {
+        current_ = (current_ + 1) % NoticeKindCount;
+    for (int tried = 0; tried < NoticeKindCount; ++tried) {
         const Slot &slot = slots_[current_];
         if (!slot.names.isEmpty())
-            return ComposeBarText(current_, slot.text, slot.names);
-        current_ = (current_ + 1) % 6;
+            return ComposeBarText(NoticeKinds[current_], slot.text, slot.names);
+        current_ = (current_ + 1) % NoticeKindCount;
     }
     return {};
 }
 
-QStringList TMsgBar::Names(int kind) const
+QStringList TMsgBar::Names(NoticeKind kind) const
 {
     QMutexLocker locker(&lock_);
-    return kind >= 0 && kind <= 5 ? slots_[kind].names : QStringList();
+    return slots_[Index(kind)].names;
 }
 
 void TMsgBar::run()

@@ -5,6 +5,8 @@
 // counts time; every measurement and drawing happens on the main thread
 // through blocking hand-offs to the host notice. At most one bar runs.
 
+#include "engine/EventKinds.h"
+
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -29,21 +31,21 @@ public:
     void Begin();
 
     // A kind's text, seconds and names (replacing what the kind had).
-    void AddKind(int kind, const QString &text, int seconds, const QStringList &names);
-    // The all-event slots (4, 5) are emptied; the others lose the first
-    // entry equal to each name.
-    void RemoveNames(int kind, const QStringList &names);
+    void AddKind(NoticeKind kind, const QString &text, int seconds, const QStringList &names);
+    // The all-event slots are emptied; the others lose the first entry equal
+    // to each name.
+    void RemoveNames(NoticeKind kind, const QStringList &names);
     // The text to scroll next: with advance, starting at the kind after the
     // current one; the first kind with names gives it. Empty when every list
     // is empty.
     QString NextText(bool advance);
     // The names a kind still has (tests and the notification menu).
-    QStringList Names(int kind) const;
+    QStringList Names(NoticeKind kind) const;
 
     // Asks the thread to end after its current move.
     void Stop() { stop_ = true; }
     int Step() const { return step_; }
-    int HostKind() const { return hostKind_; }
+    NoticeKind HostKind() const { return hostKind_; }
     TfmReport *Host() const { return host_; }
     // Milliseconds between two moves; 28 unless a test speeds it up.
     void SetMoveInterval(int ms) { interval_ = ms; }
@@ -61,10 +63,10 @@ private:
     static TMsgBar *running_;
 
     mutable QMutex lock_;
-    Slot slots_[6];
-    int current_ = 0;
+    Slot slots_[NoticeKindCount];
+    int current_ = 0; // slot
     TfmReport *host_;
-    const int hostKind_;
+    const NoticeKind hostKind_;
     const int step_;
     const int top_;
     std::atomic<bool> stop_{false};
@@ -75,7 +77,7 @@ private:
 // for speed 0, plus 2 for speed 2; never below 1.
 int MsgBarStep(int screenWidth, int speed);
 
-// One kind's line: text「name、name」, then しました。 for the all-events
-// (kinds 4, 5), and a full-width space that wipes the trail of the previous
+// One kind's line: text「name、name」, then しました。 for the all-events,
+// and a full-width space that wipes the trail of the previous
 // position.
-QString ComposeBarText(int kind, const QString &text, const QStringList &names);
+QString ComposeBarText(NoticeKind kind, const QString &text, const QStringList &names);

@@ -12,36 +12,32 @@ bool IsCentredOnScreen(int left, int top, int width, int height, int screenWidth
     return left == screenWidth / 2 - width / 2 && top == screenHeight / 2 - height / 2;
 }
 
-TfmReport *TNoticeWindows::Notice(int kind) const
+TfmReport *TNoticeWindows::Notice(NoticeKind kind) const
 {
-    return kind >= 0 && kind < Kinds ? slots_[kind].data() : nullptr;
+    return slots_[Index(kind)].data();
 }
 
 void TNoticeWindows::Register(TfmReport *notice)
 {
-    const int kind = notice->Kind();
-    if (kind < 0 || kind >= Kinds)
-        return;
-    slots_[kind] = notice;
+    const NoticeKind kind = notice->Kind();
+    slots_[Index(kind)] = notice;
     emit OpenChanged(kind, true);
 }
 
 void TNoticeWindows::Unregister(TfmReport *notice)
 {
-    const int kind = notice->Kind();
-    if (kind < 0 || kind >= Kinds || slots_[kind] != notice)
+    const NoticeKind kind = notice->Kind();
+    if (slots_[Index(kind)] != notice)
         return;
-    slots_[kind] = nullptr;
+    slots_[Index(kind)] = nullptr;
     emit OpenChanged(kind, false);
 }
 
-TfmReport *TNoticeWindows::Raise(QWidget *owner, int kind, int level, int seconds, const QString &text,
+TfmReport *TNoticeWindows::Raise(QWidget *owner, NoticeKind kind, int level, int seconds, const QString &text,
                                  const QStringList *list, int messageSpeed, QWidget *focus)
 {
-    if (kind < 0 || kind >= Kinds)
-        return nullptr;
     if (TfmReport *open = Notice(kind)) {
-        if ((kind == 0 || kind == 1) && list)
+        if ((kind == NoticeKind::Login || kind == NoticeKind::Logout) && list)
             open->AddLines(*list, seconds);
         return open;
     }
@@ -52,7 +48,7 @@ TfmReport *TNoticeWindows::Raise(QWidget *owner, int kind, int level, int second
     return notice;
 }
 
-void TNoticeWindows::Show(int kind)
+void TNoticeWindows::Show(NoticeKind kind)
 {
     TfmReport *notice = Notice(kind);
     if (!notice)
@@ -60,15 +56,15 @@ void TNoticeWindows::Show(int kind)
     notice->ShowNotice();
     if (notice->BarLayout())
         return;
-    if (kind == 1) {
-        TfmReport *login = Notice(0);
+    if (kind == NoticeKind::Logout) {
+        TfmReport *login = Notice(NoticeKind::Login);
         if (login && !login->BarLayout() && login->pos() == notice->pos()) {
             const QPoint at = notice->pos();
             login->move(at.x() - login->width() / 2, at.y());
             notice->move(at.x() + notice->width() / 2, at.y());
         }
-    } else if (kind == 4 || kind == 5) {
-        TfmReport *single = Notice(kind - 4);
+    } else if (IsAllEvent(kind)) {
+        TfmReport *single = Notice(kind == NoticeKind::AllLogin ? NoticeKind::Login : NoticeKind::Logout);
         const QScreen *screen = notice->screen() ? notice->screen() : QGuiApplication::primaryScreen();
         if (single && !single->BarLayout() && screen
             && IsCentredOnScreen(single->x(), single->y(), single->width(), single->height(),

@@ -1,9 +1,10 @@
 #pragma once
 
-// The table of open notices: one slot per notice kind (0 login, 1 logout,
-// 2 watch error, 3 access, 4 all-login, 5 all-logout). A later event of an
+// The table of open notices: one slot per notice kind. A later event of an
 // open kind adds to that notice instead of opening a second one. Main thread
 // only.
+
+#include "engine/EventKinds.h"
 
 #include <QObject>
 #include <QPointer>
@@ -17,10 +18,8 @@ class TNoticeWindows : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int Kinds = 6;
-
-    TfmReport *Notice(int kind) const;
-    bool IsOpen(int kind) const { return Notice(kind) != nullptr; }
+    TfmReport *Notice(NoticeKind kind) const;
+    bool IsOpen(NoticeKind kind) const { return Notice(kind) != nullptr; }
 
     // The event code's step for a notice: for login and logout an open
     // notice gets the list added (with seconds); otherwise a notice of kind
@@ -28,7 +27,7 @@ public:
     // what it shows). A new notice remembers focus, the window that had the
     // focus before (null: the active window now). Returns the kind's notice,
     // still hidden if it is new.
-    TfmReport *Raise(QWidget *owner, int kind, int level, int seconds, const QString &text,
+    TfmReport *Raise(QWidget *owner, NoticeKind kind, int level, int seconds, const QString &text,
                      const QStringList *list, int messageSpeed, QWidget *focus = nullptr);
 
     // Shows the kind's notice, then keeps it from covering the others: a
@@ -37,7 +36,7 @@ public:
     // (all-logout) notice goes below a login (logout) notice that stands
     // centred on the screen, which moves up by half the all-event notice's
     // height.
-    void Show(int kind);
+    void Show(NoticeKind kind);
 
     // Closes every open notice (the main window is closing).
     void CloseAll();
@@ -49,10 +48,10 @@ public:
 signals:
     // A kind's notice opened or closed: the notification menu shows the
     // kind's item exactly while it is open.
-    void OpenChanged(int kind, bool open);
+    void OpenChanged(NoticeKind kind, bool open);
 
 private:
-    QPointer<TfmReport> slots_[Kinds];
+    QPointer<TfmReport> slots_[NoticeKindCount];
 };
 
 extern TNoticeWindows NoticeWindows;

@@ -89,7 +89,7 @@ QString RemainingText(int seconds)
     return u'後' + QString::number(seconds) + u'秒';
 }
 
-TfmReport::TfmReport(QWidget *owner, int kind, int level, int seconds, const QString &text,
+TfmReport::TfmReport(QWidget *owner, NoticeKind kind, int level, int seconds, const QString &text,
                      const QStringList *list, int messageSpeed)
     : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                            | Qt::MSWindowsFixedSizeDialogHint),
@@ -108,7 +108,7 @@ TfmReport::TfmReport(QWidget *owner, int kind, int level, int seconds, const QSt
     setFont(form);
     buildControls();
 
-    if (kind_ == 4 || kind_ == 5) {
+    if (IsAllEvent(kind_)) {
         lblMsg->setText(lblCaption1->text());
         lbMember->addItem(text);
     } else {
@@ -196,7 +196,7 @@ void TfmReport::buildControls()
 
 void TfmReport::layOutWindow()
 {
-    const bool all = kind_ == 4 || kind_ == 5;
+    const bool all = IsAllEvent(kind_);
     const int height = all ? AllLayoutHeight : ListLayoutHeight;
     setFixedSize(WindowWidth, height);
     const int bottom = height - 40;
@@ -323,23 +323,25 @@ void TfmReport::Reconcile()
 {
     // Which notices and bar slots show the states this kind's names have
     // just left.
-    static const QList<int> windowsOf[3] = {{1, 2}, {0, 2}, {0, 1}};
-    static const QList<int> barSlotsOf[3] = {{1, 5, 2}, {0, 4, 2}, {0, 4, 1, 5}};
-    if (kind_ < 0 || kind_ > 2)
+    using enum NoticeKind;
+    static const QList<NoticeKind> windowsOf[3] = {{Logout, Error}, {Login, Error}, {Login, Logout}};
+    static const QList<NoticeKind> barSlotsOf[3] = {
+        {Logout, AllLogout, Error}, {Login, AllLogin, Error}, {Login, AllLogin, Logout, AllLogout}};
+    if (kind_ != Login && kind_ != Logout && kind_ != Error)
         return;
     const QStringList names = Members();
-    for (int other : windowsOf[kind_])
+    for (NoticeKind other : windowsOf[Index(kind_)])
         if (TfmReport *notice = NoticeWindows.Notice(other); notice && notice != this)
             notice->RemoveNames(names);
     TMsgBar *bar = TMsgBar::Running();
     if (BarLayout() && bar)
-        for (int slot : barSlotsOf[kind_])
+        for (NoticeKind slot : barSlotsOf[Index(kind_)])
             bar->RemoveNames(slot, names);
 }
 
 void TfmReport::ShowOpenSessionButton()
 {
-    if (!BarLayout() && kind_ != 4 && kind_ != 5)
+    if (!BarLayout() && !IsAllEvent(kind_))
         pbOpenSess->show();
 }
 

@@ -6,6 +6,8 @@
 // screen (level 1). Notices free themselves when they close; the table
 // NoticeWindows knows the open one of each kind.
 
+#include "engine/EventKinds.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -24,15 +26,14 @@ class TfmReport : public QWidget {
     Q_OBJECT
 
 public:
-    // kind: 0 login, 1 logout, 2 watch error, 3 access, 4 all-login,
-    // 5 all-logout. list is null for the all-events. The notice is created
+    // list is null for the all-events. The notice is created
     // hidden; the event code shows it or lets the icon alert instead. It is
     // a top-level window of its own; owner only frees it with itself.
-    TfmReport(QWidget *owner, int kind, int level, int seconds, const QString &text,
+    TfmReport(QWidget *owner, NoticeKind kind, int level, int seconds, const QString &text,
               const QStringList *list, int messageSpeed = 1);
     ~TfmReport() override;
 
-    int Kind() const { return kind_; }
+    NoticeKind Kind() const { return kind_; }
     int Level() const { return level_; }
     qint16 SecondsLeft() const { return secondsLeft_; }
     bool ClosingByItself() const { return closingByItself_; }
@@ -81,7 +82,7 @@ private:
     void stopHostedBar();
     void barEnded(TMsgBar *bar);
 
-    const int kind_;
+    const NoticeKind kind_;
     const int level_;
     qint16 secondsLeft_;
     bool closingByItself_ = false;

@@ -144,7 +144,8 @@ TEST(HelpPages, TheWindowsCarryContextsThatHaveAPlace)
     TfmSession session;
     contexts << HelpContextOf(&user) << HelpContextOf(&addSet) << HelpContextOf(&session);
     const QStringList names{QStringLiteral("PC01")};
-    TfmReport *notice = NoticeWindows.Raise(nullptr, 0, 0, 0, QStringLiteral("ログインしました。"), &names, 1, nullptr);
+    TfmReport *notice =
+        NoticeWindows.Raise(nullptr, NoticeKind::Login, 0, 0, QStringLiteral("ログインしました。"), &names, 1, nullptr);
     ASSERT_NE(notice, nullptr);
     contexts << HelpContextOf(notice);
     NoticeWindows.CloseAll();

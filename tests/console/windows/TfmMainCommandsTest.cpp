@@ -293,9 +293,9 @@ TEST_F(TfmMainCommands, LayoutCaptionsAndShortcuts)
     EXPECT_FALSE(w.pmProperty->isEnabled());
     // The notice items appear with their notices.
     EXPECT_FALSE(w.piNotice[0]->isVisible());
-    w.Events->CreateNotice(0, QStringLiteral("ログインしました。"), {QStringLiteral("u\tPC01")}, 0);
-    w.Events->ShowNotice(0);
-    w.Events->EnableNoticeItem(0);
+    w.Events->CreateNotice(NoticeKind::Login, QStringLiteral("ログインしました。"), {QStringLiteral("u\tPC01")}, 0);
+    w.Events->ShowNotice(NoticeKind::Login);
+    w.Events->EnableNoticeItem(NoticeKind::Login);
     EXPECT_TRUE(w.piNotice[0]->isVisible());
     NoticeWindows.CloseAll();
     EXPECT_TRUE(WaitFor([&] { return !w.piNotice[0]->isVisible(); }));
@@ -847,16 +847,16 @@ TEST_F(TfmMainCommands, EventsWriteRecordsAndRaiseTheAccessNotice)
     int opened = 0;
     w.Events->OpenAccessListHook = [&] { ++opened; };
     w.Events->RaiseAccessNotice(0, 0, {QStringLiteral("nobody\tCLIENT1")});
-    ASSERT_TRUE(NoticeWindows.IsOpen(3));
+    ASSERT_TRUE(NoticeWindows.IsOpen(NoticeKind::Access));
     w.Events->ShowOpenSessionButton();
     w.Events->ShowAccessNotice();
     w.Events->EnableAccessMenuItem();
     EXPECT_TRUE(w.piNotice[3]->isVisible());
-    NoticeWindows.Notice(3)->pbOpenSess->click();
+    NoticeWindows.Notice(NoticeKind::Access)->pbOpenSess->click();
     EXPECT_EQ(opened, 1);
     // A second access keeps the open notice as it is.
     w.Events->RaiseAccessNotice(0, 0, {QStringLiteral("x\tOTHER")});
-    EXPECT_EQ(NoticeWindows.Notice(3)->Members(), QStringList{QStringLiteral("nobody")});
+    EXPECT_EQ(NoticeWindows.Notice(NoticeKind::Access)->Members(), QStringList{QStringLiteral("nobody")});
 }
 
 } // namespace

@@ -43,11 +43,11 @@ struct Notices : ::testing::Test {
     {
         NoticeWindows.CloseAll();
         flush();
-        for (int k = 0; k < TNoticeWindows::Kinds; ++k)
-            EXPECT_FALSE(NoticeWindows.IsOpen(k)) << k;
+        for (NoticeKind k : NoticeKinds)
+            EXPECT_FALSE(NoticeWindows.IsOpen(k)) << Index(k);
         EXPECT_EQ(TMsgBar::Running(), nullptr);
     }
-    TfmReport *raise(int kind, int level, int seconds, const QStringList &list, const QString &text = LoginText)
+    TfmReport *raise(NoticeKind kind, int level, int seconds, const QStringList &list, const QString &text = LoginText)
     {
         return NoticeWindows.Raise(nullptr, kind, level, seconds, text, &list, 1, nullptr);
     }
@@ -60,9 +60,9 @@ TEST_F(Notices, CountdownClosesAtZero)
     QList<QPair<int, bool>> changes;
     QObject context;
     QObject::connect(&NoticeWindows, &TNoticeWindows::OpenChanged, &context,
-                     [&](int kind, bool open) { changes.append({kind, open}); });
-    QPointer<TfmReport> n = raise(0, 0, 7, {u"tanaka\tPC1"_qs, u"suzuki\t*PC2"_qs});
-    NoticeWindows.Show(0);
+                     [&](NoticeKind kind, bool open) { changes.append({Index(kind), open}); });
+    QPointer<TfmReport> n = raise(NoticeKind::Login, 0, 7, {u"tanaka\tPC1"_qs, u"suzuki\t*PC2"_qs});
+    NoticeWindows.Show(NoticeKind::Login);
     EXPECT_TRUE(n->isVisible());
     EXPECT_EQ(n->windowTitle(), u"Watch Report");
     EXPECT_EQ(n->Members(), (QStringList{u"tanaka"_qs, u"suzuki"_qs}));
@@ -80,7 +80,7 @@ TEST_F(Notices, CountdownClosesAtZero)
     n->tmReportTimer();
     flush();
     EXPECT_FALSE(n);
-    EXPECT_FALSE(NoticeWindows.IsOpen(0));
+    EXPECT_FALSE(NoticeWindows.IsOpen(NoticeKind::Login));
     ASSERT_EQ(changes.size(), 2);
     EXPECT_EQ(changes[0], qMakePair(0, true));
     EXPECT_EQ(changes[1], qMakePair(0, false));
@@ -89,14 +89,14 @@ TEST_F(Notices, CountdownClosesAtZero)
 TEST_F(Notices, RealTimerAndHiddenLevelTwo)
 {
     // Level 2: never shown, yet its seconds run out all the same.
-    QPointer<TfmReport> n = raise(2, 2, 1, {u"x\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
+    QPointer<TfmReport> n = raise(NoticeKind::Error, 2, 1, {u"x\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
     EXPECT_FALSE(n->isVisible());
     EXPECT_TRUE(waitFor([&] { return !n; }));
 }
 
 TEST_F(Notices, ZeroSecondsStaysUntilOk)
 {
-    QPointer<TfmReport> n = raise(1, 0, 0, {u"a\tPC"_qs}, LogoutText);
+    QPointer<TfmReport> n = raise(NoticeKind::Logout, 0, 0, {u"a\tPC"_qs}, LogoutText);
     EXPECT_TRUE(n->lblRem->text().isEmpty());
     EXPECT_FALSE(n->tmReport->isActive());
     n->pbOk->click();
@@ -106,35 +106,35 @@ TEST_F(Notices, ZeroSecondsStaysUntilOk)
 
 TEST_F(Notices, SecondPassExtendsWithoutRestarting)
 {
-    TfmReport *n = raise(0, 0, 7, {u"a\tPC1"_qs});
+    TfmReport *n = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
     n->tmReportTimer();
     n->tmReportTimer();
-    EXPECT_EQ(raise(0, 0, 7, {u"b\tPC2"_qs, u"a\tPC1"_qs}), n);
+    EXPECT_EQ(raise(NoticeKind::Login, 0, 7, {u"b\tPC2"_qs, u"a\tPC1"_qs}), n);
     EXPECT_EQ(n->Members(), (QStringList{u"a"_qs, u"b"_qs, u"a"_qs}));
     EXPECT_EQ(n->SecondsLeft(), 5);
     EXPECT_EQ(n->lblRem->text(), u"後5秒");
     // An open access or all-event notice keeps what it shows.
-    TfmReport *access = raise(3, 0, 5, {u"guest\tPC"_qs}, u"アクセスしています。"_qs);
-    EXPECT_EQ(raise(3, 0, 5, {u"other\tPC"_qs}, u"アクセスしています。"_qs), access);
+    TfmReport *access = raise(NoticeKind::Access, 0, 5, {u"guest\tPC"_qs}, u"アクセスしています。"_qs);
+    EXPECT_EQ(raise(NoticeKind::Access, 0, 5, {u"other\tPC"_qs}, u"アクセスしています。"_qs), access);
     EXPECT_EQ(access->Members(), QStringList{u"guest"_qs});
 }
 
 TEST_F(Notices, OppositeStatesLoseTheNames)
 {
-    QPointer<TfmReport> login = raise(0, 0, 7, {u"a\tPC1"_qs, u"b\tPC2"_qs});
-    QPointer<TfmReport> error = raise(2, 0, 7, {u"c\tPC3"_qs}, u"ネットワーク監視エラーです。"_qs);
-    QPointer<TfmReport> logout = raise(1, 0, 7, {u"a\tPC1"_qs}, LogoutText);
+    QPointer<TfmReport> login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs, u"b\tPC2"_qs});
+    QPointer<TfmReport> error = raise(NoticeKind::Error, 0, 7, {u"c\tPC3"_qs}, u"ネットワーク監視エラーです。"_qs);
+    QPointer<TfmReport> logout = raise(NoticeKind::Logout, 0, 7, {u"a\tPC1"_qs}, LogoutText);
     flush();
     ASSERT_TRUE(login);
     EXPECT_EQ(login->Members(), QStringList{u"b"_qs});
     // b logs out too (added to the open logout notice): the login notice is
     // empty and closes.
-    raise(1, 0, 7, {u"b\tPC2"_qs}, LogoutText);
+    raise(NoticeKind::Logout, 0, 7, {u"b\tPC2"_qs}, LogoutText);
     flush();
     EXPECT_FALSE(login);
     EXPECT_EQ(logout->Members(), (QStringList{u"a"_qs, u"b"_qs}));
     // c logs in: it leaves the error notice, which closes.
-    raise(0, 0, 7, {u"c\tPC3"_qs, u"a\tPC1"_qs});
+    raise(NoticeKind::Login, 0, 7, {u"c\tPC3"_qs, u"a\tPC1"_qs});
     flush();
     EXPECT_FALSE(error);
     EXPECT_EQ(logout->Members(), QStringList{u"b"_qs});
@@ -144,11 +144,11 @@ TEST_F(Notices, EmptiedAndRefilledInOnePassStays)
 {
     // Logout notice without a countdown; a login in the same pass empties it
     // and a later logout of the pass goes into it before events are served.
-    QPointer<TfmReport> logout = raise(1, 0, 0, {u"a\tPC1"_qs}, LogoutText);
-    NoticeWindows.Show(1);
-    raise(0, 0, 0, {u"a\tPC1"_qs});
+    QPointer<TfmReport> logout = raise(NoticeKind::Logout, 0, 0, {u"a\tPC1"_qs}, LogoutText);
+    NoticeWindows.Show(NoticeKind::Logout);
+    raise(NoticeKind::Login, 0, 0, {u"a\tPC1"_qs});
     EXPECT_TRUE(logout->Members().isEmpty());
-    raise(1, 0, 0, {u"b\tPC2"_qs}, LogoutText);
+    raise(NoticeKind::Logout, 0, 0, {u"b\tPC2"_qs}, LogoutText);
     flush();
     ASSERT_TRUE(logout);
     EXPECT_TRUE(logout->isVisible());
@@ -163,8 +163,8 @@ TEST_F(Notices, TopLevelBesideAMinimisedMainWindow)
     main.showMinimized();
     QStringList list{u"a\tPC"_qs};
     for (int level : {0, 1}) {
-        QPointer<TfmReport> n = NoticeWindows.Raise(&main, level, level, 0, LoginText, &list, 1);
-        NoticeWindows.Show(level);
+        QPointer<TfmReport> n = NoticeWindows.Raise(&main, NoticeKinds[level], level, 0, LoginText, &list, 1);
+        NoticeWindows.Show(NoticeKinds[level]);
         ASSERT_TRUE(n->windowHandle());
         EXPECT_EQ(n->parentWidget(), nullptr) << level;
         EXPECT_EQ(n->windowHandle()->transientParent(), nullptr) << level;
@@ -174,32 +174,32 @@ TEST_F(Notices, TopLevelBesideAMinimisedMainWindow)
 
 TEST_F(Notices, PlacementSideBySideAndBelow)
 {
-    TfmReport *login = raise(0, 0, 7, {u"a\tPC1"_qs});
-    NoticeWindows.Show(0);
+    TfmReport *login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
+    NoticeWindows.Show(NoticeKind::Login);
     const QRect screen = login->screen()->geometry();
     EXPECT_TRUE(IsCentredOnScreen(login->x(), login->y(), login->width(), login->height(), screen.width(), screen.height()));
     const QPoint centre = login->pos();
-    TfmReport *logout = raise(1, 0, 7, {u"b\tPC2"_qs}, LogoutText);
-    NoticeWindows.Show(1);
+    TfmReport *logout = raise(NoticeKind::Logout, 0, 7, {u"b\tPC2"_qs}, LogoutText);
+    NoticeWindows.Show(NoticeKind::Logout);
     EXPECT_EQ(login->pos(), QPoint(centre.x() - login->width() / 2, centre.y()));
     EXPECT_EQ(logout->pos(), QPoint(centre.x() + logout->width() / 2, centre.y()));
     NoticeWindows.CloseAll();
     flush();
 
-    login = raise(0, 0, 7, {u"a\tPC1"_qs});
-    NoticeWindows.Show(0);
-    TfmReport *all = NoticeWindows.Raise(nullptr, 4, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
-    NoticeWindows.Show(4);
+    login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
+    NoticeWindows.Show(NoticeKind::Login);
+    TfmReport *all = NoticeWindows.Raise(nullptr, NoticeKind::AllLogin, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
+    NoticeWindows.Show(NoticeKind::AllLogin);
     EXPECT_EQ(all->height(), 162);
     EXPECT_EQ(login->y(), centre.y() - all->height() / 2);
     EXPECT_EQ(all->y(), login->y() + login->height());
     EXPECT_EQ(all->x(), screen.width() / 2 - all->width() / 2);
 
     // A login notice moved away from the centre stays where it is.
-    NoticeWindows.Notice(4)->close();
+    NoticeWindows.Notice(NoticeKind::AllLogin)->close();
     login->move(10, 10);
-    NoticeWindows.Raise(nullptr, 4, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
-    NoticeWindows.Show(4);
+    NoticeWindows.Raise(nullptr, NoticeKind::AllLogin, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
+    NoticeWindows.Show(NoticeKind::AllLogin);
     EXPECT_EQ(login->pos(), QPoint(10, 10));
     EXPECT_EQ(IsCentredOnScreen(395, 295, 11, 11, 800, 600), true);
     EXPECT_EQ(IsCentredOnScreen(394, 295, 11, 11, 800, 600), false);
@@ -207,7 +207,7 @@ TEST_F(Notices, PlacementSideBySideAndBelow)
 
 TEST_F(Notices, AllLayoutAndAccessButton)
 {
-    TfmReport *all = NoticeWindows.Raise(nullptr, 5, 0, 0, u"ログアウト"_qs, nullptr, 1, nullptr);
+    TfmReport *all = NoticeWindows.Raise(nullptr, NoticeKind::AllLogout, 0, 0, u"ログアウト"_qs, nullptr, 1, nullptr);
     EXPECT_EQ(all->lblCaption2->text(), u"ログアウト");
     EXPECT_EQ(all->lblCaption1->text(), u"すべての監視端末が");
     EXPECT_EQ(all->lblCaption3->text(), u"しました。");
@@ -217,7 +217,7 @@ TEST_F(Notices, AllLayoutAndAccessButton)
     EXPECT_EQ(all->lblMsg->text(), u"すべての監視端末が");
 
     int opened = 0;
-    TfmReport *access = raise(3, 0, 5, {u"guest\tPC\t1"_qs}, u"アクセスしています。"_qs);
+    TfmReport *access = raise(NoticeKind::Access, 0, 5, {u"guest\tPC\t1"_qs}, u"アクセスしています。"_qs);
     access->SetOpenSessionAction([&] { ++opened; });
     access->ShowOpenSessionButton();
     EXPECT_TRUE(access->pbOpenSess->isVisibleTo(access));
@@ -240,35 +240,36 @@ TEST(MsgBar, StepFromScreenWidthAndSpeed)
 
 TEST(MsgBar, ComposedTexts)
 {
-    EXPECT_EQ(ComposeBarText(0, u"ログインしました。"_qs, {u"tanaka"_qs, u"suzuki"_qs}),
+    EXPECT_EQ(ComposeBarText(NoticeKind::Login, u"ログインしました。"_qs, {u"tanaka"_qs, u"suzuki"_qs}),
               u"ログインしました。「tanaka、suzuki」\u3000");
-    EXPECT_EQ(ComposeBarText(4, u"すべての監視端末が"_qs, {u"ログイン"_qs}),
+    EXPECT_EQ(ComposeBarText(NoticeKind::AllLogin, u"すべての監視端末が"_qs, {u"ログイン"_qs}),
               u"すべての監視端末が「ログイン」しました。\u3000");
-    EXPECT_EQ(ComposeBarText(5, u"すべての監視端末が"_qs, {u"ログアウト"_qs}),
+    EXPECT_EQ(ComposeBarText(NoticeKind::AllLogout, u"すべての監視端末が"_qs, {u"ログアウト"_qs}),
               u"すべての監視端末が「ログアウト」しました。\u3000");
 }
 
 TEST_F(Notices, BarSlotsTakeTurns)
 {
     // A bar whose thread is never started: its slots and texts only.
-    TfmReport *host = raise(2, 0, 7, {u"e\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
+    TfmReport *host = raise(NoticeKind::Error, 0, 7, {u"e\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
     TMsgBar bar(host, 1);
     EXPECT_TRUE(bar.NextText(false).isEmpty());
-    bar.AddKind(1, LogoutText, 5, {u"a"_qs});
-    bar.AddKind(4, u"すべての監視端末が"_qs, 5, {u"ログイン"_qs});
+    bar.AddKind(NoticeKind::Logout, LogoutText, 5, {u"a"_qs});
+    bar.AddKind(NoticeKind::AllLogin, u"すべての監視端末が"_qs, 5, {u"ログイン"_qs});
     EXPECT_EQ(bar.NextText(false), LogoutText + u"「a」\u3000"_qs);
     EXPECT_EQ(bar.NextText(true), u"すべての監視端末が「ログイン」しました。\u3000");
     EXPECT_EQ(bar.NextText(true), LogoutText + u"「a」\u3000"_qs);
-    bar.AddKind(1, LogoutText, 5, {u"a"_qs, u"b"_qs, u"a"_qs});
-    bar.RemoveNames(1, {u"a"_qs});
-    EXPECT_EQ(bar.Names(1), (QStringList{u"b"_qs, u"a"_qs}));
-    bar.RemoveNames(4, {u"unrelated"_qs});
-    EXPECT_TRUE(bar.Names(4).isEmpty());
+    bar.AddKind(NoticeKind::Logout, LogoutText, 5, {u"a"_qs, u"b"_qs, u"a"_qs});
+    bar.RemoveNames(NoticeKind::Logout, {u"a"_qs});
+    EXPECT_EQ(bar.Names(NoticeKind::Logout), (QStringList{u"b"_qs, u"a"_qs}));
+    bar.RemoveNames(NoticeKind::AllLogin, {u"unrelated"_qs});
+    EXPECT_TRUE(bar.Names(NoticeKind::AllLogin).isEmpty());
 }
 
 TEST_F(Notices, BarScrollsOnceAndEnds)
 {
-    QPointer<TfmReport> host = NoticeWindows.Raise(nullptr, 4, 1, 7, u"ログイン"_qs, nullptr, 2, nullptr);
+    QPointer<TfmReport> host =
+        NoticeWindows.Raise(nullptr, NoticeKind::AllLogin, 1, 7, u"ログイン"_qs, nullptr, 2, nullptr);
     ASSERT_TRUE(host->BarLayout());
     const QRect area = host->screen()->availableGeometry();
     EXPECT_EQ(host->geometry(), QRect(area.left(), area.bottom() + 1 - 18, area.width(), 18));
@@ -276,8 +277,8 @@ TEST_F(Notices, BarScrollsOnceAndEnds)
     EXPECT_FALSE(host->pbOk->isVisibleTo(host));
     TMsgBar *bar = TMsgBar::Running();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->HostKind(), 4);
-    NoticeWindows.Show(4);
+    EXPECT_EQ(bar->HostKind(), NoticeKind::AllLogin);
+    NoticeWindows.Show(NoticeKind::AllLogin);
     QString drawn;
     int leftmost = 1 << 20;
     QTimer watch;
@@ -299,20 +300,20 @@ TEST_F(Notices, BarScrollsOnceAndEnds)
 
 TEST_F(Notices, LaterKindsJoinTheRunningBar)
 {
-    QPointer<TfmReport> host = raise(0, 1, 0, {u"a\tPC1"_qs, u"b\tPC2"_qs});
+    QPointer<TfmReport> host = raise(NoticeKind::Login, 1, 0, {u"a\tPC1"_qs, u"b\tPC2"_qs});
     TMsgBar *bar = TMsgBar::Running();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->Names(0), (QStringList{u"a"_qs, u"b"_qs}));
-    QPointer<TfmReport> logout = raise(1, 1, 5, {u"b\tPC2"_qs}, LogoutText);
+    EXPECT_EQ(bar->Names(NoticeKind::Login), (QStringList{u"a"_qs, u"b"_qs}));
+    QPointer<TfmReport> logout = raise(NoticeKind::Logout, 1, 5, {u"b\tPC2"_qs}, LogoutText);
     flush();
     // Handed over: the logout notice closed, its names scroll in the bar and
     // leave the login slot.
     EXPECT_FALSE(logout);
-    EXPECT_EQ(bar->Names(1), QStringList{u"b"_qs});
-    EXPECT_EQ(bar->Names(0), QStringList{u"a"_qs});
+    EXPECT_EQ(bar->Names(NoticeKind::Logout), QStringList{u"b"_qs});
+    EXPECT_EQ(bar->Names(NoticeKind::Login), QStringList{u"a"_qs});
     // Lines added to the host go to the bar whole.
-    raise(0, 1, 3, {u"c\tPC3"_qs});
-    EXPECT_EQ(bar->Names(0), QStringList{u"c\tPC3"_qs});
+    raise(NoticeKind::Login, 1, 3, {u"c\tPC3"_qs});
+    EXPECT_EQ(bar->Names(NoticeKind::Login), QStringList{u"c\tPC3"_qs});
     EXPECT_EQ(host->Members(), (QStringList{u"a"_qs, u"c"_qs}));
     // OK on the bar stops it (while it may be waiting to draw) and closes.
     EXPECT_TRUE(waitFor([&] { return !host->BarText().isEmpty(); }));
@@ -328,10 +329,10 @@ TEST_F(Notices, BarHandsTheFocusBack)
     main.show();
     main.activateWindow();
     QList<QString> list{u"a\tPC"_qs};
-    TfmReport *n = NoticeWindows.Raise(nullptr, 0, 1, 1, LoginText, &list, 1, &main);
+    TfmReport *n = NoticeWindows.Raise(nullptr, NoticeKind::Login, 1, 1, LoginText, &list, 1, &main);
     EXPECT_EQ(n->FocusWindow(), &main);
     EXPECT_TRUE(n->testAttribute(Qt::WA_ShowWithoutActivating));
-    NoticeWindows.Show(0);
+    NoticeWindows.Show(NoticeKind::Login);
     QCoreApplication::processEvents();
     EXPECT_NE(QApplication::activeWindow(), n);
 }
@@ -355,12 +356,12 @@ TEST_F(Notices, FreedWithItsOwnerWhileTheBarRuns)
 {
     auto *owner = new QWidget;
     QStringList list{u"a\tPC"_qs};
-    NoticeWindows.Raise(owner, 0, 1, 0, LoginText, &list, 2);
+    NoticeWindows.Raise(owner, NoticeKind::Login, 1, 0, LoginText, &list, 2);
     ASSERT_NE(TMsgBar::Running(), nullptr);
     TMsgBar::Running()->SetMoveInterval(1);
-    NoticeWindows.Show(0);
-    EXPECT_TRUE(waitFor([&] { return !NoticeWindows.Notice(0)->BarText().isEmpty(); }));
+    NoticeWindows.Show(NoticeKind::Login);
+    EXPECT_TRUE(waitFor([&] { return !NoticeWindows.Notice(NoticeKind::Login)->BarText().isEmpty(); }));
     delete owner;
     EXPECT_EQ(TMsgBar::Running(), nullptr);
-    EXPECT_FALSE(NoticeWindows.IsOpen(0));
+    EXPECT_FALSE(NoticeWindows.IsOpen(NoticeKind::Login));
 }

@@ -169,21 +169,20 @@ public:
     {
     }
     void ReportToManager(int kind, const QStringList &list) override { messenger_.ReportToManager(kind, list); }
-    bool NoticeExists(int kind) override { return NoticeWindows.IsOpen(kind); }
-    void CreateNotice(int kind, const QString &caption, const QStringList &list, int seconds) override
+    bool NoticeExists(NoticeKind kind) override { return NoticeWindows.IsOpen(kind); }
+    void CreateNotice(NoticeKind kind, const QString &caption, const QStringList &list, int seconds) override
     {
         ++notices;
-        const bool allEvent = kind == NoticeAllLogin || kind == NoticeAllLogout;
         NoticeWindows.Raise(owner_, kind, Settings.Config.MessageLevel, seconds, caption,
-                            allEvent ? nullptr : &list, Settings.Config.MessageSpeed);
+                            IsAllEvent(kind) ? nullptr : &list, Settings.Config.MessageSpeed);
     }
-    void AddToNotice(int kind, const QStringList &list, int seconds) override
+    void AddToNotice(NoticeKind kind, const QStringList &list, int seconds) override
     {
         if (TfmReport *notice = NoticeWindows.Notice(kind))
             notice->AddLines(list, seconds);
     }
-    void ShowNotice(int kind) override { NoticeWindows.Show(kind); }
-    void EnableNoticeItem(int) override {}
+    void ShowNotice(NoticeKind kind) override { NoticeWindows.Show(kind); }
+    void EnableNoticeItem(NoticeKind) override {}
     void WriteRecord(int kind, const QStringList &list) override
     {
         if (::WriteRecord(kind, list, Settings, QDateTime::currentDateTime(), {}))
