@@ -1,8 +1,8 @@
 #include "console/TfmProp.h"
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
-#include "config/SambaServerBrowser.h"
+#include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/TImageLists.h"
@@ -70,7 +70,7 @@ TfmProp::TfmProp(QWidget *owner, const PropertyRecord &record, RemotePlatformQue
     setProperty("helpContext", int(record.ImageIndex == VersionImageIndex ? HelpVersion : HelpProperty));
     if (!remotePlatform_) {
         remotePlatform_ = [](const QString &computer, const QString &domain) {
-            SambaServerBrowser browser;
+            SambaPlatformQuery browser;
             return RemotePlatformName(computer, domain, browser);
         };
     }
@@ -223,7 +223,7 @@ void TfmProp::Fill(const PropertyRecord &r)
     case VersionImageIndex: {
         set(LineUser, AppTitle);
         set(LineOS, remotePlatform_(QString::fromLatin1(GetMyOsVersion), QString()));
-        SambaServerBrowser browser;
+        SambaPlatformQuery browser;
         set(LineResource, browser.ComputerName());
         hide(LineDomain);
         // Where this run keeps its settings and list: an installed program

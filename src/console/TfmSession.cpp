@@ -1,6 +1,6 @@
 #include "console/TfmSession.h"
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "config/Settings.h"
 #include "console/TImageLists.h"
 #include "console/TTreeListView.h"

@@ -1,6 +1,6 @@
 #include "events/Messenger.h"
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "config/Settings.h"
 #include "platform/Cp932.h"
 #include "platform/MessageTransport.h"

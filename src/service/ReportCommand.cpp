@@ -1,6 +1,6 @@
 #include "service/ReportCommand.h"
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "config/ProfileStore.h"
 #include "config/Settings.h"
 #include "engine/WatchList.h"

@@ -1,6 +1,6 @@
 #include "service/Tdm.h"
 
-#include "config/SambaServerBrowser.h"
+#include "platform/SambaPlatformQuery.h"
 #include "events/XmlDocument.h"
 #include "platform/LogindShutdown.h"
 #include "probe/TIcmp.h"
@@ -8,11 +8,11 @@
 Tdm *dm = nullptr;
 
 Tdm::Tdm(QObject *parent)
-    : Tdm(std::make_unique<LogindShutdown>(), std::make_unique<SambaServerBrowser>(), parent)
+    : Tdm(std::make_unique<LogindShutdown>(), std::make_unique<SambaPlatformQuery>(), parent)
 {
 }
 
-Tdm::Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<ServerBrowser> servers, QObject *parent)
+Tdm::Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<RemotePlatformQuery> servers, QObject *parent)
     : QObject(parent)
     , shutdown_(std::move(shutdown))
     , servers_(std::move(servers))

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-class ServerBrowser;
+class RemotePlatformQuery;
 class TIcmp;
 class SystemShutdown;
 
@@ -19,7 +19,7 @@ public:
     // The real platform services.
     explicit Tdm(QObject *parent = nullptr);
     // Given services (tests hand in fakes).
-    Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<ServerBrowser> servers,
+    Tdm(std::unique_ptr<SystemShutdown> shutdown, std::unique_ptr<RemotePlatformQuery> servers,
         QObject *parent = nullptr);
     ~Tdm() override;
 
@@ -28,7 +28,7 @@ public:
     TIcmp *Icmp = nullptr;
 
     SystemShutdown &Shutdown() { return *shutdown_; }
-    ServerBrowser &Servers() { return *servers_; }
+    RemotePlatformQuery &Servers() { return *servers_; }
 
     // Whether XML records can be written (an XML document activates and
     // deactivates): the settings reader turns an XML record extension into
@@ -37,7 +37,7 @@ public:
 
 private:
     std::unique_ptr<SystemShutdown> shutdown_;
-    std::unique_ptr<ServerBrowser> servers_;
+    std::unique_ptr<RemotePlatformQuery> servers_;
 };
 
 extern Tdm *dm;

@@ -7,7 +7,7 @@
 // Notices, records and the icon are reached through outlets: the console's,
 // or a test's when no window exists.
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 
 #include <QObject>
 #include <QString>

@@ -3,7 +3,7 @@
 
 #include "access/AccessCheck.h"
 #include "service/flags/ProcessFlags.h"
-#include "config/SambaServerBrowser.h"
+#include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
 #include "engine/EngineHarness.h"
 #include "events/AccessEvent.h"
@@ -58,7 +58,7 @@ TEST(WatchHost, WatchesAndChecksAccessWithNoWindow)
     ProgramDir = dir.path();
     ServiceRunning = true;
     WatchBusy = false;
-    dm = new Tdm(std::make_unique<FakeShutdown>(), std::make_unique<SambaServerBrowser>());
+    dm = new Tdm(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
     {
         WatchHost host({});
         Settings.Config.StartCheck = true;

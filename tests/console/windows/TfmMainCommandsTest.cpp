@@ -2,9 +2,9 @@
 // background, on the offscreen platform with a scratch program directory, a
 // fake shutdown and a network tree from a file.
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
-#include "config/SambaServerBrowser.h"
+#include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
 #include "console/ConsoleEvents.h"
 #include "console/MListView.h"
@@ -155,7 +155,7 @@ protected:
         // closed loopback port keeps that question off the real network.
         qputenv("CORVANE_SMB_ADDRESS", "127.0.0.1");
         qputenv("CORVANE_SMB_PORT", "1");
-        dm = new Tdm(std::make_unique<NoShutdown>(), std::make_unique<SambaServerBrowser>());
+        dm = new Tdm(std::make_unique<NoShutdown>(), std::make_unique<SambaPlatformQuery>());
     }
 
     void TearDown() override

@@ -1,6 +1,6 @@
 // The property dialog's lines by image index, and the version box.
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
 #include "console/TImageLists.h"
 #include "console/TfmProp.h"

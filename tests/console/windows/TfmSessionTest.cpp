@@ -2,7 +2,7 @@
 
 #include "../../access/FakeServerApi.h"
 #include "access/AccessCheck.h"
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/TTreeListView.h"

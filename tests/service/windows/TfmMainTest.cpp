@@ -1,9 +1,9 @@
 // The main window's start-up and close, on the offscreen platform, with a
 // scratch program directory and a fake shutdown.
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
-#include "config/SambaServerBrowser.h"
+#include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
 #include "access/AccessCheck.h"
 #include "console/MListView.h"
@@ -98,7 +98,7 @@ protected:
         ServiceRunning = true;
         WatchBusy = true;
         ShutdownAllowed = false;
-        dm = new Tdm(std::make_unique<FakeShutdown>(shutdownAllowed), std::make_unique<SambaServerBrowser>());
+        dm = new Tdm(std::make_unique<FakeShutdown>(shutdownAllowed), std::make_unique<SambaPlatformQuery>());
     }
 
     void TearDown() override

@@ -1,6 +1,6 @@
-#include "config/Platform.h"
+#include "platform/Platform.h"
 
-#include "config/ServerBrowser.h"
+#include "platform/RemotePlatformQuery.h"
 #include "platform/Cp932.h"
 
 #include <QFile>
@@ -133,7 +133,7 @@ QString ServerTypeName(quint32 platformId, quint32 type)
     }
 }
 
-static QString ConsumerFamilyQuery(const QString &computerName, const QString &localText, ServerBrowser &browser)
+static QString ConsumerFamilyQuery(const QString &computerName, const QString &localText, RemotePlatformQuery &browser)
 {
     const QString myName = browser.ComputerName();
     if (myName.isEmpty())
@@ -142,18 +142,18 @@ static QString ConsumerFamilyQuery(const QString &computerName, const QString &l
         return localText;
     quint32 type = 0;
     switch (browser.ServerType(computerName, type)) {
-    case ServerBrowser::ServerInfoAnswer::NoEntryPoint:
+    case RemotePlatformQuery::ServerInfoAnswer::NoEntryPoint:
         return {};
-    case ServerBrowser::ServerInfoAnswer::Answered:
+    case RemotePlatformQuery::ServerInfoAnswer::Answered:
         return ServerTypeName(0, type);
-    case ServerBrowser::ServerInfoAnswer::Refused:
+    case RemotePlatformQuery::ServerInfoAnswer::Refused:
         break;
     }
     return QStringLiteral("WindowsNT ?");
 }
 
 static QString NtFamilyQuery(const QString &computerName, const QString &domainName, const QString &localText,
-                             ServerBrowser &browser)
+                             RemotePlatformQuery &browser)
 {
     const QString myName = browser.ComputerName();
     if (myName.isEmpty())
@@ -172,7 +172,7 @@ static QString NtFamilyQuery(const QString &computerName, const QString &domainN
     return result;
 }
 
-QString RemotePlatformName(const QString &computerName, const QString &domainName, ServerBrowser &browser,
+QString RemotePlatformName(const QString &computerName, const QString &domainName, RemotePlatformQuery &browser,
                            const std::function<PlatformIdentity()> &localPlatform)
 {
     const PlatformIdentity local = localPlatform ? localPlatform() : LocalPlatform();

@@ -1,7 +1,7 @@
 // The server information parser over recorded answers, and the real browser
 // against a private Samba server on loopback.
-#include "config/Platform.h"
-#include "config/SambaServerBrowser.h"
+#include "platform/Platform.h"
+#include "platform/SambaPlatformQuery.h"
 #include "support/SambaTestServer.h"
 
 #include <gtest/gtest.h>
@@ -54,12 +54,12 @@ TEST(ParseServerInfo, ErrorsAndMalformedAnswersGiveNoEntry)
     }
 }
 
-TEST(SambaServerBrowser, AsksAnonymouslyAndHonoursTheEnvironment)
+TEST(SambaPlatformQuery, AsksAnonymouslyAndHonoursTheEnvironment)
 {
     qputenv("CORVANE_SMB_ADDRESS", "127.0.0.1");
     qputenv("CORVANE_SMB_PORT", "4455");
     qputenv("CORVANE_SMB_CONF", "/tmp/x/smb.conf");
-    SambaServerBrowser b;
+    SambaPlatformQuery b;
     qunsetenv("CORVANE_SMB_ADDRESS");
     qunsetenv("CORVANE_SMB_PORT");
     qunsetenv("CORVANE_SMB_CONF");
@@ -73,15 +73,15 @@ TEST(SambaServerBrowser, AsksAnonymouslyAndHonoursTheEnvironment)
     ASSERT_GE(args.size(), 2);
     EXPECT_EQ(args.mid(args.size() - 2), QStringList({QStringLiteral("--"), QStringLiteral("-PC")}));
 
-    SambaServerBrowser plain;
+    SambaPlatformQuery plain;
     for (const QString &a : plain.Arguments(QStringLiteral("PC")))
         EXPECT_FALSE(a.startsWith(QStringLiteral("--dest-ip")) || a.startsWith(QStringLiteral("--port"))
                      || a.startsWith(QStringLiteral("--configfile")));
 }
 
-TEST(SambaServerBrowser, NamesThisMachineWithoutTheNetwork)
+TEST(SambaPlatformQuery, NamesThisMachineWithoutTheNetwork)
 {
-    SambaServerBrowser real;
+    SambaPlatformQuery real;
     real.Program = QStringLiteral("corvane-no-such-program");
     const QString name = real.ComputerName();
     EXPECT_FALSE(name.isEmpty());
@@ -93,7 +93,7 @@ TEST(SambaServerBrowser, NamesThisMachineWithoutTheNetwork)
     EXPECT_TRUE(servers.isEmpty());
 }
 
-class SambaServerBrowserServerTest : public ::testing::Test {
+class SambaPlatformQueryServerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -112,10 +112,10 @@ protected:
     }
 
     SambaTestServer server;
-    SambaServerBrowser browser;
+    SambaPlatformQuery browser;
 };
 
-TEST_F(SambaServerBrowserServerTest, TheServerNamesItsOwnSystem)
+TEST_F(SambaPlatformQueryServerTest, TheServerNamesItsOwnSystem)
 {
     QList<ServerListEntry> servers;
     ASSERT_TRUE(browser.ListServers(QStringLiteral("CORVANE"), QStringLiteral("CORVANETEST"), servers));
@@ -131,7 +131,7 @@ TEST_F(SambaServerBrowserServerTest, TheServerNamesItsOwnSystem)
     EXPECT_EQ(RemotePlatformName(QStringLiteral("OTHERPC"), QStringLiteral("CORVANE"), browser), QString());
 }
 
-TEST_F(SambaServerBrowserServerTest, NoServerAtThePortGivesNoList)
+TEST_F(SambaPlatformQueryServerTest, NoServerAtThePortGivesNoList)
 {
     browser.Port = SambaTestServer::FreePort();
     QList<ServerListEntry> servers;

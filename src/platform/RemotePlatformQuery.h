@@ -14,7 +14,7 @@ struct ServerListEntry {
     quint32 Type = 0;
 };
 
-class ServerBrowser {
+class RemotePlatformQuery {
 public:
     enum class ServerInfoAnswer {
         NoEntryPoint,  // the library that answers it is not there
@@ -22,7 +22,7 @@ public:
         Refused,       // the computer did not answer
     };
 
-    virtual ~ServerBrowser() = default;
+    virtual ~RemotePlatformQuery() = default;
 
     // This machine's computer name; empty when it cannot be had.
     virtual QString ComputerName() = 0;

@@ -13,7 +13,7 @@
 
 #include <functional>
 
-class ServerBrowser;
+class RemotePlatformQuery;
 
 // 0 the 32-bit extension of a 16-bit system, 1 consumer family, 2 NT family,
 // 3 unknown.
@@ -73,7 +73,7 @@ QString NetbiosComputerName(const QString &hostName);
 // server list; this machine's own name, and GetMyOsVersion, give the local
 // text. Never fails: an unanswered query gives an empty text, "WindowsNT ?"
 // or "OS Unknown". localPlatform is this machine; by default LocalPlatform().
-QString RemotePlatformName(const QString &computerName, const QString &domainName, ServerBrowser &browser,
+QString RemotePlatformName(const QString &computerName, const QString &domainName, RemotePlatformQuery &browser,
                            const std::function<PlatformIdentity()> &localPlatform = {});
 
 // The name of a server's system from its platform identifier and type bits.

@@ -1,5 +1,5 @@
-#include "config/Platform.h"
-#include "config/ServerBrowser.h"
+#include "platform/Platform.h"
+#include "platform/RemotePlatformQuery.h"
 
 #include <gtest/gtest.h>
 
@@ -124,7 +124,7 @@ TEST(NetbiosComputerName, FirstLabelUpperCaseAtMostFifteen)
     EXPECT_EQ(NetbiosComputerName(QString()), QString());
 }
 
-class FakeBrowser : public ServerBrowser {
+class FakeBrowser : public RemotePlatformQuery {
 public:
     QString name = QStringLiteral("MYPC");
     bool listAnswers = true;
@@ -200,9 +200,9 @@ TEST(RemotePlatformName, ConsumerFamilyAsksTheServerItself)
     b.infoType = SV_TYPE_NT;
     EXPECT_EQ(Remote(QStringLiteral("PC1"), b, me), QStringLiteral("Windows NT"));
     EXPECT_EQ(b.askedServer, QStringLiteral("PC1"));
-    b.infoAnswer = ServerBrowser::ServerInfoAnswer::Refused;
+    b.infoAnswer = RemotePlatformQuery::ServerInfoAnswer::Refused;
     EXPECT_EQ(Remote(QStringLiteral("PC1"), b, me), QStringLiteral("WindowsNT ?"));
-    b.infoAnswer = ServerBrowser::ServerInfoAnswer::NoEntryPoint;
+    b.infoAnswer = RemotePlatformQuery::ServerInfoAnswer::NoEntryPoint;
     EXPECT_EQ(Remote(QStringLiteral("PC1"), b, me), QString());
     EXPECT_EQ(Remote(QStringLiteral("MYPC"), b, me), QStringLiteral("Windows ME"));
 }

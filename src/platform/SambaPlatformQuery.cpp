@@ -1,24 +1,24 @@
-#include "config/SambaServerBrowser.h"
+#include "platform/SambaPlatformQuery.h"
 
-#include "config/Platform.h"
+#include "platform/Platform.h"
 #include "platform/RunTool.h"
 
 #include <QStandardPaths>
 #include <QSysInfo>
 
-SambaServerBrowser::SambaServerBrowser()
+SambaPlatformQuery::SambaPlatformQuery()
     : Address(qEnvironmentVariable("CORVANE_SMB_ADDRESS")),
       Port(qEnvironmentVariableIntValue("CORVANE_SMB_PORT")),
       ConfigFile(qEnvironmentVariable("CORVANE_SMB_CONF"))
 {
 }
 
-QString SambaServerBrowser::ComputerName()
+QString SambaPlatformQuery::ComputerName()
 {
     return NetbiosComputerName(QSysInfo::machineHostName());
 }
 
-QStringList SambaServerBrowser::Arguments(const QString &computerName) const
+QStringList SambaPlatformQuery::Arguments(const QString &computerName) const
 {
     // No account: the server information is given to anyone, and a password
     // prompt would hang the dialog.
@@ -35,7 +35,7 @@ QStringList SambaServerBrowser::Arguments(const QString &computerName) const
     return args;
 }
 
-bool SambaServerBrowser::ListServers(const QString &, const QString &computerName, QList<ServerListEntry> &servers)
+bool SambaPlatformQuery::ListServers(const QString &, const QString &computerName, QList<ServerListEntry> &servers)
 {
     servers.clear();
     const QString program = QStandardPaths::findExecutable(Program);
@@ -51,7 +51,7 @@ bool SambaServerBrowser::ListServers(const QString &, const QString &computerNam
     return true;
 }
 
-ServerBrowser::ServerInfoAnswer SambaServerBrowser::ServerType(const QString &, quint32 &type)
+RemotePlatformQuery::ServerInfoAnswer SambaPlatformQuery::ServerType(const QString &, quint32 &type)
 {
     type = 0;
     return ServerInfoAnswer::NoEntryPoint;

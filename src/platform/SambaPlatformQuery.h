@@ -12,17 +12,17 @@
 // callers turn into an empty text. The consumer family's per-server query
 // has no library on Linux.
 
-#include "config/ServerBrowser.h"
+#include "platform/RemotePlatformQuery.h"
 
 #include <QByteArray>
 #include <QStringList>
 
-class SambaServerBrowser : public ServerBrowser {
+class SambaPlatformQuery : public RemotePlatformQuery {
 public:
     // Reads CORVANE_SMB_ADDRESS and CORVANE_SMB_PORT (ask every computer at
     // one address, a test's private Samba) and CORVANE_SMB_CONF (the client
     // configuration). Unset, the resolver finds each computer.
-    SambaServerBrowser();
+    SambaPlatformQuery();
 
     QString ComputerName() override;
     bool ListServers(const QString &domain, const QString &computerName, QList<ServerListEntry> &servers) override;
