@@ -8,7 +8,7 @@ namespace bench {
 
 class NoEvents : public WatchEvents {
 public:
-    void ReportToManager(int, const QStringList &) override {}
+    void ReportToManager(ReportKind, const QStringList &) override {}
     bool NoticeExists(NoticeKind) override { return false; }
     void CreateNotice(NoticeKind, const QString &, const QStringList &, int) override {}
     void AddToNotice(NoticeKind, const QStringList &, int) override {}

@@ -20,7 +20,7 @@ ConsoleEvents::ConsoleEvents(EventActions &actions, Messenger &messenger, QWidge
 {
 }
 
-void ConsoleEvents::ReportToManager(int kind, const QStringList &list)
+void ConsoleEvents::ReportToManager(ReportKind kind, const QStringList &list)
 {
     messenger_.ReportToManager(kind, list);
 }

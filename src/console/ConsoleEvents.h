@@ -33,7 +33,7 @@ public:
     std::function<void()> OpenAccessListAutomaticallyHook;
 
     // Shared by both interfaces.
-    void ReportToManager(int kind, const QStringList &list) override;
+    void ReportToManager(ReportKind kind, const QStringList &list) override;
 
     // WatchEvents
     bool NoticeExists(NoticeKind kind) override;

@@ -29,6 +29,15 @@ constexpr int Index(NoticeKind kind)
     return static_cast<int>(kind);
 }
 
+// The reports to the manager computers; each has its own closing text.
+enum class ReportKind : int {
+    Login = 1,
+    Logout = 2,
+    AllLogin = 3,
+    AllLogout = 4,
+    Access = 5,
+};
+
 // The all-login and all-logout notices: they show the event, not a list of
 // terminals.
 constexpr bool IsAllEvent(NoticeKind kind)

@@ -209,9 +209,9 @@ void TWatchEngine::ShowOrAlert(NoticeKind kind, quint16 seconds)
         events_->ShowNotice(kind);
 }
 
-void TWatchEngine::RaiseEntryEvent(NoticeKind notice, int report, const QString &caption, const QStringList &list,
-                                   bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord,
-                                   int record)
+void TWatchEngine::RaiseEntryEvent(NoticeKind notice, ReportKind report, const QString &caption,
+                                   const QStringList &list, bool showMsg, bool managerReport, quint16 showMsgTime,
+                                   bool doRecord, int record)
 {
     if (managerReport)
         events_->ReportToManager(report, list);
@@ -254,14 +254,14 @@ void TWatchEngine::ApplyResults()
     LoginNames.clear();
     if (!LoginList.isEmpty()) {
         const auto &s = Settings.Login;
-        RaiseEntryEvent(NoticeKind::Login, WatchEvents::ReportLogin, LoginCaption, LoginList, s.ShowMsg,
+        RaiseEntryEvent(NoticeKind::Login, ReportKind::Login, LoginCaption, LoginList, s.ShowMsg,
                         s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogin);
         LoginNames = ResourceNames(LoginList);
     }
     LogoutNames.clear();
     if (!LogoutList.isEmpty()) {
         const auto &s = Settings.Logout;
-        RaiseEntryEvent(NoticeKind::Logout, WatchEvents::ReportLogout, LogoutCaption, LogoutList,
+        RaiseEntryEvent(NoticeKind::Logout, ReportKind::Logout, LogoutCaption, LogoutList,
                         s.ShowMsg, s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogout);
         LogoutNames = ResourceNames(LogoutList);
     }
@@ -320,7 +320,7 @@ void TWatchEngine::Tally()
         if (s.PlayWave)
             events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
         if (s.ManagerReport)
-            events_->ReportToManager(WatchEvents::ReportAllLogin, {});
+            events_->ReportToManager(ReportKind::AllLogin, {});
         if (s.ShowMsg && !Ending) {
             if (!events_->NoticeExists(NoticeKind::AllLogin))
                 events_->CreateNotice(NoticeKind::AllLogin, AllLoginCaption, {}, s.ShowMsgTime);
@@ -341,7 +341,7 @@ void TWatchEngine::Tally()
         if (s.PlayWave)
             events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
         if (s.ManagerReport)
-            events_->ReportToManager(WatchEvents::ReportAllLogout, {});
+            events_->ReportToManager(ReportKind::AllLogout, {});
         if (s.ShowMsg && !Ending) {
             if (!events_->NoticeExists(NoticeKind::AllLogout))
                 events_->CreateNotice(NoticeKind::AllLogout, AllLogoutCaption, {}, s.ShowMsgTime);

@@ -129,7 +129,7 @@ signals:
     void IconAlertRaised();
 
 private:
-    void RaiseEntryEvent(NoticeKind notice, int report, const QString &caption, const QStringList &list,
+    void RaiseEntryEvent(NoticeKind notice, ReportKind report, const QString &caption, const QStringList &list,
                          bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord, int record);
     void ShowOrAlert(NoticeKind kind, quint16 seconds);
     void ShutdownRefused();

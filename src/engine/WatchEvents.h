@@ -19,16 +19,14 @@
 
 class WatchEvents {
 public:
-    // Manager report kinds and record kinds.
-    enum ReportKind { ReportLogin = 1, ReportLogout = 2, ReportAllLogin = 3, ReportAllLogout = 4,
-                      ReportAccess = 5 };
+    // Record kinds.
     enum RecordKind { RecordLogin = 0, RecordLogout = 1, RecordAccess = 2 };
 
     virtual ~WatchEvents() = default;
 
     // The network message to the managers; an empty list for the events
     // that carry none.
-    virtual void ReportToManager(int kind, const QStringList &list) = 0;
+    virtual void ReportToManager(ReportKind kind, const QStringList &list) = 0;
 
     // Whether the notice window of a kind is open.
     virtual bool NoticeExists(NoticeKind kind) = 0;

@@ -8,7 +8,7 @@ void RaiseAccessEvent(const QStringList &reportList, const QStringList &detailLi
 {
     const TSettings::TAccess &a = settings.Access;
     if (a.ManagerReport)
-        out.ReportToManager(5, reportList);
+        out.ReportToManager(ReportKind::Access, reportList);
     if (a.PlayWave)
         actions.PlaySoundFile(a.WaveFile, settings.Config.WaitWave);
     if (a.ShowMsg && !ending) {

@@ -5,6 +5,8 @@
 // report, sound, notice, record, the access list, the notification menu's
 // access item.
 
+#include "engine/EventKinds.h"
+
 #include <QStringList>
 
 struct TSettings;
@@ -17,8 +19,8 @@ class AccessEventOutlets {
 public:
     virtual ~AccessEventOutlets() = default;
 
-    // Manager report kind 5 with the report list.
-    virtual void ReportToManager(int kind, const QStringList &list) = 0;
+    // The access report with the report list.
+    virtual void ReportToManager(ReportKind kind, const QStringList &list) = 0;
     // Creates the access notice (kind 3, the given level and seconds, text
     // "アクセスしています。", the report list, the window that has the focus
     // now) unless one is open; an open one keeps what it shows.

@@ -48,19 +48,19 @@ QString reportBody(const QStringList &list, qsizetype maxNames)
 
 } // namespace
 
-QString ManagerClosingText(int kind)
+QString ManagerClosingText(ReportKind kind)
 {
     switch (kind) {
-    case ReportLogin: return QStringLiteral("\r\nがログインしました。");
-    case ReportLogout: return QStringLiteral("\r\nがログアウトしました。");
-    case ReportAllLogin: return QStringLiteral("全員がログインしました。");
-    case ReportAllLogout: return QStringLiteral("全員がログアウトしました。");
-    case ReportAccess: return QStringLiteral("\r\nにアクセスされています！");
+    case ReportKind::Login: return QStringLiteral("\r\nがログインしました。");
+    case ReportKind::Logout: return QStringLiteral("\r\nがログアウトしました。");
+    case ReportKind::AllLogin: return QStringLiteral("全員がログインしました。");
+    case ReportKind::AllLogout: return QStringLiteral("全員がログアウトしました。");
+    case ReportKind::Access: return QStringLiteral("\r\nにアクセスされています！");
     default: return {};
     }
 }
 
-QString ManagerReportText(int kind, const QStringList *list)
+QString ManagerReportText(ReportKind kind, const QStringList *list)
 {
     const QString closing = ManagerClosingText(kind);
     if (!list)
@@ -142,7 +142,7 @@ bool Messenger::SendMessenger(const QString &recipient, const QString &text)
     }
 }
 
-void Messenger::ReportToManager(int kind, const QStringList *list)
+void Messenger::ReportToManager(ReportKind kind, const QStringList *list)
 {
     if (Settings.Config.Manager.isEmpty())
         return;

@@ -10,6 +10,8 @@
 // a longer one is not sent at all. Sends are synchronous and keep no state:
 // no queue, no retry.
 
+#include "engine/EventKinds.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -21,15 +23,6 @@ class MailslotTransport;
 class MessageTransport;
 
 inline constexpr qsizetype MessageByteLimit = 100;
-
-// Manager report kinds.
-enum ReportKind {
-    ReportLogin = 1,
-    ReportLogout = 2,
-    ReportAllLogin = 3,
-    ReportAllLogout = 4,
-    ReportAccess = 5,
-};
 
 class Messenger {
 public:
@@ -45,9 +38,9 @@ public:
 
     // Builds the report of an event and sends it to every manager of
     // [Config] Manager; list holds "user TAB name" lines, or is null. Silent.
-    void ReportToManager(int kind, const QStringList *list);
+    void ReportToManager(ReportKind kind, const QStringList *list);
     // The same; an empty list reports as none does.
-    void ReportToManager(int kind, const QStringList &list) { ReportToManager(kind, &list); }
+    void ReportToManager(ReportKind kind, const QStringList &list) { ReportToManager(kind, &list); }
 
     // The platform family of the moment; PlatformFamily when not set.
     std::function<int()> Family;
@@ -59,7 +52,7 @@ private:
 };
 
 // The text that ends a report of the kind (empty for an unknown kind).
-QString ManagerClosingText(int kind);
+QString ManagerClosingText(ReportKind kind);
 
 // The whole report text: the names of the list (each line's first TAB
 // field) joined by full-width colons, seven on the first line and six on
@@ -67,7 +60,7 @@ QString ManagerClosingText(int kind);
 // the closing text. When that rule gives more than 100 bytes (it does not
 // count separators and line breaks), fewer names are listed so that the
 // report can still be delivered.
-QString ManagerReportText(int kind, const QStringList *list);
+QString ManagerReportText(ReportKind kind, const QStringList *list);
 
 // The manager computers of a [Config] Manager value: the comma-separated
 // fields up to the first empty one, blanks kept.

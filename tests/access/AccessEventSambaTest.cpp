@@ -27,7 +27,7 @@ struct Outlets : AccessEventOutlets {
     Messenger &messenger;
     QStringList recorded;
     explicit Outlets(Messenger &m) : messenger(m) {}
-    void ReportToManager(int kind, const QStringList &list) override { messenger.ReportToManager(kind, list); }
+    void ReportToManager(ReportKind kind, const QStringList &list) override { messenger.ReportToManager(kind, list); }
     void RaiseAccessNotice(int, int, const QStringList &) override {}
     void ShowOpenSessionButton() override {}
     void IconAlert(int) override {}

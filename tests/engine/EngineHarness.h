@@ -32,7 +32,10 @@ class RecordingEvents : public WatchEvents {
 public:
     static QString list(const QStringList &l) { return u'[' + l.join(u'|') + u']'; }
 
-    void ReportToManager(int kind, const QStringList &l) override { calls << u"report %1 %2"_s.arg(kind).arg(list(l)); }
+    void ReportToManager(ReportKind kind, const QStringList &l) override
+    {
+        calls << u"report %1 %2"_s.arg(qToUnderlying(kind)).arg(list(l));
+    }
     bool NoticeExists(NoticeKind kind) override { return open.contains(Index(kind)); }
     void CreateNotice(NoticeKind kind, const QString &caption, const QStringList &l, int seconds) override
     {

@@ -12,9 +12,9 @@ namespace {
 
 struct Outlets : AccessEventOutlets {
     QStringList log;
-    void ReportToManager(int kind, const QStringList &list) override
+    void ReportToManager(ReportKind kind, const QStringList &list) override
     {
-        log << u"report %1 %2"_qs.arg(kind).arg(list.join(u'|'));
+        log << u"report %1 %2"_qs.arg(qToUnderlying(kind)).arg(list.join(u'|'));
     }
     void RaiseAccessNotice(int level, int seconds, const QStringList &list) override
     {

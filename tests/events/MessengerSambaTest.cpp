@@ -41,7 +41,7 @@ TEST_F(MessengerSambaTest, ManagerReportArrivesFromThisComputer)
 {
     Settings.Config.Manager = QStringLiteral("CORVANETEST,CORVANETEST");
     const QStringList list{QStringLiteral("田中\tPC01"), QStringLiteral("ｽｽﾞｷ\tPC02")};
-    messenger.ReportToManager(5, &list);
+    messenger.ReportToManager(ReportKind::Access, &list);
     ASSERT_TRUE(waitForMessages(2));
     const auto messages = server.Messages();
     ASSERT_EQ(messages.size(), 2);

@@ -59,17 +59,19 @@ QStringList names(int count, const QString &pattern)
 TEST(ManagerReportTextTest, TextsOfTheReportKinds)
 {
     const QStringList two{QStringLiteral("tanaka\tPC01"), QStringLiteral("suzuki\tPC02")};
-    EXPECT_EQ(Cp932::encode(ManagerReportText(1, &two)),
+    EXPECT_EQ(Cp932::encode(ManagerReportText(ReportKind::Login, &two)),
               Cp932::encode(QStringLiteral("tanaka：suzuki\r\nがログインしました。")));
-    EXPECT_EQ(ManagerReportText(2, &two), QStringLiteral("tanaka：suzuki\r\nがログアウトしました。"));
-    EXPECT_EQ(ManagerReportText(5, &two), QStringLiteral("tanaka：suzuki\r\nにアクセスされています！"));
-    EXPECT_EQ(ManagerReportText(3, nullptr), QStringLiteral("全員がログインしました。"));
-    EXPECT_EQ(ManagerReportText(4, nullptr), QStringLiteral("全員がログアウトしました。"));
-    EXPECT_EQ(ManagerReportText(9, &two), QStringLiteral("tanaka：suzuki"));
+    EXPECT_EQ(ManagerReportText(ReportKind::Logout, &two),
+              QStringLiteral("tanaka：suzuki\r\nがログアウトしました。"));
+    EXPECT_EQ(ManagerReportText(ReportKind::Access, &two),
+              QStringLiteral("tanaka：suzuki\r\nにアクセスされています！"));
+    EXPECT_EQ(ManagerReportText(ReportKind::AllLogin, nullptr), QStringLiteral("全員がログインしました。"));
+    EXPECT_EQ(ManagerReportText(ReportKind::AllLogout, nullptr), QStringLiteral("全員がログアウトしました。"));
+    EXPECT_EQ(ManagerReportText(ReportKind{9}, &two), QStringLiteral("tanaka：suzuki"));
     // The full-width colon is the two bytes 81 46.
-    EXPECT_EQ(Cp932::encode(ManagerReportText(0, &two)), QByteArray("tanaka\x81\x46suzuki"));
+    EXPECT_EQ(Cp932::encode(ManagerReportText(ReportKind{0}, &two)), QByteArray("tanaka\x81\x46suzuki"));
     for (int kind = 1; kind <= 5; ++kind)
-        EXPECT_LE(Cp932::byteLength(ManagerClosingText(kind)), 26) << kind;
+        EXPECT_LE(Cp932::byteLength(ManagerClosingText(ReportKind{kind})), 26) << kind;
 }
 
 TEST(ManagerReportTextTest, LongListsAreCutWithTheCountOfTheRest)
@@ -79,19 +81,19 @@ TEST(ManagerReportTextTest, LongListsAreCutWithTheCountOfTheRest)
     const QStringList long5{QStringLiteral("abcdefghijklmnopqrs1\tA"), QStringLiteral("abcdefghijklmnopqrs2\tB"),
                             QStringLiteral("abcdefghijklmnopqrs3\tC"), QStringLiteral("abcdefghijklmnopqrs4\tD"),
                             QStringLiteral("abcdefghijklmnopqrs5\tE")};
-    const QString cut = ManagerReportText(1, &long5);
+    const QString cut = ManagerReportText(ReportKind::Login, &long5);
     EXPECT_EQ(cut, QStringLiteral("abcdefghijklmnopqrs1：abcdefghijklmnopqrs2：abcdefghijklmnopqrs3\r\nその他2名"
                                   "\r\nがログインしました。"));
     EXPECT_EQ(Cp932::byteLength(cut), 97);
 
     const QStringList eight = names(8, QStringLiteral("u%1"));
-    EXPECT_EQ(ManagerReportText(1, &eight),
+    EXPECT_EQ(ManagerReportText(ReportKind::Login, &eight),
               QStringLiteral("u01：u02：u03：u04：u05：u06：u07\r\nu08\r\nがログインしました。"));
 
     // Twenty short names: the plain rule would give 106 bytes, which no
     // manager would receive; the report lists fewer names instead.
     const QStringList twenty = names(20, QStringLiteral("u%1"));
-    const QString text = ManagerReportText(1, &twenty);
+    const QString text = ManagerReportText(ReportKind::Login, &twenty);
     EXPECT_EQ(text, QStringLiteral("u01：u02：u03：u04：u05：u06：u07\r\nu08：u09：u10：u11：u12：u13\r\nその他7名"
                                    "\r\nがログインしました。"));
     EXPECT_LE(Cp932::byteLength(text), 100);
@@ -171,17 +173,17 @@ TEST_F(MessengerTest, FailuresAreFalse)
 TEST_F(MessengerTest, ReportGoesToEveryManagerInOrder)
 {
     const QStringList list{QStringLiteral("tanaka\tPC01")};
-    messenger.ReportToManager(1, &list);
+    messenger.ReportToManager(ReportKind::Login, &list);
     EXPECT_TRUE(network.Sent.isEmpty());
 
     Settings.Config.Manager = QStringLiteral("pc1,pc2");
-    messenger.ReportToManager(1, &list);
+    messenger.ReportToManager(ReportKind::Login, &list);
     EXPECT_EQ(network.Sent, (QStringList{QStringLiteral("pc1|CORVANEPC|tanaka\r\nがログインしました。"),
                                          QStringLiteral("pc2|CORVANEPC|tanaka\r\nがログインしました。")}));
     network.Sent.clear();
     Settings.Config.Manager = QStringLiteral("pc1,,pc2");
-    messenger.ReportToManager(4, nullptr);
-    messenger.ReportToManager(3, QStringList());
+    messenger.ReportToManager(ReportKind::AllLogout, nullptr);
+    messenger.ReportToManager(ReportKind::AllLogin, QStringList());
     EXPECT_EQ(network.Sent, (QStringList{QStringLiteral("pc1|CORVANEPC|全員がログアウトしました。"),
                                          QStringLiteral("pc1|CORVANEPC|全員がログインしました。")}));
 }

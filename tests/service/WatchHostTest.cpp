@@ -20,7 +20,7 @@ namespace {
 
 struct AccessOutlets : AccessEventOutlets {
     QStringList recorded;
-    void ReportToManager(int, const QStringList &) override {}
+    void ReportToManager(ReportKind, const QStringList &) override {}
     void RaiseAccessNotice(int, int, const QStringList &) override {}
     void ShowOpenSessionButton() override {}
     void IconAlert(int) override {}

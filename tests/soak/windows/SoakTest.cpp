@@ -168,7 +168,7 @@ public:
         : actions_(actions), messenger_(messenger), owner_(owner)
     {
     }
-    void ReportToManager(int kind, const QStringList &list) override { messenger_.ReportToManager(kind, list); }
+    void ReportToManager(ReportKind kind, const QStringList &list) override { messenger_.ReportToManager(kind, list); }
     bool NoticeExists(NoticeKind kind) override { return NoticeWindows.IsOpen(kind); }
     void CreateNotice(NoticeKind kind, const QString &caption, const QStringList &list, int seconds) override
     {
