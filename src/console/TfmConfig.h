@@ -7,6 +7,10 @@
 // widths into [MainWnd] ColWidth, writes the file (SaveSettings), applies
 // DisableClose and gives the rows their steady images. Settings applied by
 // "適用(&A)" stay applied when the dialog is then cancelled.
+//
+// The pages are built in TfmConfigPages.cpp and filled from and read back
+// into the settings in TfmConfigValues.cpp; this file's class definition and
+// TfmConfig.cpp keep the dialog, its enabling rules and its commands.
 
 #include <QDialog>
 
@@ -168,6 +172,7 @@ public:
     void WaveTest(QLineEdit *box);
 
 private:
+    // The pages (TfmConfigPages.cpp).
     QWidget *BuildBasicPage();
     QWidget *BuildEventPage();
     QWidget *BuildAllEventPage();
@@ -179,8 +184,10 @@ private:
     void BuildAllEventGroup(AllEventGroup &g, const QString &title, bool logout);
     void BuildRecordGroup(RecordGroup &g, const QString &title, const QString &prompt);
 
+    // Settings into controls and back (TfmConfigValues.cpp).
     void LoadControls();
     void SaveControls();
+
     void UpdateEnabling();
     void UpdateExamples();
     void Changed();
