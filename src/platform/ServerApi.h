@@ -7,6 +7,13 @@
 //
 // Every query answers false when the server could not be asked; the lists
 // are then left empty.
+//
+// Three SMB-side interfaces with similar names, each about something else:
+// - ServerApi (here): this machine's own file server, who uses its shares.
+// - NetBrowser (NetBrowser.h): the network's workgroups, the computers each
+//   one lists and a computer's shares, as the watch list browses them.
+// - RemotePlatformQuery (RemotePlatformQuery.h): which system another
+//   computer runs, asked of its server service for its properties.
 
 #include <QString>
 #include <QtGlobal>
