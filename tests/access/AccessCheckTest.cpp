@@ -1,4 +1,4 @@
-#include "FakeServerApi.h"
+#include "support/FakeServerApi.h"
 #include "access/AccessCheck.h"
 #include "access/AccessListView.h"
 #include "access/AccessRows.h"

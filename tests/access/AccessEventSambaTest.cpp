@@ -7,7 +7,7 @@
 #include "engine/WatchListModel.h"
 #include "events/AccessEvent.h"
 #include "events/EventActions.h"
-#include "events/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "events/Messenger.h"
 #include "events/RecordFile.h"
 #include "platform/Cp932.h"

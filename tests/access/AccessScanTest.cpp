@@ -1,4 +1,4 @@
-#include "FakeServerApi.h"
+#include "support/FakeServerApi.h"
 #include "access/AccessScan.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"

@@ -1,6 +1,6 @@
 #include "events/AccessEvent.h"
 
-#include "FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "config/Settings.h"
 #include "events/EventActions.h"
 #include "events/RecordFile.h"

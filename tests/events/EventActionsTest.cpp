@@ -1,5 +1,5 @@
 #include "events/EventActions.h"
-#include "FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/DetachedProcessStarter.h"
 #include "platform/LogindShutdown.h"

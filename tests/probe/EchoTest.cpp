@@ -3,7 +3,7 @@
 // forged. Both socket kinds are run where the namespace allows both.
 
 #include "ProbeTest.h"
-#include "RawIcmp.h"
+#include "support/RawIcmp.h"
 #include "probe/TIcmp.h"
 #include "support/NetNamespace.h"
 

@@ -7,7 +7,7 @@
 #include "config/Settings.h"
 #include "engine/EngineHarness.h"
 #include "events/AccessEvent.h"
-#include "events/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "service/Tdm.h"
 #include "service/WatchHost.h"
 #include "support/SambaTestServer.h"

@@ -6,7 +6,7 @@
 #include "events/RecordFile.h"
 #include "support/TempDir.h"
 
-#include "TfmEditTestSupport.h"
+#include "support/ModalAnswers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -12,7 +12,7 @@
 #include "platform/FixtureNetBrowser.h"
 #include "support/TempDir.h"
 
-#include "TfmEditTestSupport.h"
+#include "support/ModalAnswers.h"
 
 #include <QCheckBox>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
 #include "console/TfmSession.h"
 
-#include "../../access/FakeServerApi.h"
+#include "support/FakeServerApi.h"
 #include "access/AccessCheck.h"
 #include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"

@@ -5,7 +5,7 @@
 #include "service/flags/ProcessFlags.h"
 #include "platform/Cp932.h"
 
-#include "TfmEditTestSupport.h"
+#include "support/ModalAnswers.h"
 
 #include <QCheckBox>
 #include "console/TComboBoxIc.h"

@@ -2,7 +2,7 @@
 // private namespaces: answers, silences and failures each land on their own
 // request, retries, strict matching, stopping, and the pace on the wire.
 
-#include "RawIcmp.h"
+#include "support/RawIcmp.h"
 #include "platform/EchoBatch.h"
 #include "support/NetNamespace.h"
 
