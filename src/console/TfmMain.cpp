@@ -38,8 +38,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -88,19 +86,6 @@ const QString StopCaption = QStringLiteral("中止(&D)");
 
 constexpr int WarningIcon = 2;
 constexpr int ErrorIcon = 3;
-
-bool IsIconKind(int kind)
-{
-    return kind == KindStandard || kind == KindSecond || kind == KindThird || kind == KindFourth;
-}
-
-// The desktop's tray speaks the status-notifier protocol (a watcher on the
-// session bus); Qt then shows the icon through it.
-bool StatusNotifierTray()
-{
-    const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-    return bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher"));
-}
 
 // The access check's view of the access list window, which is created after
 // this window and may be gone before it.
@@ -172,15 +157,6 @@ DblClickCommand DblClickCommandFor(int action)
     return action >= DblRest && action <= DblBrowser ? DblClickCommand(action) : DblRest;
 }
 
-int IconAlertStep(qint32 &ticks)
-{
-    if (ticks == 0)
-        ticks = -2;
-    if (ticks >= 0)
-        --ticks;
-    return ticks % 2 != 0 ? TImageLists::WindowAlert : TImageLists::WindowNormal;
-}
-
 QRgb TextColorRgb(qint32 stored)
 {
     const quint32 c = quint32(stored);
@@ -240,7 +216,12 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
 
     BuildMenus();
     BuildListMenu();
-    BuildTrayMenu();
+    Tray = new MainTray(this, *Engine, *Model);
+    connect(Tray, &MainTray::ShowRequested, this, &TfmMain::ShowMain);
+    connect(Tray, &MainTray::SessionRequested, this, [this] {
+        if (pbSession->isEnabled())
+            pbSessionClick();
+    });
     statusBar()->setSizeGripEnabled(true);
 
     PlaceWindow();
@@ -265,11 +246,6 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
         mnStay[2]->setEnabled(false);
     }
 
-    tmIconAlert = new QTimer(this);
-    tmIconAlert->setObjectName(QStringLiteral("tmIconAlert"));
-    tmIconAlert->setInterval(500);
-    connect(tmIconAlert, &QTimer::timeout, this, &TfmMain::tmIconAlertTimer);
-
     SetStayMode(Settings.Krovan.ScreenMode);
     ApplyDisableClose();
     // The window starts minimised; it is shown (or not) by the deferred start.
@@ -288,7 +264,7 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
 TfmMain::~TfmMain()
 {
     // Notices owned by this window close after its menus are gone.
-    disconnect(&NoticeWindows, nullptr, this, nullptr);
+    disconnect(&NoticeWindows, nullptr, Tray, nullptr);
     // A pass still running stops before the outlets it calls go away.
     Host->DetachOutlets();
     if (Access->ListView == &SessionList)
@@ -505,58 +481,10 @@ void TfmMain::BuildListMenu()
     pmProperty = item(pmProp, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ(&P)..."), &TfmMain::ShowProperties);
 }
 
-void TfmMain::BuildTrayMenu()
-{
-    pmIcon = new QMenu(this);
-    pmIcon->setObjectName(QStringLiteral("pmIcon"));
-    piShow = pmIcon->addAction(QStringLiteral("監視ﾘｽﾄ(&C)"), this, &TfmMain::ShowMain);
-    piSession = pmIcon->addAction(QStringLiteral("ｱｸｾｽﾘｽﾄ(&A)"), this, [this] {
-        if (pbSession->isEnabled())
-            pbSessionClick();
-    });
-    pmIcon->addSeparator();
-    const QString noticeCaptions[4] = {QStringLiteral("ログイン"), QStringLiteral("ログアウト"),
-                                       QStringLiteral("監視エラー"), QStringLiteral("アクセス")};
-    for (int kind = 0; kind < 4; ++kind) {
-        piNotice[kind] = pmIcon->addAction(noticeCaptions[kind], this, [kind] {
-            if (TfmReport *notice = NoticeWindows.Notice(kind)) {
-                notice->ShowNotice();
-                notice->raise();
-                notice->activateWindow();
-            }
-        });
-        piNotice[kind]->setVisible(NoticeWindows.IsOpen(kind));
-    }
-    connect(&NoticeWindows, &TNoticeWindows::OpenChanged, this, [this](int kind, bool open) {
-        if (kind >= 0 && kind < 4)
-            piNotice[kind]->setVisible(open);
-    });
-    pmIcon->addSeparator();
-    piLog = pmIcon->addMenu(QStringLiteral("ログを開く(&O)"));
-    piLogLogin = piLog->addAction(QStringLiteral("ログイン(&I)"), this, [this] { OpenRecordFile(0, this); });
-    piLogLogout = piLog->addAction(QStringLiteral("ログアウト(&O)"), this, [this] { OpenRecordFile(1, this); });
-    piLogAccess = piLog->addAction(QStringLiteral("アクセス(&A)"), this, [this] { OpenRecordFile(2, this); });
-    piLogReport = piLog->addAction(QStringLiteral("レポート(&R)"), this, [this] {
-        if (Model)
-            OpenDayReport(*Model, this);
-    });
-    pmIcon->addSeparator();
-    piExit = pmIcon->addAction(QStringLiteral("終了(&E)"), this, [this] { close(); });
-    // Opening the menu is the operator's acknowledgement of an alert.
-    connect(pmIcon, &QMenu::aboutToShow, this, [this] {
-        Engine->IconAlertTicks = 0;
-        SetTrayImage(TImageLists::WindowNormal);
-        WakeIconAlert();
-    });
-}
-
 void TfmMain::WireEngine()
 {
-    Events->IconAlertHook = [this](int seconds) { IconAlert(seconds); };
-    Events->NoticeItemHook = [this](int kind) {
-        if (kind >= 0 && kind < 4)
-            piNotice[kind]->setVisible(NoticeWindows.IsOpen(kind));
-    };
+    Events->IconAlertHook = [this](int seconds) { Tray->IconAlert(seconds); };
+    Events->NoticeItemHook = [this](NoticeKind kind) { Tray->UpdateNoticeItem(kind); };
     Events->OpenAccessListHook = [this] { pbSessionClick(); };
     Events->OpenAccessListAutomaticallyHook = [] {
         if (fmSession && !fmSession->isVisible())
@@ -582,15 +510,15 @@ void TfmMain::WireEngine()
         lvRes1->CanSort = true;
     });
     connect(Engine, &TWatchEngine::BusyIcon, this,
-            [this](bool busy) { SetTrayImage(busy ? TImageLists::WindowBusy : TImageLists::WindowNormal); });
+            [this](bool busy) { Tray->SetTrayImage(busy ? TImageLists::WindowBusy : TImageLists::WindowNormal); });
     connect(Engine, &TWatchEngine::StatusBarText, this, [this](const QString &text) { statusBar()->showMessage(text); });
     connect(Engine, &TWatchEngine::ApplyFixIcon, this, &TfmMain::ApplyFixIcon);
     connect(Engine, &TWatchEngine::CancelIconDrag, lvRes1, &TDDListView::CancelDrag);
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::UpdateRowCommands);
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::FitDefaultColumns);
     // A pass changes the names whose rows blink.
-    connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::WakeIconAlert);
-    connect(Engine, &TWatchEngine::IconAlertRaised, this, &TfmMain::WakeIconAlert);
+    connect(Engine, &TWatchEngine::PassApplied, Tray, &MainTray::WakeIconAlert);
+    connect(Engine, &TWatchEngine::IconAlertRaised, Tray, &MainTray::WakeIconAlert);
 }
 
 void TfmMain::LoadImages()
@@ -689,116 +617,7 @@ void TfmMain::DeferredStart()
         show();
 
     Host->StartTimers();
-    WakeIconAlert();
-}
-
-// ---------------------------------------------------------------- icon
-
-void TfmMain::SetTrayImage(int index)
-{
-    if (index == TrayImage && !windowIcon().isNull())
-        return;
-    TrayImage = index;
-    const QIcon icon = ImageLists().WindowIcon(index);
-    if (TrayIcon)
-        TrayIcon->setIcon(icon);
-    setWindowIcon(icon);
-}
-
-void TfmMain::IconAlert(int seconds)
-{
-    Engine->IconAlert(seconds);
-}
-
-void TfmMain::WakeIconAlert()
-{
-    if (!tmIconAlert->isActive())
-        tmIconAlert->start();
-}
-
-bool TfmMain::IconAlertNeeded() const
-{
-    if (Engine->IconAlertTicks != -2)
-        return true;
-    const int mode = Settings.Config.BlinkIcon;
-    if (mode != 1 && mode != 2)
-        return false;
-    return Settings.Config.BlinkAlways || !(mode == 1 ? Engine->LoginNames : Engine->LogoutNames).isEmpty();
-}
-
-void TfmMain::tmIconAlertTimer()
-{
-    // A stopped service freezes the icon where it is.
-    if (!ServiceRunning)
-        return;
-    SetTrayImage(IconAlertStep(Engine->IconAlertTicks));
-    // The tick that ends the blinking still gives the rows their steady
-    // pictures back.
-    BlinkRows();
-    if (!IconAlertNeeded())
-        tmIconAlert->stop();
-}
-
-void TfmMain::BlinkRows()
-{
-    const int mode = Settings.Config.BlinkIcon;
-    if (mode != 1 && mode != 2)
-        return;
-    const int blinkState = mode == 1 ? StateLoggedIn : StateLoggedOut;
-    const QString &names = mode == 1 ? Engine->LoginNames : Engine->LogoutNames;
-    blinkPhase_ = !blinkPhase_;
-    for (int row = 0; row < Model->rowCount(); ++row) {
-        const quint32 word = Model->dataWord(row);
-        const int kind = DataWordKind(word);
-        const int state = DataWordState(word);
-        if (!IsIconKind(kind) || (state != StateLoggedIn && state != StateLoggedOut))
-            continue;
-        const bool blink = state == blinkState
-                           && (Settings.Config.BlinkAlways
-                               || names.contains(Model->text(row, WatchListModel::ColResourceName) + u'\t'));
-        // A row that stops blinking gets its steady picture back.
-        const int image = blink ? kind + (blinkPhase_ ? 1 : 0) : kind + state;
-        if (Model->imageIndex(row) != image)
-            Model->setImageIndex(row, image);
-    }
-}
-
-void TfmMain::SteadyImages()
-{
-    for (int row = 0; row < Model->rowCount(); ++row) {
-        const quint32 word = Model->dataWord(row);
-        const int kind = DataWordKind(word);
-        const int state = DataWordState(word);
-        if (IsIconKind(kind) && (state == StateLoggedIn || state == StateLoggedOut))
-            Model->setImageIndex(row, kind + state);
-    }
-}
-
-void TfmMain::ShowTray(bool on)
-{
-    if (on && TrayAvailable && !TrayIcon) {
-        TrayIcon = new QSystemTrayIcon(ImageLists().WindowIcon(TrayImage), this);
-        TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
-        TrayIcon->setToolTip(AppTitle);
-        TrayIcon->setContextMenu(pmIcon);
-        connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            // A status-notifier tray (KDE, GNOME's AppIndicator) gives a click
-            // as one activation and never a double-click.
-            if (reason == QSystemTrayIcon::DoubleClick
-                || (reason == QSystemTrayIcon::Trigger && StatusNotifierTray()))
-                ShowMain();
-            else if (reason == QSystemTrayIcon::Context)
-                raise();
-        });
-    }
-    if (TrayIcon)
-        TrayIcon->setVisible(on);
-}
-
-void TfmMain::OpenTrayMenu(const QPoint &at)
-{
-    raise();
-    pmIcon->popup(at);
+    Tray->WakeIconAlert();
 }
 
 // ---------------------------------------------------------------- enabling
@@ -811,7 +630,7 @@ void TfmMain::EnableConsole(bool on)
         w->setEnabled(on);
     for (QMenu *m : {mnWindow, mnTerminal, mnView})
         m->menuAction()->setEnabled(on);
-    piSession->setEnabled(on);
+    Tray->piSession->setEnabled(on);
 }
 
 void TfmMain::UpdateRowCommands()
@@ -875,7 +694,7 @@ void TfmMain::SetStayMode(int mode)
         mode = 1;
     Settings.Krovan.ScreenMode = mode;
     mnStay[mode - 1]->setChecked(true);
-    ShowTray((mode & 2) != 0);
+    Tray->Show((mode & 2) != 0, TrayAvailable);
 }
 
 void TfmMain::SetViewMode(int listMode)
@@ -1053,13 +872,13 @@ void TfmMain::ShowProperties()
 
     if ((entry.Kind == KindStandard || entry.Kind == KindSecond) && !entry.IPCheck) {
         statusBar()->showMessage(entry.UserName + SearchingText);
-        SetTrayImage(TImageLists::WindowBusy);
+        Tray->SetTrayImage(TImageLists::WindowBusy);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         NetNode found;
         found.NodeType = NetNodeType::Domain;
         const int result = FindNetResource(*Net, entry.Domain, entry.Provider, entry.ResourceName, found);
         QApplication::restoreOverrideCursor();
-        SetTrayImage(TImageLists::WindowNormal);
+        Tray->SetTrayImage(TImageLists::WindowNormal);
         statusBar()->clearMessage();
         if (result == NetError) {
             Warn(ResourceErrorText);
@@ -1228,8 +1047,8 @@ void TfmMain::pbConfigClick()
         SaveSettings(Settings);
         ApplyDisableClose();
         lvRes1->SetLargeImages(ImageLists().Large());
-        SteadyImages();
-        WakeIconAlert();
+        Tray->SteadyImages();
+        Tray->WakeIconAlert();
     }
     EnableConsole(true);
 }
@@ -1297,13 +1116,10 @@ void TfmMain::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized())
         return;
-    if (OldShell) {
-        Engine->IconAlertTicks = 0;
-        SetTrayImage(TImageLists::WindowNormal);
-        WakeIconAlert();
-    }
+    if (OldShell)
+        Tray->Acknowledge();
     // Tray only: a minimised window leaves the taskbar.
-    if (Settings.Krovan.ScreenMode == 2 && TrayIcon)
+    if (Settings.Krovan.ScreenMode == 2 && Tray->TrayIcon)
         QTimer::singleShot(0, this, [this] {
             if (isMinimized())
                 hide();
@@ -1355,9 +1171,7 @@ void TfmMain::closeEvent(QCloseEvent *event)
         if (fmSession && fmSession->isVisible())
             fmSession->close();
     });
-    tmIconAlert->stop();
-    if (TrayIcon)
-        TrayIcon->hide();
+    Tray->Stop();
     event->accept();
     emit Closed();
 }

@@ -5,6 +5,8 @@
 // for the whole run: created at start-up (minimised), it finishes its start
 // from the event loop and ends the process when it may close.
 
+#include "console/MainTray.h"
+
 #include <QColor>
 #include <QList>
 #include <QMainWindow>
@@ -26,8 +28,6 @@ class NetBrowser;
 class QAction;
 class QMenu;
 class QPushButton;
-class QSystemTrayIcon;
-class QTimer;
 class THelpKey;
 class TIcmp;
 class TListBackground;
@@ -58,10 +58,6 @@ int ListModeStyle(int listMode);
 enum DblClickCommand { DblRest = 0, DblCheck, DblProperty, DblMessage, DblGetMAC, DblWake, DblExplorer,
                        DblBrowser };
 DblClickCommand DblClickCommandFor(int action);
-
-// One half-second tick of the icon alert: counts IconAlertTicks down and
-// gives the tray image to show (0 idle, 2 alert).
-int IconAlertStep(qint32 &ticks);
 
 // A stored [Background] TextColor (0x00BBGGRR) as red, green, blue and back.
 QRgb TextColorRgb(qint32 stored);
@@ -104,12 +100,8 @@ public:
     // The network's browse lists (the fixture file when one is named).
     NetBrowser *Net = nullptr;
 
-    // The 500 ms icon-alert timer and the tray icon (null without a
-    // notification area).
-    QTimer *tmIconAlert = nullptr;
-    QSystemTrayIcon *TrayIcon = nullptr;
-    // The image the tray and the window show now (0 normal, 1 pass, 2 alert).
-    int TrayImage = 0;
+    // The tray icon with its menu, the icon alert and the blinking rows.
+    MainTray *Tray = nullptr;
 
     // Opens a URL through the desktop; tests replace it.
     std::function<bool(const QUrl &)> OpenUrl;
@@ -149,13 +141,6 @@ public:
     QAction *pmSendMsg = nullptr, *pmGetMAC = nullptr, *pmClearMAC = nullptr, *pmWakeUp = nullptr;
     QAction *pmExplorer = nullptr, *pmBrowser = nullptr, *pmProperty = nullptr;
 
-    // Tray menu.
-    QMenu *pmIcon = nullptr;
-    QAction *piShow = nullptr, *piSession = nullptr, *piExit = nullptr;
-    std::array<QAction *, 4> piNotice{};
-    QMenu *piLog = nullptr;
-    QAction *piLogLogin = nullptr, *piLogLogout = nullptr, *piLogAccess = nullptr, *piLogReport = nullptr;
-
     // The last right-click in the list (viewport coordinates).
     QPoint LastRightClick{-1, -1};
 
@@ -163,19 +148,10 @@ public:
     // stopping the process): the close is allowed and runs in order.
     void QueryEndSession();
 
-    // Operations of the engine and the events.
-    void SetTrayImage(int index);
-    void IconAlert(int seconds);
-    // The half-second tick runs only while the tray icon alerts or rows
-    // blink; whatever may start either wakes it, and it stops itself.
-    void WakeIconAlert();
-    void tmIconAlertTimer();
     // Buttons and the three main menus as a group (a dialog is open).
     void EnableConsole(bool on);
     // The enabling rules for the list's selection.
     void UpdateRowCommands();
-    // Logged-in rows show their kind's image, logged-out rows the next one.
-    void SteadyImages();
 
     // Commands.
     void SetStayMode(int mode);
@@ -216,7 +192,6 @@ public:
     void ShowMain();
     void ShowVersion();
     void OpenHelp();
-    void OpenTrayMenu(const QPoint &at);
 
 signals:
     // The window has closed for good; the process ends.
@@ -232,7 +207,6 @@ private:
     void BuildButtons();
     void BuildMenus();
     void BuildListMenu();
-    void BuildTrayMenu();
     void WireEngine();
     void DeferredStart();
     void PlaceWindow();
@@ -246,9 +220,6 @@ private:
     QString ColumnWidthsText() const;
     void ApplyDisableClose();
     void LoadImages();
-    void ShowTray(bool on);
-    void BlinkRows();
-    bool IconAlertNeeded() const;
     void ListContextMenu(const QPoint &globalPos);
     bool OneRowSelected(int &row);
     void Warn(const QString &text, int icon = 2);
@@ -256,7 +227,6 @@ private:
     void OpenTerminal(bool browser);
 
     int designWidth_ = 0, designHeight_ = 0, designTop_ = 0, designLeft_ = 0;
-    bool blinkPhase_ = false;
     bool fitColumns_ = false;
     bool fittingColumns_ = false;
 

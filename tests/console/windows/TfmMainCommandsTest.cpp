@@ -23,7 +23,9 @@
 #include "platform/SystemShutdown.h"
 #include "service/Tdm.h"
 #include "probe/TIcmp.h"
+#include "support/FakePlatform.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -46,24 +48,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class NoShutdown : public SystemShutdown {
-public:
-    bool CanPowerOff() override { return true; }
-    void PowerOff(Answer answer) override
-    {
-        ADD_FAILURE() << "nothing here powers off";
-        answer(false, {});
-    }
-};
-
-bool WaitFor(const std::function<bool()> &condition)
-{
-    QDeadlineTimer deadline(3000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
 
 // Answers every modal box or dialog that opens: message boxes with the
 // given buttons in turn (the last one again when they run out), other
@@ -155,7 +139,7 @@ protected:
         // closed loopback port keeps that question off the real network.
         qputenv("CORVANE_SMB_ADDRESS", "127.0.0.1");
         qputenv("CORVANE_SMB_PORT", "1");
-        dm = new Tdm(std::make_unique<NoShutdown>(), std::make_unique<SambaPlatformQuery>());
+        dm = new Tdm(std::make_unique<NoPowerOff>(true), std::make_unique<SambaPlatformQuery>());
     }
 
     void TearDown() override
@@ -282,7 +266,7 @@ TEST_F(TfmMainCommands, LayoutCaptionsAndShortcuts)
     EXPECT_EQ(w.pmExplorer->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
     EXPECT_EQ(w.pmBrowser->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
     EXPECT_EQ(w.mnSort[10]->text(), QStringLiteral("MAC(&B)"));
-    EXPECT_EQ(w.pmIcon->actions().first()->text(), QStringLiteral("監視ﾘｽﾄ(&C)"));
+    EXPECT_EQ(w.Tray->pmIcon->actions().first()->text(), QStringLiteral("監視ﾘｽﾄ(&C)"));
     EXPECT_EQ(w.lvRes1->Header()->count(), 11);
     EXPECT_EQ(w.Model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("状態"));
     // Large icons by default; nothing selected, so no row command.
@@ -292,13 +276,13 @@ TEST_F(TfmMainCommands, LayoutCaptionsAndShortcuts)
     EXPECT_FALSE(w.mnWake->menuAction()->isEnabled());
     EXPECT_FALSE(w.pmProperty->isEnabled());
     // The notice items appear with their notices.
-    EXPECT_FALSE(w.piNotice[0]->isVisible());
+    EXPECT_FALSE(w.Tray->piNotice[0]->isVisible());
     w.Events->CreateNotice(NoticeKind::Login, QStringLiteral("ログインしました。"), {QStringLiteral("u\tPC01")}, 0);
     w.Events->ShowNotice(NoticeKind::Login);
     w.Events->EnableNoticeItem(NoticeKind::Login);
-    EXPECT_TRUE(w.piNotice[0]->isVisible());
+    EXPECT_TRUE(w.Tray->piNotice[0]->isVisible());
     NoticeWindows.CloseAll();
-    EXPECT_TRUE(WaitFor([&] { return !w.piNotice[0]->isVisible(); }));
+    EXPECT_TRUE(WaitFor([&] { return !w.Tray->piNotice[0]->isVisible(); }));
 }
 
 TEST_F(TfmMainCommands, EnablingRulesFollowTheSelection)
@@ -431,7 +415,7 @@ TEST_F(TfmMainCommands, StoredModesAreCorrected)
     TfmMain &w = Started();
     EXPECT_EQ(Settings.Krovan.ScreenMode, 1);
     EXPECT_TRUE(w.mnStay[0]->isChecked());
-    EXPECT_EQ(w.TrayIcon, nullptr);
+    EXPECT_EQ(w.Tray->TrayIcon, nullptr);
     // No notification area: the tray modes are not offered.
     EXPECT_FALSE(w.mnStay[1]->isEnabled());
     EXPECT_FALSE(w.mnStay[2]->isEnabled());
@@ -486,43 +470,43 @@ TEST_F(TfmMainCommands, ColumnOrderNeedsExactlyElevenEntries)
 TEST_F(TfmMainCommands, IconAlertCountsDownAndIsNeverShortened)
 {
     TfmMain &w = Started();
-    w.tmIconAlertTimer();
-    EXPECT_FALSE(w.tmIconAlert->isActive()) << "no alert, no blinking: the tick sleeps";
-    w.IconAlert(7);
-    EXPECT_TRUE(w.tmIconAlert->isActive()) << "an alert wakes it";
-    w.tmIconAlert->stop();
+    w.Tray->tmIconAlertTimer();
+    EXPECT_FALSE(w.Tray->tmIconAlert->isActive()) << "no alert, no blinking: the tick sleeps";
+    w.Tray->IconAlert(7);
+    EXPECT_TRUE(w.Tray->tmIconAlert->isActive()) << "an alert wakes it";
+    w.Tray->tmIconAlert->stop();
     EXPECT_EQ(w.Engine->IconAlertTicks, 14);
-    w.IconAlert(3);
+    w.Tray->IconAlert(3);
     EXPECT_EQ(w.Engine->IconAlertTicks, 14);
     int alerts = 0;
     for (int i = 0; i < 14; ++i) {
-        w.tmIconAlertTimer();
-        alerts += w.TrayImage == TImageLists::WindowAlert;
+        w.Tray->tmIconAlertTimer();
+        alerts += w.Tray->TrayImage == TImageLists::WindowAlert;
     }
     EXPECT_EQ(alerts, 7);
     EXPECT_EQ(w.Engine->IconAlertTicks, 0);
-    w.tmIconAlertTimer();
+    w.Tray->tmIconAlertTimer();
     EXPECT_EQ(w.Engine->IconAlertTicks, -2);
-    EXPECT_EQ(w.TrayImage, 0);
-    EXPECT_FALSE(w.tmIconAlert->isActive());
+    EXPECT_EQ(w.Tray->TrayImage, 0);
+    EXPECT_FALSE(w.Tray->tmIconAlert->isActive());
 
     // Zero seconds: the alert stays until the tray menu is opened.
-    w.IconAlert(0);
+    w.Tray->IconAlert(0);
     for (int i = 0; i < 3; ++i) {
-        w.tmIconAlertTimer();
-        EXPECT_EQ(w.TrayImage, TImageLists::WindowAlert);
+        w.Tray->tmIconAlertTimer();
+        EXPECT_EQ(w.Tray->TrayImage, TImageLists::WindowAlert);
     }
-    w.IconAlert(5);
+    w.Tray->IconAlert(5);
     EXPECT_EQ(w.Engine->IconAlertTicks, -1);
-    emit w.pmIcon->aboutToShow();
-    EXPECT_EQ(w.TrayImage, 0);
-    w.tmIconAlertTimer();
+    emit w.Tray->pmIcon->aboutToShow();
+    EXPECT_EQ(w.Tray->TrayImage, 0);
+    w.Tray->tmIconAlertTimer();
     EXPECT_EQ(w.Engine->IconAlertTicks, -2);
 
     // A stopped service freezes the icon.
-    w.IconAlert(2);
+    w.Tray->IconAlert(2);
     ServiceRunning = false;
-    w.tmIconAlertTimer();
+    w.Tray->tmIconAlertTimer();
     EXPECT_EQ(w.Engine->IconAlertTicks, 4);
 }
 
@@ -532,20 +516,20 @@ TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
     WriteList({Entry(QStringLiteral("a"), QStringLiteral("PC01")), Entry(QStringLiteral("b"), QStringLiteral("PC02"), KindSecond),
                Entry(QStringLiteral("c"), QStringLiteral("PC03"))});
     TfmMain &w = Started();
-    w.tmIconAlert->stop();
+    w.Tray->tmIconAlert->stop();
     SetState(*w.Model, 0, StateLoggedIn);
     SetState(*w.Model, 1, StateLoggedIn);
     SetState(*w.Model, 2, StateLoggedOut);
     w.Engine->LoginNames = QStringLiteral("PC02\t");
-    w.WakeIconAlert();
+    w.Tray->WakeIconAlert();
 
     QList<int> second, first;
     for (int i = 0; i < 4; ++i) {
-        w.tmIconAlertTimer();
+        w.Tray->tmIconAlertTimer();
         first << w.Model->imageIndex(0);
         second << w.Model->imageIndex(1);
     }
-    EXPECT_TRUE(w.tmIconAlert->isActive()) << "rows blink: the tick goes on";
+    EXPECT_TRUE(w.Tray->tmIconAlert->isActive()) << "rows blink: the tick goes on";
     EXPECT_EQ(first, (QList<int>{0, 0, 0, 0}));
     EXPECT_TRUE(second == (QList<int>{10, 9, 10, 9}) || second == (QList<int>{9, 10, 9, 10}));
     EXPECT_EQ(w.Model->imageIndex(2), 1);
@@ -553,17 +537,17 @@ TEST_F(TfmMainCommands, RowsOfTheLastLoginsBlink)
     // Always: every logged-in row; the next pass's names end the blinking
     // and give the row its steady picture back.
     Settings.Config.BlinkAlways = true;
-    w.tmIconAlertTimer();
+    w.Tray->tmIconAlertTimer();
     const int before = w.Model->imageIndex(0);
-    w.tmIconAlertTimer();
+    w.Tray->tmIconAlertTimer();
     EXPECT_NE(w.Model->imageIndex(0), before);
     EXPECT_EQ(w.Model->imageIndex(2), 1);
     Settings.Config.BlinkAlways = false;
     w.Engine->LoginNames.clear();
-    w.tmIconAlertTimer();
+    w.Tray->tmIconAlertTimer();
     EXPECT_EQ(w.Model->imageIndex(0), 0);
     EXPECT_EQ(w.Model->imageIndex(1), 9);
-    EXPECT_FALSE(w.tmIconAlert->isActive()) << "nothing blinks any more";
+    EXPECT_FALSE(w.Tray->tmIconAlert->isActive()) << "nothing blinks any more";
 }
 
 TEST_F(TfmMainCommands, ACheckLocksTheConsoleUntilItsResultsAreApplied)
@@ -579,7 +563,7 @@ TEST_F(TfmMainCommands, ACheckLocksTheConsoleUntilItsResultsAreApplied)
     WriteSettings("ListMode=4\r\n[Login]\r\nShowMsg=0\r\n");
     WriteList({loopback});
     TfmMain &w = Started();
-    w.tmIconAlert->stop();
+    w.Tray->tmIconAlert->stop();
 
     w.pbSearch->click();
     EXPECT_EQ(w.pbSearch->text(), QStringLiteral("中止(&D)"));
@@ -587,14 +571,14 @@ TEST_F(TfmMainCommands, ACheckLocksTheConsoleUntilItsResultsAreApplied)
     EXPECT_FALSE(w.pbConfig->isEnabled());
     EXPECT_FALSE(w.pmCheck->isEnabled());
     EXPECT_FALSE(w.lvRes1->CanSort);
-    EXPECT_EQ(w.TrayImage, 1);
+    EXPECT_EQ(w.Tray->TrayImage, 1);
     ASSERT_TRUE(WaitFor([] { return !WatchBusy; }));
 
     EXPECT_EQ(w.pbSearch->text(), QStringLiteral("調査(&R)"));
     EXPECT_TRUE(w.pbSetup->isEnabled());
     EXPECT_TRUE(w.pmCheck->isEnabled());
     EXPECT_TRUE(w.lvRes1->CanSort);
-    EXPECT_EQ(w.TrayImage, 0);
+    EXPECT_EQ(w.Tray->TrayImage, 0);
     EXPECT_EQ(DataWordState(w.Model->dataWord(0)), StateLoggedIn) << w.Model->text(0, WatchListModel::ColResult).toStdString();
     EXPECT_EQ(w.Engine->LoginNames, QStringLiteral("LOOPBACK\t"));
 }
@@ -819,7 +803,7 @@ TEST_F(TfmMainCommands, PropertiesAskTheNetworkForBrowsedTerminals)
         EXPECT_EQ(answers.Texts, QStringList{QStringLiteral("リソース状態取得エラーです。")});
         EXPECT_EQ(answers.Dialogs, 0);
     }
-    EXPECT_EQ(w.TrayImage, 0);
+    EXPECT_EQ(w.Tray->TrayImage, 0);
 
     // Watched by address: shown from the row, the network is not asked.
     seen.clear();
@@ -840,7 +824,7 @@ TEST_F(TfmMainCommands, EventsWriteRecordsAndRaiseTheAccessNotice)
     WriteSettings("[Login]\r\nRecordFile=LI\r\nRecordFileExp=log\r\n");
     TfmMain &w = Started();
     Settings.Login.RecordFolder = dir.path();
-    w.Events->WriteRecord(0, {QStringLiteral("山田\tPC01")});
+    w.Events->WriteRecord(RecordKind::Login, {QStringLiteral("山田\tPC01")});
     const QString record = Cp932::decode(dir.read(QStringLiteral("LI.log")));
     EXPECT_TRUE(record.contains(QStringLiteral("山田\r\n"))) << record.toStdString();
 
@@ -851,7 +835,7 @@ TEST_F(TfmMainCommands, EventsWriteRecordsAndRaiseTheAccessNotice)
     w.Events->ShowOpenSessionButton();
     w.Events->ShowAccessNotice();
     w.Events->EnableAccessMenuItem();
-    EXPECT_TRUE(w.piNotice[3]->isVisible());
+    EXPECT_TRUE(w.Tray->piNotice[3]->isVisible());
     NoticeWindows.Notice(NoticeKind::Access)->pbOpenSess->click();
     EXPECT_EQ(opened, 1);
     // A second access keeps the open notice as it is.
