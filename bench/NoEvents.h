@@ -14,7 +14,7 @@ public:
     void AddToNotice(NoticeKind, const QStringList &, int) override {}
     void ShowNotice(NoticeKind) override {}
     void EnableNoticeItem(NoticeKind) override {}
-    void WriteRecord(int, const QStringList &) override {}
+    void WriteRecord(RecordKind, const QStringList &) override {}
     void PlaySoundFile(const QString &, bool) override {}
     void StartProgram(const QString &) override {}
     void RequestShutdown(std::function<void()>) override {}

@@ -76,7 +76,7 @@ void BM_XmlRecord(benchmark::State &state)
     const QString file = path(name + QStringLiteral(".xml"));
     const auto start = [&] {
         writeFile(file, original);
-        return WriteRecord(RecordLogin, Lines, s, When, {});
+        return WriteRecord(RecordKind::Login, Lines, s, When, {});
     };
     if (!start()) {
         state.SkipWithError("the record was not written");
@@ -92,7 +92,7 @@ void BM_XmlRecord(benchmark::State &state)
                 return;
             }
         }
-        if (!WriteRecord(RecordLogin, Lines, s, When, {})) {
+        if (!WriteRecord(RecordKind::Login, Lines, s, When, {})) {
             state.SkipWithError("the record was not written");
             return;
         }
@@ -112,7 +112,7 @@ void BM_XmlRecordFirst(benchmark::State &state)
         state.PauseTiming();
         writeFile(file, original);
         state.ResumeTiming();
-        if (!WriteRecord(RecordLogin, Lines, s, When, {})) {
+        if (!WriteRecord(RecordKind::Login, Lines, s, When, {})) {
             state.SkipWithError("the record was not written");
             return;
         }
@@ -154,7 +154,7 @@ void BM_TextRecord(benchmark::State &state)
     const TSettings s = recordSettings(QStringLiteral("text"), QStringLiteral("log"));
     QFile::remove(path(QStringLiteral("text.log")));
     for (auto _ : state) {
-        if (!WriteRecord(RecordLogout, Lines, s, When, {})) {
+        if (!WriteRecord(RecordKind::Logout, Lines, s, When, {})) {
             state.SkipWithError("the record was not written");
             return;
         }
@@ -163,7 +163,7 @@ void BM_TextRecord(benchmark::State &state)
 
 void BM_TextRecordBareAppend(benchmark::State &state)
 {
-    const QByteArray block = Cp932::encode(TextRecordLines(RecordLogout, Lines, When).join(QStringLiteral("\r\n"))
+    const QByteArray block = Cp932::encode(TextRecordLines(RecordKind::Logout, Lines, When).join(QStringLiteral("\r\n"))
                                            + QStringLiteral("\r\n"));
     const QByteArray file = path(QStringLiteral("bare.log")).toLocal8Bit();
     ::unlink(file.constData());

@@ -54,7 +54,7 @@ void ConsoleEvents::EnableNoticeItem(NoticeKind kind)
         NoticeItemHook(kind);
 }
 
-void ConsoleEvents::WriteRecord(int kind, const QStringList &list)
+void ConsoleEvents::WriteRecord(RecordKind kind, const QStringList &list)
 {
     QPointer<QWidget> owner = owner_;
     const QDateTime now = QDateTime::currentDateTime();
@@ -112,7 +112,7 @@ void ConsoleEvents::ShowAccessNotice()
 
 void ConsoleEvents::WriteAccessRecord(const QStringList &detailList)
 {
-    WriteRecord(RecordAccess, detailList);
+    WriteRecord(RecordKind::Access, detailList);
 }
 
 void ConsoleEvents::OpenAccessListAutomatically()

@@ -41,7 +41,7 @@ public:
     void AddToNotice(NoticeKind kind, const QStringList &list, int seconds) override;
     void ShowNotice(NoticeKind kind) override;
     void EnableNoticeItem(NoticeKind kind) override;
-    void WriteRecord(int kind, const QStringList &list) override;
+    void WriteRecord(RecordKind kind, const QStringList &list) override;
     void PlaySoundFile(const QString &file, bool wait) override;
     void StartProgram(const QString &commandLine) override;
     void RequestShutdown(std::function<void()> refused) override;

@@ -38,6 +38,14 @@ enum class ReportKind : int {
     Access = 5,
 };
 
+// The record files' kinds: each has its own settings section, text header
+// and XML element.
+enum class RecordKind : int {
+    Login = 0,
+    Logout = 1,
+    Access = 2,
+};
+
 // The all-login and all-logout notices: they show the event, not a list of
 // terminals.
 constexpr bool IsAllEvent(NoticeKind kind)

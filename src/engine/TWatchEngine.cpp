@@ -211,7 +211,7 @@ void TWatchEngine::ShowOrAlert(NoticeKind kind, quint16 seconds)
 
 void TWatchEngine::RaiseEntryEvent(NoticeKind notice, ReportKind report, const QString &caption,
                                    const QStringList &list, bool showMsg, bool managerReport, quint16 showMsgTime,
-                                   bool doRecord, int record)
+                                   bool doRecord, RecordKind record)
 {
     if (managerReport)
         events_->ReportToManager(report, list);
@@ -255,14 +255,14 @@ void TWatchEngine::ApplyResults()
     if (!LoginList.isEmpty()) {
         const auto &s = Settings.Login;
         RaiseEntryEvent(NoticeKind::Login, ReportKind::Login, LoginCaption, LoginList, s.ShowMsg,
-                        s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogin);
+                        s.ManagerReport, s.ShowMsgTime, s.DoRecord, RecordKind::Login);
         LoginNames = ResourceNames(LoginList);
     }
     LogoutNames.clear();
     if (!LogoutList.isEmpty()) {
         const auto &s = Settings.Logout;
         RaiseEntryEvent(NoticeKind::Logout, ReportKind::Logout, LogoutCaption, LogoutList,
-                        s.ShowMsg, s.ManagerReport, s.ShowMsgTime, s.DoRecord, WatchEvents::RecordLogout);
+                        s.ShowMsg, s.ManagerReport, s.ShowMsgTime, s.DoRecord, RecordKind::Logout);
         LogoutNames = ResourceNames(LogoutList);
     }
 

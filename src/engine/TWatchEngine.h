@@ -130,7 +130,7 @@ signals:
 
 private:
     void RaiseEntryEvent(NoticeKind notice, ReportKind report, const QString &caption, const QStringList &list,
-                         bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord, int record);
+                         bool showMsg, bool managerReport, quint16 showMsgTime, bool doRecord, RecordKind record);
     void ShowOrAlert(NoticeKind kind, quint16 seconds);
     void ShutdownRefused();
     // The worker has ended: its last changes applied, then the end handler.

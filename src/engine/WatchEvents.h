@@ -19,9 +19,6 @@
 
 class WatchEvents {
 public:
-    // Record kinds.
-    enum RecordKind { RecordLogin = 0, RecordLogout = 1, RecordAccess = 2 };
-
     virtual ~WatchEvents() = default;
 
     // The network message to the managers; an empty list for the events
@@ -42,7 +39,7 @@ public:
     virtual void EnableNoticeItem(NoticeKind kind) = 0;
 
     // Writes a record of the login or logout lines.
-    virtual void WriteRecord(int kind, const QStringList &list) = 0;
+    virtual void WriteRecord(RecordKind kind, const QStringList &list) = 0;
 
     virtual void PlaySoundFile(const QString &file, bool wait) = 0;
     virtual void StartProgram(const QString &commandLine) = 0;

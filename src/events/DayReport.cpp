@@ -305,12 +305,12 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
         return *it;
     };
     for (const RecordBlock *b : order) {
-        if (b->Kind == RecordAccess) {
+        if (b->Kind == RecordKind::Access) {
             if (b->Date == day)
                 addAccesses(report, *b);
             continue;
         }
-        const int delta = b->Kind == RecordLogin ? 1 : -1;
+        const int delta = b->Kind == RecordKind::Login ? 1 : -1;
         for (const QString &name : b->Names) {
             Tally &t = tally(name);
             if (b->Date < day)
@@ -434,7 +434,7 @@ DayReport MakeDayReport(const TSettings &settings, QDate day, const QDateTime &n
     QList<RecordBlock> records;
     QStringList notes;
     QStringList read;
-    for (int kind : {RecordLogin, RecordLogout, RecordAccess}) {
+    for (RecordKind kind : {RecordKind::Login, RecordKind::Logout, RecordKind::Access}) {
         const RecordTarget target = RecordFilePath(kind, settings, day);
         if (read.contains(target.path))
             continue;
@@ -459,12 +459,12 @@ DayReport MakeDayReport(const TSettings &settings, QDate day, const QDateTime &n
 
 DayReportTarget DayReportPath(const TSettings &settings, QDate day)
 {
-    const RecordTarget login = RecordFilePath(RecordLogin, settings, day);
+    const RecordTarget login = RecordFilePath(RecordKind::Login, settings, day);
     const QString folder = settings.Login.RecordFolder.isEmpty() ? settings.ProgramDir : settings.Login.RecordFolder;
     const QString base = ExpandRecordName(settings.Login.RecordFile, day);
     DayReportTarget target;
     target.name = base + QStringLiteral(".html");
-    for (int kind : {RecordLogin, RecordLogout, RecordAccess})
+    for (RecordKind kind : {RecordKind::Login, RecordKind::Logout, RecordKind::Access})
         if (RecordFilePath(kind, settings, day).path == folder + target.name)
             target.name = base + QStringLiteral("-report.html");
     target.path = folder + target.name;

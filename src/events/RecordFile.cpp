@@ -15,24 +15,24 @@ struct Section {
     const QString &folder;
 };
 
-Section sectionOf(int kind, const TSettings &s)
+Section sectionOf(RecordKind kind, const TSettings &s)
 {
     switch (kind) {
-    case RecordLogin:
+    case RecordKind::Login:
         return {s.Login.RecordFile, s.Login.RecordFileExp, s.Login.RecordFolder};
-    case RecordLogout:
+    case RecordKind::Logout:
         return {s.Logout.RecordFile, s.Logout.RecordFileExp, s.Logout.RecordFolder};
     default:
         return {s.Access.RecordFile, s.Access.RecordFileExp, s.Access.RecordFolder};
     }
 }
 
-QString headerPrefix(int kind)
+QString headerPrefix(RecordKind kind)
 {
     switch (kind) {
-    case RecordLogin:
+    case RecordKind::Login:
         return QStringLiteral("[Login]--------------[");
-    case RecordLogout:
+    case RecordKind::Logout:
         return QStringLiteral("[Logout]-------------[");
     default:
         return QStringLiteral("[Access]-------------[");
@@ -122,7 +122,7 @@ QString RecordTimeText(QTime time)
     return time.toString(QStringLiteral("HH:mm:ss"));
 }
 
-RecordTarget RecordFilePath(int kind, const TSettings &settings, QDate date)
+RecordTarget RecordFilePath(RecordKind kind, const TSettings &settings, QDate date)
 {
     const Section sec = sectionOf(kind, settings);
     RecordTarget target;
@@ -140,18 +140,18 @@ bool IsXmlRecordPath(QStringView path)
     return dot >= 0 && name.mid(dot).compare(QLatin1String(".XML"), Qt::CaseInsensitive) == 0;
 }
 
-QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime &when)
+QStringList TextRecordLines(RecordKind kind, const QStringList &lines, const QDateTime &when)
 {
     QStringList block;
     block << headerPrefix(kind) + RecordDateText(when.date()) + u' ' + RecordTimeText(when.time())
                  + QStringLiteral("]-----------------");
     for (const QString &line : lines)
-        block << textRecordLine(kind == RecordAccess ? line.mid(1) : firstField(line));
+        block << textRecordLine(kind == RecordKind::Access ? line.mid(1) : firstField(line));
     block << QStringLiteral(".");
     return block;
 }
 
-bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
+bool WriteRecord(RecordKind kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
                  const RecordNameWarning &invalidName)
 {
     const RecordTarget target = RecordFilePath(kind, settings, when.date());
@@ -165,7 +165,7 @@ bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, 
     return writeText(target.path, TextRecordLines(kind, lines, when));
 }
 
-RecordOpenResult OpenRecordPath(int kind, const TSettings &settings, QDate date,
+RecordOpenResult OpenRecordPath(RecordKind kind, const TSettings &settings, QDate date,
                                 const std::function<bool(const QString &path)> &open, QString *name)
 {
     const RecordTarget target = RecordFilePath(kind, settings, date);

@@ -5,6 +5,8 @@
 // input is passed in (settings, lines, the moment of the event), so nothing
 // here reads the clock or the process-wide settings by itself.
 
+#include "engine/EventKinds.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -14,9 +16,6 @@
 #include <functional>
 
 struct TSettings;
-
-// Record kinds: the settings section, the header and the element name.
-enum RecordKind : int { RecordLogin = 0, RecordLogout = 1, RecordAccess = 2 };
 
 // Told the expanded file name when it holds a character no file name may
 // have; the caller shows "ファイル名が不正です。\n" + name. Nothing is written.
@@ -45,7 +44,7 @@ struct RecordTarget {
     QString path;
     bool valid = false; // IsValidRecordName(name)
 };
-RecordTarget RecordFilePath(int kind, const TSettings &settings, QDate date);
+RecordTarget RecordFilePath(RecordKind kind, const TSettings &settings, QDate date);
 
 // A path whose extension is ".xml" in any case holds XML records.
 bool IsXmlRecordPath(QStringView path);
@@ -54,7 +53,7 @@ bool IsXmlRecordPath(QStringView path);
 // each line's first TAB field) or the detail lines without their kind
 // character (access), and ".". Control characters other than TAB are
 // written as blanks, so that every record line is one line of the file.
-QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime &when);
+QStringList TextRecordLines(RecordKind kind, const QStringList &lines, const QDateTime &when);
 
 // Appends one record of kind, made from lines (the pass's login or logout
 // list, or the access detail lines), to its file as the settings name it.
@@ -62,12 +61,12 @@ QStringList TextRecordLines(int kind, const QStringList &lines, const QDateTime 
 // XML file that cannot be loaded, parsed or saved is left exactly as it was.
 // An XML file that this process saved last and nothing has touched since
 // takes the record as text, in the bytes a full load and save would write.
-bool WriteRecord(int kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
+bool WriteRecord(RecordKind kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
                  const RecordNameWarning &invalidName);
 
 // The operator's command to open today's record file of kind: the path as
 // WriteRecord forms it, handed to open (the desktop's opening of a file with
 // its program).
 enum class RecordOpenResult { Opened, InvalidName, CannotStart };
-RecordOpenResult OpenRecordPath(int kind, const TSettings &settings, QDate date,
+RecordOpenResult OpenRecordPath(RecordKind kind, const TSettings &settings, QDate date,
                                 const std::function<bool(const QString &path)> &open, QString *name = nullptr);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -97,19 +98,20 @@ int readHeader(QStringView line, RecordBlock &block)
 {
     static const struct {
         QStringView prefix;
-        int kind;
-    } kinds[] = {{u"[Login]-", RecordLogin}, {u"[Logout]-", RecordLogout}, {u"[Access]-", RecordAccess}};
-    int kind = -1;
+        RecordKind kind;
+    } kinds[] = {
+        {u"[Login]-", RecordKind::Login}, {u"[Logout]-", RecordKind::Logout}, {u"[Access]-", RecordKind::Access}};
+    std::optional<RecordKind> kind;
     for (const auto &k : kinds)
         if (line.startsWith(k.prefix))
             kind = k.kind;
     const qsizetype close = line.lastIndexOf(u']');
-    if (kind < 0 || close < 0 || close + 1 == line.size())
+    if (!kind || close < 0 || close + 1 == line.size())
         return -1;
     for (QChar c : line.sliced(close + 1))
         if (c != u'-')
             return -1;
-    block.Kind = kind;
+    block.Kind = *kind;
     const qsizetype open = line.indexOf(u"-[");
     if (open < 0 || close < open + 2)
         return 0;
@@ -214,11 +216,11 @@ void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes)
 {
     RecordBlock block;
     if (named(e, "login"))
-        block.Kind = RecordLogin;
+        block.Kind = RecordKind::Login;
     else if (named(e, "logout"))
-        block.Kind = RecordLogout;
+        block.Kind = RecordKind::Logout;
     else if (named(e, "access"))
-        block.Kind = RecordAccess;
+        block.Kind = RecordKind::Access;
     else {
         notes.add(xmlGetLineNo(e), QStringLiteral("<%1> は記録ではないので読み飛ばしました").arg(nameOf(e)));
         return;
@@ -231,7 +233,7 @@ void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes)
     for (xmlNodePtr n = e->children; n; n = n->next) {
         if (!named(n, "user"))
             continue;
-        if (block.Kind == RecordAccess)
+        if (block.Kind == RecordKind::Access)
             readSession(n, block);
         else
             block.Names << attribute(n, "name");
@@ -289,7 +291,7 @@ RecordReading ReadTextRecords(QByteArrayView bytes)
             continue;
         }
         RecordBlock &block = out.Blocks.back();
-        if (block.Kind != RecordAccess)
+        if (block.Kind != RecordKind::Access)
             block.Names << line.toString();
         else if (!addAccessLine(block, line.toString()))
             notes.add(number, UnreadableAccessLine);

@@ -6,6 +6,8 @@
 // written it): whatever can be read is read, and what cannot is described
 // in notes that name the line.
 
+#include "engine/EventKinds.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
@@ -28,7 +30,7 @@ struct RecordedSession {
 };
 
 struct RecordBlock {
-    int Kind = 0;    // RecordKind
+    RecordKind Kind = RecordKind::Login;
     QDate Date;      // the local date and time the record was written
     int Second = 0;  // of that day, 0-86399
     QStringList Names;              // login and logout: the user names

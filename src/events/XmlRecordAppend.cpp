@@ -18,12 +18,12 @@
 
 namespace {
 
-QString elementName(int kind)
+QString elementName(RecordKind kind)
 {
     switch (kind) {
-    case RecordLogin:
+    case RecordKind::Login:
         return QStringLiteral("login");
-    case RecordLogout:
+    case RecordKind::Logout:
         return QStringLiteral("logout");
     default:
         return QStringLiteral("access");
@@ -56,7 +56,7 @@ void setStylesheet(XmlDocument &doc, const QString &xslFile)
 }
 
 // The record element of kind with its children, as the root's last child.
-bool appendRecord(XmlDocument &doc, int kind, const QStringList &lines, const QDateTime &when)
+bool appendRecord(XmlDocument &doc, RecordKind kind, const QStringList &lines, const QDateTime &when)
 {
     const QString d = RecordDateText(when.date());
     const QString t = RecordTimeText(when.time());
@@ -70,7 +70,7 @@ bool appendRecord(XmlDocument &doc, int kind, const QStringList &lines, const QD
     doc.SetAttribute(record, QStringLiteral("min"), t.mid(3, 2));
     doc.SetAttribute(record, QStringLiteral("sec"), t.mid(6, 2));
 
-    if (kind != RecordAccess) {
+    if (kind != RecordKind::Access) {
         for (const QString &line : lines) {
             XmlDocument::Node user = doc.AppendElement(record, QStringLiteral("user"));
             doc.SetAttribute(user, QStringLiteral("name"), firstField(line));
@@ -156,7 +156,7 @@ bool holdsEveryName(const QString &encoding)
 // followed by a line end) and cut out of its document. Empty when that
 // document does not read back (a control character in a line or in the
 // stylesheet's name): the full load then meets the damage, as it always has.
-QByteArray recordText(int kind, const QStringList &lines, const TSettings &s, const QDateTime &when)
+QByteArray recordText(RecordKind kind, const QStringList &lines, const TSettings &s, const QDateTime &when)
 {
     if (!splicesAsText(s.Config.XMLEncoding))
         return {};
@@ -337,7 +337,7 @@ Splice spliceRecord(const QString &path, const QByteArray &record, const TSettin
 
 } // namespace
 
-bool WriteXmlRecord(const QString &path, int kind, const QStringList &lines, const TSettings &s,
+bool WriteXmlRecord(const QString &path, RecordKind kind, const QStringList &lines, const TSettings &s,
                     const QDateTime &when)
 {
     const QByteArray record = recordText(kind, lines, s, when);

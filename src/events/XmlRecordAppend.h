@@ -6,17 +6,19 @@
 // exactly what this process saved last: then the record goes in as text, in
 // the bytes the full load and save would write.
 
+#include "engine/EventKinds.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 struct TSettings;
 
-// Appends one record of kind (RecordKind) made from lines to the XML file at
+// Appends one record of kind made from lines to the XML file at
 // path; a missing file is created. False when the record could not be
 // written; a file that cannot be loaded, parsed or saved is left exactly as
 // it was.
-bool WriteXmlRecord(const QString &path, int kind, const QStringList &lines, const TSettings &settings,
+bool WriteXmlRecord(const QString &path, RecordKind kind, const QStringList &lines, const TSettings &settings,
                     const QDateTime &when);
 
 // Forgets the XML record files this process saved last and would append to

@@ -35,7 +35,7 @@ struct Outlets : AccessEventOutlets {
     void WriteAccessRecord(const QStringList &detail) override
     {
         recorded = detail;
-        WriteRecord(RecordAccess, detail, Settings, QDateTime::currentDateTime(), {});
+        WriteRecord(RecordKind::Access, detail, Settings, QDateTime::currentDateTime(), {});
     }
     void OpenAccessListAutomatically() override {}
     void EnableAccessMenuItem() override {}

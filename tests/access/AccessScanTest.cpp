@@ -335,7 +335,7 @@ TEST_F(AccessScanTest, ControlCharactersFromClientsCannotForgeTextRecordLines)
     settings.ProgramDir = dir.path();
     settings.Access.RecordFile = QStringLiteral("KR");
     settings.Access.RecordFileExp = QStringLiteral("log");
-    ASSERT_TRUE(WriteRecord(RecordAccess, detail, settings, QDateTime(QDate(2026, 12, 6), QTime(9, 5)), {}));
+    ASSERT_TRUE(WriteRecord(RecordKind::Access, detail, settings, QDateTime(QDate(2026, 12, 6), QTime(9, 5)), {}));
     QList<QByteArray> lines = dir.read(QStringLiteral("KR.log")).split('\n');
     ASSERT_EQ(lines.takeLast(), QByteArray());
     EXPECT_EQ(lines.mid(1), (QList<QByteArray>{"*x  0forged\tPC 01\t01:01:40\t01:00:00\r", "DA TA\tta naka\r",

@@ -48,7 +48,10 @@ public:
     }
     void ShowNotice(NoticeKind kind) override { calls << u"show %1"_s.arg(Index(kind)); }
     void EnableNoticeItem(NoticeKind kind) override { calls << u"item %1"_s.arg(Index(kind)); }
-    void WriteRecord(int kind, const QStringList &l) override { calls << u"record %1 %2"_s.arg(kind).arg(list(l)); }
+    void WriteRecord(RecordKind kind, const QStringList &l) override
+    {
+        calls << u"record %1 %2"_s.arg(qToUnderlying(kind)).arg(list(l));
+    }
     void PlaySoundFile(const QString &file, bool wait) override
     {
         calls << u"sound %1 %2"_s.arg(file, wait ? u"wait"_s : u"nowait"_s);

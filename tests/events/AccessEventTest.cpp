@@ -94,16 +94,16 @@ TEST(OpenRecord, PathNameCheckAndDesktopAnswer)
     auto open = [&](const QString &path) { opened << path; return answer; };
     const QDate day(2026, 12, 6);
     // Not there yet: the desktop is not even asked.
-    EXPECT_EQ(OpenRecordPath(RecordLogout, s, day, open), RecordOpenResult::CannotStart);
+    EXPECT_EQ(OpenRecordPath(RecordKind::Logout, s, day, open), RecordOpenResult::CannotStart);
     EXPECT_TRUE(opened.isEmpty());
     ASSERT_TRUE(dir.write(u"KR20261206.log"_qs, "x"));
-    EXPECT_EQ(OpenRecordPath(RecordLogout, s, day, open), RecordOpenResult::Opened);
+    EXPECT_EQ(OpenRecordPath(RecordKind::Logout, s, day, open), RecordOpenResult::Opened);
     EXPECT_EQ(opened, QStringList{dir.path(u"KR20261206.log"_qs)});
     answer = false;
-    EXPECT_EQ(OpenRecordPath(RecordLogout, s, day, open), RecordOpenResult::CannotStart);
+    EXPECT_EQ(OpenRecordPath(RecordKind::Logout, s, day, open), RecordOpenResult::CannotStart);
     s.Logout.RecordFile = u"a|b"_qs;
     QString name;
-    EXPECT_EQ(OpenRecordPath(RecordLogout, s, day, open, &name), RecordOpenResult::InvalidName);
+    EXPECT_EQ(OpenRecordPath(RecordKind::Logout, s, day, open, &name), RecordOpenResult::InvalidName);
     EXPECT_EQ(name, u"a|b.log");
     EXPECT_EQ(opened.size(), 2);
 }

@@ -55,7 +55,7 @@ struct DayReports : ::testing::Test {
         s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QStringLiteral("log");
         s.Config.XMLEncoding = QStringLiteral("UTF-8");
     }
-    void record(int kind, const QStringList &lines, const QDateTime &when)
+    void record(RecordKind kind, const QStringList &lines, const QDateTime &when)
     {
         ASSERT_TRUE(WriteRecord(kind, lines, s, when, {}));
     }
@@ -67,14 +67,14 @@ struct DayReports : ::testing::Test {
 
 TEST_F(DayReports, TextDayGivesStretchesTotalsAllInAllOutAndAccesses)
 {
-    record(RecordLogout, {u"sato\tPC-SATO"_qs}, at(7, 30));
-    record(RecordLogin, {u"tanaka\tPC-T"_qs, u"suzuki\tPC-S"_qs}, at(9, 0));
-    record(RecordAccess, {u"0tanaka\tPC-T\t00:05:00\t00:01:00"_qs, u"1共有\ttanaka"_qs, u"2共有\\資料\\a.txt"_qs},
+    record(RecordKind::Logout, {u"sato\tPC-SATO"_qs}, at(7, 30));
+    record(RecordKind::Login, {u"tanaka\tPC-T"_qs, u"suzuki\tPC-S"_qs}, at(9, 0));
+    record(RecordKind::Access, {u"0tanaka\tPC-T\t00:05:00\t00:01:00"_qs, u"1共有\ttanaka"_qs, u"2共有\\資料\\a.txt"_qs},
            at(10, 0));
-    record(RecordLogout, {u"suzuki\tPC-S"_qs}, at(12, 0));
-    record(RecordLogin, {u"suzuki\tPC-S"_qs, u"<b>客&\tPC-G"_qs}, at(13, 0));
-    record(RecordLogout, {u"tanaka\tPC-T"_qs}, at(18, 0));
-    record(RecordLogin, {u"sato\tPC-SATO"_qs}, at(23, 30));
+    record(RecordKind::Logout, {u"suzuki\tPC-S"_qs}, at(12, 0));
+    record(RecordKind::Login, {u"suzuki\tPC-S"_qs, u"<b>客&\tPC-G"_qs}, at(13, 0));
+    record(RecordKind::Logout, {u"tanaka\tPC-T"_qs}, at(18, 0));
+    record(RecordKind::Login, {u"sato\tPC-SATO"_qs}, at(23, 30));
     // A block whose moment cannot be read, a stray line, and a file cut off
     // inside its last block.
     append(u"KR20261206.log"_qs, "[Login]--------------[2026/13/45(\x93\xfa) 25:10:00]-----------------\r\nyamada\r\n."
@@ -124,11 +124,11 @@ TEST_F(DayReports, ShiftJisXmlSpanningMidnightEndsAtTheReportsTime)
     s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QStringLiteral("xml");
     s.Config.XMLEncoding = QStringLiteral("Shift_JIS");
     const QDate saturday = Day.addDays(-1);
-    record(RecordLogin, {u"髙橋\tPC1"_qs, u"～さん\tPC2"_qs}, at(22, 0, saturday));
-    record(RecordLogout, {u"～さん\tPC2"_qs}, at(23, 0, saturday));
-    record(RecordLogout, {u"髙橋\tPC1"_qs}, at(8, 0));
-    record(RecordLogin, {u"髙橋\tPC1"_qs}, at(9, 15));
-    record(RecordAccess, {u"0髙橋\tPC1\t00:00:10\t00:00:10"_qs}, at(10, 0));
+    record(RecordKind::Login, {u"髙橋\tPC1"_qs, u"～さん\tPC2"_qs}, at(22, 0, saturday));
+    record(RecordKind::Logout, {u"～さん\tPC2"_qs}, at(23, 0, saturday));
+    record(RecordKind::Logout, {u"髙橋\tPC1"_qs}, at(8, 0));
+    record(RecordKind::Login, {u"髙橋\tPC1"_qs}, at(9, 15));
+    record(RecordKind::Access, {u"0髙橋\tPC1\t00:00:10\t00:00:10"_qs}, at(10, 0));
     ASSERT_TRUE(dir.read(u"KR2026.xml"_qs).contains(Cp932::encode(u"髙橋")));
 
     // Made at 15:00 the same day, with no list.
@@ -149,7 +149,7 @@ TEST_F(DayReports, XmlInEveryOfferedEncodingReadsBack)
         s.Config.XMLEncoding = QLatin1String(encoding);
         s.Login.RecordFile = s.Config.XMLEncoding;
         const QString name = s.Config.XMLEncoding == u"ISO-8859-1" ? u"Müller"_qs : u"鈴木"_qs;
-        record(RecordLogin, {name + u"\tPC1"_qs}, at(9, 5));
+        record(RecordKind::Login, {name + u"\tPC1"_qs}, at(9, 5));
         const RecordReading r = ReadRecordFile(dir.path(s.Login.RecordFile + u".xml"_qs));
         ASSERT_EQ(r.Blocks.size(), 1) << encoding;
         EXPECT_EQ(r.Blocks[0].Names, QStringList{name}) << encoding;
@@ -161,9 +161,9 @@ TEST_F(DayReports, XmlInEveryOfferedEncodingReadsBack)
 TEST_F(DayReports, DamagedXmlGivesWhatCouldBeReadAndNotes)
 {
     s.Login.RecordFileExp = s.Logout.RecordFileExp = QStringLiteral("xml");
-    record(RecordLogin, {u"tanaka\tPC-T"_qs}, at(9, 0));
-    record(RecordLogout, {u"tanaka\tPC-T"_qs}, at(12, 0));
-    record(RecordLogin, {u"tanaka\tPC-T"_qs}, at(13, 0));
+    record(RecordKind::Login, {u"tanaka\tPC-T"_qs}, at(9, 0));
+    record(RecordKind::Logout, {u"tanaka\tPC-T"_qs}, at(12, 0));
+    record(RecordKind::Login, {u"tanaka\tPC-T"_qs}, at(13, 0));
     // A foreign element, then the file cut inside the last record.
     QByteArray bytes = dir.read(u"KR20261206.xml"_qs);
     bytes.insert(bytes.indexOf("\t<login"), "\t<foreign/>\n");

@@ -100,7 +100,7 @@ TEST(RecordNames, DateAndTimeTexts)
 
 TEST_F(Records, PathRules)
 {
-    RecordTarget t = RecordFilePath(RecordLogin, s, Sunday.date());
+    RecordTarget t = RecordFilePath(RecordKind::Login, s, Sunday.date());
     EXPECT_TRUE(t.valid);
     EXPECT_EQ(t.name, u"KR20261206.log");
     EXPECT_EQ(t.path, dir.path() + u"KR20261206.log"_qs);
@@ -109,17 +109,17 @@ TEST_F(Records, PathRules)
     s.Logout.RecordFolder = u"/var/rec"_qs;
     s.Logout.RecordFile = u"%Y"_qs;
     s.Logout.RecordFileExp = u"%m"_qs;
-    t = RecordFilePath(RecordLogout, s, Sunday.date());
+    t = RecordFilePath(RecordKind::Logout, s, Sunday.date());
     EXPECT_EQ(t.path, u"/var/rec26.12");
 
     // The folder is never checked, the expanded name always is.
     s.Access.RecordFolder = u"C:\\rec\\"_qs;
     s.Access.RecordFileExp = u""_qs;
-    t = RecordFilePath(RecordAccess, s, Sunday.date());
+    t = RecordFilePath(RecordKind::Access, s, Sunday.date());
     EXPECT_TRUE(t.valid);
     EXPECT_EQ(t.name, u"KR20261206.");
     s.Access.RecordFileExp = u"l,g"_qs;
-    EXPECT_FALSE(RecordFilePath(RecordAccess, s, Sunday.date()).valid);
+    EXPECT_FALSE(RecordFilePath(RecordKind::Access, s, Sunday.date()).valid);
 
     EXPECT_TRUE(IsXmlRecordPath(u"/a/KR.xml"));
     EXPECT_TRUE(IsXmlRecordPath(u"/a/KR.Xml"));
@@ -131,44 +131,44 @@ TEST_F(Records, PathRules)
 TEST_F(Records, InvalidNameWarnsAndWritesNothing)
 {
     s.Login.RecordFile = u"KR:%d"_qs;
-    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_EQ(warnings, QStringList{u"KR:06.log"_qs});
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 TEST_F(Records, TextRecordsAppendByteForByte)
 {
-    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     expectFile(dir.read(u"KR20261206.log"_qs), u"login3.log"_qs);
-    ASSERT_TRUE(WriteRecord(RecordLogout, {u"鈴木\t*PC-SUZUKI"_qs}, s, Sunday, warn));
-    ASSERT_TRUE(WriteRecord(RecordAccess, FullAccess, s, Sunday, warn));
-    ASSERT_TRUE(WriteRecord(RecordAccess, OneSession, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Logout, {u"鈴木\t*PC-SUZUKI"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Access, FullAccess, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Access, OneSession, s, Sunday, warn));
     expectFile(dir.read(u"KR20261206.log"_qs), u"appended.log"_qs);
     // The next day starts its own file.
-    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Monday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Monday, warn));
     EXPECT_TRUE(dir.exists(u"KR20261207.log"_qs));
     EXPECT_TRUE(warnings.isEmpty());
 }
 
 TEST_F(Records, TextRecordLinesAreCp932)
 {
-    const QStringList block = TextRecordLines(RecordLogin, ThreeLogins, Sunday);
+    const QStringList block = TextRecordLines(RecordKind::Login, ThreeLogins, Sunday);
     ASSERT_EQ(block.size(), 5);
     EXPECT_EQ(block[0], u"[Login]--------------[2026/12/06(日) 09:05:00]-----------------");
     EXPECT_EQ(block[0].indexOf(u"2026"), 22);
-    EXPECT_EQ(TextRecordLines(RecordLogout, {}, Sunday)[0].left(22), u"[Logout]-------------[");
-    EXPECT_EQ(TextRecordLines(RecordAccess, {}, Sunday)[0].left(22), u"[Access]-------------[");
+    EXPECT_EQ(TextRecordLines(RecordKind::Logout, {}, Sunday)[0].left(22), u"[Logout]-------------[");
+    EXPECT_EQ(TextRecordLines(RecordKind::Access, {}, Sunday)[0].left(22), u"[Access]-------------[");
     EXPECT_EQ(block[4], u".");
-    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_TRUE(dir.read(u"KR20261206.log"_qs).contains(Cp932::encode(u"髙橋①") + "\r\n.\r\n"));
 }
 
 TEST_F(Records, MissingFolderLosesTheRecordSilently)
 {
     s.Login.RecordFolder = dir.path(u"no/such/folder/"_qs);
-    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     setExtension(u"xml"_qs);
-    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_TRUE(warnings.isEmpty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
@@ -176,12 +176,12 @@ TEST_F(Records, MissingFolderLosesTheRecordSilently)
 TEST_F(Records, XmlCreatedThenAppended)
 {
     setExtension(u"Xml"_qs);
-    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     expectFile(dir.read(u"KR20261206.Xml"_qs), u"login3.xml"_qs);
-    ASSERT_TRUE(WriteRecord(RecordAccess, OneSession, s, SundayEvening, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Access, OneSession, s, SundayEvening, warn));
     expectFile(dir.read(u"KR20261206.Xml"_qs), u"login3-session.xml"_qs);
-    ASSERT_TRUE(WriteRecord(RecordAccess, FullAccess, s, SundayEvening, warn));
-    ASSERT_TRUE(WriteRecord(RecordLogout, {u"鈴木\t*PC-SUZUKI"_qs}, s, SundayEvening, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Access, FullAccess, s, SundayEvening, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Logout, {u"鈴木\t*PC-SUZUKI"_qs}, s, SundayEvening, warn));
     expectFile(dir.read(u"KR20261206.Xml"_qs), u"appended.xml"_qs);
 }
 
@@ -189,12 +189,12 @@ TEST_F(Records, StylesheetReplacedThenRemoved)
 {
     setExtension(u"xml"_qs);
     s.Config.XSLFile = u"C:\\styles\\old.xsl"_qs;
-    ASSERT_TRUE(WriteRecord(RecordLogin, {u"a\tPC1"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, {u"a\tPC1"_qs}, s, Sunday, warn));
     s.Config.XSLFile = u"新しい.xsl"_qs;
-    ASSERT_TRUE(WriteRecord(RecordLogin, {u"b\tPC2"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, {u"b\tPC2"_qs}, s, Sunday, warn));
     expectFile(dir.read(u"KR20261206.xml"_qs), u"stylesheet-replaced.xml"_qs);
     s.Config.XSLFile.clear();
-    ASSERT_TRUE(WriteRecord(RecordLogin, {u"c\tPC3"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, {u"c\tPC3"_qs}, s, Sunday, warn));
     expectFile(dir.read(u"KR20261206.xml"_qs), u"stylesheet-removed.xml"_qs);
 }
 
@@ -205,11 +205,11 @@ TEST_F(Records, EveryOfferedEncoding)
     for (const char *encoding : {"Shift_JIS", "EUC-JP", "UTF-8", "UTF-16", "ISO-8859-1"}) {
         s.Config.XMLEncoding = QString::fromLatin1(encoding);
         QFile::remove(dir.path(u"KR20261206.xml"_qs));
-        ASSERT_TRUE(WriteRecord(RecordLogin, names, s, Sunday, warn)) << encoding;
+        ASSERT_TRUE(WriteRecord(RecordKind::Login, names, s, Sunday, warn)) << encoding;
         const QByteArray written = dir.read(u"KR20261206.xml"_qs);
         expectFile(written, u"encoding-"_qs + QString::fromLatin1(encoding) + u".xml"_qs);
         // What was written reads back, and a second record keeps the first.
-        ASSERT_TRUE(WriteRecord(RecordLogout, {u"鈴木\tPC2"_qs}, s, Sunday, warn)) << encoding;
+        ASSERT_TRUE(WriteRecord(RecordKind::Logout, {u"鈴木\tPC2"_qs}, s, Sunday, warn)) << encoding;
         XmlDocument doc;
         ASSERT_TRUE(doc.Load(dir.path(u"KR20261206.xml"_qs))) << encoding;
     }
@@ -226,7 +226,7 @@ TEST_F(Records, ShiftJisFileWithCp932Characters)
         u"<?xml-stylesheet type=\"text/xsl\" href=\"k.xsl\"?>\r\n"
         u"<root>\r\n  <!-- 記録～① -->\r\n  <login year=\"2026\">   <user name=\"髙橋①～\"/></login>\r\n</root>\r\n");
     ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, original));
-    ASSERT_TRUE(WriteRecord(RecordLogin, {u"①髙～\\\tPC"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, {u"①髙～\\\tPC"_qs}, s, Sunday, warn));
     expectFile(dir.read(u"KR20261206.xml"_qs), u"cp932.xml"_qs);
 }
 
@@ -241,13 +241,13 @@ TEST_F(Records, DamagedXmlLeftUntouched)
     };
     for (const QByteArray &bytes : damaged) {
         ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, bytes));
-        EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn)) << bytes.constData();
+        EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn)) << bytes.constData();
         EXPECT_EQ(dir.read(u"KR20261206.xml"_qs), bytes);
     }
     // A sound file that cannot be saved in the chosen encoding stays as well.
     ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, "<root>\n</root>\n"));
     s.Config.XMLEncoding = u"NO-SUCH-CODE"_qs;
-    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_EQ(dir.read(u"KR20261206.xml"_qs), QByteArray("<root>\n</root>\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
@@ -262,10 +262,10 @@ TEST_F(Records, EncodingThatWouldNotReadBackIsNeverWritten)
     const QByteArray original = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n</root>\n";
     ASSERT_TRUE(dir.write(u"KR20261206.xml"_qs, original));
     s.Config.XMLEncoding = u"UTF-7"_qs;
-    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_EQ(dir.read(u"KR20261206.xml"_qs), original);
     s.Config.XMLEncoding = u"UTF-8"_qs;
-    EXPECT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
 
     XmlDocument doc;
     ASSERT_TRUE(doc.Parse("<?xml version=\"1.0\" encoding=\"UTF-7\" ?>\n<root>\n</root>"));
@@ -285,19 +285,19 @@ TEST_F(Records, TextsAndSettingsXmlCannotHoldNeverLeaveAFileThatTakesNoMoreRecor
     };
 
     // Control characters in a listed name or a shared file's name.
-    ASSERT_TRUE(WriteRecord(RecordLogin, {u"PC\x01\x1b\tx"_qs}, s, Sunday, warn));
-    ASSERT_TRUE(WriteRecord(RecordAccess, {u"0guest\tPC\t01:02:03\t00:00:04"_qs, u"1public\tguest"_qs,
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, {u"PC\x01\x1b\tx"_qs}, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Access, {u"0guest\tPC\t01:02:03\t00:00:04"_qs, u"1public\tguest"_qs,
                                            u"2public\\bell\x07.txt"_qs},
                             s, Sunday, warn));
     EXPECT_TRUE(readable());
     const QByteArray text = dir.read(file);
     EXPECT_TRUE(text.contains("name=\"PC??\""));
     EXPECT_TRUE(text.contains("<file>public\\bell?.txt</file>"));
-    ASSERT_TRUE(WriteRecord(RecordLogout, ThreeLogins, s, Sunday, warn)) << "the next record still goes in";
+    ASSERT_TRUE(WriteRecord(RecordKind::Logout, ThreeLogins, s, Sunday, warn)) << "the next record still goes in";
 
     // A stylesheet name that would end the instruction early: no instruction.
     s.Config.XSLFile = u"a?>b.xsl"_qs;
-    ASSERT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_TRUE(readable());
     EXPECT_FALSE(dir.read(file).contains("xml-stylesheet"));
     s.Config.XSLFile.clear();
@@ -307,10 +307,10 @@ TEST_F(Records, TextsAndSettingsXmlCannotHoldNeverLeaveAFileThatTakesNoMoreRecor
     const QByteArray japaneseNames = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<記録>\n</記録>\n";
     ASSERT_TRUE(dir.write(file, japaneseNames));
     s.Config.XMLEncoding = u"ISO-8859-1"_qs;
-    EXPECT_FALSE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_EQ(dir.read(file), japaneseNames);
     s.Config.XMLEncoding = u"Shift_JIS"_qs;
-    EXPECT_TRUE(WriteRecord(RecordLogin, ThreeLogins, s, Sunday, warn)) << "Shift_JIS holds these names";
+    EXPECT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn)) << "Shift_JIS holds these names";
     EXPECT_TRUE(readable());
 }
 

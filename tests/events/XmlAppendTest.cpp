@@ -22,7 +22,7 @@ namespace {
 const QDateTime Morning(QDate(2026, 12, 6), QTime(9, 5, 0));
 
 struct Step {
-    int kind;
+    RecordKind kind;
     QStringList lines;
     QString encoding;
     QString stylesheet;
@@ -45,12 +45,12 @@ QList<Step> everyRecord(const QString &encoding, const QString &stylesheet)
                              u"1共有\t管理者"_qs,
                              u"2共有\\改行\r.txt"_qs,
                              u"2"_qs};  // an empty file name: <file/>, as the next load reads it
-    return {{RecordLogin, logins, encoding, stylesheet},
-            {RecordAccess, access, encoding, stylesheet},
-            {RecordLogout, {u"鈴木 & <Co>\tPC2"_qs}, encoding, stylesheet},
-            {RecordLogin, {}, encoding, stylesheet},
-            {RecordAccess, {u"0solo\tPC9\t00:00:01\t00:00:00"_qs}, encoding, stylesheet},
-            {RecordLogout, logins, encoding, stylesheet}};
+    return {{RecordKind::Login, logins, encoding, stylesheet},
+            {RecordKind::Access, access, encoding, stylesheet},
+            {RecordKind::Logout, {u"鈴木 & <Co>\tPC2"_qs}, encoding, stylesheet},
+            {RecordKind::Login, {}, encoding, stylesheet},
+            {RecordKind::Access, {u"0solo\tPC9\t00:00:01\t00:00:00"_qs}, encoding, stylesheet},
+            {RecordKind::Logout, logins, encoding, stylesheet}};
 }
 
 struct Written {
@@ -211,7 +211,7 @@ TEST_F(XmlAppend, FileChangedByAnotherHand)
         return dir.read(u"appended.xml"_qs);
     };
     const auto expectRefused = [&](const QByteArray &now, const char *how) {
-        EXPECT_FALSE(WriteRecord(RecordLogin, steps[0].lines, s, Morning, {})) << how;
+        EXPECT_FALSE(WriteRecord(RecordKind::Login, steps[0].lines, s, Morning, {})) << how;
         EXPECT_EQ(dir.read(u"appended.xml"_qs), now) << how;
     };
 
@@ -250,9 +250,9 @@ TEST_F(XmlAppend, FileChangedByAnotherHand)
         if (QFile::exists(file)) {
             ASSERT_TRUE(QFile::copy(file, dir.path(u"loaded.xml"_qs)));
         }
-        ASSERT_TRUE(WriteRecord(RecordAccess, steps[1].lines, s, Morning, {})) << how;
+        ASSERT_TRUE(WriteRecord(RecordKind::Access, steps[1].lines, s, Morning, {})) << how;
         ForgetXmlRecordFiles();
-        ASSERT_TRUE(WriteRecord(RecordAccess, steps[1].lines, settingsFor(u"loaded"_qs, steps[0]), Morning, {}));
+        ASSERT_TRUE(WriteRecord(RecordKind::Access, steps[1].lines, settingsFor(u"loaded"_qs, steps[0]), Morning, {}));
         EXPECT_EQ(dir.read(u"appended.xml"_qs), dir.read(u"loaded.xml"_qs)) << how;
     }
 }

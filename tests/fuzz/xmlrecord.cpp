@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     s.Config.XMLEncoding = QString::fromLatin1(encodings[(pick >> 2) % 6]);
     if (pick & 0x80)
         s.Config.XSLFile = QStringLiteral("style.xsl");
-    const int kind = (pick & 3) % 3;
+    const RecordKind kind = RecordKind((pick & 3) % 3);
 
     const QString path = fuzz::ScratchDir() + QStringLiteral("record.xml");
     if (!fuzz::WriteFile(path, reinterpret_cast<const uint8_t *>(contents.constData()), size_t(contents.size())))
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     const QByteArray first = fuzz::ReadFile(path);
-    const int next = (kind + 1) % 3;
+    const RecordKind next = RecordKind((qToUnderlying(kind) + 1) % 3);
     const bool knownOk = WriteRecord(next, lines, s, when, {});
     const QByteArray known = fuzz::ReadFile(path);
     ForgetXmlRecordFiles();

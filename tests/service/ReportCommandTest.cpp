@@ -45,9 +45,9 @@ TEST(ReportCommand, WritesTheSamePageAsTheMenuToAFileOrStandardOutput)
     TSettings s;
     LoadSettings(s, dir.path(), {}, nullptr);
     const QDate day(2026, 12, 6);
-    ASSERT_TRUE(WriteRecord(RecordLogin, {QStringLiteral("suzuki\tPC-S"), QStringLiteral("tanaka\tPC-T")}, s,
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, {QStringLiteral("suzuki\tPC-S"), QStringLiteral("tanaka\tPC-T")}, s,
                             QDateTime(day, QTime(9, 0)), {}));
-    ASSERT_TRUE(WriteRecord(RecordLogout, {QStringLiteral("tanaka\tPC-T")}, s, QDateTime(day, QTime(17, 0)), {}));
+    ASSERT_TRUE(WriteRecord(RecordKind::Logout, {QStringLiteral("tanaka\tPC-T")}, s, QDateTime(day, QTime(17, 0)), {}));
     WatchListModel list;
     WatchEntry group;
     group.UserName = QStringLiteral("営業");

@@ -18,7 +18,7 @@ void ShowRecordNameWarning(QWidget *owner, const QString &name)
     box->show();
 }
 
-void OpenRecordFile(int kind, QWidget *owner)
+void OpenRecordFile(RecordKind kind, QWidget *owner)
 {
     QString name;
     const RecordOpenResult r = OpenRecordPath(kind, Settings, QDate::currentDate(),

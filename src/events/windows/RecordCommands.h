@@ -3,6 +3,8 @@
 // The record files' window side: the warning about an invalid record name and
 // the operator's command that opens a record file.
 
+#include "engine/EventKinds.h"
+
 class QWidget;
 class QString;
 class WatchListModel;
@@ -13,11 +15,11 @@ class WatchListModel;
 // would never close).
 void ShowRecordNameWarning(QWidget *owner, const QString &name);
 
-// Opens today's record file of kind (0 login, 1 logout, 2 access) with the
+// Opens today's record file of kind with the
 // program the desktop associates with it; the notification menu's
 // "ログを開く(&O)" items. An invalid name or a file that cannot be opened is
 // reported in a box owned by owner.
-void OpenRecordFile(int kind, QWidget *owner);
+void OpenRecordFile(RecordKind kind, QWidget *owner);
 
 // Writes today's report over the day's records, with the rows in the order
 // of list, beside the records (DayReportPath) and opens it in the desktop's
