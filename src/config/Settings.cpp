@@ -136,6 +136,7 @@ void forEachKey(Record &s, Visit &&visit)
     key({u"Config", u"DblClickAction"}, s.Config.DblClickAction, 0);
     key({u"Config", u"XMLEncoding"}, s.Config.XMLEncoding, u"UTF-8");
     key({u"Config", u"XSLFile"}, s.Config.XSLFile, u"");
+    key({u"Config", u"Language"}, s.Config.Language, u"");
 
     key({u"TCPIP", u"TimeOut", u"PingTimeOut"}, s.TCPIP.TimeOut, 2000);
     key({u"TCPIP", u"SendBytes", u"PingSendByte"}, s.TCPIP.SendBytes, 0);

@@ -88,6 +88,7 @@ struct TSettings {
         qint32 DblClickAction = 0;
         QString XMLEncoding;
         QString XSLFile;
+        QString Language; // "ja", "en", or empty: the user's locale decides
     };
     // [Login] and [Logout]: one terminal coming or going.
     struct TEventSection {

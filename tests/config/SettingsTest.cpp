@@ -229,6 +229,7 @@ TEST(Settings, AMissingFileGivesFlatDefaultsAndTheFirstSaveCreatesTheSectionedFi
                             "DblClickAction=0\n"
                             "XMLEncoding=UTF-8\n"
                             "XSLFile=\n"
+                            "Language=\n"
                             "\n"
                             "[Login]\n"
                             "ShowMsg=1\n"
