@@ -1,6 +1,7 @@
 #include "service/flags/ProcessFlags.h"
 #include "service/TSignalPipe.h"
 #include "service/Tkrovan.h"
+#include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -11,15 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Processes events until the condition holds or two seconds pass.
-bool WaitFor(const std::function<bool()> &condition)
-{
-    QDeadlineTimer deadline(2000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
 
 TEST(Tkrovan, IsTheServiceRegisteredAsKrovan)
 {

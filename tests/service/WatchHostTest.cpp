@@ -11,6 +11,7 @@
 #include "service/Tdm.h"
 #include "service/WatchHost.h"
 #include "support/SambaTestServer.h"
+#include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -29,14 +30,6 @@ struct AccessOutlets : AccessEventOutlets {
     void OpenAccessListAutomatically() override {}
     void EnableAccessMenuItem() override {}
 };
-
-bool Serve(const std::function<bool()> &condition, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return condition();
-}
 
 } // namespace
 
@@ -89,13 +82,13 @@ TEST(WatchHost, WatchesAndChecksAccessWithNoWindow)
         host.AttachOutlets(&events, &outlets);
         host.Start();
         ASSERT_TRUE(host.Engine->PassRunning()) << "the start-up check runs unasked";
-        ASSERT_TRUE(Serve([&] { return !host.Engine->PassRunning(); }, 30000));
+        ASSERT_TRUE(WaitFor([&] { return !host.Engine->PassRunning(); }, 30000));
         EXPECT_EQ(host.Model->text(0, WatchListModel::ColStatus), StatusLoggedIn);
         EXPECT_EQ(host.Model->text(1, WatchListModel::ColStatus), StatusLoggedIn);
 
         SambaTestServer::Client client(server.Port(), u"DATA"_s);
         client.Command("open a.txt");
-        EXPECT_TRUE(Serve([&] { return outlets.recorded.size() == 3; }, 20000))
+        EXPECT_TRUE(WaitFor([&] { return outlets.recorded.size() == 3; }, 20000))
             << outlets.recorded.join(u'|').toStdString();
         EXPECT_TRUE(outlets.recorded.join(u'|').contains(u"a.txt"_s)) << outlets.recorded.join(u'|').toStdString();
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <mutex>
 #include <vector>
 
@@ -46,4 +48,17 @@ struct FakeShutdown : SystemShutdown {
     bool accepts = true;
     QString refusal;
     QStringList log;
+};
+
+// For tests in which nothing may power the machine off: the right is what
+// the test says, and a request to use it fails the test.
+struct NoPowerOff : SystemShutdown {
+    explicit NoPowerOff(bool allowed = false) : allowed(allowed) {}
+    bool CanPowerOff() override { return allowed; }
+    void PowerOff(Answer answer) override
+    {
+        ADD_FAILURE() << "nothing in this test may power the machine off";
+        answer(false, {});
+    }
+    bool allowed;
 };

@@ -1,6 +1,6 @@
 #pragma once
-// Answering the modal boxes and dialogs a command opens, for the console's
-// dialog tests: each answer is given from the event loop the box runs.
+// Answering the modal boxes and dialogs a command opens, for the window
+// tests: each answer is given from the event loop the box runs.
 
 #include <QApplication>
 #include <QMessageBox>

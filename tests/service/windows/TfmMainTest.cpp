@@ -16,7 +16,10 @@
 #include "probe/TIcmp.h"
 #include "service/Tdm.h"
 #include "service/Tkrovan.h"
+#include "support/FakePlatform.h"
+#include "support/ModalAnswers.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -40,55 +43,6 @@ void PrintTo(const QString &text, std::ostream *os)
 
 namespace {
 
-class FakeShutdown : public SystemShutdown {
-public:
-    explicit FakeShutdown(bool allowed) : allowed_(allowed) {}
-    bool CanPowerOff() override { return allowed_; }
-    void PowerOff(Answer answer) override
-    {
-        ADD_FAILURE() << "start-up never powers off";
-        answer(false, {});
-    }
-
-private:
-    bool allowed_;
-};
-
-bool WaitFor(const std::function<bool()> &condition)
-{
-    QDeadlineTimer deadline(3000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
-
-// Answers the next message box with the given button and keeps its text.
-class MessageBoxAnswer {
-public:
-    explicit MessageBoxAnswer(QMessageBox::StandardButton button)
-    {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this, button] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            Text = box->text();
-            Title = box->windowTitle();
-            Icon = box->icon();
-            if (QAbstractButton *b = box->button(button))
-                b->click();
-            timer_.stop();
-        });
-        timer_.start();
-    }
-
-    QString Text, Title;
-    QMessageBox::Icon Icon = QMessageBox::NoIcon;
-
-private:
-    QTimer timer_;
-};
-
 class TfmMainTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -98,7 +52,7 @@ protected:
         ServiceRunning = true;
         WatchBusy = true;
         ShutdownAllowed = false;
-        dm = new Tdm(std::make_unique<FakeShutdown>(shutdownAllowed), std::make_unique<SambaPlatformQuery>());
+        dm = new Tdm(std::make_unique<NoPowerOff>(shutdownAllowed), std::make_unique<SambaPlatformQuery>());
     }
 
     void TearDown() override
@@ -188,11 +142,11 @@ TEST_F(TfmMainTest, LoadsTheWatchListOfItsFamily)
 TEST_F(TfmMainTest, CloseIsRefusedWhileTheServiceRuns)
 {
     TfmMain &w = Started();
-    MessageBoxAnswer answer(QMessageBox::Ok);
+    BoxAnswers answer({QMessageBox::Ok});
     EXPECT_FALSE(w.close());
-    EXPECT_EQ(answer.Text, QStringLiteral("サービスより停止してください。"));
-    EXPECT_EQ(answer.Title, QStringLiteral("Corvane Ver 2.10a"));
-    EXPECT_EQ(answer.Icon, QMessageBox::Warning);
+    EXPECT_EQ(answer.Texts.value(0), QStringLiteral("サービスより停止してください。"));
+    EXPECT_EQ(answer.Titles.value(0), QStringLiteral("Corvane Ver 2.10a"));
+    EXPECT_EQ(answer.Icons.value(0), QMessageBox::Warning);
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.Engine->Ending);
     EXPECT_EQ(closed, 0);
@@ -349,13 +303,13 @@ TEST_F(TfmMainTest, PartlyVisibleWindowAndTooSmallSize)
 TEST_F(TfmMainTest, StartCheckAsksFirstWhenConfigured)
 {
     WriteSettings("[Config]\r\nCheckInterval=7\r\nStartCheck=1\r\nStartCheckMsg=1\r\n");
-    std::unique_ptr<MessageBoxAnswer> answer;
+    std::unique_ptr<BoxAnswers> answer;
     TfmMain &w = Started([&](TfmMain &m) {
         m.CanAsk = true;
-        answer = std::make_unique<MessageBoxAnswer>(QMessageBox::No);
+        answer = std::make_unique<BoxAnswers>(QList<QMessageBox::StandardButton>{QMessageBox::No});
     });
-    EXPECT_EQ(answer->Text, QStringLiteral("端末の調査を今すぐ行いますか？"));
-    EXPECT_EQ(answer->Icon, QMessageBox::Question);
+    EXPECT_EQ(answer->Texts.value(0), QStringLiteral("端末の調査を今すぐ行いますか？"));
+    EXPECT_EQ(answer->Icons.value(0), QMessageBox::Question);
     EXPECT_EQ(w.Engine->WatchMinutes, 0);
     EXPECT_FALSE(w.Engine->CheckedOnce);
 }
