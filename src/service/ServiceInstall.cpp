@@ -69,7 +69,13 @@ QString UnitText(const QString &executable, const QString &programDir, bool syst
                                                      "Wants=network-online.target\n")
                                     : QStringLiteral("PartOf=graphical-session.target\n"
                                                      "After=graphical-session.target\n");
-    const QString service = systemUnit ? QStringLiteral("StateDirectory=corvane\n") : QString();
+    // A login gives a user's manager its runtime folder; the system's unit
+    // makes one, private as Qt wants it.
+    const QString service = systemUnit ? QStringLiteral("StateDirectory=corvane\n"
+                                                        "RuntimeDirectory=corvane\n"
+                                                        "RuntimeDirectoryMode=0700\n"
+                                                        "Environment=XDG_RUNTIME_DIR=%t/corvane\n")
+                                       : QString();
     return QStringLiteral("[Unit]\n"
                           "Description=Corvane Service\n"
                           "%1"
@@ -123,18 +129,21 @@ bool UninstallUnit(const QString &unitDir, QString &error)
     return true;
 }
 
+static QStringList SystemctlArguments(bool systemUnit, const QStringList &arguments)
+{
+    return (systemUnit ? QStringList() : QStringList{QStringLiteral("--user")}) + arguments;
+}
+
 // Lets systemd know; a machine without systemd (a container) simply has no
-// systemctl or no manager to talk to, which is no failure of the command.
-static void Systemctl(bool systemUnit, const QStringList &arguments)
+// systemctl, which is no failure of the command. False when systemctl is
+// there and refused (its own words are on standard error).
+static bool Systemctl(bool systemUnit, const QStringList &arguments)
 {
     const QString systemctl = QStandardPaths::findExecutable(QStringLiteral("systemctl"));
     if (systemctl.isEmpty())
-        return;
-    QStringList all;
-    if (!systemUnit)
-        all << QStringLiteral("--user");
-    all << arguments;
-    RunTool(systemctl, all, 10000, ToolChannels::ForwardErrors);
+        return true;
+    return RunTool(systemctl, SystemctlArguments(systemUnit, arguments), 10000, ToolChannels::ForwardErrors)
+        .Succeeded();
 }
 
 int RunServiceCommand(const ServiceSwitches &switches, const QString &executable, const QString &programDir)
@@ -155,9 +164,17 @@ int RunServiceCommand(const ServiceSwitches &switches, const QString &executable
             std::fprintf(stderr, "Corvane Service: %s\n", qPrintable(error));
             return 1;
         }
+        // Without a session bus (sudo -u, su) a user's systemd is out of
+        // reach: the unit would never start with the desktop.
+        const QStringList enable{QStringLiteral("enable"), QLatin1String(UnitFileName)};
         if (systemdsDir) {
             Systemctl(systemUnit, {QStringLiteral("daemon-reload")});
-            Systemctl(systemUnit, {QStringLiteral("enable"), QLatin1String(UnitFileName)});
+            if (!Systemctl(systemUnit, enable)) {
+                std::fprintf(stderr, "Corvane Service: %s is written but not enabled; run `systemctl %s` %s\n",
+                             qPrintable(unitPath), qPrintable(SystemctlArguments(systemUnit, enable).join(u' ')),
+                             systemUnit ? "yourself" : "in your desktop session");
+                return 1;
+            }
         }
         if (!switches.Silent)
             std::printf("Corvane Service installed: %s\n", qPrintable(unitPath));

@@ -250,6 +250,34 @@ TEST_F(CorvaneProcess, InstallAndUninstallTouchOnlyTheUnit)
     EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.ini")));
 }
 
+TEST_F(CorvaneProcess, AUsersInstallThatSystemdCannotEnableSaysSo)
+{
+    // As with `sudo -u USER corvane INSTALL`: no session bus, so the user's
+    // systemd is out of reach.
+    ASSERT_EQ(::chmod(qPrintable(dir.path()), 0777), 0);
+    ASSERT_TRUE(QDir().mkpath(dir.path(QStringLiteral("bin"))));
+    ASSERT_TRUE(dir.write(QStringLiteral("bin/systemctl"),
+                          "#!/bin/sh\necho 'Failed to connect to bus: No medium found' >&2\nexit 1\n"));
+    ASSERT_EQ(::chmod(qPrintable(dir.path(QStringLiteral("bin/systemctl"))), 0755), 0);
+    ASSERT_TRUE(QDir().mkpath(dir.path(QStringLiteral("config"))));
+    ASSERT_EQ(::chmod(qPrintable(dir.path(QStringLiteral("config"))), 0777), 0);
+    QProcessEnvironment env = Environment(dir);
+    env.remove(QStringLiteral("CORVANE_UNIT_DIR"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path(QStringLiteral("config")));
+    env.insert(QStringLiteral("PATH"), dir.path(QStringLiteral("bin")) + u':' + env.value(QStringLiteral("PATH")));
+    QProcess install;
+    install.setProcessEnvironment(env);
+    install.start(QStringLiteral("setpriv"),
+                  AsNobody + QStringList{QStringLiteral(CORVANE_BINARY), QStringLiteral("INSTALL")});
+    ASSERT_TRUE(install.waitForFinished(30000));
+    const QByteArray said = install.readAllStandardError();
+    EXPECT_NE(install.exitCode(), 0) << said.constData();
+    EXPECT_TRUE(said.contains("not enabled")) << said.constData();
+    EXPECT_TRUE(said.contains("systemctl --user enable krovan.service")) << said.constData();
+    // The unit is there for the user to enable from the desktop session.
+    EXPECT_TRUE(dir.exists(QStringLiteral("config/systemd/user/krovan.service")));
+}
+
 TEST_F(CorvaneProcess, StartCheckLogsTheLoopbackTerminalsInAndWritesTheLoginRecord)
 {
     {
@@ -281,6 +309,33 @@ TEST_F(CorvaneProcess, StartCheckLogsTheLoopbackTerminalsInAndWritesTheLoginReco
     EndBySigterm();
     // Stopping writes neither the list nor a second record.
     EXPECT_EQ(Cp932::decode(dir.read(name)), record);
+}
+
+TEST_F(CorvaneProcess, AHeadlessNoticeLeavesTheJournalToTheProgramsOwnLines)
+{
+    // A terminal of the made-up network logs in at the start pass and its
+    // notice opens unseen.
+    ASSERT_TRUE(dir.write(QStringLiteral("net.txt"), "Microsoft Windows Network\n  WORKGROUP\n    PC02\n"));
+    ASSERT_TRUE(dir.write(QStringLiteral("Krovan.NT"),
+                          "PC02\t\tN\t0\t-1\t-1\t\r\nsuzuki\r\n\r\n\r\nWORKGROUP\tMicrosoft Windows Network\r\n"));
+    WriteSettings("[Config]\r\nStartCheck=1\r\n[Login]\r\nShowMsg=1\r\n");
+    QProcessEnvironment fixture;
+    fixture.insert(QStringLiteral("CORVANE_NET_FIXTURE"), dir.path(QStringLiteral("net.txt")));
+    channels = QProcess::SeparateChannels;
+    Start(fixture);
+    QByteArray said;
+    QDeadlineTimer deadline(30000);
+    while (!said.contains("corvane: login: suzuki (PC02)\n") && !deadline.hasExpired()
+           && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        said += process.readAllStandardError();
+    }
+    EndBySigterm();
+    said += process.readAllStandardError();
+    ASSERT_TRUE(said.contains("corvane: login: suzuki (PC02)\n")) << said.constData();
+    // The offscreen platform cannot raise a window; that is no news for
+    // whoever reads the service's journal.
+    EXPECT_FALSE(said.contains("does not support")) << said.constData();
 }
 
 TEST_F(CorvaneProcess, ARealClientOfThisMachinesSambaIsRecordedAndReported)

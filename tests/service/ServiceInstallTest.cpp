@@ -48,6 +48,9 @@ TEST(UnitText, RunsTheProgramWithItsDirectory)
     const QString system = UnitText(QStringLiteral("/c"), QStringLiteral("/var/lib/corvane/"), true);
     EXPECT_TRUE(system.contains(QStringLiteral("WantedBy=multi-user.target\n")));
     EXPECT_TRUE(system.contains(QStringLiteral("StateDirectory=corvane\n")));
+    // No login gives a service a runtime folder; Qt wants one of its own.
+    EXPECT_TRUE(system.contains(QStringLiteral("RuntimeDirectory=corvane\nRuntimeDirectoryMode=0700\n"
+                                               "Environment=XDG_RUNTIME_DIR=%t/corvane\n")));
     EXPECT_TRUE(system.contains(QStringLiteral("Restart=on-failure\n")));
     EXPECT_FALSE(system.contains(QStringLiteral("graphical")));
 }

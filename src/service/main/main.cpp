@@ -44,6 +44,18 @@ public:
     }
 };
 
+// Unseen windows on the offscreen platform cannot be raised or grabbed; Qt
+// says so at every notice, which would fill a headless service's journal
+// with lines about nothing.
+QtMessageHandler QtDefaultHandler = nullptr;
+
+void QuietOffscreenHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support ")))
+        return;
+    QtDefaultHandler(type, context, message);
+}
+
 int Run(int argc, char **argv)
 {
     ProgramDir = ResolveProgramDir();
@@ -65,6 +77,8 @@ int Run(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
     app.setApplicationName(AppTitle);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        QtDefaultHandler = qInstallMessageHandler(QuietOffscreenHandler);
     // Notice windows and the access list come and go; only the main
     // window's close ends the process.
     app.setQuitOnLastWindowClosed(false);
