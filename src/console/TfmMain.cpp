@@ -75,12 +75,8 @@ constexpr int MinWidth = 447;
 constexpr int MinHeight = 160;
 
 const QString StopThroughServiceText = QStringLiteral("サービスより停止してください。");
-const QString SelectOneText = QStringLiteral("端末を１つだけ選択して下さい。");
-const QString ResourceErrorText = QStringLiteral("リソース状態取得エラーです。");
 const QString CannotStartText = QStringLiteral("起動できません！");
-const QString AlignReferenceText = QStringLiteral("基準とするアイコンの上で右クリックしてください。");
 const QString SaveQuestionText = QStringLiteral("リストを保存します。\nよろしいですか？");
-const QString SearchingText = QStringLiteral(" 調査中...");
 const QString CheckCaption = QStringLiteral("調査(&R)");
 const QString StopCaption = QStringLiteral("中止(&D)");
 
@@ -122,26 +118,6 @@ SessionListProxy SessionList;
 
 // ---------------------------------------------------------------- rules
 
-RowCommandState RowCommandsFor(const QList<int> &selectedStates)
-{
-    RowCommandState s;
-    if (selectedStates.size() == 1) {
-        const int state = selectedStates.first();
-        if (state == ImageSeparator)
-            return s;
-        const bool otherKind = state >= 9 && state <= 17;
-        s.Rest = !otherKind;
-        s.Property = s.Message = s.Wake = s.Open = true;
-        return s;
-    }
-    for (int state : selectedStates) {
-        if (state == StateLoggedIn || state == KindSecond)
-            s.Message = true;
-    }
-    s.Align = true;
-    return s;
-}
-
 int NormaliseScreenMode(int mode)
 {
     return mode >= 1 && mode <= 3 ? mode : 1;
@@ -150,11 +126,6 @@ int NormaliseScreenMode(int mode)
 int ListModeStyle(int listMode)
 {
     return listMode >= 1 && listMode <= 4 ? listMode - 1 : 0;
-}
-
-DblClickCommand DblClickCommandFor(int action)
-{
-    return action >= DblRest && action <= DblBrowser ? DblClickCommand(action) : DblRest;
 }
 
 QRgb TextColorRgb(qint32 stored)
@@ -222,6 +193,17 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
         if (pbSession->isEnabled())
             pbSessionClick();
     });
+    Rows = std::make_unique<RowCommands>(*Model, *lvRes1, *Engine, *Net, *Sender, this);
+    Rows->OpenUrl = [this](const QUrl &url) { return OpenUrl && OpenUrl(url); };
+    Rows->Searching = [this](const QString &caption) {
+        if (caption.isEmpty()) {
+            Tray->SetTrayImage(TImageLists::WindowNormal);
+            statusBar()->clearMessage();
+        } else {
+            statusBar()->showMessage(caption);
+            Tray->SetTrayImage(TImageLists::WindowBusy);
+        }
+    };
     statusBar()->setSizeGripEnabled(true);
 
     PlaceWindow();
@@ -453,11 +435,7 @@ void TfmMain::BuildListMenu()
         return a;
     };
     pmRest = item(pmProp, QStringLiteral("お休み(&H)"), &TfmMain::RestToggle);
-    pmCheck = item(pmProp, QStringLiteral("調査(&R)"), [this] {
-        int row = -1;
-        if (OneRowSelected(row))
-            Engine->PinpointCommand(row);
-    });
+    pmCheck = item(pmProp, QStringLiteral("調査(&R)"), &TfmMain::CheckNow);
     pmProp->addSeparator();
     pmSortRestore = item(pmProp, QStringLiteral("ソートを元に戻す(&S)"), &TfmMain::RestoreSortOrder);
     pmRestoreColumns = item(pmProp, QStringLiteral("列並びを元に戻す(&C)"), &TfmMain::RestoreColumnOrder);
@@ -635,10 +613,7 @@ void TfmMain::EnableConsole(bool on)
 
 void TfmMain::UpdateRowCommands()
 {
-    QList<int> states;
-    for (int row : lvRes1->SelectedRows())
-        states << DataWordState(Model->dataWord(row));
-    const RowCommandState s = RowCommandsFor(states);
+    const RowCommandState s = Rows->State();
     for (QAction *a : {mnRest, pmRest})
         a->setEnabled(s.Rest);
     for (QAction *a : {mnProperty, pmProperty})
@@ -660,13 +635,6 @@ void TfmMain::ListContextMenu(const QPoint &globalPos)
     pmProp->popup(globalPos);
 }
 
-bool TfmMain::OneRowSelected(int &row)
-{
-    const QList<int> rows = lvRes1->SelectedRows();
-    row = rows.size() == 1 ? rows.first() : -1;
-    return row >= 0;
-}
-
 // ---------------------------------------------------------------- messages
 
 void TfmMain::Warn(const QString &text, int icon)
@@ -674,6 +642,12 @@ void TfmMain::Warn(const QString &text, int icon)
     QMessageBox box(icon == ErrorIcon ? QMessageBox::Critical : QMessageBox::Warning, AppTitle, text,
                     QMessageBox::Ok, this);
     box.exec();
+}
+
+void TfmMain::Report(const QString &warning)
+{
+    if (!warning.isEmpty())
+        Warn(warning);
 }
 
 bool TfmMain::Ask(const QString &text)
@@ -777,214 +751,29 @@ void TfmMain::RestoreColumnOrder()
 void TfmMain::ListDoubleClick()
 {
     int row = -1;
-    if (!OneRowSelected(row) || WatchBusy)
+    if (!Rows->OneRowSelected(row) || WatchBusy)
         return;
     UpdateRowCommands();
-    switch (DblClickCommandFor(Settings.Config.DblClickAction)) {
-    case DblRest:
-        if (mnRest->isEnabled())
-            RestToggle();
-        break;
-    case DblCheck:
-        if (pmCheck->isEnabled())
-            Engine->PinpointCommand(row);
-        break;
-    case DblProperty:
-        if (mnProperty->isEnabled())
-            ShowProperties();
-        break;
-    case DblMessage:
-        if (mnSendMsg->isEnabled())
-            SendMessage();
-        break;
-    case DblGetMAC:
-        if (mnWake->menuAction()->isEnabled())
-            GetMAC();
-        break;
-    case DblWake:
-        if (mnWake->menuAction()->isEnabled())
-            WakeTerminal();
-        break;
-    case DblExplorer:
-        if (mnOpen->menuAction()->isEnabled())
-            OpenExplorer();
-        break;
-    case DblBrowser:
-        if (mnOpen->menuAction()->isEnabled())
-            OpenBrowser();
-        break;
-    }
+    Report(Rows->DoubleClick(pmCheck->isEnabled()));
+    UpdateRowCommands();
 }
 
 void TfmMain::RestToggle()
 {
-    if (WatchBusy)
-        return;
-    for (int row : lvRes1->SelectedRows()) {
-        WatchEntry entry;
-        if (!ReadEntry(*Model, row, entry) || entry.Kind == KindSeparator || int(entry.State) == ImageSeparator)
-            continue;
-        if (entry.State == StateResting) {
-            entry.State = StateUnconfirmed;
-            entry.StatusText = StatusUnconfirmed;
-            // Each kind has its own unconfirmed picture.
-            entry.ImageIndex = UnconfirmedImage(entry.Kind);
-        } else {
-            entry.State = StateResting;
-            entry.StatusText = StatusResting;
-            entry.ImageIndex = ImageResting;
-        }
-        entry.Result.clear();
-        WriteEntry(entry, *Model, row);
-    }
-    // The counted entries changed: the all-events are decided afresh.
-    Engine->AllLoginArmed = Engine->AllLogoutArmed = false;
-    Engine->AllLoginRaised = Engine->AllLogoutRaised = false;
-    Engine->AllLoginMinutes = Engine->AllLogoutMinutes = 0;
+    Report(Rows->RestToggle());
     UpdateRowCommands();
 }
 
-void TfmMain::ShowProperties()
-{
-    if (WatchBusy)
-        return;
-    int row = -1;
-    if (!OneRowSelected(row)) {
-        Warn(SelectOneText);
-        return;
-    }
-    WatchEntry entry;
-    ReadEntry(*Model, row, entry);
-    PropertyRecord record;
-    record.ResourceName = entry.ResourceName;
-    record.UserName = entry.UserName;
-    record.Domain = entry.Domain;
-    record.Result = entry.Result;
-    // The row's picture may be the other half of a blink.
-    record.ImageIndex = EntryStateImage(entry.Kind, entry.State, entry.ImageIndex);
-    record.IPMode = entry.IPCheck;
-    if (entry.IPCheck) {
-        record.Comment = entry.Address;
-        record.Provider = entry.MAC;
-    } else {
-        record.Provider = entry.Provider;
-    }
-
-    if ((entry.Kind == KindStandard || entry.Kind == KindSecond) && !entry.IPCheck) {
-        statusBar()->showMessage(entry.UserName + SearchingText);
-        Tray->SetTrayImage(TImageLists::WindowBusy);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        NetNode found;
-        found.NodeType = NetNodeType::Domain;
-        const int result = FindNetResource(*Net, entry.Domain, entry.Provider, entry.ResourceName, found);
-        QApplication::restoreOverrideCursor();
-        Tray->SetTrayImage(TImageLists::WindowNormal);
-        statusBar()->clearMessage();
-        if (result == NetError) {
-            Warn(ResourceErrorText);
-            return;
-        }
-        if (result == NetFound) {
-            record.Comment = found.Comment;
-            record.Provider = found.Provider;
-        }
-    }
-    TfmProp::Execute(this, record);
-}
-
-void TfmMain::SendMessage()
-{
-    QStringList names;
-    for (int row : lvRes1->SelectedRows()) {
-        QString name = Model->text(row, WatchListModel::ColResourceName);
-        // A name found during a pass carries the finder's mark.
-        if (name.startsWith(u'*'))
-            name.remove(0, 1);
-        names << name;
-    }
-    TfmMsg::SendToSelected(*Sender, this, names);
-}
-
-void TfmMain::GetMAC()
-{
-    int row = -1;
-    // The probe is the watch worker's while a pass runs.
-    if (!OneRowSelected(row) || WatchBusy)
-        return;
-    Model->setText(row, WatchListModel::ColMAC, QString());
-    TIcmp *probe = dm ? dm->Icmp : nullptr;
-    if (!probe || (!probe->ActiveFlag() && !probe->Active(true)))
-        return;
-    QString address = Model->text(row, WatchListModel::ColAddress);
-    if (address.startsWith(u'*'))
-        address.remove(0, 1);
-    probe->SetIPAddr(address);
-    Model->setText(row, WatchListModel::ColMAC, probe->GetMACAddr());
-}
-
-void TfmMain::ClearMAC()
-{
-    int row = -1;
-    if (OneRowSelected(row))
-        Model->setText(row, WatchListModel::ColMAC, QString());
-}
-
-void TfmMain::WakeTerminal()
-{
-    int row = -1;
-    if (!OneRowSelected(row))
-        return;
-    if (const auto mac = TIcmp::StringToMAC(Model->text(row, WatchListModel::ColMAC)))
-        TIcmp::WakeOnLan(*mac);
-}
-
-void TfmMain::OpenTerminal(bool browser)
-{
-    int row = -1;
-    if (!OneRowSelected(row)) {
-        Warn(SelectOneText);
-        return;
-    }
-    QString name = Model->text(row, WatchListModel::ColResourceName);
-    // A name found during a pass carries the finder's mark.
-    if (name.startsWith(u'*'))
-        name.remove(0, 1);
-    const QUrl url(browser ? QStringLiteral("http://") + name : QStringLiteral("smb://") + name + u'/');
-    if (!url.isValid() || !OpenUrl || !OpenUrl(url))
-        Warn(CannotStartText);
-}
-
-void TfmMain::OpenExplorer()
-{
-    OpenTerminal(false);
-}
-
-void TfmMain::OpenBrowser()
-{
-    OpenTerminal(true);
-}
-
-void TfmMain::AlignIcons(bool top)
-{
-    if (!lvRes1->IsIconStyle())
-        return;
-    const int reference = lvRes1->RowAt(LastRightClick);
-    if (reference < 0) {
-        Warn(AlignReferenceText);
-        return;
-    }
-    const QPoint at = lvRes1->ItemPosition(reference);
-    for (int row : lvRes1->SelectedRows()) {
-        const QPoint p = lvRes1->ItemPosition(row);
-        lvRes1->SetItemPosition(row, top ? QPoint(p.x(), at.y()) : QPoint(at.x(), p.y()));
-    }
-}
-
-void TfmMain::ArrangeIcons()
-{
-    if (lvRes1->IsIconStyle())
-        lvRes1->Arrange();
-}
+void TfmMain::CheckNow() { Report(Rows->Check()); }
+void TfmMain::ShowProperties() { Report(Rows->Properties()); }
+void TfmMain::SendMessage() { Report(Rows->SendMessage()); }
+void TfmMain::GetMAC() { Report(Rows->GetMAC()); }
+void TfmMain::ClearMAC() { Report(Rows->ClearMAC()); }
+void TfmMain::WakeTerminal() { Report(Rows->Wake()); }
+void TfmMain::OpenExplorer() { Report(Rows->Open(false)); }
+void TfmMain::OpenBrowser() { Report(Rows->Open(true)); }
+void TfmMain::AlignIcons(bool top) { Report(Rows->Align(top, LastRightClick)); }
+void TfmMain::ArrangeIcons() { Report(Rows->Arrange()); }
 
 // ---------------------------------------------------------------- background
 

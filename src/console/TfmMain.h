@@ -6,6 +6,7 @@
 // from the event loop and ends the process when it may close.
 
 #include "console/MainTray.h"
+#include "console/RowCommands.h"
 
 #include <QColor>
 #include <QList>
@@ -35,29 +36,11 @@ class TWatchEngine;
 class WatchHost;
 class WatchListModel;
 
-// What the row commands may do for a selection, given the EntryState of
-// each selected row (right after loading a row holds its image index
-// there).
-struct RowCommandState {
-    bool Rest = false;
-    bool Property = false;
-    bool Message = false;
-    bool Wake = false;
-    bool Open = false;
-    bool Align = false;
-};
-RowCommandState RowCommandsFor(const QList<int> &selectedStates);
-
 // [Krovan] ScreenMode as the window uses it: 1, 2 or 3; anything else is 1.
 int NormaliseScreenMode(int mode);
 // [Krovan] ListMode as a view style index (0 large icons ... 3 details);
 // anything outside 1-4 gives large icons.
 int ListModeStyle(int listMode);
-
-// The commands a double-click can run, by [Config] DblClickAction.
-enum DblClickCommand { DblRest = 0, DblCheck, DblProperty, DblMessage, DblGetMAC, DblWake, DblExplorer,
-                       DblBrowser };
-DblClickCommand DblClickCommandFor(int action);
 
 // A stored [Background] TextColor (0x00BBGGRR) as red, green, blue and back.
 QRgb TextColorRgb(qint32 stored);
@@ -102,6 +85,8 @@ public:
 
     // The tray icon with its menu, the icon alert and the blinking rows.
     MainTray *Tray = nullptr;
+    // The commands on the selected rows.
+    std::unique_ptr<RowCommands> Rows;
 
     // Opens a URL through the desktop; tests replace it.
     std::function<bool(const QUrl &)> OpenUrl;
@@ -165,6 +150,7 @@ public:
     void RestoreColumnOrder();
     void ListDoubleClick();
     void RestToggle();
+    void CheckNow();
     void ShowProperties();
     void SendMessage();
     void GetMAC();
@@ -221,10 +207,10 @@ private:
     void ApplyDisableClose();
     void LoadImages();
     void ListContextMenu(const QPoint &globalPos);
-    bool OneRowSelected(int &row);
     void Warn(const QString &text, int icon = 2);
+    // Shows a command's warning, if it has one.
+    void Report(const QString &warning);
     bool Ask(const QString &text);
-    void OpenTerminal(bool browser);
 
     int designWidth_ = 0, designHeight_ = 0, designTop_ = 0, designLeft_ = 0;
     bool fitColumns_ = false;
