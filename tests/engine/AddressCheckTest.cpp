@@ -2,7 +2,7 @@
 // in a private network namespace with its own hosts file, so that every
 // lookup and every echo stays inside it.
 
-#include "EngineHarness.h"
+#include "support/EngineHarness.h"
 
 #include "support/NetNamespace.h"
 

@@ -2,7 +2,7 @@
 // resolution gives up on it only later. What the kernel then reports belongs
 // to that terminal alone and must not reach the terminals checked after it.
 
-#include "EngineHarness.h"
+#include "support/EngineHarness.h"
 
 #include "support/NetNamespace.h"
 

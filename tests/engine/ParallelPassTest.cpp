@@ -2,7 +2,7 @@
 // that checks one entry after another, in a private namespace with
 // answering, silent and unresolvable addresses.
 
-#include "EngineHarness.h"
+#include "support/EngineHarness.h"
 
 #include "support/NetNamespace.h"
 

@@ -4,7 +4,7 @@
 // need name service by broadcast, so they are tested in a private namespace:
 // SmbBrowseTest.)
 
-#include "EngineHarness.h"
+#include "support/EngineHarness.h"
 
 #include "engine/NetSearch.h"
 #include "platform/SmbNetBrowser.h"

@@ -4,7 +4,7 @@
 // lmhosts file that names the workgroup's master browser. Broadcasts go to
 // the namespace's own interfaces and nowhere else.
 
-#include "EngineHarness.h"
+#include "support/EngineHarness.h"
 
 #include "engine/NetSearch.h"
 

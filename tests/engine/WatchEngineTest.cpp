@@ -1,7 +1,7 @@
 // Watch passes end to end: the fixture network for browse lists, the real
 // probe on loopback for presence, recorded event actions.
 
-#include "EngineHarness.h"
+#include "support/EngineHarness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // are found through WS-Discovery. The announcing host is wsdd in a peer
 // namespace.
 
-#include "EngineHarness.h"
+#include "support/EngineHarness.h"
 
 #include "engine/NetSearch.h"
 #include "platform/DiscoveringNetBrowser.h"

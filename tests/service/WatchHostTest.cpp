@@ -5,7 +5,7 @@
 #include "service/flags/ProcessFlags.h"
 #include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
-#include "engine/EngineHarness.h"
+#include "support/EngineHarness.h"
 #include "events/AccessEvent.h"
 #include "support/FakePlatform.h"
 #include "service/Tdm.h"
