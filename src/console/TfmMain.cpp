@@ -7,6 +7,7 @@
 #include "config/Settings.h"
 #include "console/ConsoleEvents.h"
 #include "console/HelpPages.h"
+#include "console/MainCommands.h"
 #include "console/MListView.h"
 #include "console/THelpKey.h"
 #include "console/TImageLists.h"
@@ -185,8 +186,7 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
     BuildList();
     BuildButtons();
 
-    BuildMenus();
-    BuildListMenu();
+    menus_ = std::make_unique<MainCommands>(*this);
     Tray = new MainTray(this, *Engine, *Model);
     connect(Tray, &MainTray::ShowRequested, this, &TfmMain::ShowMain);
     connect(Tray, &MainTray::SessionRequested, this, [this] {
@@ -312,151 +312,6 @@ void TfmMain::BuildButtons()
     connect(pbConfig, &QPushButton::clicked, this, &TfmMain::pbConfigClick);
     connect(pbSearch, &QPushButton::clicked, this, &TfmMain::pbSearchClick);
     connect(pbMin, &QPushButton::clicked, this, &TfmMain::pbMinClick);
-}
-
-void TfmMain::BuildMenus()
-{
-    QMenuBar *bar = menuBar();
-    auto item = [this](QMenu *menu, const QString &caption, auto slot, const QKeySequence &keys = {}) {
-        QAction *a = menu->addAction(caption);
-        if (!keys.isEmpty()) {
-            a->setShortcut(keys);
-            a->setShortcutContext(Qt::WindowShortcut);
-        }
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-
-    mnWindow = bar->addMenu(QStringLiteral("ｳｲﾝﾄﾞｳ(&F)"));
-    mnWindow->setObjectName(QStringLiteral("mnWindow"));
-    QMenu *stay = mnWindow->addMenu(QStringLiteral("常駐(&S)"));
-    auto *stayGroup = new QActionGroup(this);
-    const QString stayCaptions[3] = {QStringLiteral("ｱｲｺﾝ(&I)"), QStringLiteral("ﾀｽｸﾄﾚｲ(&T)"),
-                                     QStringLiteral("ｱｲｺﾝ＋ﾀｽｸﾄﾚｲ(&Z)")};
-    for (int i = 0; i < 3; ++i) {
-        mnStay[i] = item(stay, stayCaptions[i], [this, i] {
-            if (!WatchBusy)
-                SetStayMode(i + 1);
-            else
-                mnStay[Settings.Krovan.ScreenMode - 1]->setChecked(true);
-        });
-        mnStay[i]->setCheckable(true);
-        stayGroup->addAction(mnStay[i]);
-    }
-    mnWindow->addSeparator();
-    mnExit = item(mnWindow, QStringLiteral("終了"), [this] { close(); }, QKeySequence(Qt::ALT | Qt::Key_F4));
-
-    mnTerminal = bar->addMenu(QStringLiteral("端末(&S)"));
-    mnTerminal->setObjectName(QStringLiteral("mnTerminal"));
-    mnRest = item(mnTerminal, QStringLiteral("お休み(&R)"), &TfmMain::RestToggle);
-    mnSendMsg = item(mnTerminal, QStringLiteral("ﾒｯｾｰｼﾞの送信(&M)..."), &TfmMain::SendMessage);
-    mnWake = mnTerminal->addMenu(QStringLiteral("&WakeOnLan"));
-    mnGetMAC = item(mnWake, QStringLiteral("MACアドレスの取得(&M)"), &TfmMain::GetMAC);
-    mnClearMAC = item(mnWake, QStringLiteral("MACアドレスの消去(&C)"), &TfmMain::ClearMAC);
-    mnWakeUp = item(mnWake, QStringLiteral("起動(&W)"), &TfmMain::WakeTerminal);
-    mnOpen = mnTerminal->addMenu(QStringLiteral("開く(&O)"));
-    mnExplorer = item(mnOpen, QStringLiteral("エクスプローラで開く(&E)"), &TfmMain::OpenExplorer);
-    mnBrowser = item(mnOpen, QStringLiteral("ブラウザで開く(&B)"), &TfmMain::OpenBrowser);
-    mnProperty = item(mnTerminal, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ(&P)..."), &TfmMain::ShowProperties);
-    mnTerminal->addSeparator();
-    mnSaveList = item(mnTerminal, QStringLiteral("リスト保存(&S)"), &TfmMain::SaveListCommand,
-                      QKeySequence(Qt::CTRL | Qt::Key_S));
-
-    mnView = bar->addMenu(QStringLiteral("表示(&V)"));
-    mnView->setObjectName(QStringLiteral("mnView"));
-    mnEdit = item(mnView, QStringLiteral("編集(&E)..."), &TfmMain::pbSetupClick);
-    mnView->addSeparator();
-    QMenu *view = mnView->addMenu(QStringLiteral("表示(&V)"));
-    auto *viewGroup = new QActionGroup(this);
-    const QString viewCaptions[4] = {QStringLiteral("大きいｱｲｺﾝ(&G)"), QStringLiteral("小さいｱｲｺﾝ(&M)"),
-                                     QStringLiteral("一覧(&L)"), QStringLiteral("詳細(&D)")};
-    for (int i = 0; i < 4; ++i) {
-        mnViewMode[i] = item(view, viewCaptions[i], [this, i] {
-            if (!WatchBusy)
-                SetViewMode(i + 1);
-            else
-                mnViewMode[ListModeStyle(Settings.Krovan.ListMode)]->setChecked(true);
-        });
-        mnViewMode[i]->setCheckable(true);
-        viewGroup->addAction(mnViewMode[i]);
-    }
-    view->addSeparator();
-    mnRestoreColumns = item(view, QStringLiteral("列並びを元に戻す(&C)"), &TfmMain::RestoreColumnOrder);
-    mnFixIcon = item(view, QStringLiteral("ｱｲｺﾝの固定(&F)"), &TfmMain::ToggleFixIcon);
-    mnFixIcon->setCheckable(true);
-    mnRefresh = item(view, QStringLiteral("ﾘﾌﾚｯｼｭ(&R)"), &TfmMain::RefreshIcons, QKeySequence(Qt::CTRL | Qt::Key_R));
-    QMenu *sort = mnView->addMenu(QStringLiteral("ソート(&S)"));
-    const QString sortCaptions[11] = {
-        QStringLiteral("ﾕｰｻﾞｰ名(&1)"), QStringLiteral("ﾘｿｰｽ名(&2)"), QStringLiteral("状態(&3)"),
-        QStringLiteral("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&4)"), QStringLiteral("ﾛｸﾞｲﾝAction(&5)"), QStringLiteral("ﾛｸﾞｱｳﾄAction(&6)"),
-        QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&7)"), QStringLiteral("IP(&8)"), QStringLiteral("IP調査(&9)"),
-        QStringLiteral("Result(&A)"), QStringLiteral("MAC(&B)")};
-    for (int i = 0; i < 11; ++i)
-        mnSort[i] = item(sort, sortCaptions[i], [this, i] { SortBy(i); });
-    sort->addSeparator();
-    mnSortRestore = item(sort, QStringLiteral("ソートを元に戻す(&0)"), &TfmMain::RestoreSortOrder);
-    QMenu *back = mnView->addMenu(QStringLiteral("背景(&B)"));
-    mnBackSelect = item(back, QStringLiteral("背景画像の選択(&S)..."), &TfmMain::SelectBackground);
-    mnBackTransparent = item(back, QStringLiteral("アイコンの文字背景を透過(&T)"), &TfmMain::ToggleTransparent);
-    mnBackTransparent->setCheckable(true);
-    mnBackTextColor = item(back, QStringLiteral("アイコンの文字色(&C)..."), &TfmMain::ChooseTextColor);
-    QMenu *tile = back->addMenu(QStringLiteral("表示形式(&P)"));
-    auto *tileGroup = new QActionGroup(this);
-    const QString tileCaptions[4] = {QStringLiteral("中央(&C)"), QStringLiteral("左上(&L)"),
-                                     QStringLiteral("タイル(&T)"), QStringLiteral("ウインドウに合わせる(&F)")};
-    for (int i = 0; i < 4; ++i) {
-        mnTile[i] = item(tile, tileCaptions[i], [this, i] { SetTileMode(i + 1); });
-        mnTile[i]->setCheckable(true);
-        tileGroup->addAction(mnTile[i]);
-    }
-    back->addSeparator();
-    mnBackErase = item(back, QStringLiteral("背景の消去(&E)"), &TfmMain::EraseBackground);
-
-    mnHelp = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    mnHelp->setObjectName(QStringLiteral("mnHelp"));
-    mnHelpOpen = item(mnHelp, QStringLiteral("ﾍﾙﾌﾟを開く(&O)"), &TfmMain::OpenHelp);
-    mnHelp->addSeparator();
-    mnVersion = item(mnHelp, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)..."), &TfmMain::ShowVersion);
-}
-
-void TfmMain::BuildListMenu()
-{
-    pmProp = new QMenu(this);
-    pmProp->setObjectName(QStringLiteral("pmProp"));
-    auto item = [this](QMenu *menu, const QString &caption, auto slot, const QKeySequence &keys = {}) {
-        QAction *a = menu->addAction(caption);
-        if (!keys.isEmpty()) {
-            a->setShortcut(keys);
-            a->setShortcutContext(Qt::WindowShortcut);
-            // The window keeps the shortcut while the menu is closed.
-            addAction(a);
-        }
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    pmRest = item(pmProp, QStringLiteral("お休み(&H)"), &TfmMain::RestToggle);
-    pmCheck = item(pmProp, QStringLiteral("調査(&R)"), &TfmMain::CheckNow);
-    pmProp->addSeparator();
-    pmSortRestore = item(pmProp, QStringLiteral("ソートを元に戻す(&S)"), &TfmMain::RestoreSortOrder);
-    pmRestoreColumns = item(pmProp, QStringLiteral("列並びを元に戻す(&C)"), &TfmMain::RestoreColumnOrder);
-    pmAlign = pmProp->addMenu(QStringLiteral("位置合わせ(&A)"));
-    pmAlignTop = item(pmAlign, QStringLiteral("上を揃える(&V)"), [this] { AlignIcons(true); });
-    pmAlignLeft = item(pmAlign, QStringLiteral("左を揃える(&H)"), [this] { AlignIcons(false); });
-    pmArrange = item(pmAlign, QStringLiteral("均等に配置"), &TfmMain::ArrangeIcons);
-    pmProp->addSeparator();
-    pmSendMsg = item(pmProp, QStringLiteral("ﾒｯｾｰｼﾞ送信(&M)..."), &TfmMain::SendMessage,
-                     QKeySequence(Qt::CTRL | Qt::Key_M));
-    pmWake = pmProp->addMenu(QStringLiteral("&WakeOnLAN"));
-    pmGetMAC = item(pmWake, QStringLiteral("MACアドレス取得(&M)"), &TfmMain::GetMAC);
-    pmClearMAC = item(pmWake, QStringLiteral("MACアドレス消去(&C)"), &TfmMain::ClearMAC);
-    pmWakeUp = item(pmWake, QStringLiteral("起動(&W)"), &TfmMain::WakeTerminal);
-    pmOpen = pmProp->addMenu(QStringLiteral("開く(&O)"));
-    pmExplorer = item(pmOpen, QStringLiteral("エクスプローラで開く(&E)"), &TfmMain::OpenExplorer,
-                      QKeySequence(Qt::CTRL | Qt::Key_E));
-    pmBrowser = item(pmOpen, QStringLiteral("ブラウザで開く(&B)"), &TfmMain::OpenBrowser,
-                     QKeySequence(Qt::CTRL | Qt::Key_B));
-    pmProp->addSeparator();
-    pmProperty = item(pmProp, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ(&P)..."), &TfmMain::ShowProperties);
 }
 
 void TfmMain::WireEngine()
@@ -613,19 +468,7 @@ void TfmMain::EnableConsole(bool on)
 
 void TfmMain::UpdateRowCommands()
 {
-    const RowCommandState s = Rows->State();
-    for (QAction *a : {mnRest, pmRest})
-        a->setEnabled(s.Rest);
-    for (QAction *a : {mnProperty, pmProperty})
-        a->setEnabled(s.Property);
-    for (QAction *a : {mnSendMsg, pmSendMsg})
-        a->setEnabled(s.Message);
-    for (QMenu *m : {mnWake, pmWake})
-        m->menuAction()->setEnabled(s.Wake);
-    for (QMenu *m : {mnOpen, pmOpen})
-        m->menuAction()->setEnabled(s.Open);
-    for (QAction *a : {pmAlignTop, pmAlignLeft})
-        a->setEnabled(s.Align);
+    menus_->Enable(Rows->State());
 }
 
 void TfmMain::ListContextMenu(const QPoint &globalPos)

@@ -23,6 +23,7 @@
 class AccessCheck;
 class ConsoleEvents;
 class EventActions;
+class MainCommands;
 class MListView;
 class Messenger;
 class NetBrowser;
@@ -191,8 +192,6 @@ protected:
 private:
     void BuildList();
     void BuildButtons();
-    void BuildMenus();
-    void BuildListMenu();
     void WireEngine();
     void DeferredStart();
     void PlaceWindow();
@@ -216,6 +215,8 @@ private:
     bool fitColumns_ = false;
     bool fittingColumns_ = false;
 
+    // The main menu and the list menu, from one table.
+    std::unique_ptr<MainCommands> menus_;
     // The console's outlets of the events.
     std::unique_ptr<ConsoleEvents> events_;
     // The running system when the window was not handed one (tests); it
