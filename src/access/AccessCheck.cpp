@@ -1,12 +1,12 @@
 #include "access/AccessCheck.h"
 
 #include "access/AccessListView.h"
-#include "platform/Platform.h"
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "platform/Journal.h"
+#include "platform/Platform.h"
 #include "platform/ServerApi.h"
+#include "service/flags/ProcessFlags.h"
 
 AccessCheck::AccessCheck(QObject *parent) : QObject(parent)
 {

@@ -1,7 +1,7 @@
 #include "console/THelpKey.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "console/HelpPages.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 #include "console/TListBackground.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/MListView.h"
 #include "console/TfmMain.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QAction>
 #include <QApplication>

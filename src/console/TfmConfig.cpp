@@ -1,7 +1,6 @@
 #include "console/TfmConfig.h"
 
 #include "config/ConfigRules.h"
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/TFileSelect.h"
@@ -10,6 +9,7 @@
 #include "events/EventActions.h"
 #include "events/RecordFile.h"
 #include "events/XmlDocument.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QCheckBox>
 #include <QComboBox>

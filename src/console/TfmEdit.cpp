@@ -1,6 +1,5 @@
 #include "console/TfmEdit.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/MListView.h"
@@ -13,6 +12,7 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/NetBrowser.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QAction>
 #include <QActionGroup>

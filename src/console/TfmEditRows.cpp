@@ -1,6 +1,5 @@
 #include "console/TfmEditRows.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/MListView.h"
 #include "console/TfmAddSet.h"
@@ -10,6 +9,7 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/EventActions.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>

@@ -1,12 +1,12 @@
 #include "console/TfmProp.h"
 
-#include "platform/Platform.h"
-#include "service/flags/ProcessFlags.h"
-#include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/TImageLists.h"
 #include "engine/WatchEntry.h"
+#include "platform/Platform.h"
+#include "platform/SambaPlatformQuery.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,11 +1,11 @@
 #include "console/TfmSession.h"
 
-#include "platform/Platform.h"
 #include "config/Settings.h"
 #include "console/TImageLists.h"
 #include "console/TTreeListView.h"
 #include "console/TfmMain.h"
 #include "events/windows/TfmMsg.h"
+#include "platform/Platform.h"
 #include "service/StartupRules.h"
 
 #include <QAction>

@@ -1,10 +1,10 @@
 #include "console/TfmUser.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "console/HelpPages.h"
 #include "console/TComboBoxIc.h"
 #include "console/TImageLists.h"
 #include "engine/WatchList.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,5 @@
 #include "engine/TEnumThread.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/ExpandTemplate.h"
 #include "engine/NetSearch.h"
@@ -9,6 +8,7 @@
 #include "engine/WatchListModel.h"
 #include "platform/HostLookup.h"
 #include "probe/TIcmp.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,6 +1,5 @@
 #include "engine/TWatchEngine.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TEnumThread.h"
 #include "engine/WatchEvents.h"
@@ -8,6 +7,7 @@
 #include "engine/WatchListModel.h"
 #include "platform/Journal.h"
 #include "probe/TIcmp.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QTimer>
 

@@ -10,8 +10,8 @@
 // to its signals (console lock, status bar, icon). Everything here runs on
 // the main thread; the pass itself runs on a TEnumThread.
 
-#include "service/flags/ProcessFlags.h"
 #include "engine/EventKinds.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,10 +1,10 @@
 #include "events/DayReport.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/RecordFile.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QFileInfo>
 #include <QHash>

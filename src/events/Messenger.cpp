@@ -1,9 +1,9 @@
 #include "events/Messenger.h"
 
-#include "platform/Platform.h"
 #include "config/Settings.h"
 #include "platform/Cp932.h"
 #include "platform/MessageTransport.h"
+#include "platform/Platform.h"
 
 #include <QSysInfo>
 

@@ -1,7 +1,7 @@
 #include "platform/Platform.h"
 
-#include "platform/RemotePlatformQuery.h"
 #include "platform/Cp932.h"
+#include "platform/RemotePlatformQuery.h"
 
 #include <QFile>
 

@@ -1,12 +1,12 @@
 #include "service/ReportCommand.h"
 
-#include "platform/Platform.h"
 #include "config/ProfileStore.h"
 #include "config/Settings.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/DayReport.h"
 #include "events/XmlDocument.h"
+#include "platform/Platform.h"
 #include "service/StartupRules.h"
 
 #include <QDateTime>

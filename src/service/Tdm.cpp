@@ -1,8 +1,8 @@
 #include "service/Tdm.h"
 
-#include "platform/SambaPlatformQuery.h"
 #include "events/XmlDocument.h"
 #include "platform/LogindShutdown.h"
+#include "platform/SambaPlatformQuery.h"
 #include "probe/TIcmp.h"
 
 Tdm *dm = nullptr;

@@ -1,7 +1,7 @@
 #include "service/Tkrovan.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "service/TSignalPipe.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <csignal>
 

@@ -1,7 +1,6 @@
 #include "service/WatchHost.h"
 
 #include "access/AccessCheck.h"
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"
@@ -19,6 +18,7 @@
 #include "probe/TIcmp.h"
 #include "service/StartupRules.h"
 #include "service/Tdm.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>

@@ -1,6 +1,6 @@
-#include "service/flags/ProcessFlags.h"
 #include "service/TSignalPipe.h"
 #include "service/Tkrovan.h"
+#include "service/flags/ProcessFlags.h"
 #include "support/WaitFor.h"
 
 #include <QCoreApplication>

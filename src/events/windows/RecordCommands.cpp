@@ -1,9 +1,9 @@
 #include "events/windows/RecordCommands.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "events/DayReport.h"
 #include "events/RecordFile.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QDate>
 #include <QDateTime>

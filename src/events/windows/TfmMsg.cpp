@@ -1,8 +1,8 @@
 #include "events/windows/TfmMsg.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "events/Messenger.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

@@ -1,6 +1,5 @@
 // The process entry: the service host and the console in one process.
 
-#include "service/flags/ProcessFlags.h"
 #include "console/TfmMain.h"
 #include "console/TfmSession.h"
 #include "platform/HeapTuning.h"
@@ -9,6 +8,7 @@
 #include "service/Tdm.h"
 #include "service/Tkrovan.h"
 #include "service/WatchHost.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QApplication>
 

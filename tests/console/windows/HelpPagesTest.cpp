@@ -2,7 +2,6 @@
 // found, F1 in a window, and the shipped pages against the contexts the
 // windows carry.
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/THelpKey.h"
@@ -13,6 +12,7 @@
 #include "console/TfmUser.h"
 #include "events/windows/TNoticeWindows.h"
 #include "events/windows/TfmReport.h"
+#include "service/flags/ProcessFlags.h"
 #include "support/TempDir.h"
 
 #include <QDialog>

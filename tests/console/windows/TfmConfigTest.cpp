@@ -1,9 +1,9 @@
 #include "console/TfmConfig.h"
 
 #include "config/ConfigRules.h"
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "events/RecordFile.h"
+#include "service/flags/ProcessFlags.h"
 #include "support/TempDir.h"
 
 #include "support/ModalAnswers.h"

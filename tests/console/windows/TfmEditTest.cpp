@@ -1,6 +1,5 @@
 #include "console/TfmEdit.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "console/MListView.h"
 #include "console/TfmAddSet.h"
@@ -10,6 +9,7 @@
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
 #include "platform/FixtureNetBrowser.h"
+#include "service/flags/ProcessFlags.h"
 #include "support/TempDir.h"
 
 #include "support/ModalAnswers.h"

@@ -1,9 +1,9 @@
 // The property dialog's lines by image index, and the version box.
 
-#include "platform/Platform.h"
-#include "service/flags/ProcessFlags.h"
 #include "console/TImageLists.h"
 #include "console/TfmProp.h"
+#include "platform/Platform.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QPushButton>
 

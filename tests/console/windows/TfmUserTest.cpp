@@ -2,8 +2,8 @@
 #include "console/TfmEditRules.h"
 #include "console/TfmUser.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "platform/Cp932.h"
+#include "service/flags/ProcessFlags.h"
 
 #include "support/ModalAnswers.h"
 

@@ -1,8 +1,8 @@
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "events/Messenger.h"
 #include "events/windows/TfmMsg.h"
 #include "platform/MessageTransport.h"
+#include "service/flags/ProcessFlags.h"
 
 #include <QApplication>
 #include <QCheckBox>

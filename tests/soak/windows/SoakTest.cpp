@@ -10,7 +10,6 @@
 // The counts come from CORVANE_SOAK_PASSES and CORVANE_SOAK_ENTRIES (500
 // and 1 000 unless set; the sanitizer build of tools/test runs fewer).
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchEvents.h"
@@ -28,6 +27,7 @@
 #include "platform/SoundPlayer.h"
 #include "platform/SystemShutdown.h"
 #include "probe/TIcmp.h"
+#include "service/flags/ProcessFlags.h"
 
 #include "support/FakePlatform.h"
 #include "support/TempDir.h"
