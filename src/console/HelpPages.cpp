@@ -39,7 +39,7 @@ std::span<const HelpPage> HelpPages()
     return Pages;
 }
 
-QUrl HelpUrl(const QString &helpDir, int context)
+QUrl HelpUrl(const QString &helpDir, int context, const QString &language)
 {
     QString file = ContentsPage;
     QString anchor;
@@ -50,7 +50,10 @@ QUrl HelpUrl(const QString &helpDir, int context)
             break;
         }
     }
-    QUrl url = QUrl::fromLocalFile(QDir(helpDir).absoluteFilePath(file));
+    const QDir dir(helpDir);
+    if (!language.isEmpty() && language != u"ja" && QFileInfo(dir.filePath(language + u'/' + file)).isFile())
+        file.prepend(language + u'/');
+    QUrl url = QUrl::fromLocalFile(dir.absoluteFilePath(file));
     if (!anchor.isEmpty())
         url.setFragment(anchor);
     return url;

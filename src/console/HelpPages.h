@@ -5,6 +5,8 @@
 // with the property "helpContext"; F1 opens the page of the nearest window
 // that has one, and the help menu opens the contents.
 
+#include "console/Language.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -39,8 +41,10 @@ struct HelpPage {
 std::span<const HelpPage> HelpPages();
 
 // The page for a context: its file and anchor; the contents (index.html,
-// no anchor) for 0 and for a context without a place.
-QUrl HelpUrl(const QString &helpDir, int context);
+// no anchor) for 0 and for a context without a place. In another language
+// than Japanese the page of the language's subfolder ("en/main.html") when
+// it has been written, else the Japanese page.
+QUrl HelpUrl(const QString &helpDir, int context, const QString &language = ConsoleLanguageInUse());
 
 // The first of the folders (each ending in '/') that holds the contents
 // page, empty when none does.

@@ -16,6 +16,12 @@ std::unique_ptr<QTranslator> &installed()
     return translator;
 }
 
+QString &inUse()
+{
+    static QString language = QStringLiteral("ja");
+    return language;
+}
+
 } // namespace
 
 QString ConsoleLanguage(const QString &configured)
@@ -48,6 +54,7 @@ bool UseConsoleLanguage(const QString &language)
         QCoreApplication::removeTranslator(old.get());
         old.reset();
     }
+    inUse() = QStringLiteral("ja");
     if (language == u"ja")
         return true;
     auto translator = std::make_unique<QTranslator>();
@@ -55,5 +62,11 @@ bool UseConsoleLanguage(const QString &language)
         return false;
     QCoreApplication::installTranslator(translator.get());
     installed() = std::move(translator);
+    inUse() = language;
     return true;
+}
+
+QString ConsoleLanguageInUse()
+{
+    return inUse();
 }

@@ -20,3 +20,6 @@ QString ConsoleLanguage(const QString &configured, const std::function<QByteArra
 // Shows the texts of the windows made from now on in `language` ("ja" or
 // "en"). False when the program holds no translation for it.
 bool UseConsoleLanguage(const QString &language);
+// The language the windows are shown in: the last one UseConsoleLanguage
+// took, Japanese until then or when it failed.
+QString ConsoleLanguageInUse();

@@ -4,6 +4,7 @@
 
 #include "config/Settings.h"
 #include "console/HelpPages.h"
+#include "console/Language.h"
 #include "console/THelpKey.h"
 #include "console/TfmAddSet.h"
 #include "console/TfmConfig.h"
@@ -94,20 +95,27 @@ TEST(HelpPages, EveryContextHasItsAnchorInTheShippedPagesAndEveryLinkLands)
     }
 
     // Every link between the pages names a page that exists and, with a
-    // fragment, an anchor on it.
+    // fragment, an anchor on it; the English pages keep every anchor of
+    // the Japanese ones, since the console opens both by the same anchor.
     static const QRegularExpression link(QStringLiteral("href=\"([^\"#]*)(?:#([^\"]*))?\""));
+    static const QRegularExpression anchor(QStringLiteral("id=\"([^\"]*)\""));
     const QStringList files = QDir(ShippedHelp).entryList({QStringLiteral("*.html")}, QDir::Files);
     EXPECT_GE(files.size(), 9);
-    for (const QString &file : files) {
-        const QString text = Page(file);
-        EXPECT_TRUE(text.contains(QStringLiteral("<meta charset=\"utf-8\">"))) << file.toStdString();
-        for (const auto &m : link.globalMatch(text)) {
-            const QString target = m.captured(1).isEmpty() ? file : m.captured(1);
-            EXPECT_TRUE(QFile::exists(ShippedHelp + target)) << file.toStdString() << " -> " << target.toStdString();
-            if (!m.captured(2).isEmpty()) {
-                EXPECT_TRUE(HasAnchor(target, m.captured(2)))
-                    << file.toStdString() << " -> " << target.toStdString() << "#" << m.captured(2).toStdString();
+    for (const QString &folder : {QString(), QStringLiteral("en/")}) {
+        for (QString file : files) {
+            file.prepend(folder);
+            const QString text = Page(file);
+            EXPECT_TRUE(text.contains(QStringLiteral("<meta charset=\"utf-8\">"))) << file.toStdString();
+            for (const auto &m : link.globalMatch(text)) {
+                const QString target = m.captured(1).isEmpty() ? file : QDir::cleanPath(folder + m.captured(1));
+                EXPECT_TRUE(QFile::exists(ShippedHelp + target)) << file.toStdString() << " -> " << target.toStdString();
+                if (!m.captured(2).isEmpty()) {
+                    EXPECT_TRUE(HasAnchor(target, m.captured(2)))
+                        << file.toStdString() << " -> " << target.toStdString() << "#" << m.captured(2).toStdString();
+                }
             }
+            for (const auto &m : anchor.globalMatch(Page(file.mid(folder.size()))))
+                EXPECT_TRUE(HasAnchor(file, m.captured(1))) << file.toStdString() << " lacks " << m.captured(1).toStdString();
         }
     }
 }
@@ -202,4 +210,36 @@ TEST(HelpPages, F1OpensThePageOfTheNearestWindowWithAContext)
     EXPECT_FALSE(key.Open(HelpMain));
     EXPECT_EQ(opened.size(), 3);
     ProgramDir = saved;
+}
+
+// An English console opens the English page at the same place, and the
+// Japanese page where no English one has been written.
+TEST(HelpPages, TheHelpFollowsTheConsoleLanguage)
+{
+    TempDir program;
+    ASSERT_TRUE(QDir(program.path()).mkpath(QStringLiteral("help/en")));
+    for (const char *file : {"help/index.html", "help/main.html", "help/edit.html", "help/en/main.html"})
+        ASSERT_TRUE(program.write(QString::fromLatin1(file), "<html></html>"));
+    const QString saved = ProgramDir;
+    ProgramDir = program.path();
+    QList<QUrl> opened;
+    THelpKey key([&](const QUrl &url) {
+        opened << url;
+        return true;
+    });
+
+    ASSERT_TRUE(UseConsoleLanguage(QStringLiteral("en")));
+    EXPECT_TRUE(key.Open(HelpMain));
+    EXPECT_TRUE(key.Open(HelpUser));
+    ASSERT_TRUE(UseConsoleLanguage(QStringLiteral("ja")));
+    EXPECT_TRUE(key.Open(HelpMain));
+    ProgramDir = saved;
+
+    const auto page = [&](const QUrl &url) {
+        return (QDir(program.path()).relativeFilePath(url.toLocalFile()) + u'#' + url.fragment()).toStdString();
+    };
+    ASSERT_EQ(opened.size(), 3);
+    EXPECT_EQ(page(opened[0]), "help/en/main.html#context-10");
+    EXPECT_EQ(page(opened[1]), "help/edit.html#context-21");
+    EXPECT_EQ(page(opened[2]), "help/main.html#context-10");
 }
