@@ -1,5 +1,6 @@
 #include "access/AccessScan.h"
 
+#include "config/SettingValues.h"
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
 #include "platform/ServerApi.h"
@@ -133,7 +134,7 @@ struct Scan {
                 continue;
             ++kept;
             AccessConnection &c = session.Connections[FindOrAddConnection(session, entry.ShareName)];
-            if (options.ReportLevel < 1)
+            if (options.ReportLevel < AccessDepth::Connections)
                 c.IsNew = false;
             else if (c.IsNew)
                 session.IsNew = true;
@@ -226,12 +227,12 @@ struct Scan {
             else
                 s.AccessTime = FormatDuration(entry.SessionSeconds > entry.IdleSeconds
                                                   ? entry.SessionSeconds - entry.IdleSeconds : 0);
-            if (options.CheckLevel > 0)
+            if (options.CheckLevel >= AccessDepth::Connections)
                 scanConnections(s);
-            if (!consumer() && options.CheckLevel > 1)
+            if (!consumer() && options.CheckLevel >= AccessDepth::Files)
                 scanFilesNt(s);
         }
-        if (consumer() && !entries.empty() && options.CheckLevel > 1)
+        if (consumer() && !entries.empty() && options.CheckLevel >= AccessDepth::Files)
             scanFilesConsumer();
         PruneUnseen(list);
         return true;
@@ -307,7 +308,7 @@ void FindOrAddFile(AccessSession &session, AccessConnection &connection, const Q
         connection.Files.push_back(std::move(f));
         file = &connection.Files.back();
     }
-    if (reportLevel > 1) {
+    if (reportLevel >= AccessDepth::Files) {
         if (file->IsNew) {
             connection.IsNew = true;
             session.IsNew = true;

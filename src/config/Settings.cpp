@@ -1,6 +1,7 @@
 #include "config/Settings.h"
 
 #include "config/ProfileStore.h"
+#include "config/SettingValues.h"
 #include "platform/Cp932.h"
 
 #include <QFile>
@@ -38,8 +39,8 @@ void forEachKey(Record &s, Visit &&visit)
 {
     const auto key = [&](const Key &k, auto &field, auto def) { visit(k, field, def, def); };
 
-    key({u"Krovan", u"ScreenMode", u"ScreenMode"}, s.Krovan.ScreenMode, 1);
-    key({u"Krovan", u"ListMode", u"ListMode"}, s.Krovan.ListMode, 1);
+    key({u"Krovan", u"ScreenMode", u"ScreenMode"}, s.Krovan.ScreenMode, StayMode::TaskbarIcon);
+    key({u"Krovan", u"ListMode", u"ListMode"}, s.Krovan.ListMode, ListStyle::LargeIcons);
     key({u"Krovan", u"FixIcon"}, s.Krovan.FixIcon, 0);
     key({u"Krovan", u"IconImageType", u"IconImageType", Form::Plain, false}, s.Krovan.IconImageType, 0);
     key({u"Krovan", u"OffIconImageType", u"OffIconImageType", Form::Plain, false}, s.Krovan.OffIconImageType, 0);
@@ -64,8 +65,8 @@ void forEachKey(Record &s, Visit &&visit)
 
     key({u"Config", u"CheckInterval", u"CheckTime"}, s.Config.CheckInterval, 5);
     key({u"Config", u"WaitWave", u"WaveWait"}, s.Config.WaitWave, 1);
-    key({u"Config", u"MessageLevel", u"MessageLevel"}, s.Config.MessageLevel, 0);
-    key({u"Config", u"MessageSpeed"}, s.Config.MessageSpeed, 0);
+    key({u"Config", u"MessageLevel", u"MessageLevel"}, s.Config.MessageLevel, NoticeLevel::Window);
+    key({u"Config", u"MessageSpeed"}, s.Config.MessageSpeed, BarSpeed::Slow);
 
     const auto event = [&](const char16_t *section, auto &e, const char16_t *const flat[8]) {
         key({section, u"ShowMsg", flat[0]}, e.ShowMsg, 1);
@@ -92,7 +93,7 @@ void forEachKey(Record &s, Visit &&visit)
         key({section, u"PlayWave", flat[1]}, e.PlayWave, 0);
         key({section, u"WaveFile", flat[2]}, e.WaveFile, u"");
         key({section, u"ActTime", flat[3]}, e.ActTime, 5);
-        key({section, u"Action", flat[4]}, e.Action, 1);
+        key({section, u"Action", flat[4]}, e.Action, AllEventAction::Nothing);
         key({section, u"ActFile", flat[5]}, e.ActFile, u"");
         key({section, u"ShowMsgTime", flat[6]}, e.ShowMsgTime, 7);
         key({section, u"ManagerReport", flat[7]}, e.ManagerReport, 0);
@@ -107,8 +108,8 @@ void forEachKey(Record &s, Visit &&visit)
     allEvent(u"AllLogout", s.AllLogout, allLogoutFlat);
 
     key({u"Access", u"CheckInterval", u"AccChk"}, s.Access.CheckInterval, 300);
-    key({u"Access", u"CheckLevel"}, s.Access.CheckLevel, 2);
-    visit(Key{u"Access", u"ReportLevel"}, s.Access.ReportLevel, 2, 1);
+    key({u"Access", u"CheckLevel"}, s.Access.CheckLevel, AccessDepth::Files);
+    visit(Key{u"Access", u"ReportLevel"}, s.Access.ReportLevel, AccessDepth::Files, AccessDepth::Connections);
     key({u"Access", u"ShowMsg", u"AllEnter"}, s.Access.ShowMsg, 1);
     key({u"Access", u"PlayWave", u"AllEnterWave"}, s.Access.PlayWave, 0);
     key({u"Access", u"WaveFile", u"AllEnterWaveFile"}, s.Access.WaveFile, u"");
@@ -131,7 +132,7 @@ void forEachKey(Record &s, Visit &&visit)
     key({u"Config", u"Manager", u"Manager"}, s.Config.Manager, u"");
     key({u"Config", u"SmallIcon"}, s.Config.SmallIcon, 0);
     key({u"Config", u"DisableClose"}, s.Config.DisableClose, 0);
-    key({u"Config", u"BlinkIcon"}, s.Config.BlinkIcon, 0);
+    key({u"Config", u"BlinkIcon"}, s.Config.BlinkIcon, BlinkMode::None);
     key({u"Config", u"BlinkAlways"}, s.Config.BlinkAlways, 0);
     key({u"Config", u"DblClickAction"}, s.Config.DblClickAction, 0);
     key({u"Config", u"XMLEncoding"}, s.Config.XMLEncoding, u"UTF-8");
@@ -156,7 +157,7 @@ void forEachKey(Record &s, Visit &&visit)
     key(bg(u"File"), s.Background.File, u"");
     key(bg(u"Transport"), s.Background.Transport, 1);
     key(bg(u"TextColor"), s.Background.TextColor, 0);
-    key(bg(u"TileMode"), s.Background.TileMode, 1);
+    key(bg(u"TileMode"), s.Background.TileMode, TilePlacement::Centred);
 }
 
 template <class Field, class Default>
@@ -269,8 +270,8 @@ void LoadSettings(TSettings &s, const QString &programDir, const QStringList &ar
     // Any other placement is drawn centred, so it is held as centred; so is
     // the flat layout's missing one, or its first save would write a 0 that
     // the next load reads as 1.
-    if (s.Background.TileMode < 1 || s.Background.TileMode > 4)
-        s.Background.TileMode = 1;
+    if (s.Background.TileMode < TilePlacement::Centred || s.Background.TileMode > TilePlacement::Stretched)
+        s.Background.TileMode = TilePlacement::Centred;
 
     if (s.Access.CheckLevel < s.Access.ReportLevel)
         s.Access.ReportLevel = s.Access.CheckLevel;

@@ -1,5 +1,7 @@
 #include "console/TImageLists.h"
 
+#include "config/SettingValues.h"
+
 TImageLists &ImageLists()
 {
     static TImageLists lists;
@@ -12,9 +14,9 @@ QString ListImageName(int index, bool large, int iconImageType, int offIconImage
         return {};
     QString name = (large ? QStringLiteral("LARGE") : QStringLiteral("SMALL"))
                    + QStringLiteral("%1").arg(index + 1, 2, 10, QLatin1Char('0'));
-    if (index == 0 && iconImageType >= 1 && iconImageType <= 3)
-        name += QLatin1Char(char('A' + iconImageType - 1));
-    else if (index == 1 && offIconImageType == 1)
+    if (index == 0 && iconImageType >= IconImageVariant::A && iconImageType <= IconImageVariant::C)
+        name += QLatin1Char(char('A' + iconImageType - IconImageVariant::A));
+    else if (index == 1 && offIconImageType == IconImageVariant::A)
         name += QLatin1Char('A');
     return name;
 }

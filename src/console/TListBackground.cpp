@@ -1,5 +1,6 @@
 #include "console/TListBackground.h"
 
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "console/MListView.h"
 #include "console/TfmMain.h"
@@ -150,7 +151,7 @@ void TListBackground::Apply()
     const int tile = Settings.Background.TileMode;
     for (int i = 0; i < 4; ++i) {
         if (Tile[size_t(i)])
-            Tile[size_t(i)]->setChecked(tile == i + 1);
+            Tile[size_t(i)]->setChecked(tile == TilePlacement::Centred + i);
     }
     const QColor text(TextColorRgb(Settings.Background.TextColor));
     for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(list_->IconView()),
@@ -183,15 +184,15 @@ void TListBackground::Paint(QWidget *viewport)
     const QSize picture = Background.size();
     QPainter p(viewport);
     switch (Settings.Background.TileMode) {
-    case 2:
+    case TilePlacement::TopLeft:
         p.drawPixmap(origin, Background);
         break;
-    case 3:
+    case TilePlacement::Tiled:
         for (int y = 0; y < area.height(); y += picture.height())
             for (int x = 0; x < area.width(); x += picture.width())
                 p.drawPixmap(origin + QPoint(x, y), Background);
         break;
-    case 4:
+    case TilePlacement::Stretched:
         p.drawPixmap(QRect(origin, area.size()), Background);
         break;
     default:

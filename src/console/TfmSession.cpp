@@ -1,5 +1,6 @@
 #include "console/TfmSession.h"
 
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "console/TImageLists.h"
 #include "console/TTreeListView.h"
@@ -163,7 +164,7 @@ void TfmSession::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         UpdateMsgButton();
     } else if (event->type() == QEvent::WindowStateChange && isMinimized()
-               && (Settings.Krovan.ScreenMode & 1) == 0) {
+               && (Settings.Krovan.ScreenMode & StayMode::TaskbarBit) == 0) {
         // Without a taskbar button the minimised window goes out of sight;
         // ShowAccessList or the notice's button brings it back. Hidden from
         // the event loop, not inside the state change.

@@ -1,5 +1,6 @@
 #include "engine/TWatchEngine.h"
 
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "engine/TEnumThread.h"
 #include "engine/WatchEvents.h"
@@ -203,7 +204,7 @@ void TWatchEngine::StopPass()
 
 void TWatchEngine::ShowOrAlert(NoticeKind kind, quint16 seconds)
 {
-    if (Settings.Config.MessageLevel > 1)
+    if (Settings.Config.MessageLevel >= NoticeLevel::IconAlert)
         IconAlert(seconds);
     else
         events_->ShowNotice(kind);
@@ -362,7 +363,7 @@ void TWatchEngine::AllLoginAction()
 {
     {
         const WatchBusyMark busy;
-        if (Settings.AllLogin.Action == 3)
+        if (Settings.AllLogin.Action == AllEventAction::RunProgram)
             events_->StartProgram(Settings.AllLogin.ActFile);
     }
     AllLoginArmed = false;
@@ -372,7 +373,7 @@ void TWatchEngine::AllLoginAction()
 void TWatchEngine::AllLogoutAction()
 {
     WatchBusyMark busy;
-    if (Settings.AllLogout.Action == 2) {
+    if (Settings.AllLogout.Action == AllEventAction::Shutdown) {
         // The machine is going down; nothing may start in the meantime. A
         // refused shutdown gives the engine back and disarms the action, so
         // watching goes on and the request is not repeated every tick.
@@ -383,7 +384,7 @@ void TWatchEngine::AllLogoutAction()
         });
         return;
     }
-    if (Settings.AllLogout.Action == 3)
+    if (Settings.AllLogout.Action == AllEventAction::RunProgram)
         events_->StartProgram(Settings.AllLogout.ActFile);
     busy.Release();
     AllLogoutArmed = false;

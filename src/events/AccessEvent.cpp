@@ -1,5 +1,6 @@
 #include "events/AccessEvent.h"
 
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "events/EventActions.h"
 
@@ -15,7 +16,7 @@ void RaiseAccessEvent(const QStringList &reportList, const QStringList &detailLi
         out.RaiseAccessNotice(settings.Config.MessageLevel, a.ShowMsgTime, reportList);
         if (!a.OpenAccessList)
             out.ShowOpenSessionButton();
-        if (settings.Config.MessageLevel > 1)
+        if (settings.Config.MessageLevel >= NoticeLevel::IconAlert)
             out.IconAlert(a.ShowMsgTime);
         else
             out.ShowAccessNotice();

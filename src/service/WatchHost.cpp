@@ -1,6 +1,7 @@
 #include "service/WatchHost.h"
 
 #include "access/AccessCheck.h"
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"
@@ -85,8 +86,8 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
 
     if (PlatformFamily == LinuxFamily && !dm->Shutdown().CanPowerOff()) {
         ShutdownAllowed = false;
-        if (Settings.AllLogout.Action == 2)
-            Settings.RunOnly.AllLogoutAction.Force(Settings.AllLogout.Action, 1);
+        if (Settings.AllLogout.Action == AllEventAction::Shutdown)
+            Settings.RunOnly.AllLogoutAction.Force(Settings.AllLogout.Action, AllEventAction::Nothing);
     }
 }
 

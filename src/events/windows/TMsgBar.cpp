@@ -1,5 +1,6 @@
 #include "events/windows/TMsgBar.h"
 
+#include "config/SettingValues.h"
 #include "events/windows/TfmReport.h"
 
 #include <QElapsedTimer>
@@ -12,9 +13,9 @@ TMsgBar *TMsgBar::running_ = nullptr;
 int MsgBarStep(int screenWidth, int speed)
 {
     int step = int(double(screenWidth) / 1024.0 * 2.0 + 0.5);
-    if (speed == 0)
+    if (speed == BarSpeed::Slow)
         step -= 1;
-    else if (speed == 2)
+    else if (speed == BarSpeed::Fast)
         step += 2;
     return step < 1 ? 1 : step;
 }

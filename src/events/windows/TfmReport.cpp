@@ -119,7 +119,7 @@ TfmReport::TfmReport(QWidget *owner, NoticeKind kind, int level, int seconds, co
     }
     Reconcile();
 
-    if (level_ == 1)
+    if (BarLayout())
         layOutBar(messageSpeed);
     else
         layOutWindow();

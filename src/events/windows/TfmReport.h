@@ -6,6 +6,7 @@
 // screen (level 1). Notices free themselves when they close; the table
 // NoticeWindows knows the open one of each kind.
 
+#include "config/SettingValues.h"
 #include "engine/EventKinds.h"
 
 #include <QPointer>
@@ -37,7 +38,7 @@ public:
     int Level() const { return level_; }
     qint16 SecondsLeft() const { return secondsLeft_; }
     bool ClosingByItself() const { return closingByItself_; }
-    bool BarLayout() const { return level_ == 1; }
+    bool BarLayout() const { return level_ == NoticeLevel::Bar; }
     // The rows of the name list.
     QStringList Members() const;
 
