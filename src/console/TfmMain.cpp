@@ -7,6 +7,7 @@
 #include "config/Settings.h"
 #include "console/ConsoleEvents.h"
 #include "console/HelpPages.h"
+#include "console/ListColumns.h"
 #include "console/MainCommands.h"
 #include "console/MListView.h"
 #include "console/THelpKey.h"
@@ -17,52 +18,31 @@
 #include "console/TfmEditRules.h"
 #include "console/TfmProp.h"
 #include "console/TfmSession.h"
-#include "engine/NetSearch.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
-#include "events/AccessEvent.h"
-#include "events/EventActions.h"
-#include "events/Messenger.h"
-#include "events/windows/RecordCommands.h"
 #include "events/windows/TNoticeWindows.h"
-#include "events/windows/TfmMsg.h"
-#include "events/windows/TfmReport.h"
-#include "platform/NetBrowser.h"
-#include "platform/SystemShutdown.h"
-#include "probe/TIcmp.h"
 #include "service/StartupRules.h"
 #include "service/Tdm.h"
 #include "service/WatchHost.h"
 
-#include <QActionGroup>
-#include <QApplication>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QDesktopServices>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
-#include <QSysInfo>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 TfmMain *fmMain = nullptr;
 
@@ -207,7 +187,8 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
     statusBar()->setSizeGripEnabled(true);
 
     PlaceWindow();
-    RestoreColumns();
+    Columns = new ListColumns(lvRes1);
+    Columns->Restore();
 
     LoadImages();
     WireEngine();
@@ -348,7 +329,7 @@ void TfmMain::WireEngine()
     connect(Engine, &TWatchEngine::ApplyFixIcon, this, &TfmMain::ApplyFixIcon);
     connect(Engine, &TWatchEngine::CancelIconDrag, lvRes1, &TDDListView::CancelDrag);
     connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::UpdateRowCommands);
-    connect(Engine, &TWatchEngine::PassApplied, this, &TfmMain::FitDefaultColumns);
+    connect(Engine, &TWatchEngine::PassApplied, Columns, &ListColumns::FitDefaults);
     // A pass changes the names whose rows blink.
     connect(Engine, &TWatchEngine::PassApplied, Tray, &MainTray::WakeIconAlert);
     connect(Engine, &TWatchEngine::IconAlertRaised, Tray, &MainTray::WakeIconAlert);
@@ -381,45 +362,6 @@ void TfmMain::PlaceWindow()
     move(left, top);
 }
 
-void TfmMain::RestoreColumns()
-{
-    QHeaderView *header = lvRes1->Header();
-    const QList<qint32> order = ReadColumnOrder(Settings.MainWnd.ColPosition, MainColumnCount);
-    for (int position = 0; position < order.size(); ++position)
-        header->moveSection(header->visualIndex(order[position]), position);
-
-    const QList<qint32> widths = MainColumnWidths(Settings.MainWnd.ColWidth);
-    fittingColumns_ = true;
-    for (int position = 0; position < widths.size() && position < header->count(); ++position) {
-        const int column = header->logicalIndex(position);
-        if (widths[position] == 0) {
-            header->setSectionHidden(column, true);
-        } else {
-            header->setSectionHidden(column, false);
-            header->resizeSection(column, widths[position]);
-        }
-    }
-    fittingColumns_ = false;
-    fitColumns_ = std::all_of(widths.begin(), widths.end(), [](qint32 w) { return w == 50 || w == 0; });
-    connect(header, &QHeaderView::sectionResized, this, [this] {
-        if (!fittingColumns_)
-            fitColumns_ = false;
-    }, Qt::UniqueConnection);
-}
-
-void TfmMain::FitDefaultColumns()
-{
-    if (!fitColumns_)
-        return;
-    QHeaderView *header = lvRes1->Header();
-    fittingColumns_ = true;
-    for (int column = 0; column < header->count(); ++column) {
-        if (!header->isSectionHidden(column))
-            lvRes1->ReportView()->resizeColumnToContents(column);
-    }
-    fittingColumns_ = false;
-}
-
 void TfmMain::DeferredStart()
 {
     // The logon ended before the start finished: the window has closed.
@@ -431,7 +373,7 @@ void TfmMain::DeferredStart()
     }
     ApplyListMode();
     Host->LoadList();
-    FitDefaultColumns();
+    Columns->FitDefaults();
     UpdateRowCommands();
 
     auto ask = [this] {
@@ -583,9 +525,7 @@ void TfmMain::RestoreColumnOrder()
 {
     if (WatchBusy)
         return;
-    QHeaderView *header = lvRes1->Header();
-    for (int column = 0; column < header->count(); ++column)
-        header->moveSection(header->visualIndex(column), column);
+    Columns->RestoreOrder();
     lvRes1->CurrentView()->viewport()->update();
 }
 
@@ -675,7 +615,7 @@ void TfmMain::pbConfigClick()
     EnableConsole(false);
     const bool applied = TfmConfig::Execute(Actions, this, [] { return dm ? dm->XmlCheck() : true; });
     if (applied) {
-        Settings.MainWnd.ColWidth = ColumnWidthsText();
+        Settings.MainWnd.ColWidth = Columns->WidthsText();
         SaveSettings(Settings);
         ApplyDisableClose();
         lvRes1->SetLargeImages(ImageLists().Large());
@@ -768,24 +708,7 @@ void TfmMain::KeepWindowSettings()
 {
     Settings.MainWnd.Size = JoinIntegerList({width(), height()});
     Settings.MainWnd.Pos = JoinIntegerList({y(), x()});
-    const QHeaderView *header = lvRes1->Header();
-    QList<qint32> order;
-    for (int position = 0; position < header->count(); ++position)
-        order << header->logicalIndex(position);
-    if (!fitColumns_)
-        Settings.MainWnd.ColWidth = ColumnWidthsText();
-    Settings.MainWnd.ColPosition = JoinIntegerList(order);
-}
-
-QString TfmMain::ColumnWidthsText() const
-{
-    const QHeaderView *header = lvRes1->Header();
-    QList<qint32> widths;
-    for (int position = 0; position < header->count(); ++position) {
-        const int column = header->logicalIndex(position);
-        widths << (header->isSectionHidden(column) ? 0 : header->sectionSize(column));
-    }
-    return JoinIntegerList(widths);
+    Columns->Keep();
 }
 
 void TfmMain::closeEvent(QCloseEvent *event)

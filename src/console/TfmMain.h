@@ -23,6 +23,7 @@
 class AccessCheck;
 class ConsoleEvents;
 class EventActions;
+class ListColumns;
 class MainCommands;
 class MListView;
 class Messenger;
@@ -70,6 +71,8 @@ public:
     MListView *lvRes1 = nullptr;
     // The list's background picture, its label colours and their commands.
     TListBackground *ListBackground = nullptr;
+    // The list's stored column order and widths.
+    ListColumns *Columns = nullptr;
     // The running system, and from it the watch engine (its tmWatch,
     // counters, flags and pass lists) and the access check (its tmAccess,
     // access tree and detail lines).
@@ -195,14 +198,7 @@ private:
     void WireEngine();
     void DeferredStart();
     void PlaceWindow();
-    void RestoreColumns();
-    // While the stored widths are the settings' defaults (made for another
-    // desktop's fonts), the columns fit their caption and contents, until
-    // the operator sizes one; the defaults are then saved as they were.
-    void FitDefaultColumns();
     void KeepWindowSettings();
-    // [MainWnd] ColWidth from the columns as they stand (0 for hidden ones).
-    QString ColumnWidthsText() const;
     void ApplyDisableClose();
     void LoadImages();
     void ListContextMenu(const QPoint &globalPos);
@@ -212,8 +208,6 @@ private:
     bool Ask(const QString &text);
 
     int designWidth_ = 0, designHeight_ = 0, designTop_ = 0, designLeft_ = 0;
-    bool fitColumns_ = false;
-    bool fittingColumns_ = false;
 
     // The main menu and the list menu, from one table.
     std::unique_ptr<MainCommands> menus_;

@@ -1,0 +1,83 @@
+#include "console/ListColumns.h"
+
+#include "config/Settings.h"
+#include "console/MListView.h"
+#include "service/StartupRules.h"
+
+#include <QHeaderView>
+#include <QTreeView>
+
+#include <algorithm>
+
+ListColumns::ListColumns(MListView *list)
+    : QObject(list), list_(list)
+{
+    connect(list_->Header(), &QHeaderView::sectionResized, this, [this] {
+        if (!fitting_)
+            fit_ = false;
+    });
+}
+
+void ListColumns::Restore()
+{
+    QHeaderView *header = list_->Header();
+    const QList<qint32> order = ReadColumnOrder(Settings.MainWnd.ColPosition, MainColumnCount);
+    for (int position = 0; position < order.size(); ++position)
+        header->moveSection(header->visualIndex(order[position]), position);
+
+    const QList<qint32> widths = MainColumnWidths(Settings.MainWnd.ColWidth);
+    fitting_ = true;
+    for (int position = 0; position < widths.size() && position < header->count(); ++position) {
+        const int column = header->logicalIndex(position);
+        if (widths[position] == 0) {
+            header->setSectionHidden(column, true);
+        } else {
+            header->setSectionHidden(column, false);
+            header->resizeSection(column, widths[position]);
+        }
+    }
+    fitting_ = false;
+    fit_ = std::all_of(widths.begin(), widths.end(), [](qint32 w) { return w == 50 || w == 0; });
+}
+
+void ListColumns::FitDefaults()
+{
+    if (!fit_)
+        return;
+    QHeaderView *header = list_->Header();
+    fitting_ = true;
+    for (int column = 0; column < header->count(); ++column) {
+        if (!header->isSectionHidden(column))
+            list_->ReportView()->resizeColumnToContents(column);
+    }
+    fitting_ = false;
+}
+
+void ListColumns::RestoreOrder()
+{
+    QHeaderView *header = list_->Header();
+    for (int column = 0; column < header->count(); ++column)
+        header->moveSection(header->visualIndex(column), column);
+}
+
+QString ListColumns::WidthsText() const
+{
+    const QHeaderView *header = list_->Header();
+    QList<qint32> widths;
+    for (int position = 0; position < header->count(); ++position) {
+        const int column = header->logicalIndex(position);
+        widths << (header->isSectionHidden(column) ? 0 : header->sectionSize(column));
+    }
+    return JoinIntegerList(widths);
+}
+
+void ListColumns::Keep()
+{
+    const QHeaderView *header = list_->Header();
+    QList<qint32> order;
+    for (int position = 0; position < header->count(); ++position)
+        order << header->logicalIndex(position);
+    if (!fit_)
+        Settings.MainWnd.ColWidth = WidthsText();
+    Settings.MainWnd.ColPosition = JoinIntegerList(order);
+}
