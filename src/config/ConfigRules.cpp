@@ -10,9 +10,10 @@ int UpDownPosition(qint64 stored, int bits, int minimum, int maximum)
 
 qint32 ValidAllEventAction(qint32 action, bool logout)
 {
-    if (action == ActionNothing || action == ActionRunProgram || (logout && action == ActionShutdown))
+    using namespace AllEventAction;
+    if (action == Nothing || action == RunProgram || (logout && action == Shutdown))
         return action;
-    return ActionNothing;
+    return Nothing;
 }
 
 void CheckLevelChosen(qint32 check, qint32 &report)

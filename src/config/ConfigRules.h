@@ -3,6 +3,8 @@
 // The rules the settings dialog applies between the settings record and its
 // controls, kept apart from the widgets so that they can be checked alone.
 
+#include "config/SettingValues.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -11,13 +13,12 @@
 // clamped to the control's range.
 int UpDownPosition(qint64 stored, int bits, int minimum, int maximum);
 
-// The all-login and all-logout actions: 1 nothing, 2 shut the machine down
-// (all-logout only), 3 start the program.
-inline constexpr qint32 ActionNothing = 1;
-inline constexpr qint32 ActionShutdown = 2;
-inline constexpr qint32 ActionRunProgram = 3;
+// The all-login and all-logout actions under the names the dialog uses.
+inline constexpr qint32 ActionNothing = AllEventAction::Nothing;
+inline constexpr qint32 ActionShutdown = AllEventAction::Shutdown;
+inline constexpr qint32 ActionRunProgram = AllEventAction::RunProgram;
 
-// A stored action the event can run, or ActionNothing for any other value.
+// A stored action the event can run, or Nothing for any other value.
 qint32 ValidAllEventAction(qint32 action, bool logout);
 
 // The access report level never exceeds the check level. A check level
