@@ -31,11 +31,6 @@ namespace {
 
 TfmConfig *current = nullptr;
 
-const QString WaveFilter = QStringLiteral("Waveﾌｧｲﾙ(*.wav)|*.wav|すべてのﾌｧｲﾙ(*.*)|*.*");
-const QString ProgramFilter =
-    QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ(*.exe)|*.exe|ｼｮｰﾄｶｯﾄ(*.lnk)|*.lnk|DOSｱﾌﾟﾘｹｰｼｮﾝ(*.pif)|*.pif|すべてのﾌｧｲﾙ(*.*)|*.*");
-const QString NoWaveFileText = QStringLiteral("Waveﾌｧｲﾙが存在しません。");
-
 void enable(std::initializer_list<QWidget *> widgets, bool on)
 {
     for (QWidget *w : widgets)
@@ -51,29 +46,29 @@ TfmConfig::TfmConfig(EventActions *actions, QWidget *owner, std::function<bool()
 {
     current = this;
     setObjectName(QStringLiteral("fmConfig"));
-    setWindowTitle(QStringLiteral("Config"));
+    setWindowTitle(tr("Config"));
 
     pcConfig = new QTabWidget(this);
     pcConfig->setObjectName(QStringLiteral("pcConfig"));
-    pcConfig->addTab(BuildBasicPage(), QStringLiteral("基本"));
-    pcConfig->addTab(BuildEventPage(), QStringLiteral("個別設定"));
-    pcConfig->addTab(BuildAllEventPage(), QStringLiteral("全体設定"));
-    pcConfig->addTab(BuildAccessPage(), QStringLiteral("アクセス"));
-    pcConfig->addTab(BuildPingPage(), QStringLiteral("Ping"));
-    pcConfig->addTab(BuildRecordPage(), QStringLiteral("ログ"));
-    pcConfig->addTab(BuildXmlPage(), QStringLiteral("XML設定"));
+    pcConfig->addTab(BuildBasicPage(), tr("基本"));
+    pcConfig->addTab(BuildEventPage(), tr("個別設定"));
+    pcConfig->addTab(BuildAllEventPage(), tr("全体設定"));
+    pcConfig->addTab(BuildAccessPage(), tr("アクセス"));
+    pcConfig->addTab(BuildPingPage(), tr("Ping"));
+    pcConfig->addTab(BuildRecordPage(), tr("ログ"));
+    pcConfig->addTab(BuildXmlPage(), tr("XML設定"));
     // F1 explains the page that is showing.
     setProperty("helpContext", int(HelpConfigFirstPage));
     connect(pcConfig, &QTabWidget::currentChanged, this,
             [this](int page) { setProperty("helpContext", int(page < 0 ? HelpConfig : HelpConfigFirstPage + page)); });
 
-    pbOK = new QPushButton(QStringLiteral("OK"), this);
+    pbOK = new QPushButton(tr("OK"), this);
     pbOK->setObjectName(QStringLiteral("pbOK"));
     pbOK->setDefault(true);
-    pbApply = new QPushButton(QStringLiteral("適用(&A)"), this);
+    pbApply = new QPushButton(tr("適用(&A)"), this);
     pbApply->setObjectName(QStringLiteral("pbApply"));
     pbApply->setAutoDefault(false);
-    pbCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    pbCancel = new QPushButton(tr("キャンセル"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
     pbCancel->setAutoDefault(false);
 
@@ -93,9 +88,9 @@ TfmConfig::TfmConfig(EventActions *actions, QWidget *owner, std::function<bool()
 
     // The XML engine's state first: the record pages depend on it.
     if (xmlCheck_()) {
-        lblMSXML->setText(QStringLiteral("MSXML Ready."));
+        lblMSXML->setText(tr("MSXML Ready."));
     } else {
-        lblMSXML->setText(QStringLiteral("MSXML not found."));
+        lblMSXML->setText(tr("MSXML not found."));
         lblMSXML->setStyleSheet(QStringLiteral("color: red"));
     }
 
@@ -247,20 +242,25 @@ void TfmConfig::WaveTest(QLineEdit *box)
             actions_->PlaySoundFile(file, false);
         return;
     }
-    QMessageBox::warning(this, AppTitle, NoWaveFileText);
+    QMessageBox::warning(this, AppTitle, tr("Waveﾌｧｲﾙが存在しません。"));
     box->setFocus();
 }
 
 void TfmConfig::BrowseWave(QLineEdit *box)
 {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(WaveFilter).join(QStringLiteral(";;")));
+    const QString filter = tr("Waveﾌｧｲﾙ(*.wav)|*.wav|すべてのﾌｧｲﾙ(*.*)|*.*");
+    const QString file =
+        QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(filter).join(QStringLiteral(";;")));
     if (!file.isEmpty())
         box->setText(file);
 }
 
 void TfmConfig::BrowseProgram(QLineEdit *box)
 {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(ProgramFilter).join(QStringLiteral(";;")));
+    const QString filter =
+        tr("ｱﾌﾟﾘｹｰｼｮﾝ(*.exe)|*.exe|ｼｮｰﾄｶｯﾄ(*.lnk)|*.lnk|DOSｱﾌﾟﾘｹｰｼｮﾝ(*.pif)|*.pif|すべてのﾌｧｲﾙ(*.*)|*.*");
+    const QString file =
+        QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(filter).join(QStringLiteral(";;")));
     if (!file.isEmpty())
         box->setText(file);
 }

@@ -125,6 +125,7 @@ public:
     QComboBox *cmbBlinkIcon = nullptr;
     QCheckBox *cbBlinkAlways = nullptr;
     QComboBox *cmbDblClickAction = nullptr;
+    QComboBox *cmbLanguage = nullptr; // [Config] Language, read when the console starts
 
     // "個別設定", "全体設定"
     EventGroup Login, Logout;
@@ -200,4 +201,7 @@ private:
     std::function<bool()> xmlCheck_;
     // Controls are being filled: their change signals are not the operator's.
     bool loading_ = false;
+    // The language entry shown at opening: a stored value the list does not
+    // know shows as the first entry and is kept until another is picked.
+    int languageShown_ = 0;
 };

@@ -21,8 +21,6 @@
 
 namespace {
 
-const QString XslFilter = QStringLiteral("XSLﾌｧｲﾙ(*.xsl)|*.xsl|すべてのﾌｧｲﾙ(*.*)|*.*");
-
 QSpinBox *upDown(QWidget *parent, const char *name, int minimum, int maximum)
 {
     auto *box = new QSpinBox(parent);
@@ -47,51 +45,54 @@ QComboBox *listBox(QWidget *parent, const char *name, const QStringList &items)
     return box;
 }
 
-const QStringList LevelItems{QStringLiteral("端末"), QStringLiteral("共有"), QStringLiteral("ファイル")};
-
 } // namespace
 
 QWidget *TfmConfig::BuildBasicPage()
 {
     auto *page = new QWidget;
     udCheckInterval = upDown(page, "udCheckInterval", 1, 60);
-    auto *lblCheckInterval = new QLabel(QStringLiteral("監視間隔(&T)"), page);
+    auto *lblCheckInterval = new QLabel(tr("監視間隔(&T)"), page);
     lblCheckInterval->setBuddy(udCheckInterval);
     cmbMessageLevel = listBox(page, "cmbMessageLevel",
-                              {QStringLiteral("標準"), QStringLiteral("メッセージバー"), QStringLiteral("アイコン点滅")});
-    auto *lblMessageLevel = new QLabel(QStringLiteral("メッセージ表示レベル(&E)"), page);
+                              {tr("標準"), tr("メッセージバー"), tr("アイコン点滅")});
+    auto *lblMessageLevel = new QLabel(tr("メッセージ表示レベル(&E)"), page);
     lblMessageLevel->setBuddy(cmbMessageLevel);
     cmbMessageSpeed =
-        listBox(page, "cmbMessageSpeed", {QStringLiteral("低速"), QStringLiteral("中速"), QStringLiteral("高速")});
-    lblMessageSpeed = new QLabel(QStringLiteral("メッセージ速度(&D)"), page);
+        listBox(page, "cmbMessageSpeed", {tr("低速"), tr("中速"), tr("高速")});
+    lblMessageSpeed = new QLabel(tr("メッセージ速度(&D)"), page);
     lblMessageSpeed->setBuddy(cmbMessageSpeed);
-    cbWaitWave = checkBox(page, "cbWaitWave", QStringLiteral("Waveの再生が終わるまで次を再生しない(&W)"));
-    cbSafeCheck = checkBox(page, "cbSafeCheck", QStringLiteral("厳しいﾁｪｯｸをする(&G)"));
-    cbStartCheck = checkBox(page, "cbStartCheck", QStringLiteral("起動時に調査(&S)"));
-    cbStartCheckMsg = checkBox(page, "cbStartCheckMsg", QStringLiteral("調査する前に聞く(&P)"));
+    cbWaitWave = checkBox(page, "cbWaitWave", tr("Waveの再生が終わるまで次を再生しない(&W)"));
+    cbSafeCheck = checkBox(page, "cbSafeCheck", tr("厳しいﾁｪｯｸをする(&G)"));
+    cbStartCheck = checkBox(page, "cbStartCheck", tr("起動時に調査(&S)"));
+    cbStartCheckMsg = checkBox(page, "cbStartCheckMsg", tr("調査する前に聞く(&P)"));
     edManager = new QLineEdit(page);
     edManager->setObjectName(QStringLiteral("edManager"));
-    auto *lblManager = new QLabel(QStringLiteral("管理者端末(&M)"), page);
+    auto *lblManager = new QLabel(tr("管理者端末(&M)"), page);
     lblManager->setBuddy(edManager);
-    cbSmallIcon = checkBox(page, "cbSmallIcon", QStringLiteral("「大きなアイコン表示」で小さいアイコンを使う(&I)"));
-    cbDisableClose = checkBox(page, "cbDisableClose", QStringLiteral("閉じるボタンを無効にする(&X)"));
+    cbSmallIcon = checkBox(page, "cbSmallIcon", tr("「大きなアイコン表示」で小さいアイコンを使う(&I)"));
+    cbDisableClose = checkBox(page, "cbDisableClose", tr("閉じるボタンを無効にする(&X)"));
     cmbBlinkIcon = listBox(page, "cmbBlinkIcon",
-                           {QStringLiteral("なし"), QStringLiteral("ログイン"), QStringLiteral("ログアウト")});
-    auto *lblBlinkIcon = new QLabel(QStringLiteral("端末アイコンの点滅(&B)"), page);
+                           {tr("なし"), tr("ログイン"), tr("ログアウト")});
+    auto *lblBlinkIcon = new QLabel(tr("端末アイコンの点滅(&B)"), page);
     lblBlinkIcon->setBuddy(cmbBlinkIcon);
-    cbBlinkAlways = checkBox(page, "cbBlinkAlways", QStringLiteral("常時点滅(&N)"));
+    cbBlinkAlways = checkBox(page, "cbBlinkAlways", tr("常時点滅(&N)"));
     cmbDblClickAction = listBox(page, "cmbDblClickAction",
-                                {QStringLiteral("お休み"), QStringLiteral("調査"), QStringLiteral("プロパティ"),
-                                 QStringLiteral("メッセージ送信"), QStringLiteral("MAC取得"), QStringLiteral("起動"),
-                                 QStringLiteral("エクスプローラで開く"), QStringLiteral("ブラウザで開く")});
-    auto *lblDblClick = new QLabel(QStringLiteral("ダブルクリックの動作(&J)"), page);
+                                {tr("お休み"), tr("調査"), tr("プロパティ"),
+                                 tr("メッセージ送信"), tr("MAC取得"), tr("起動"),
+                                 tr("エクスプローラで開く"), tr("ブラウザで開く")});
+    auto *lblDblClick = new QLabel(tr("ダブルクリックの動作(&J)"), page);
     lblDblClick->setBuddy(cmbDblClickAction);
+    // The languages by their own names, so that either reader finds theirs.
+    cmbLanguage = listBox(page, "cmbLanguage",
+                          {tr("自動"), QStringLiteral("日本語"), QStringLiteral("English")});
+    auto *lblLanguage = new QLabel(tr("表示言語(&L)"), page);
+    lblLanguage->setBuddy(cmbLanguage);
 
     auto *grid = new QGridLayout(page);
     int row = 0;
     auto *interval = new QHBoxLayout;
     interval->addWidget(udCheckInterval);
-    interval->addWidget(new QLabel(QStringLiteral("分"), page));
+    interval->addWidget(new QLabel(tr("分"), page));
     interval->addStretch();
     grid->addWidget(lblCheckInterval, row, 0);
     grid->addLayout(interval, row++, 1);
@@ -118,6 +119,12 @@ QWidget *TfmConfig::BuildBasicPage()
     grid->addLayout(blink, row++, 1);
     grid->addWidget(lblDblClick, row, 0);
     grid->addWidget(cmbDblClickAction, row++, 1);
+    auto *language = new QHBoxLayout;
+    language->addWidget(cmbLanguage);
+    language->addWidget(new QLabel(tr("次回の起動から有効になります"), page));
+    language->addStretch();
+    grid->addWidget(lblLanguage, row, 0);
+    grid->addLayout(language, row++, 1);
     grid->setRowStretch(row, 1);
     return page;
 }
@@ -125,13 +132,13 @@ QWidget *TfmConfig::BuildBasicPage()
 void TfmConfig::BuildEventGroup(EventGroup &g, const QString &title, const QString &macCaption)
 {
     g.gb = new QGroupBox(title);
-    g.cbShowMsg = new QCheckBox(QStringLiteral("ﾒｯｾｰｼﾞを表示する"), g.gb);
-    g.lblShowMsgTime = new QLabel(QStringLiteral("表示時間"), g.gb);
+    g.cbShowMsg = new QCheckBox(tr("ﾒｯｾｰｼﾞを表示する"), g.gb);
+    g.lblShowMsgTime = new QLabel(tr("表示時間"), g.gb);
     g.udShowMsgTime = upDown(g.gb, "udShowMsgTime", 0, 9999);
     g.lblShowMsgTime->setBuddy(g.udShowMsgTime);
-    g.lblSeconds = new QLabel(QStringLiteral("秒"), g.gb);
-    g.cbDoAction = new QCheckBox(QStringLiteral("Actionを実行する"), g.gb);
-    g.cbManagerReport = new QCheckBox(QStringLiteral("管理者に報告"), g.gb);
+    g.lblSeconds = new QLabel(tr("秒"), g.gb);
+    g.cbDoAction = new QCheckBox(tr("Actionを実行する"), g.gb);
+    g.cbManagerReport = new QCheckBox(tr("管理者に報告"), g.gb);
     g.cbAutoMAC = new QCheckBox(macCaption, g.gb);
 
     auto *time = new QHBoxLayout;
@@ -151,8 +158,8 @@ void TfmConfig::BuildEventGroup(EventGroup &g, const QString &title, const QStri
 QWidget *TfmConfig::BuildEventPage()
 {
     auto *page = new QWidget;
-    BuildEventGroup(Login, QStringLiteral("端末ログイン"), QStringLiteral("MACアドレスを自動取得する"));
-    BuildEventGroup(Logout, QStringLiteral("端末ログアウト"), QStringLiteral("取得したMACアドレスを破棄する"));
+    BuildEventGroup(Login, tr("端末ログイン"), tr("MACアドレスを自動取得する"));
+    BuildEventGroup(Logout, tr("端末ログアウト"), tr("取得したMACアドレスを破棄する"));
     for (auto [g, prefix] : {std::pair{&Login, "Login"}, std::pair{&Logout, "Logout"}}) {
         const QString p = QLatin1String(prefix);
         g->gb->setObjectName(QStringLiteral("gb") + p);
@@ -172,30 +179,30 @@ QWidget *TfmConfig::BuildEventPage()
 void TfmConfig::BuildAllEventGroup(AllEventGroup &g, const QString &title, bool logout)
 {
     g.gb = new QGroupBox(title);
-    g.cbShowMsg = new QCheckBox(QStringLiteral("ﾒｯｾｰｼﾞを表示"), g.gb);
-    g.lblShowMsgTime = new QLabel(QStringLiteral("表示時間"), g.gb);
+    g.cbShowMsg = new QCheckBox(tr("ﾒｯｾｰｼﾞを表示"), g.gb);
+    g.lblShowMsgTime = new QLabel(tr("表示時間"), g.gb);
     g.udShowMsgTime = upDown(g.gb, "udShowMsgTime", 1, 9999);
     g.lblShowMsgTime->setBuddy(g.udShowMsgTime);
-    g.lblSeconds = new QLabel(QStringLiteral("秒"), g.gb);
-    g.cbPlayWave = new QCheckBox(QStringLiteral("Waveを再生する"), g.gb);
+    g.lblSeconds = new QLabel(tr("秒"), g.gb);
+    g.cbPlayWave = new QCheckBox(tr("Waveを再生する"), g.gb);
     g.edWaveFile = new QLineEdit(g.gb);
-    g.pbWaveBrowse = new QPushButton(QStringLiteral("参照..."), g.gb);
-    g.pbWaveTest = new QPushButton(QStringLiteral("ﾃｽﾄ"), g.gb);
+    g.pbWaveBrowse = new QPushButton(tr("参照..."), g.gb);
+    g.pbWaveTest = new QPushButton(tr("ﾃｽﾄ"), g.gb);
     g.udActTime = upDown(g.gb, "udActTime", 0, 60);
-    g.rbNothing = new QRadioButton(QStringLiteral("何もしない"), g.gb);
+    g.rbNothing = new QRadioButton(tr("何もしない"), g.gb);
     if (logout)
-        g.rbShutdown = new QRadioButton(QStringLiteral("Windowsを終了"), g.gb);
-    g.rbRun = new QRadioButton(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝを実行"), g.gb);
+        g.rbShutdown = new QRadioButton(tr("Windowsを終了"), g.gb);
+    g.rbRun = new QRadioButton(tr("ｱﾌﾟﾘｹｰｼｮﾝを実行"), g.gb);
     auto *actions = new QButtonGroup(g.gb);
     actions->addButton(g.rbNothing);
     if (g.rbShutdown)
         actions->addButton(g.rbShutdown);
     actions->addButton(g.rbRun);
-    g.lblActFile = new QLabel(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ"), g.gb);
+    g.lblActFile = new QLabel(tr("ｱﾌﾟﾘｹｰｼｮﾝ"), g.gb);
     g.edActFile = new QLineEdit(g.gb);
     g.lblActFile->setBuddy(g.edActFile);
-    g.pbActBrowse = new QPushButton(QStringLiteral("参照"), g.gb);
-    g.cbManagerReport = new QCheckBox(QStringLiteral("管理者に報告"), g.gb);
+    g.pbActBrowse = new QPushButton(tr("参照"), g.gb);
+    g.cbManagerReport = new QCheckBox(tr("管理者に報告"), g.gb);
     for (QPushButton *b : {g.pbWaveBrowse, g.pbWaveTest, g.pbActBrowse})
         b->setAutoDefault(false);
 
@@ -216,7 +223,7 @@ void TfmConfig::BuildAllEventGroup(AllEventGroup &g, const QString &title, bool 
     grid->addWidget(g.pbWaveTest, row++, 3);
     auto *action = new QHBoxLayout;
     action->addWidget(g.udActTime);
-    action->addWidget(new QLabel(QStringLiteral("分後"), g.gb));
+    action->addWidget(new QLabel(tr("分後"), g.gb));
     action->addSpacing(12);
     action->addWidget(g.rbNothing);
     if (g.rbShutdown)
@@ -233,8 +240,8 @@ void TfmConfig::BuildAllEventGroup(AllEventGroup &g, const QString &title, bool 
 QWidget *TfmConfig::BuildAllEventPage()
 {
     auto *page = new QWidget;
-    BuildAllEventGroup(AllLogin, QStringLiteral("全体ログイン"), false);
-    BuildAllEventGroup(AllLogout, QStringLiteral("全体ログアウト"), true);
+    BuildAllEventGroup(AllLogin, tr("全体ログイン"), false);
+    BuildAllEventGroup(AllLogout, tr("全体ログアウト"), true);
     for (auto [g, prefix] : {std::pair{&AllLogin, "AllLogin"}, std::pair{&AllLogout, "AllLogout"}}) {
         const QString p = QLatin1String(prefix);
         g->gb->setObjectName(QStringLiteral("gb") + p);
@@ -263,37 +270,38 @@ QWidget *TfmConfig::BuildAccessPage()
     // The operator may type past either end; leaving the box brings the
     // value back inside instead of to its previous value.
     udAccessInterval->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
-    auto *lblAccessInterval = new QLabel(QStringLiteral("監視間隔(&A)"), page);
+    auto *lblAccessInterval = new QLabel(tr("監視間隔(&A)"), page);
     lblAccessInterval->setBuddy(udAccessInterval);
+    const QStringList LevelItems{tr("端末"), tr("共有"), tr("ファイル")};
     cmbCheckLevel = listBox(page, "cmbCheckLevel", LevelItems);
     cmbReportLevel = listBox(page, "cmbReportLevel", LevelItems);
-    cbNotUserOnly = checkBox(page, "cbNotUserOnly", QStringLiteral("監視ﾕｰｻﾞｰはﾁｪｯｸしない"));
-    cbIPCNoChk = checkBox(page, "cbIPCNoChk", QStringLiteral("IPC$はﾁｪｯｸしない"));
-    cbSysvolNoChk = checkBox(page, "cbSysvolNoChk", QStringLiteral("SYSVOLはﾁｪｯｸしない"));
-    cbMyPCNoChk = checkBox(page, "cbMyPCNoChk", QStringLiteral("自PC名$はﾁｪｯｸしない"));
+    cbNotUserOnly = checkBox(page, "cbNotUserOnly", tr("監視ﾕｰｻﾞｰはﾁｪｯｸしない"));
+    cbIPCNoChk = checkBox(page, "cbIPCNoChk", tr("IPC$はﾁｪｯｸしない"));
+    cbSysvolNoChk = checkBox(page, "cbSysvolNoChk", tr("SYSVOLはﾁｪｯｸしない"));
+    cbMyPCNoChk = checkBox(page, "cbMyPCNoChk", tr("自PC名$はﾁｪｯｸしない"));
     cbMyPCNoChk->setEnabled(false);
     cbMyPCNoChk->hide();
-    cbOpenAccessList = checkBox(page, "cbOpenAccessList", QStringLiteral("ｱｸｾｽ時ﾘｽﾄ画面を開く"));
-    cbAccessListAutoClose = checkBox(page, "cbAccessListAutoClose", QStringLiteral("ｱｸｾｽがなくなったら閉じる"));
-    cbAccessShowMsg = checkBox(page, "cbAccessShowMsg", QStringLiteral("ﾒｯｾｰｼﾞを表示する"));
-    lblAccessShowMsgTime = new QLabel(QStringLiteral("表示時間"), page);
+    cbOpenAccessList = checkBox(page, "cbOpenAccessList", tr("ｱｸｾｽ時ﾘｽﾄ画面を開く"));
+    cbAccessListAutoClose = checkBox(page, "cbAccessListAutoClose", tr("ｱｸｾｽがなくなったら閉じる"));
+    cbAccessShowMsg = checkBox(page, "cbAccessShowMsg", tr("ﾒｯｾｰｼﾞを表示する"));
+    lblAccessShowMsgTime = new QLabel(tr("表示時間"), page);
     udAccessShowMsgTime = upDown(page, "udAccessShowMsgTime", 0, 9999);
-    lblAccessSeconds = new QLabel(QStringLiteral("秒"), page);
-    cbAccessPlayWave = checkBox(page, "cbAccessPlayWave", QStringLiteral("Waveを再生する"));
+    lblAccessSeconds = new QLabel(tr("秒"), page);
+    cbAccessPlayWave = checkBox(page, "cbAccessPlayWave", tr("Waveを再生する"));
     edAccessWaveFile = new QLineEdit(page);
     edAccessWaveFile->setObjectName(QStringLiteral("edAccessWaveFile"));
-    pbAccessWaveBrowse = new QPushButton(QStringLiteral("参照..."), page);
-    pbAccessWaveTest = new QPushButton(QStringLiteral("ﾃｽﾄ"), page);
+    pbAccessWaveBrowse = new QPushButton(tr("参照..."), page);
+    pbAccessWaveTest = new QPushButton(tr("ﾃｽﾄ"), page);
     for (QPushButton *b : {pbAccessWaveBrowse, pbAccessWaveTest})
         b->setAutoDefault(false);
-    cbAccessManagerReport = checkBox(page, "cbAccessManagerReport", QStringLiteral("管理者に報告"));
+    cbAccessManagerReport = checkBox(page, "cbAccessManagerReport", tr("管理者に報告"));
     edSendMessage = new QPlainTextEdit(page);
     edSendMessage->setObjectName(QStringLiteral("edSendMessage"));
     edSendMessage->setTabChangesFocus(true);
     edSendMessage->setFixedHeight(60);
-    auto *lblSendMessage = new QLabel(QStringLiteral("ﾒｯｾｰｼﾞ"), page);
+    auto *lblSendMessage = new QLabel(tr("ﾒｯｾｰｼﾞ"), page);
     lblSendMessage->setBuddy(edSendMessage);
-    cbAutoSend = checkBox(page, "cbAutoSend", QStringLiteral("ﾒｯｾｰｼﾞを自動的に送信する(&A)"));
+    cbAutoSend = checkBox(page, "cbAutoSend", tr("ﾒｯｾｰｼﾞを自動的に送信する(&A)"));
     connect(pbAccessWaveBrowse, &QPushButton::clicked, this, [this] { BrowseWave(edAccessWaveFile); });
     connect(pbAccessWaveTest, &QPushButton::clicked, this, [this] { WaveTest(edAccessWaveFile); });
 
@@ -302,11 +310,11 @@ QWidget *TfmConfig::BuildAccessPage()
     auto *top = new QHBoxLayout;
     top->addWidget(lblAccessInterval);
     top->addWidget(udAccessInterval);
-    top->addWidget(new QLabel(QStringLiteral("秒"), page));
+    top->addWidget(new QLabel(tr("秒"), page));
     top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("監視レベル"), page));
+    top->addWidget(new QLabel(tr("監視レベル"), page));
     top->addWidget(cmbCheckLevel);
-    top->addWidget(new QLabel(QStringLiteral("報告レベル"), page));
+    top->addWidget(new QLabel(tr("報告レベル"), page));
     top->addWidget(cmbReportLevel);
     top->addStretch();
     grid->addLayout(top, row++, 0, 1, 4);
@@ -344,17 +352,17 @@ QWidget *TfmConfig::BuildPingPage()
     udSendBytes = upDown(page, "udSendBytes", 0, 10240);
     udTTL = upDown(page, "udTTL", 0, 255);
     udRetry = upDown(page, "udRetry", 0, 5);
-    cbParallel = checkBox(page, "cbParallel", QStringLiteral("同時に調査する(&P)"));
+    cbParallel = checkBox(page, "cbParallel", tr("同時に調査する(&P)"));
     auto *grid = new QGridLayout(page);
     const struct {
         QString caption;
         QSpinBox *box;
         QString unit;
     } lines[] = {
-        {QStringLiteral("タイムアウト(&O)"), udTimeOut, QStringLiteral("ミリ秒")},
-        {QStringLiteral("送信バイト数(&B)"), udSendBytes, QStringLiteral("Bytes")},
-        {QStringLiteral("TTL(&T)"), udTTL, QString()},
-        {QStringLiteral("再送回数(&R)"), udRetry, QStringLiteral("回")},
+        {tr("タイムアウト(&O)"), udTimeOut, tr("ミリ秒")},
+        {tr("送信バイト数(&B)"), udSendBytes, tr("Bytes")},
+        {tr("TTL(&T)"), udTTL, QString()},
+        {tr("再送回数(&R)"), udRetry, tr("回")},
     };
     int row = 0;
     for (const auto &line : lines) {
@@ -374,18 +382,18 @@ void TfmConfig::BuildRecordGroup(RecordGroup &g, const QString &title, const QSt
 {
     g.prompt = prompt;
     g.gb = new QGroupBox(title);
-    g.cbDoRecord = new QCheckBox(QStringLiteral("履歴を記録する"), g.gb);
-    g.lblRecordFile = new QLabel(QStringLiteral("ﾌｧｲﾙ名"), g.gb);
+    g.cbDoRecord = new QCheckBox(tr("履歴を記録する"), g.gb);
+    g.lblRecordFile = new QLabel(tr("ﾌｧｲﾙ名"), g.gb);
     g.edRecordFile = new QLineEdit(g.gb);
     g.lblRecordFile->setBuddy(g.edRecordFile);
-    g.lblRecordFileExp = new QLabel(QStringLiteral("拡張子"), g.gb);
+    g.lblRecordFileExp = new QLabel(tr("拡張子"), g.gb);
     g.edRecordFileExp = new QLineEdit(g.gb);
     g.edRecordFileExp->setMaximumWidth(60);
     g.lblRecordFileExp->setBuddy(g.edRecordFileExp);
-    g.lblRecordFolder = new QLabel(QStringLiteral("ﾃﾞｨﾚｸﾄﾘ"), g.gb);
+    g.lblRecordFolder = new QLabel(tr("ﾃﾞｨﾚｸﾄﾘ"), g.gb);
     g.edRecordFolder = new QLineEdit(g.gb);
     g.lblRecordFolder->setBuddy(g.edRecordFolder);
-    g.pbFolderBrowse = new QPushButton(QStringLiteral("参照"), g.gb);
+    g.pbFolderBrowse = new QPushButton(tr("参照"), g.gb);
     g.pbFolderBrowse->setAutoDefault(false);
     g.lblExample = new QLabel(g.gb);
 
@@ -405,9 +413,9 @@ void TfmConfig::BuildRecordGroup(RecordGroup &g, const QString &title, const QSt
 QWidget *TfmConfig::BuildRecordPage()
 {
     auto *page = new QWidget;
-    BuildRecordGroup(LoginRecord, QStringLiteral("ログイン履歴(&1)"), QStringLiteral("ﾛｸﾞｲﾝ履歴保存ﾃﾞｨﾚｸﾄﾘ"));
-    BuildRecordGroup(LogoutRecord, QStringLiteral("ログアウト履歴(&2)"), QStringLiteral("ﾛｸﾞｱｳﾄ履歴保存ﾃﾞｨﾚｸﾄﾘ"));
-    BuildRecordGroup(AccessRecord, QStringLiteral("アクセス履歴(&3)"), QStringLiteral("ｱｸｾｽ履歴保存ﾃﾞｨﾚｸﾄﾘ"));
+    BuildRecordGroup(LoginRecord, tr("ログイン履歴(&1)"), tr("ﾛｸﾞｲﾝ履歴保存ﾃﾞｨﾚｸﾄﾘ"));
+    BuildRecordGroup(LogoutRecord, tr("ログアウト履歴(&2)"), tr("ﾛｸﾞｱｳﾄ履歴保存ﾃﾞｨﾚｸﾄﾘ"));
+    BuildRecordGroup(AccessRecord, tr("アクセス履歴(&3)"), tr("ｱｸｾｽ履歴保存ﾃﾞｨﾚｸﾄﾘ"));
     auto *layout = new QVBoxLayout(page);
     for (auto [g, prefix] : {std::pair{&LoginRecord, "Login"}, std::pair{&LogoutRecord, "Logout"},
                              std::pair{&AccessRecord, "Access"}}) {
@@ -434,13 +442,13 @@ QWidget *TfmConfig::BuildXmlPage()
                              {QStringLiteral("Shift_JIS"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8"),
                               QStringLiteral("UTF-16"), QStringLiteral("ISO-8859-1")});
     cmbXMLEncoding->setEditable(true);
-    auto *lblEncoding = new QLabel(QStringLiteral("文字コード(&I)"), page);
+    auto *lblEncoding = new QLabel(tr("文字コード(&I)"), page);
     lblEncoding->setBuddy(cmbXMLEncoding);
     fsXSLFile = new TFileSelect(page);
     fsXSLFile->setObjectName(QStringLiteral("fsXSLFile"));
-    fsXSLFile->SetButtonCaption(QStringLiteral("参照(&R)"));
-    fsXSLFile->Filter = XslFilter;
-    auto *lblXSL = new QLabel(QStringLiteral("スタイルシート(&S)"), page);
+    fsXSLFile->SetButtonCaption(tr("参照(&R)"));
+    fsXSLFile->Filter = tr("XSLﾌｧｲﾙ(*.xsl)|*.xsl|すべてのﾌｧｲﾙ(*.*)|*.*");
+    auto *lblXSL = new QLabel(tr("スタイルシート(&S)"), page);
     lblXSL->setBuddy(fsXSLFile->edFile);
     lblMSXML = new QLabel(page);
     lblMSXML->setObjectName(QStringLiteral("lblMSXML"));

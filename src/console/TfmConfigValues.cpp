@@ -18,6 +18,9 @@
 
 namespace {
 
+// [Config] Language by the entries of the dialog's list.
+const QString LanguageValues[] = {QString(), QStringLiteral("ja"), QStringLiteral("en")};
+
 void setList(QComboBox *box, qint32 index)
 {
     box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
@@ -49,6 +52,9 @@ void TfmConfig::LoadControls()
     setList(cmbBlinkIcon, c.BlinkIcon);
     cbBlinkAlways->setChecked(c.BlinkAlways);
     setList(cmbDblClickAction, c.DblClickAction);
+    const QString language = c.Language.trimmed().toLower();
+    languageShown_ = language == LanguageValues[1] ? 1 : language == LanguageValues[2] ? 2 : 0;
+    cmbLanguage->setCurrentIndex(languageShown_);
 
     for (auto [g, e] : {std::pair{&Login, &s.Login}, std::pair{&Logout, &s.Logout}}) {
         g->cbShowMsg->setChecked(e->ShowMsg);
@@ -132,6 +138,10 @@ void TfmConfig::SaveControls()
     takeList(cmbBlinkIcon, c.BlinkIcon);
     c.BlinkAlways = cbBlinkAlways->isChecked();
     takeList(cmbDblClickAction, c.DblClickAction);
+    if (const int language = cmbLanguage->currentIndex(); language >= 0 && language != languageShown_) {
+        c.Language = LanguageValues[language];
+        languageShown_ = language;
+    }
 
     for (auto [g, e] : {std::pair{&Login, &s.Login}, std::pair{&Logout, &s.Logout}}) {
         e->ShowMsg = g->cbShowMsg->isChecked();

@@ -1,5 +1,7 @@
 // The process entry: the service host and the console in one process.
 
+#include "config/Settings.h"
+#include "console/Language.h"
 #include "console/TfmMain.h"
 #include "console/TfmSession.h"
 #include "platform/HeapTuning.h"
@@ -87,6 +89,8 @@ int Run(int argc, char **argv)
     krovan = new Tkrovan;
     // The running system first, then its windows.
     auto *host = new WatchHost(QCoreApplication::arguments().mid(1));
+    // The settings are read: the windows show the operator's language.
+    UseConsoleLanguage(ConsoleLanguage(Settings.Config.Language));
     fmMain = new TfmMain(host);
     fmSession = new TfmSession;
     QObject::connect(krovan, &Tkrovan::LogonEnding, fmMain, &TfmMain::QueryEndSession);

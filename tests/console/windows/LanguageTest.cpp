@@ -2,6 +2,11 @@
 
 #include "console/Language.h"
 
+#include "config/Settings.h"
+#include "console/TfmConfig.h"
+
+#include <QComboBox>
+
 #include <QCoreApplication>
 #include <QMap>
 
@@ -38,4 +43,24 @@ TEST(Language, EnglishIsCompiledIntoTheProgram)
     EXPECT_TRUE(UseConsoleLanguage(u"en"_s));
     EXPECT_TRUE(UseConsoleLanguage(u"ja"_s));
     EXPECT_FALSE(UseConsoleLanguage(u"xx"_s));
+}
+
+TEST(Language, TheSettingsDialogOffersItAndKeepsAValueItDoesNotKnow)
+{
+    Settings = TSettings{};
+    Settings.Config.Language = u"fr"_s;
+    {
+        TfmConfig dialog(nullptr, nullptr, [] { return true; });
+        EXPECT_EQ(dialog.cmbLanguage->currentText(), u"自動"_s);
+        dialog.pbApplyClick();
+        EXPECT_EQ(Settings.Config.Language, u"fr"_s);
+        dialog.cmbLanguage->setCurrentText(u"English"_s);
+        dialog.pbApplyClick();
+        EXPECT_EQ(Settings.Config.Language, u"en"_s);
+    }
+    TfmConfig dialog(nullptr, nullptr, [] { return true; });
+    EXPECT_EQ(dialog.cmbLanguage->currentText(), u"English"_s);
+    dialog.cmbLanguage->setCurrentText(u"自動"_s);
+    dialog.pbApplyClick();
+    EXPECT_TRUE(Settings.Config.Language.isEmpty());
 }
