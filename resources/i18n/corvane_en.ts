@@ -2,6 +2,57 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>TfmAddSet</name>
+    <message>
+        <source>Addition Setting</source>
+        <translation>Add Terminals</translation>
+    </message>
+    <message>
+        <source>Dropされた端末をすべて追加します</source>
+        <translation>Add all the dropped terminals</translation>
+    </message>
+    <message>
+        <source>に所属する端末をすべて追加します</source>
+        <translation>Add all the terminals of this group</translation>
+    </message>
+    <message>
+        <source>監視端末へ追加</source>
+        <translation>Add to the watch list</translation>
+    </message>
+    <message>
+        <source>自動(&amp;A)</source>
+        <translation>&amp;Automatically</translation>
+    </message>
+    <message>
+        <source>手動(&amp;M)</source>
+        <translation>&amp;Manually, one by one</translation>
+    </message>
+    <message>
+        <source>ユーザー名(&amp;U)</source>
+        <translation>&amp;User name</translation>
+    </message>
+    <message>
+        <source>端末名を使用</source>
+        <translation>Use the terminal name</translation>
+    </message>
+    <message>
+        <source>コメントを使用</source>
+        <translation>Use the comment</translation>
+    </message>
+    <message>
+        <source>IPアドレス(Ping)で調査する(&amp;S)</source>
+        <translation>Check by IP addre&amp;ss (ping)</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+</context>
+<context>
     <name>TfmConfig</name>
     <message>
         <source>Config</source>
@@ -430,6 +481,434 @@
     <message>
         <source>スタイルシート(&amp;S)</source>
         <translation>&amp;Stylesheet</translation>
+    </message>
+</context>
+<context>
+    <name>TfmEdit</name>
+    <message>
+        <source>Corvane List</source>
+        <translation>Corvane Watch List</translation>
+    </message>
+    <message>
+        <source>監視可能端末(&amp;N)</source>
+        <translation>Terminals on the &amp;network</translation>
+    </message>
+    <message>
+        <source>ｺﾒﾝﾄを先に表示(&amp;C)</source>
+        <translation>Show &amp;comments first</translation>
+    </message>
+    <message>
+        <source>ﾃｽﾄ</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>参照...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>適用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction</source>
+        <translation>Login action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction</source>
+        <translation>Logout action</translation>
+    </message>
+    <message>
+        <source>&amp;&gt;&gt;</source>
+        <translation>&amp;&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>&amp;&lt;&lt;</source>
+        <translation>&amp;&lt;&lt;</translation>
+    </message>
+    <message>
+        <source>ｾﾊﾟﾚｰﾀ</source>
+        <translation>Separator</translation>
+    </message>
+    <message>
+        <source>I&amp;P</source>
+        <translation>I&amp;P</translation>
+    </message>
+    <message>
+        <source>監視端末(&amp;T)</source>
+        <translation>Watched &amp;terminals</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名(&amp;U)...</source>
+        <translation>&amp;User Name...</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>ｳｲﾝﾄﾞｳ(&amp;F)</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>保存して閉じる(&amp;O)</source>
+        <translation>Save and Cl&amp;ose</translation>
+    </message>
+    <message>
+        <source>保存しないで閉じる(&amp;C)</source>
+        <translation>&amp;Close without Saving</translation>
+    </message>
+    <message>
+        <source>状態(&amp;S)</source>
+        <translation>&amp;Status</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾊﾟﾃｨ(&amp;P)</source>
+        <translation>&amp;Properties</translation>
+    </message>
+    <message>
+        <source>監視(&amp;W)</source>
+        <translation>Wa&amp;tch</translation>
+    </message>
+    <message>
+        <source>追加(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>すべて削除(&amp;C)</source>
+        <translation>Delete A&amp;ll</translation>
+    </message>
+    <message>
+        <source>ｾﾊﾟﾚｰﾀを追加(&amp;S)</source>
+        <translation>Add &amp;Separator</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>大きいｱｲｺﾝ(&amp;G)</source>
+        <translation>Lar&amp;ge Icons</translation>
+    </message>
+    <message>
+        <source>小さいｱｲｺﾝ(&amp;M)</source>
+        <translation>S&amp;mall Icons</translation>
+    </message>
+    <message>
+        <source>一覧(&amp;L)</source>
+        <translation>&amp;List</translation>
+    </message>
+    <message>
+        <source>詳細(&amp;D)</source>
+        <translation>&amp;Details</translation>
+    </message>
+    <message>
+        <source>ソート(&amp;Z)</source>
+        <translation>S&amp;ort</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名(&amp;1)</source>
+        <translation>&amp;1 User Name</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名(&amp;2)</source>
+        <translation>&amp;2 Resource Name</translation>
+    </message>
+    <message>
+        <source>状態(&amp;3)</source>
+        <translation>&amp;3 Status</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&amp;4)</source>
+        <translation>&amp;4 Domain/Workgroup</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction(&amp;5)</source>
+        <translation>&amp;5 Login Action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction(&amp;6)</source>
+        <translation>&amp;6 Logout Action</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&amp;7)</source>
+        <translation>&amp;7 Network Provider</translation>
+    </message>
+    <message>
+        <source>IP(&amp;8)</source>
+        <translation>&amp;8 IP</translation>
+    </message>
+    <message>
+        <source>IP調査(&amp;9)</source>
+        <translation>&amp;9 IP Check</translation>
+    </message>
+    <message>
+        <source>ソートを元に戻す(&amp;0)</source>
+        <translation>&amp;0 Original Order</translation>
+    </message>
+    <message>
+        <source>リソース状態取得エラーです。</source>
+        <translation>The state of the resource could not be read.</translation>
+    </message>
+    <message>
+        <source>追加する端末はありません。</source>
+        <translation>There are no terminals to add.</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*</source>
+        <translation>Sound files (*.wav)|*.wav|Programs (*.exe)|*.exe|Batch files (*.bat)|*.bat|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>追加処理を続行しますか？</source>
+        <translation>Go on adding terminals?</translation>
+    </message>
+    <message>
+        <source>監視端末を１つだけ選択して下さい。</source>
+        <translation>Select exactly one watched terminal.</translation>
+    </message>
+    <message>
+        <source>監視端末をすべて削除します。
+よろしいですか？</source>
+        <translation>All watched terminals will be removed.
+Are you sure?</translation>
+    </message>
+    <message>
+        <source>監視端末を選択して下さい。</source>
+        <translation>Select a watched terminal.</translation>
+    </message>
+    <message>
+        <source>パラメータに置き換え文字「%」があります。
+</source>
+        <translation>The action holds the placeholder character &quot;%&quot;.
+</translation>
+    </message>
+    <message>
+        <source>ネットワーク全体</source>
+        <translation>Entire Network</translation>
+    </message>
+    <message>
+        <source>%1 検索中...</source>
+        <translation>Searching %1...</translation>
+    </message>
+    <message>
+        <source>%1 調査中...</source>
+        <translation>Checking %1...</translation>
+    </message>
+</context>
+<context>
+    <name>TfmProp</name>
+    <message>
+        <source>ﾛｸﾞｲﾝ</source>
+        <translation>Logged in</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄ</source>
+        <translation>Logged out</translation>
+    </message>
+    <message>
+        <source>未確認</source>
+        <translation>Unconfirmed</translation>
+    </message>
+    <message>
+        <source>お休み</source>
+        <translation>Resting</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸｴﾗｰ</source>
+        <translation>Watch error</translation>
+    </message>
+    <message>
+        <source>ﾜｰｸｸﾞﾙｰﾌﾟ</source>
+        <translation>Workgroup</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ</source>
+        <translation>Network provider</translation>
+    </message>
+    <message>
+        <source>Property</source>
+        <translation>Properties</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名:</source>
+        <translation>Resource name:</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ:</source>
+        <translation>Domain/Workgroup:</translation>
+    </message>
+    <message>
+        <source>ｺﾒﾝﾄ:</source>
+        <translation>Comment:</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ:</source>
+        <translation>Network provider:</translation>
+    </message>
+    <message>
+        <source>ｽﾃｰﾀｽ:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <source>ｵﾍﾟﾚｰﾃｨﾝｸﾞｼｽﾃﾑ:</source>
+        <translation>Operating system:</translation>
+    </message>
+    <message>
+        <source>Result:</source>
+        <translation>Result:</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>IPｱﾄﾞﾚｽ:</source>
+        <translation>IP address:</translation>
+    </message>
+    <message>
+        <source>MACｱﾄﾞﾚｽ:</source>
+        <translation>MAC address:</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:</source>
+        <translation>Program folder:</translation>
+    </message>
+</context>
+<context>
+    <name>TfmUser</name>
+    <message>
+        <source>Entry Separator Name</source>
+        <translation>Separator Name</translation>
+    </message>
+    <message>
+        <source>Entry User Name</source>
+        <translation>Terminal User Name</translation>
+    </message>
+    <message>
+        <source>このセパレータの名前を入力して下さい。(&amp;U)</source>
+        <translation>&amp;Name of this separator:</translation>
+    </message>
+    <message>
+        <source>この端末に対するﾕｰｻﾞｰ名を入力して下さい。(&amp;U)</source>
+        <translation>&amp;User name for this terminal:</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名(N)</source>
+        <translation>Resource &amp;name</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名</source>
+        <translation>Resource name</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction</source>
+        <translation>Login action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction</source>
+        <translation>Logout action</translation>
+    </message>
+    <message>
+        <source>IPｱﾄﾞﾚｽ</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>IPアドレス(Ping)で調査する(&amp;S)</source>
+        <translation>Check by IP addre&amp;ss (ping)</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝ</source>
+        <translation>Icon</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>セパレータ</source>
+        <translation>Separator</translation>
+    </message>
+    <message>
+        <source>このリソース名は使えません。</source>
+        <translation>This resource name cannot be used.</translation>
+    </message>
+    <message>
+        <source>有効なIPアドレスを入力してください。</source>
+        <translation>Enter a valid IP address.</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名、若しくはIPを入力して下さい。</source>
+        <translation>Enter a resource name or an IP address.</translation>
+    </message>
+    <message>
+        <source>このセパレータの名前を入力して下さい。</source>
+        <translation>Enter a name for this separator.</translation>
+    </message>
+    <message>
+        <source>この端末に対するﾕｰｻﾞｰ名を入力して下さい。</source>
+        <translation>Enter a user name for this terminal.</translation>
+    </message>
+</context>
+<context>
+    <name>WatchList</name>
+    <message>
+        <source>保存に失敗しました！</source>
+        <translation>The list could not be saved.</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名</source>
+        <translation>User Name</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名</source>
+        <translation>Resource Name</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ</source>
+        <translation>Domain/Workgroup</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction</source>
+        <translation>Login Action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction</source>
+        <translation>Logout Action</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ</source>
+        <translation>Network Provider</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>IP調査</source>
+        <translation>IP Check</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
     </message>
 </context>
 </TS>

@@ -14,7 +14,7 @@ TfmAddSet::TfmAddSet(const QString &workgroup, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("fmAddSet"));
-    setWindowTitle(QStringLiteral("Addition Setting"));
+    setWindowTitle(tr("Addition Setting"));
     setProperty("helpContext", int(HelpAddSet));
 
     lblName = new QLabel(workgroup, this);
@@ -22,16 +22,16 @@ TfmAddSet::TfmAddSet(const QString &workgroup, QWidget *owner)
     QFont bold = lblName->font();
     bold.setBold(true);
     lblName->setFont(bold);
-    lblText = new QLabel(workgroup.isEmpty() ? QStringLiteral("Dropされた端末をすべて追加します")
-                                             : QStringLiteral("に所属する端末をすべて追加します"),
+    lblText = new QLabel(workgroup.isEmpty() ? tr("Dropされた端末をすべて追加します")
+                                             : tr("に所属する端末をすべて追加します"),
                          this);
     lblText->setObjectName(QStringLiteral("lblText"));
     lblName->setVisible(!workgroup.isEmpty());
 
-    gbAdd = new QGroupBox(QStringLiteral("監視端末へ追加"), this);
-    rbAuto = new QRadioButton(QStringLiteral("自動(&A)"), gbAdd);
+    gbAdd = new QGroupBox(tr("監視端末へ追加"), this);
+    rbAuto = new QRadioButton(tr("自動(&A)"), gbAdd);
     rbAuto->setObjectName(QStringLiteral("rbAuto"));
-    rbManual = new QRadioButton(QStringLiteral("手動(&M)"), gbAdd);
+    rbManual = new QRadioButton(tr("手動(&M)"), gbAdd);
     rbManual->setObjectName(QStringLiteral("rbManual"));
     rbAuto->setChecked(true);
     auto *add = new QHBoxLayout(gbAdd);
@@ -39,10 +39,10 @@ TfmAddSet::TfmAddSet(const QString &workgroup, QWidget *owner)
     add->addWidget(rbManual);
     add->addStretch();
 
-    gbUser = new QGroupBox(QStringLiteral("ユーザー名(&U)"), this);
-    rbTerminalName = new QRadioButton(QStringLiteral("端末名を使用"), gbUser);
+    gbUser = new QGroupBox(tr("ユーザー名(&U)"), this);
+    rbTerminalName = new QRadioButton(tr("端末名を使用"), gbUser);
     rbTerminalName->setObjectName(QStringLiteral("rbTerminalName"));
-    rbComment = new QRadioButton(QStringLiteral("コメントを使用"), gbUser);
+    rbComment = new QRadioButton(tr("コメントを使用"), gbUser);
     rbComment->setObjectName(QStringLiteral("rbComment"));
     rbComment->setChecked(true);
     auto *user = new QHBoxLayout(gbUser);
@@ -50,7 +50,7 @@ TfmAddSet::TfmAddSet(const QString &workgroup, QWidget *owner)
     user->addWidget(rbComment);
     user->addStretch();
 
-    cbIPCheck = new QCheckBox(QStringLiteral("IPアドレス(Ping)で調査する(&S)"), this);
+    cbIPCheck = new QCheckBox(tr("IPアドレス(Ping)で調査する(&S)"), this);
     cbIPCheck->setObjectName(QStringLiteral("cbIPCheck"));
     cbIPCheck->setChecked(true);
 
@@ -60,9 +60,9 @@ TfmAddSet::TfmAddSet(const QString &workgroup, QWidget *owner)
         cbIPCheck->setEnabled(!manual);
     });
 
-    pbOK = new QPushButton(QStringLiteral("&OK"), this);
+    pbOK = new QPushButton(tr("&OK"), this);
     pbOK->setDefault(true);
-    pbCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    pbCancel = new QPushButton(tr("&Cancel"), this);
     pbCancel->setAutoDefault(false);
     connect(pbOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(pbCancel, &QPushButton::clicked, this, &QDialog::reject);

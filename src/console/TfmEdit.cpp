@@ -48,8 +48,6 @@ constexpr int DesignWidth = 780;
 constexpr int DesignHeight = 500;
 constexpr int MinSplit = 272;
 
-const QString NothingToAddText = QStringLiteral("追加する端末はありません。");
-
 } // namespace
 
 TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *actions, QWidget *owner)
@@ -58,20 +56,20 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
 {
     current = this;
     setObjectName(QStringLiteral("fmEdit"));
-    setWindowTitle(QStringLiteral("Corvane List"));
+    setWindowTitle(tr("Corvane List"));
     setProperty("helpContext", int(HelpEdit));
     setAcceptDrops(true);
 
     // Left: the network and the two action boxes.
     auto *left = new QWidget;
-    lblNetWk = new QLabel(QStringLiteral("監視可能端末(&N)"), left);
+    lblNetWk = new QLabel(tr("監視可能端末(&N)"), left);
     tvNetWk = new QTreeWidget(left);
     tvNetWk->setObjectName(QStringLiteral("tvNetWk"));
     tvNetWk->setContextMenuPolicy(Qt::CustomContextMenu);
     tvNetWk->installEventFilter(this);
     lblNetWk->setBuddy(tvNetWk);
     sbNetWk = new QStatusBar(left);
-    cbCommentPrior = new QCheckBox(QStringLiteral("ｺﾒﾝﾄを先に表示(&C)"), left);
+    cbCommentPrior = new QCheckBox(tr("ｺﾒﾝﾄを先に表示(&C)"), left);
     cbCommentPrior->setObjectName(QStringLiteral("cbCommentPrior"));
 
     const auto actionBox = [left](const QString &caption, QLineEdit *&box, QPushButton *&test, QPushButton *&browse,
@@ -79,9 +77,9 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
         auto *label = new QLabel(caption, left);
         box = new QLineEdit(left);
         label->setBuddy(box);
-        test = new QPushButton(QStringLiteral("ﾃｽﾄ"), left);
-        browse = new QPushButton(QStringLiteral("参照..."), left);
-        apply = new QPushButton(QStringLiteral("適用"), left);
+        test = new QPushButton(tr("ﾃｽﾄ"), left);
+        browse = new QPushButton(tr("参照..."), left);
+        apply = new QPushButton(tr("適用"), left);
         for (QPushButton *b : {test, browse, apply})
             b->setAutoDefault(false);
         grid->addWidget(label, row, 0, 1, 3);
@@ -91,8 +89,8 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
         grid->addWidget(apply, row + 2, 2);
     };
     auto *actionsGrid = new QGridLayout;
-    actionBox(QStringLiteral("ﾛｸﾞｲﾝAction"), edLoginFile, pbLoginTest, pbLoginBrowse, pbLoginApply, actionsGrid, 0);
-    actionBox(QStringLiteral("ﾛｸﾞｱｳﾄAction"), edLogoutFile, pbLogoutTest, pbLogoutBrowse, pbLogoutApply, actionsGrid,
+    actionBox(tr("ﾛｸﾞｲﾝAction"), edLoginFile, pbLoginTest, pbLoginBrowse, pbLoginApply, actionsGrid, 0);
+    actionBox(tr("ﾛｸﾞｱｳﾄAction"), edLogoutFile, pbLogoutTest, pbLogoutBrowse, pbLogoutApply, actionsGrid,
               3);
     edLoginFile->setObjectName(QStringLiteral("edLoginFile"));
     edLogoutFile->setObjectName(QStringLiteral("edLogoutFile"));
@@ -108,11 +106,11 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
 
     // Right: the buttons between the two lists, the edited list, OK.
     auto *right = new QWidget;
-    pbAdd = new QPushButton(QStringLiteral("&>>"), right);
-    pbDel = new QPushButton(QStringLiteral("&<<"), right);
-    pbSeparator = new QPushButton(QStringLiteral("ｾﾊﾟﾚｰﾀ"), right);
-    pbIP = new QPushButton(QStringLiteral("I&P"), right);
-    lblRes2 = new QLabel(QStringLiteral("監視端末(&T)"), right);
+    pbAdd = new QPushButton(tr("&>>"), right);
+    pbDel = new QPushButton(tr("&<<"), right);
+    pbSeparator = new QPushButton(tr("ｾﾊﾟﾚｰﾀ"), right);
+    pbIP = new QPushButton(tr("I&P"), right);
+    lblRes2 = new QLabel(tr("監視端末(&T)"), right);
     lvRes2 = new MListView(right);
     lvRes2->setObjectName(QStringLiteral("lvRes2"));
     lvRes2->SetModel(List);
@@ -128,9 +126,9 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     rows_ = std::make_unique<TfmEditRows>(*List, lvRes2, *tree_, this, edLoginFile, edLogoutFile);
     rows_->Actions = actions;
     lblRes2->setBuddy(lvRes2);
-    pbUser = new QPushButton(QStringLiteral("ﾕｰｻﾞｰ名(&U)..."), right);
-    pbOK = new QPushButton(QStringLiteral("&OK"), right);
-    pbCancel = new QPushButton(QStringLiteral("&Cancel"), right);
+    pbUser = new QPushButton(tr("ﾕｰｻﾞｰ名(&U)..."), right);
+    pbOK = new QPushButton(tr("&OK"), right);
+    pbCancel = new QPushButton(tr("&Cancel"), right);
     for (QPushButton *b : {pbAdd, pbDel, pbSeparator, pbIP, pbUser, pbOK, pbCancel})
         b->setAutoDefault(false);
     for (QPushButton *b : {pbAdd, pbDel, pbSeparator, pbIP})
@@ -269,42 +267,42 @@ bool TfmEdit::Execute(WatchListModel &mainList, const QString &listFile, NetBrow
 void TfmEdit::BuildMenus(QWidget *menuHost)
 {
     auto *bar = static_cast<QMenuBar *>(menuHost);
-    QMenu *window = bar->addMenu(QStringLiteral("ｳｲﾝﾄﾞｳ(&F)"));
-    window->addAction(QStringLiteral("保存して閉じる(&O)"), this, &TfmEdit::pbOKClick);
-    window->addAction(QStringLiteral("保存しないで閉じる(&C)"), this, &TfmEdit::pbCancelClick);
+    QMenu *window = bar->addMenu(tr("ｳｲﾝﾄﾞｳ(&F)"));
+    window->addAction(tr("保存して閉じる(&O)"), this, &TfmEdit::pbOKClick);
+    window->addAction(tr("保存しないで閉じる(&C)"), this, &TfmEdit::pbCancelClick);
 
-    QMenu *state = bar->addMenu(QStringLiteral("状態(&S)"));
-    mnProperty = state->addAction(QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ(&P)"), this, &TfmEdit::mnPropertyClick);
+    QMenu *state = bar->addMenu(tr("状態(&S)"));
+    mnProperty = state->addAction(tr("ﾌﾟﾛﾊﾟﾃｨ(&P)"), this, &TfmEdit::mnPropertyClick);
 
-    QMenu *watch = bar->addMenu(QStringLiteral("監視(&W)"));
-    mnAdd = watch->addAction(QStringLiteral("追加(&A)"), this, &TfmEdit::pbAddClick);
-    mnDel = watch->addAction(QStringLiteral("削除(&D)"), this, &TfmEdit::pbDelClick);
-    mnDelAll = watch->addAction(QStringLiteral("すべて削除(&C)"), this, &TfmEdit::pbDelAllClick);
-    mnSeparator = watch->addAction(QStringLiteral("ｾﾊﾟﾚｰﾀを追加(&S)"), this, &TfmEdit::pbSeparatorClick);
+    QMenu *watch = bar->addMenu(tr("監視(&W)"));
+    mnAdd = watch->addAction(tr("追加(&A)"), this, &TfmEdit::pbAddClick);
+    mnDel = watch->addAction(tr("削除(&D)"), this, &TfmEdit::pbDelClick);
+    mnDelAll = watch->addAction(tr("すべて削除(&C)"), this, &TfmEdit::pbDelAllClick);
+    mnSeparator = watch->addAction(tr("ｾﾊﾟﾚｰﾀを追加(&S)"), this, &TfmEdit::pbSeparatorClick);
     watch->addSeparator();
-    QMenu *view = watch->addMenu(QStringLiteral("表示(&V)"));
+    QMenu *view = watch->addMenu(tr("表示(&V)"));
     auto *views = new QActionGroup(this);
-    const QStringList viewCaptions{QStringLiteral("大きいｱｲｺﾝ(&G)"), QStringLiteral("小さいｱｲｺﾝ(&M)"),
-                                   QStringLiteral("一覧(&L)"), QStringLiteral("詳細(&D)")};
+    const QStringList viewCaptions{tr("大きいｱｲｺﾝ(&G)"), tr("小さいｱｲｺﾝ(&M)"),
+                                   tr("一覧(&L)"), tr("詳細(&D)")};
     for (int i = 0; i < viewCaptions.size(); ++i) {
         QAction *a = view->addAction(viewCaptions[i], this, [this, i] { SetListMode(i + 1); });
         a->setCheckable(true);
         views->addAction(a);
         mnView << a;
     }
-    QMenu *sort = watch->addMenu(QStringLiteral("ソート(&Z)"));
-    const QStringList sortCaptions{QStringLiteral("ﾕｰｻﾞｰ名(&1)"),        QStringLiteral("ﾘｿｰｽ名(&2)"),
-                                   QStringLiteral("状態(&3)"),           QStringLiteral("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&4)"),
-                                   QStringLiteral("ﾛｸﾞｲﾝAction(&5)"),    QStringLiteral("ﾛｸﾞｱｳﾄAction(&6)"),
-                                   QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&7)"), QStringLiteral("IP(&8)"),
-                                   QStringLiteral("IP調査(&9)")};
+    QMenu *sort = watch->addMenu(tr("ソート(&Z)"));
+    const QStringList sortCaptions{tr("ﾕｰｻﾞｰ名(&1)"),        tr("ﾘｿｰｽ名(&2)"),
+                                   tr("状態(&3)"),           tr("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&4)"),
+                                   tr("ﾛｸﾞｲﾝAction(&5)"),    tr("ﾛｸﾞｱｳﾄAction(&6)"),
+                                   tr("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&7)"), tr("IP(&8)"),
+                                   tr("IP調査(&9)")};
     for (int i = 0; i < sortCaptions.size(); ++i)
         sort->addAction(sortCaptions[i], this, [this, i] { SortBy(i); });
-    sort->addAction(QStringLiteral("ソートを元に戻す(&0)"), this, &TfmEdit::RestoreOrder);
+    sort->addAction(tr("ソートを元に戻す(&0)"), this, &TfmEdit::RestoreOrder);
 
     pmNetWk = new QMenu(this);
-    mnTreeAdd = pmNetWk->addAction(QStringLiteral("追加(&A)"), this, &TfmEdit::pbAddClick);
-    mnTreeProperty = pmNetWk->addAction(QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ(&P)"), this, &TfmEdit::mnPropertyClick);
+    mnTreeAdd = pmNetWk->addAction(tr("追加(&A)"), this, &TfmEdit::pbAddClick);
+    mnTreeProperty = pmNetWk->addAction(tr("ﾌﾟﾛﾊﾟﾃｨ(&P)"), this, &TfmEdit::mnPropertyClick);
 }
 
 void TfmEdit::PlaceWindow()
@@ -367,7 +365,7 @@ void TfmEdit::CopyMainList(const WatchListModel &mainList)
     }
     for (int c = 0; c < WatchListModel::ColumnCount; ++c) {
         const QString caption = mainList.headerData(c, Qt::Horizontal).toString();
-        List->setHeaderData(c, Qt::Horizontal, caption.isEmpty() ? WatchListCaptions.value(c) : caption);
+        List->setHeaderData(c, Qt::Horizontal, ShownWatchListText(caption.isEmpty() ? WatchListCaptions.value(c) : caption));
     }
     lvRes2->AssignMy(rows);
 }
@@ -440,7 +438,7 @@ void TfmEdit::mnPropertyClick()
         return;
     PropertyRecord record;
     if (!tree_->ReadProperties(node, record)) {
-        Warn(QStringLiteral("リソース状態取得エラーです。"));
+        Warn(tr("リソース状態取得エラーです。"));
         return;
     }
     TfmProp::Execute(this, record, RemotePlatform);
@@ -459,7 +457,7 @@ void TfmEdit::pbAddClick()
     const int added = rows_->Add(candidates, group, group ? node->text(0) : QString(), stopped);
     // The operator's own Cancel needs no word.
     if (added == 0 && !stopped)
-        Warn(NothingToAddText);
+        Warn(tr("追加する端末はありません。"));
     UpdateCommands();
 }
 
@@ -484,7 +482,7 @@ void TfmEdit::DropUrls(const QList<QUrl> &urls)
     if (added > 0)
         tree_->Reset();
     else if (!stopped)
-        Warn(NothingToAddText);
+        Warn(tr("追加する端末はありません。"));
     UpdateCommands();
 }
 
@@ -562,7 +560,9 @@ void TfmEdit::pbLogoutTestClick()
 
 void TfmEdit::BrowseAction(QLineEdit *box)
 {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(ActionFileFilter).join(QStringLiteral(";;")));
+    const QString filter = tr("Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*");
+    const QString file =
+        QFileDialog::getOpenFileName(this, QString(), box->text(), FileDialogFilters(filter).join(QStringLiteral(";;")));
     if (!file.isEmpty())
         box->setText(ActionFileText(file));
 }
@@ -593,7 +593,7 @@ void TfmEdit::pbOKClick()
     // A list that cannot be written stays here with the operator's work,
     // to be saved again or given up with Cancel.
     if (!ListFile.isEmpty() && !SaveList(*List, ListFile)) {
-        QMessageBox::critical(this, AppTitle, SaveFailedText);
+        QMessageBox::critical(this, AppTitle, ShownWatchListText(SaveFailedText));
         return;
     }
     accept();

@@ -21,7 +21,6 @@
 namespace {
 
 const QString SeparatorUserName = QStringLiteral("---------------------");
-const QString OneRowText = QStringLiteral("監視端末を１つだけ選択して下さい。");
 
 bool isSeparatorRow(const WatchListModel &list, int row)
 {
@@ -109,7 +108,7 @@ int TfmEditRows::Add(const QList<TfmEditTree::Candidate> &candidates, bool group
             if (!EditInDialog(TfmUser::umTerminal, entry)) {
                 const bool more = group && i + 1 < candidates.size();
                 if (more) {
-                    QMessageBox box(QMessageBox::Question, AppTitle, QStringLiteral("追加処理を続行しますか？"),
+                    QMessageBox box(QMessageBox::Question, AppTitle, tr("追加処理を続行しますか？"),
                                     QMessageBox::Yes | QMessageBox::No, owner_);
                     if (box.exec() == QMessageBox::Yes)
                         continue;
@@ -170,7 +169,7 @@ void TfmEditRows::EditSelected()
 {
     const QList<int> selected = view_->SelectedRows();
     if (selected.size() != 1) {
-        Warn(OneRowText);
+        Warn(tr("監視端末を１つだけ選択して下さい。"));
         return;
     }
     const int row = selected.first();
@@ -211,7 +210,7 @@ void TfmEditRows::DeleteSelected()
 
 void TfmEditRows::DeleteAll()
 {
-    QMessageBox box(QMessageBox::Question, AppTitle, QStringLiteral("監視端末をすべて削除します。\nよろしいですか？"),
+    QMessageBox box(QMessageBox::Question, AppTitle, tr("監視端末をすべて削除します。\nよろしいですか？"),
                     QMessageBox::Yes | QMessageBox::No, owner_);
     if (box.exec() != QMessageBox::Yes)
         return;
@@ -223,7 +222,7 @@ void TfmEditRows::ApplyAction(bool login)
 {
     const QList<int> selected = view_->SelectedRows();
     if (selected.isEmpty()) {
-        Warn(QStringLiteral("監視端末を選択して下さい。"));
+        Warn(tr("監視端末を選択して下さい。"));
         return;
     }
     const QString text = (login ? loginBox_ : logoutBox_)->text();
@@ -242,7 +241,7 @@ void TfmEditRows::TestAction(bool login)
     if (text.contains(u'%')) {
         const QList<int> selected = view_->SelectedRows();
         if (selected.size() != 1) {
-            Warn(QStringLiteral("パラメータに置き換え文字「%」があります。\n") + OneRowText);
+            Warn(tr("パラメータに置き換え文字「%」があります。\n") + tr("監視端末を１つだけ選択して下さい。"));
             return;
         }
         WatchEntry e;

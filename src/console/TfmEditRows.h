@@ -8,6 +8,7 @@
 
 #include "console/TfmEditTree.h"
 
+#include <QCoreApplication>
 #include <QPoint>
 
 class EventActions;
@@ -17,7 +18,10 @@ class QWidget;
 class WatchListModel;
 struct WatchEntry;
 
+// Its texts are the editor window's.
 class TfmEditRows {
+    Q_DECLARE_TR_FUNCTIONS(TfmEdit)
+
 public:
     // owner parents the dialogs and message boxes; loginBox and logoutBox
     // are the two action boxes new rows take their actions from.

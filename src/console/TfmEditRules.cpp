@@ -62,3 +62,8 @@ QString ActionFileText(const QString &path)
 {
     return path.contains(u' ') ? u'"' + path + u'"' : path;
 }
+
+QString ShownWatchListText(const QString &text)
+{
+    return QCoreApplication::translate("WatchList", text.toUtf8().constData());
+}

@@ -5,6 +5,7 @@
 // file becomes an action text. Node texts are laid out in code page 932
 // bytes, the columns the stored names were measured in.
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -29,17 +30,26 @@ QString ByteColumns(const QString &text, int first, int last);
 // so that the command line keeps it as one word.
 QString ActionFileText(const QString &path);
 
-// The filter of the action boxes' browse dialog.
-inline const QString ActionFileFilter =
-    QStringLiteral("Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*");
+// Texts the editor shares with the main window, in Japanese as written;
+// ShownWatchListText gives one in the console's language (a text it does not
+// know, such as one already translated, comes back unchanged).
+QString ShownWatchListText(const QString &text);
 
 // The error of a watch-list file that cannot be written, for the main
 // window's save and the editor's OK alike.
-inline const QString SaveFailedText = QStringLiteral("保存に失敗しました！");
+inline const QString SaveFailedText = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "保存に失敗しました！"));
 
 // The captions of the watch list's eleven columns, by column identity.
-inline const QStringList WatchListCaptions{
-    QStringLiteral("ﾕｰｻﾞｰ名"),        QStringLiteral("ﾘｿｰｽ名"),      QStringLiteral("状態"),
-    QStringLiteral("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ"), QStringLiteral("ﾛｸﾞｲﾝAction"), QStringLiteral("ﾛｸﾞｱｳﾄAction"),
-    QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ"), QStringLiteral("IP"),          QStringLiteral("IP調査"),
-    QStringLiteral("Result"),         QStringLiteral("MAC")};
+inline const QStringList WatchListCaptions = [] {
+    static const char *const captions[] = {
+        QT_TRANSLATE_NOOP("WatchList", "ﾕｰｻﾞｰ名"),         QT_TRANSLATE_NOOP("WatchList", "ﾘｿｰｽ名"),
+        QT_TRANSLATE_NOOP("WatchList", "状態"),             QT_TRANSLATE_NOOP("WatchList", "ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ"),
+        QT_TRANSLATE_NOOP("WatchList", "ﾛｸﾞｲﾝAction"),      QT_TRANSLATE_NOOP("WatchList", "ﾛｸﾞｱｳﾄAction"),
+        QT_TRANSLATE_NOOP("WatchList", "ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ"),   QT_TRANSLATE_NOOP("WatchList", "IP"),
+        QT_TRANSLATE_NOOP("WatchList", "IP調査"),           QT_TRANSLATE_NOOP("WatchList", "Result"),
+        QT_TRANSLATE_NOOP("WatchList", "MAC")};
+    QStringList list;
+    for (const char *caption : captions)
+        list << QString::fromUtf8(caption);
+    return list;
+}();

@@ -27,8 +27,6 @@ enum NodeRole {
 // Display type the network gives some servers besides "server".
 constexpr quint32 DisplayServerAlias = 10;
 
-const QString RootText = QStringLiteral("ネットワーク全体");
-
 void setNodeImage(QTreeWidgetItem *node, int image)
 {
     node->setData(0, ImageRole, image);
@@ -117,7 +115,7 @@ TfmEditTree::TfmEditTree(QTreeWidget *tree, QStatusBar *status, NetBrowser &net,
     tree_->setFont(fixed);
     status_->setSizeGripEnabled(false);
 
-    auto *root = new QTreeWidgetItem(tree_, QStringList{RootText});
+    auto *root = new QTreeWidgetItem(tree_, QStringList{tr("ネットワーク全体")});
     root->setData(0, ProviderRole, -1);
     root->setData(0, DisplayTypeRole, NetDisplay::Network);
     setNodeImage(root, NodeNetwork);
@@ -223,7 +221,7 @@ void TfmEditTree::ExpandNode(QTreeWidgetItem *node)
 {
     if (!node || IsComputerNode(node))
         return;
-    SetStatus(node->text(0) + QStringLiteral(" 検索中..."));
+    SetStatus(tr("%1 検索中...").arg(node->text(0)));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (SetTrayImage)
         SetTrayImage(1);
@@ -334,7 +332,7 @@ TfmEditTree::Candidate TfmEditTree::DroppedComputer(const QString &name)
 {
     Candidate c;
     c.resource = name;
-    SetStatus(c.resource + QStringLiteral(" 検索中..."));
+    SetStatus(tr("%1 検索中...").arg(c.resource));
     QString comment;
     if (!locateComputer(net_, c.resource, c.domain, comment, c.provider))
         c.provider = SmbProviderName;
@@ -370,7 +368,7 @@ bool TfmEditTree::ReadProperties(QTreeWidgetItem *node, PropertyRecord &record)
         found.NodeType = NetNodeType::Network;
         record.ImageIndex = NodeDomain;
     }
-    SetStatus(node->text(0) + QStringLiteral(" 調査中..."));
+    SetStatus(tr("%1 調査中...").arg(node->text(0)));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const int result = FindNetResource(net_, container, ProviderName(node), name, found);
     QApplication::restoreOverrideCursor();

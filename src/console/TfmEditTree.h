@@ -7,6 +7,7 @@
 // also turns nodes and dropped computer names into terminals to add, and
 // looks a node up for its properties.
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,7 +20,10 @@ class QTreeWidget;
 class QTreeWidgetItem;
 struct PropertyRecord;
 
+// Its texts are the editor window's.
 class TfmEditTree {
+    Q_DECLARE_TR_FUNCTIONS(TfmEdit)
+
 public:
     // Node images (indexes of the small list images).
     enum NodeImage { NodeComputer = 0, NodeDomain = 5, NodeNetwork = 7, NodeWatched = 18 };

@@ -19,25 +19,17 @@
 
 namespace {
 
-const QString CaptionResource = QStringLiteral("ﾘｿｰｽ名:");
-const QString CaptionDomain = QStringLiteral("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ:");
-const QString CaptionComment = QStringLiteral("ｺﾒﾝﾄ:");
-const QString CaptionProvider = QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ:");
-const QString CaptionIP = QStringLiteral("IPｱﾄﾞﾚｽ:");
-const QString CaptionMAC = QStringLiteral("MACｱﾄﾞﾚｽ:");
-const QString CaptionProgramDir = QStringLiteral("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:");
-
 // The status line by image index.
 QString StatusOf(int image)
 {
     switch (image) {
-    case 0: case 9: case 12: case 15: return QStringLiteral("ﾛｸﾞｲﾝ");
-    case 1: case 10: case 13: case 16: return QStringLiteral("ﾛｸﾞｱｳﾄ");
-    case 2: case 11: case 14: case 17: return QStringLiteral("未確認");
-    case 3: return QStringLiteral("お休み");
-    case 4: return QStringLiteral("ﾈｯﾄﾜｰｸｴﾗｰ");
-    case 5: return QStringLiteral("ﾜｰｸｸﾞﾙｰﾌﾟ");
-    case 7: return QStringLiteral("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ");
+    case 0: case 9: case 12: case 15: return TfmProp::tr("ﾛｸﾞｲﾝ");
+    case 1: case 10: case 13: case 16: return TfmProp::tr("ﾛｸﾞｱｳﾄ");
+    case 2: case 11: case 14: case 17: return TfmProp::tr("未確認");
+    case 3: return TfmProp::tr("お休み");
+    case 4: return TfmProp::tr("ﾈｯﾄﾜｰｸｴﾗｰ");
+    case 5: return TfmProp::tr("ﾜｰｸｸﾞﾙｰﾌﾟ");
+    case 7: return TfmProp::tr("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ");
     default: return {};
     }
 }
@@ -66,7 +58,7 @@ TfmProp::TfmProp(QWidget *owner, const PropertyRecord &record, RemotePlatformQue
     : QDialog(owner), remotePlatform_(std::move(remotePlatform))
 {
     setObjectName(QStringLiteral("fmProp"));
-    setWindowTitle(QStringLiteral("Property"));
+    setWindowTitle(tr("Property"));
     setProperty("helpContext", int(record.ImageIndex == VersionImageIndex ? HelpVersion : HelpProperty));
     if (!remotePlatform_) {
         remotePlatform_ = [](const QString &computer, const QString &domain) {
@@ -81,9 +73,9 @@ TfmProp::TfmProp(QWidget *owner, const PropertyRecord &record, RemotePlatformQue
     imgIcon->setFixedSize(32, 32);
     heading->addWidget(imgIcon);
     auto *grid = new QGridLayout;
-    const std::array<QString, LineCount> captions = {QString(), CaptionResource, CaptionDomain, CaptionComment,
-                                                     CaptionProvider, QStringLiteral("ｽﾃｰﾀｽ:"),
-                                                     QStringLiteral("ｵﾍﾟﾚｰﾃｨﾝｸﾞｼｽﾃﾑ:"), QStringLiteral("Result:")};
+    const std::array<QString, LineCount> captions = {QString(), tr("ﾘｿｰｽ名:"), tr("ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ:"), tr("ｺﾒﾝﾄ:"),
+                                                     tr("ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ:"), tr("ｽﾃｰﾀｽ:"),
+                                                     tr("ｵﾍﾟﾚｰﾃｨﾝｸﾞｼｽﾃﾑ:"), tr("Result:")};
     for (int i = 0; i < LineCount; ++i) {
         captions_[size_t(i)] = new QLabel(captions[size_t(i)], this);
         values_[size_t(i)] = new QLineEdit(this);
@@ -105,7 +97,7 @@ TfmProp::TfmProp(QWidget *owner, const PropertyRecord &record, RemotePlatformQue
         grid->addWidget(values_[size_t(i)], i, 1);
     }
     top->addLayout(grid);
-    pbOK = new QPushButton(QStringLiteral("&OK"), this);
+    pbOK = new QPushButton(tr("&OK"), this);
     pbOK->setDefault(true);
     connect(pbOK, &QPushButton::clicked, this, &QDialog::accept);
     auto *buttons = new QHBoxLayout;
@@ -176,8 +168,8 @@ void TfmProp::Fill(const PropertyRecord &r)
         imgIcon->setPixmap(ImageLists().LargeImage(image));
 
     if (r.IPMode) {
-        captions_[LineComment]->setText(CaptionIP);
-        captions_[LineProvider]->setText(CaptionMAC);
+        captions_[LineComment]->setText(tr("IPｱﾄﾞﾚｽ:"));
+        captions_[LineProvider]->setText(tr("MACｱﾄﾞﾚｽ:"));
     }
     const QString status = StatusOf(image);
 
@@ -228,7 +220,7 @@ void TfmProp::Fill(const PropertyRecord &r)
         hide(LineDomain);
         // Where this run keeps its settings and list: an installed program
         // may use the user's configuration folder instead of its own.
-        captions_[LineComment]->setText(CaptionProgramDir);
+        captions_[LineComment]->setText(tr("ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:"));
         set(LineComment, ProgramDir);
         hide(LineProvider);
         hide(LineStatus);

@@ -16,27 +16,22 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-const QString SeparatorCaption = QStringLiteral("このセパレータの名前を入力して下さい。");
-const QString TerminalCaption = QStringLiteral("この端末に対するﾕｰｻﾞｰ名を入力して下さい。");
-
-} // namespace
-
 TfmUser::TfmUser(TUserMode mode, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       mode_(mode)
 {
     setObjectName(QStringLiteral("fmUser"));
     const bool separator = mode == umSeparator;
-    setWindowTitle(separator ? QStringLiteral("Entry Separator Name") : QStringLiteral("Entry User Name"));
+    setWindowTitle(separator ? tr("Entry Separator Name") : tr("Entry User Name"));
     setProperty("helpContext", int(HelpUser));
 
-    lblUser = new QLabel((separator ? SeparatorCaption : TerminalCaption) + QStringLiteral("(&U)"), this);
+    lblUser = new QLabel(separator ? tr("このセパレータの名前を入力して下さい。(&U)")
+                                   : tr("この端末に対するﾕｰｻﾞｰ名を入力して下さい。(&U)"),
+                         this);
     edUser = new QLineEdit(this);
     edUser->setObjectName(QStringLiteral("edUser"));
     lblUser->setBuddy(edUser);
-    lblResource = new QLabel(mode == umIPEntry ? QStringLiteral("ﾘｿｰｽ名(N)") : QStringLiteral("ﾘｿｰｽ名"), this);
+    lblResource = new QLabel(mode == umIPEntry ? tr("ﾘｿｰｽ名(N)") : tr("ﾘｿｰｽ名"), this);
     edResource = new QLineEdit(this);
     edResource->setObjectName(QStringLiteral("edResource"));
     lblResource->setBuddy(edResource);
@@ -58,22 +53,22 @@ TfmUser::TfmUser(TUserMode mode, QWidget *owner)
         edResource->setPalette(shown);
         edResource->setFocusPolicy(Qt::NoFocus);
     }
-    lblLogin = new QLabel(QStringLiteral("ﾛｸﾞｲﾝAction"), this);
+    lblLogin = new QLabel(tr("ﾛｸﾞｲﾝAction"), this);
     edLogin = new QLineEdit(this);
     edLogin->setObjectName(QStringLiteral("edLogin"));
     lblLogin->setBuddy(edLogin);
-    lblLogout = new QLabel(QStringLiteral("ﾛｸﾞｱｳﾄAction"), this);
+    lblLogout = new QLabel(tr("ﾛｸﾞｱｳﾄAction"), this);
     edLogout = new QLineEdit(this);
     edLogout->setObjectName(QStringLiteral("edLogout"));
     lblLogout->setBuddy(edLogout);
-    lblIP = new QLabel(QStringLiteral("IPｱﾄﾞﾚｽ"), this);
+    lblIP = new QLabel(tr("IPｱﾄﾞﾚｽ"), this);
     edIP = new QLineEdit(this);
     edIP->setObjectName(QStringLiteral("edIP"));
     edIP->setMaxLength(15);
     lblIP->setBuddy(edIP);
-    cbIPCheck = new QCheckBox(QStringLiteral("IPアドレス(Ping)で調査する(&S)"), this);
+    cbIPCheck = new QCheckBox(tr("IPアドレス(Ping)で調査する(&S)"), this);
     cbIPCheck->setObjectName(QStringLiteral("cbIPCheck"));
-    lblIcon = new QLabel(QStringLiteral("ｱｲｺﾝ"), this);
+    lblIcon = new QLabel(tr("ｱｲｺﾝ"), this);
     cmbIcon = new TComboBoxIc(this);
     cmbIcon->setObjectName(QStringLiteral("cmbIcon"));
     cmbIcon->SetImageList(ImageLists().Small());
@@ -84,17 +79,17 @@ TfmUser::TfmUser(TUserMode mode, QWidget *owner)
     else
         cmbIcon->addItems({QStringLiteral("00"), QStringLiteral("09"), QStringLiteral("12"), QStringLiteral("15")});
 
-    pbOK = new QPushButton(QStringLiteral("&OK"), this);
+    pbOK = new QPushButton(tr("&OK"), this);
     pbOK->setObjectName(QStringLiteral("pbOK"));
     pbOK->setDefault(true);
-    pbCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    pbCancel = new QPushButton(tr("&Cancel"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
     pbCancel->setAutoDefault(false);
     connect(pbOK, &QPushButton::clicked, this, &TfmUser::pbOKClick);
     connect(pbCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     if (separator) {
-        edResource->setText(QStringLiteral("セパレータ"));
+        edResource->setText(tr("セパレータ"));
         for (QWidget *w : {static_cast<QWidget *>(lblLogin), static_cast<QWidget *>(edLogin),
                            static_cast<QWidget *>(lblLogout), static_cast<QWidget *>(edLogout),
                            static_cast<QWidget *>(lblIP), static_cast<QWidget *>(edIP),
@@ -178,25 +173,27 @@ bool TfmUser::CheckInput()
 {
     bool ok = true;
     if (mode_ != umSeparator && edResource->text() == SeparatorText) {
-        warn(QStringLiteral("このリソース名は使えません。"), edResource);
+        warn(tr("このリソース名は使えません。"), edResource);
         ok = false;
     }
     // A separator has no address to check: its box is disabled.
     if (mode_ != umSeparator) {
         QString address = edIP->text();
         if (!NormaliseAddress(edIP->text(), address)) {
-            warn(QStringLiteral("有効なIPアドレスを入力してください。"), edIP);
+            warn(tr("有効なIPアドレスを入力してください。"), edIP);
             ok = false;
         } else if (address != edIP->text()) {
             edIP->setText(address);
         }
     }
     if (mode_ == umIPEntry && edResource->text().isEmpty() && edIP->text().isEmpty()) {
-        warn(QStringLiteral("ﾘｿｰｽ名、若しくはIPを入力して下さい。"), edResource);
+        warn(tr("ﾘｿｰｽ名、若しくはIPを入力して下さい。"), edResource);
         ok = false;
     }
     if (edUser->text().isEmpty()) {
-        warn(mode_ == umSeparator ? SeparatorCaption : TerminalCaption, edUser);
+        warn(mode_ == umSeparator ? tr("このセパレータの名前を入力して下さい。")
+                                  : tr("この端末に対するﾕｰｻﾞｰ名を入力して下さい。"),
+             edUser);
         ok = false;
     }
     return ok;

@@ -4,8 +4,13 @@
 
 #include "config/Settings.h"
 #include "console/TfmConfig.h"
+#include "console/TfmEdit.h"
+#include "engine/WatchListModel.h"
+#include "platform/FixtureNetBrowser.h"
 
 #include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
 
 #include <QCoreApplication>
 #include <QMap>
@@ -63,4 +68,31 @@ TEST(Language, TheSettingsDialogOffersItAndKeepsAValueItDoesNotKnow)
     dialog.cmbLanguage->setCurrentText(u"自動"_s);
     dialog.pbApplyClick();
     EXPECT_TRUE(Settings.Config.Language.isEmpty());
+}
+
+TEST(Language, TheSettingsAndTheEditorReadInEnglishUnderItsTranslation)
+{
+    Settings = TSettings{};
+    const auto shownTexts = [] {
+        QStringList shown;
+        TfmConfig config(nullptr, nullptr, [] { return true; });
+        for (int page = 0; page < config.pcConfig->count(); ++page)
+            shown << config.pcConfig->tabText(page);
+        WatchListModel mainList;
+        FixtureNetBrowser net{QString()};
+        TfmEdit editor(mainList, net, nullptr);
+        for (const QPushButton *button : {editor.pbSeparator, editor.pbUser, editor.pbCancel})
+            shown << button->text();
+        shown << editor.List->headerData(0, Qt::Horizontal).toString();
+        return shown;
+    };
+    ASSERT_TRUE(UseConsoleLanguage(u"en"_s));
+    const QStringList english = shownTexts();
+    UseConsoleLanguage(u"ja"_s);
+    EXPECT_EQ(english, (QStringList{u"General"_s, u"Each Terminal"_s, u"All Terminals"_s, u"Access"_s, u"Ping"_s,
+                                    u"Records"_s, u"XML"_s, u"Separator"_s, u"&User Name..."_s, u"&Cancel"_s,
+                                    u"User Name"_s}));
+    EXPECT_EQ(shownTexts(), (QStringList{u"基本"_s, u"個別設定"_s, u"全体設定"_s, u"アクセス"_s, u"Ping"_s, u"ログ"_s,
+                                         u"XML設定"_s, u"ｾﾊﾟﾚｰﾀ"_s, u"ﾕｰｻﾞｰ名(&U)..."_s, u"&Cancel"_s,
+                                         u"ﾕｰｻﾞｰ名"_s}));
 }
