@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>THelpKey</name>
+    <message>
+        <source>起動できません！</source>
+        <translation>The help cannot be opened.</translation>
+    </message>
+</context>
+<context>
     <name>TfmAddSet</name>
     <message>
         <source>Addition Setting</source>
@@ -779,6 +786,49 @@ Are you sure?</translation>
     <message>
         <source>ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:</source>
         <translation>Program folder:</translation>
+    </message>
+</context>
+<context>
+    <name>TfmSession</name>
+    <message>
+        <source>端末</source>
+        <translation>Terminal</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名</source>
+        <translation>User Name</translation>
+    </message>
+    <message>
+        <source>接続時間</source>
+        <translation>Connect Time</translation>
+    </message>
+    <message>
+        <source>ｱｸｾｽ時間</source>
+        <translation>Access Time</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞ</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>監視ﾘｽﾄ(&amp;S)</source>
+        <translation>&amp;Watch List</translation>
+    </message>
+    <message>
+        <source>&amp;Message...</source>
+        <translation>&amp;Message...</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>メッセージ送信(&amp;M)...</source>
+        <translation>Send &amp;Message...</translation>
+    </message>
+    <message>
+        <source>Access List</source>
+        <translation>Access List</translation>
     </message>
 </context>
 <context>

@@ -28,6 +28,6 @@ bool THelpKey::eventFilter(QObject *watched, QEvent *event)
         return false;
     auto *widget = static_cast<QWidget *>(watched);
     if (!Open(HelpContextOf(widget)))
-        QMessageBox::warning(widget->window(), AppTitle, QStringLiteral("起動できません！"));
+        QMessageBox::warning(widget->window(), AppTitle, tr("起動できません！"));
     return true;
 }

@@ -49,8 +49,8 @@ TfmSession::TfmSession(QWidget *parent)
 
     tlvSess = new TTreeListView;
     tlvSess->setObjectName(QStringLiteral("tlvSess"));
-    tlvSess->SetColumns({QStringLiteral("端末"), QStringLiteral("ﾕｰｻﾞｰ名"), QStringLiteral("接続時間"),
-                         QStringLiteral("ｱｸｾｽ時間"), QStringLiteral("ﾒｯｾｰｼﾞ")});
+    tlvSess->SetColumns({tr("端末"), tr("ﾕｰｻﾞｰ名"), tr("接続時間"),
+                         tr("ｱｸｾｽ時間"), tr("ﾒｯｾｰｼﾞ")});
     tlvSess->header()->setSectionsMovable(false);
     tlvSess->setContextMenuPolicy(Qt::CustomContextMenu);
     // The window is made after the settings are read, so the pictures can
@@ -62,14 +62,14 @@ TfmSession::TfmSession(QWidget *parent)
     pnlBottom = new QWidget;
     pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
     pnlBottom->setFixedHeight(PanelHeight);
-    pbGoMain = new QPushButton(QStringLiteral("監視ﾘｽﾄ(&S)"), pnlBottom);
+    pbGoMain = new QPushButton(tr("監視ﾘｽﾄ(&S)"), pnlBottom);
     pbGoMain->setObjectName(QStringLiteral("pbGoMain"));
     pbGoMain->setGeometry(GoMainLeft, ButtonTop, GoMainWidth, ButtonHeight);
-    pbMsg = new QPushButton(QStringLiteral("&Message..."), pnlBottom);
+    pbMsg = new QPushButton(tr("&Message..."), pnlBottom);
     pbMsg->setObjectName(QStringLiteral("pbMsg"));
     pbMsg->setGeometry(DesignMsgLeft, ButtonTop, MsgWidth, ButtonHeight);
     pbMsg->setEnabled(false);
-    pbClose = new QPushButton(QStringLiteral("閉じる(&C)"), pnlBottom);
+    pbClose = new QPushButton(tr("閉じる(&C)"), pnlBottom);
     pbClose->setObjectName(QStringLiteral("pbClose"));
     pbClose->setGeometry(DesignCloseLeft, ButtonTop, CloseWidth, ButtonHeight);
 
@@ -83,11 +83,11 @@ TfmSession::TfmSession(QWidget *parent)
 
     pmAccess = new QMenu(this);
     pmAccess->setObjectName(QStringLiteral("pmAccess"));
-    mnMsg = pmAccess->addAction(QStringLiteral("メッセージ送信(&M)..."));
+    mnMsg = pmAccess->addAction(tr("メッセージ送信(&M)..."));
     mnMsg->setObjectName(QStringLiteral("mnMsg"));
     mnMsg->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     pmAccess->addSeparator();
-    mnClose = pmAccess->addAction(QStringLiteral("閉じる(&C)"));
+    mnClose = pmAccess->addAction(tr("閉じる(&C)"));
     mnClose->setObjectName(QStringLiteral("mnClose"));
     mnClose->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     // The shortcuts work without opening the menu.
@@ -114,7 +114,7 @@ TfmSession::TfmSession(QWidget *parent)
     PlaceWindow();
     RestoreColumns();
     LayoutButtons();
-    setWindowTitle(QStringLiteral("Access List"));
+    setWindowTitle(tr("Access List"));
 }
 
 void TfmSession::PlaceWindow()
