@@ -502,7 +502,7 @@
     </message>
     <message>
         <source>ｺﾒﾝﾄを先に表示(&amp;C)</source>
-        <translation>Show &amp;comments first</translation>
+        <translation>Show co&amp;mments first</translation>
     </message>
     <message>
         <source>ﾃｽﾄ</source>
@@ -578,7 +578,7 @@
     </message>
     <message>
         <source>監視(&amp;W)</source>
-        <translation>Wa&amp;tch</translation>
+        <translation>W&amp;atch</translation>
     </message>
     <message>
         <source>追加(&amp;A)</source>
