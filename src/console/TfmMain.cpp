@@ -1,7 +1,6 @@
 #include "console/TfmMain.h"
 
 #include "access/AccessCheck.h"
-#include "access/AccessListView.h"
 #include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
@@ -10,6 +9,7 @@
 #include "console/ListColumns.h"
 #include "console/MainCommands.h"
 #include "console/MListView.h"
+#include "console/SessionListProxy.h"
 #include "console/THelpKey.h"
 #include "console/TImageLists.h"
 #include "console/TListBackground.h"
@@ -64,35 +64,6 @@ const QString StopCaption = QStringLiteral("中止(&D)");
 constexpr int WarningIcon = 2;
 constexpr int ErrorIcon = 3;
 
-// The access check's view of the access list window, which is created after
-// this window and may be gone before it.
-class SessionListProxy : public AccessListView {
-public:
-    int SelectedIndex() const override { return fmSession ? fmSession->SelectedIndex() : -1; }
-    void SetRows(const AccessRowList &rows, int select) override
-    {
-        if (fmSession)
-            fmSession->SetRows(rows, select);
-    }
-    bool IsShown() const override { return fmSession && fmSession->IsShown(); }
-    bool OpenedAutomatically() const override { return fmSession && fmSession->OpenedAutomatically(); }
-    void ShowAccessList(bool automatic) override
-    {
-        if (fmSession)
-            fmSession->ShowAccessList(automatic);
-    }
-    void CloseList() override
-    {
-        if (fmSession)
-            fmSession->CloseList();
-    }
-    void ShowScanFailure(const QString &why) override
-    {
-        if (fmSession)
-            fmSession->ShowScanFailure(why);
-    }
-};
-
 SessionListProxy SessionList;
 
 } // namespace
@@ -135,10 +106,6 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
     resize(DesignWidth, DesignHeight);
     move(DesignLeft, DesignTop);
     setMinimumSize(MinWidth, MinHeight);
-    designWidth_ = DesignWidth;
-    designHeight_ = DesignHeight;
-    designTop_ = DesignTop;
-    designLeft_ = DesignLeft;
 
     CanAsk = QGuiApplication::platformName() != QLatin1String("offscreen");
     TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
@@ -345,8 +312,8 @@ void TfmMain::LoadImages()
 
 void TfmMain::PlaceWindow()
 {
-    auto [width, height] = ReadIntegerPair(Settings.MainWnd.Size, designWidth_, designHeight_);
-    auto [top, left] = ReadIntegerPair(Settings.MainWnd.Pos, designTop_, designLeft_);
+    auto [width, height] = ReadIntegerPair(Settings.MainWnd.Size, DesignWidth, DesignHeight);
+    auto [top, left] = ReadIntegerPair(Settings.MainWnd.Pos, DesignTop, DesignLeft);
     width = qMax(width, MinWidth);
     height = qMax(height, MinHeight);
     const QScreen *screen = QGuiApplication::primaryScreen();

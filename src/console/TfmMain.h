@@ -207,7 +207,6 @@ private:
     void Report(const QString &warning);
     bool Ask(const QString &text);
 
-    int designWidth_ = 0, designHeight_ = 0, designTop_ = 0, designLeft_ = 0;
 
     // The main menu and the list menu, from one table.
     std::unique_ptr<MainCommands> menus_;
