@@ -13,11 +13,6 @@
 // clamped to the control's range.
 int UpDownPosition(qint64 stored, int bits, int minimum, int maximum);
 
-// The all-login and all-logout actions under the names the dialog uses.
-inline constexpr qint32 ActionNothing = AllEventAction::Nothing;
-inline constexpr qint32 ActionShutdown = AllEventAction::Shutdown;
-inline constexpr qint32 ActionRunProgram = AllEventAction::RunProgram;
-
 // A stored action the event can run, or Nothing for any other value.
 qint32 ValidAllEventAction(qint32 action, bool logout);
 

@@ -138,9 +138,9 @@ bool TfmConfig::Execute(EventActions *actions, QWidget *owner, std::function<boo
 void TfmConfig::UpdateEnabling()
 {
     cbStartCheckMsg->setEnabled(cbStartCheck->isChecked());
-    const bool bar = cmbMessageLevel->currentIndex() == 1;
+    const bool bar = cmbMessageLevel->currentIndex() == NoticeLevel::Bar;
     enable({lblMessageSpeed, cmbMessageSpeed}, bar);
-    cbBlinkAlways->setEnabled(cmbBlinkIcon->currentIndex() > 0);
+    cbBlinkAlways->setEnabled(cmbBlinkIcon->currentIndex() != BlinkMode::None);
 
     for (EventGroup *g : {&Login, &Logout})
         enable({g->lblShowMsgTime, g->udShowMsgTime, g->lblSeconds}, g->cbShowMsg->isChecked());

@@ -73,10 +73,10 @@ void TfmConfig::LoadControls()
         // An action this event cannot run is forgotten at once, not only
         // when the dialog's values are taken.
         e->Action = ValidAllEventAction(e->Action, logout);
-        g->rbNothing->setChecked(e->Action == ActionNothing);
+        g->rbNothing->setChecked(e->Action == AllEventAction::Nothing);
         if (g->rbShutdown)
-            g->rbShutdown->setChecked(e->Action == ActionShutdown);
-        g->rbRun->setChecked(e->Action == ActionRunProgram);
+            g->rbShutdown->setChecked(e->Action == AllEventAction::Shutdown);
+        g->rbRun->setChecked(e->Action == AllEventAction::RunProgram);
         g->edActFile->setText(e->ActFile);
         g->cbManagerReport->setChecked(e->ManagerReport);
     }
@@ -157,11 +157,11 @@ void TfmConfig::SaveControls()
         e->WaveFile = g->edWaveFile->text();
         e->ActTime = quint16(g->udActTime->value());
         if (g->rbRun->isChecked())
-            e->Action = ActionRunProgram;
+            e->Action = AllEventAction::RunProgram;
         else if (g->rbShutdown && g->rbShutdown->isChecked())
-            e->Action = ActionShutdown;
+            e->Action = AllEventAction::Shutdown;
         else
-            e->Action = ActionNothing;
+            e->Action = AllEventAction::Nothing;
         e->ActFile = g->edActFile->text();
         e->ManagerReport = g->cbManagerReport->isChecked();
     }

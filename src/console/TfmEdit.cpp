@@ -1,5 +1,6 @@
 #include "console/TfmEdit.h"
 
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "console/HelpPages.h"
 #include "console/MListView.h"
@@ -285,7 +286,7 @@ void TfmEdit::BuildMenus(QWidget *menuHost)
     const QStringList viewCaptions{tr("大きいｱｲｺﾝ(&G)"), tr("小さいｱｲｺﾝ(&M)"),
                                    tr("一覧(&L)"), tr("詳細(&D)")};
     for (int i = 0; i < viewCaptions.size(); ++i) {
-        QAction *a = view->addAction(viewCaptions[i], this, [this, i] { SetListMode(i + 1); });
+        QAction *a = view->addAction(viewCaptions[i], this, [this, i] { SetListMode(ListStyle::LargeIcons + i); });
         a->setCheckable(true);
         views->addAction(a);
         mnView << a;
@@ -378,12 +379,13 @@ void TfmEdit::RenumberFileOrder()
 
 void TfmEdit::SetListMode(int mode)
 {
-    ListMode = mode >= 1 && mode <= 4 ? mode : 1;
+    ListMode = mode >= ListStyle::LargeIcons && mode <= ListStyle::Details ? mode : ListStyle::LargeIcons;
     static constexpr TDDListView::TViewStyle styles[] = {TDDListView::vsIcon, TDDListView::vsSmallIcon,
                                                          TDDListView::vsList, TDDListView::vsReport};
-    lvRes2->SetViewStyle(styles[ListMode - 1]);
-    if (ListMode - 1 < mnView.size())
-        mnView[ListMode - 1]->setChecked(true);
+    const int index = ListMode - ListStyle::LargeIcons;
+    lvRes2->SetViewStyle(styles[index]);
+    if (index < mnView.size())
+        mnView[index]->setChecked(true);
 }
 
 void TfmEdit::UpdateCommands()
