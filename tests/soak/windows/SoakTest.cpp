@@ -180,12 +180,12 @@ public:
     }
     void ShowNotice(NoticeKind kind) override { NoticeWindows.Show(kind); }
     void EnableNoticeItem(NoticeKind) override {}
-    void WriteRecord(int kind, const QStringList &list) override
+    void WriteRecord(RecordKind kind, const QStringList &list) override
     {
         if (::WriteRecord(kind, list, Settings, QDateTime::currentDateTime(), {}))
             ++records;
         else
-            ADD_FAILURE() << "record " << kind << " was not written";
+            ADD_FAILURE() << "record " << qToUnderlying(kind) << " was not written";
     }
     void PlaySoundFile(const QString &file, bool wait) override { actions_.PlaySoundFile(file, wait); }
     void StartProgram(const QString &commandLine) override { actions_.StartProgram(commandLine); }
@@ -292,8 +292,8 @@ TEST(Soak, PassesWithEveryEventKeepMemoryFlat)
     const qint64 heapAtEnd = heapInUse();
     const qint64 rssAtEnd = residentBytes();
 
-    const qint64 loginXml = QFileInfo(RecordFilePath(RecordLogin, Settings, QDate::currentDate()).path).size();
-    const qint64 logoutText = QFileInfo(RecordFilePath(RecordLogout, Settings, QDate::currentDate()).path).size();
+    const qint64 loginXml = QFileInfo(RecordFilePath(RecordKind::Login, Settings, QDate::currentDate()).path).size();
+    const qint64 logoutText = QFileInfo(RecordFilePath(RecordKind::Logout, Settings, QDate::currentDate()).path).size();
     std::printf("soak: %d passes over %d entries in %.1f s: %d logins, %d logouts, %d notices, %d records "
                 "(login XML %lld bytes, logout text %lld bytes), %d reports, %d programs, %d sounds\n",
                 passes, entries, double(clock.elapsed()) / 1000, logins, logouts, events.notices, events.records,
