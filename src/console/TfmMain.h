@@ -3,7 +3,10 @@
 // The main window. It shows the running system (the watch host: watch list,
 // watch engine, access check), attaches the events' outlets to it, and lives
 // for the whole run: created at start-up (minimised), it finishes its start
-// from the event loop and ends the process when it may close.
+// from the event loop and ends the process when it may close. It keeps the
+// list, its view modes and the commands' dispatch; the tray, the row
+// commands, the menu table, the list's background and its stored columns
+// are classes of their own beside it.
 
 #include "console/MainTray.h"
 #include "console/RowCommands.h"
@@ -206,7 +209,6 @@ private:
     // Shows a command's warning, if it has one.
     void Report(const QString &warning);
     bool Ask(const QString &text);
-
 
     // The main menu and the list menu, from one table.
     std::unique_ptr<MainCommands> menus_;
