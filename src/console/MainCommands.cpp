@@ -1,6 +1,7 @@
 #include "console/MainCommands.h"
 
 #include "service/flags/ProcessFlags.h"
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "console/RowCommands.h"
 #include "console/TfmMain.h"
@@ -64,9 +65,9 @@ MainCommands::MainCommands(TfmMain &w)
         table_.push_back({.Menu = Item(stay, stayCaptions[i], &w.mnStay[i]), .Check = MainCommand::Radio,
                           .Handler = [&w, i] {
                               if (!WatchBusy)
-                                  w.SetStayMode(i + 1);
+                                  w.SetStayMode(StayMode::TaskbarIcon + i);
                               else
-                                  w.mnStay[Settings.Krovan.ScreenMode - 1]->setChecked(true);
+                                  w.mnStay[Settings.Krovan.ScreenMode - StayMode::TaskbarIcon]->setChecked(true);
                           }});
     table_.insert(table_.end(), {
         {.Menu = Item(&w.mnWindow, "終了", &w.mnExit, Separated), .Shortcut = QKeySequence(Qt::ALT | Qt::Key_F4),
@@ -86,7 +87,7 @@ MainCommands::MainCommands(TfmMain &w)
         table_.push_back({.Menu = Item(view, viewCaptions[i], &w.mnViewMode[i]), .Check = MainCommand::Radio,
                           .Handler = [&w, i] {
                               if (!WatchBusy)
-                                  w.SetViewMode(i + 1);
+                                  w.SetViewMode(ListStyle::LargeIcons + i);
                               else
                                   w.mnViewMode[ListModeStyle(Settings.Krovan.ListMode)]->setChecked(true);
                           }});
@@ -151,7 +152,7 @@ MainCommands::MainCommands(TfmMain &w)
     const char *tileCaptions[4] = {"中央(&C)", "左上(&L)", "タイル(&T)", "ウインドウに合わせる(&F)"};
     for (int i = 0; i < 4; ++i)
         table_.push_back({.Menu = Item(tile, tileCaptions[i], &w.mnTile[i]), .Check = MainCommand::Radio,
-                          .Handler = [&w, i] { w.SetTileMode(i + 1); }});
+                          .Handler = [&w, i] { w.SetTileMode(TilePlacement::Centred + i); }});
     table_.insert(table_.end(), {
         {.Menu = Item(back, "背景の消去(&E)", &w.mnBackErase, Separated), .Handler = Run(w, &TfmMain::EraseBackground)},
 

@@ -1,6 +1,7 @@
 #include "console/MainTray.h"
 
 #include "service/flags/ProcessFlags.h"
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "console/TImageLists.h"
 #include "engine/TWatchEngine.h"
@@ -132,9 +133,10 @@ bool MainTray::IconAlertNeeded() const
     if (engine_.IconAlertTicks != -2)
         return true;
     const int mode = Settings.Config.BlinkIcon;
-    if (mode != 1 && mode != 2)
+    if (mode != BlinkMode::LoggedIn && mode != BlinkMode::LoggedOut)
         return false;
-    return Settings.Config.BlinkAlways || !(mode == 1 ? engine_.LoginNames : engine_.LogoutNames).isEmpty();
+    return Settings.Config.BlinkAlways
+        || !(mode == BlinkMode::LoggedIn ? engine_.LoginNames : engine_.LogoutNames).isEmpty();
 }
 
 void MainTray::tmIconAlertTimer()
@@ -153,10 +155,10 @@ void MainTray::tmIconAlertTimer()
 void MainTray::BlinkRows()
 {
     const int mode = Settings.Config.BlinkIcon;
-    if (mode != 1 && mode != 2)
+    if (mode != BlinkMode::LoggedIn && mode != BlinkMode::LoggedOut)
         return;
-    const int blinkState = mode == 1 ? StateLoggedIn : StateLoggedOut;
-    const QString &names = mode == 1 ? engine_.LoginNames : engine_.LogoutNames;
+    const int blinkState = mode == BlinkMode::LoggedIn ? StateLoggedIn : StateLoggedOut;
+    const QString &names = mode == BlinkMode::LoggedIn ? engine_.LoginNames : engine_.LogoutNames;
     blinkPhase_ = !blinkPhase_;
     for (int row = 0; row < model_.rowCount(); ++row) {
         const quint32 word = model_.dataWord(row);

@@ -3,7 +3,6 @@
 #include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "console/MListView.h"
-#include "console/TfmMain.h"
 #include "service/flags/ProcessFlags.h"
 
 #include <QAction>
@@ -71,6 +70,17 @@ private:
 };
 
 } // namespace
+
+QRgb TextColorRgb(qint32 stored)
+{
+    const quint32 c = quint32(stored);
+    return qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+qint32 StoredTextColor(QRgb rgb)
+{
+    return qint32(quint32(qRed(rgb)) | quint32(qGreen(rgb)) << 8 | quint32(qBlue(rgb)) << 16);
+}
 
 TListBackground::TListBackground(MListView *list, QWidget *window) : QObject(window), list_(list), window_(window)
 {

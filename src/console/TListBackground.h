@@ -16,6 +16,10 @@
 class MListView;
 class QAction;
 
+// A stored [Background] TextColor (0x00BBGGRR) as red, green, blue and back.
+QRgb TextColorRgb(qint32 stored);
+qint32 StoredTextColor(QRgb rgb);
+
 class TListBackground : public QObject {
     Q_OBJECT
 

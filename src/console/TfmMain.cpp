@@ -3,6 +3,7 @@
 #include "access/AccessCheck.h"
 #include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
+#include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "console/ConsoleEvents.h"
 #include "console/HelpPages.h"
@@ -72,23 +73,12 @@ SessionListProxy SessionList;
 
 int NormaliseScreenMode(int mode)
 {
-    return mode >= 1 && mode <= 3 ? mode : 1;
+    return mode >= StayMode::TaskbarIcon && mode <= StayMode::Both ? mode : StayMode::TaskbarIcon;
 }
 
 int ListModeStyle(int listMode)
 {
-    return listMode >= 1 && listMode <= 4 ? listMode - 1 : 0;
-}
-
-QRgb TextColorRgb(qint32 stored)
-{
-    const quint32 c = quint32(stored);
-    return qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
-}
-
-qint32 StoredTextColor(QRgb rgb)
-{
-    return qint32(quint32(qRed(rgb)) | quint32(qGreen(rgb)) << 8 | quint32(qBlue(rgb)) << 16);
+    return listMode >= ListStyle::LargeIcons && listMode <= ListStyle::Details ? listMode - ListStyle::LargeIcons : 0;
 }
 
 // ---------------------------------------------------------------- construction
@@ -278,7 +268,7 @@ void TfmMain::WireEngine()
         pbConfig->setEnabled(false);
         mnEdit->setEnabled(false);
         pmCheck->setEnabled(false);
-        if (Settings.Krovan.ListMode == 4)
+        if (Settings.Krovan.ListMode == ListStyle::Details)
             lvRes1->CanSort = false;
         repaint();
     });
@@ -355,7 +345,7 @@ void TfmMain::DeferredStart()
         return;
 
     // Mode 2 keeps only the tray icon: a minimised window stays hidden.
-    if (!(isMinimized() && (Settings.Krovan.ScreenMode & 1) == 0))
+    if (!(isMinimized() && (Settings.Krovan.ScreenMode & StayMode::TaskbarBit) == 0))
         show();
 
     Host->StartTimers();
@@ -417,10 +407,10 @@ void TfmMain::SetStayMode(int mode)
 {
     mode = NormaliseScreenMode(mode);
     if (!TrayAvailable || OldShell)
-        mode = 1;
+        mode = StayMode::TaskbarIcon;
     Settings.Krovan.ScreenMode = mode;
-    mnStay[mode - 1]->setChecked(true);
-    Tray->Show((mode & 2) != 0, TrayAvailable);
+    mnStay[mode - StayMode::TaskbarIcon]->setChecked(true);
+    Tray->Show((mode & StayMode::TrayIcon) != 0, TrayAvailable);
 }
 
 void TfmMain::SetViewMode(int listMode)
@@ -658,7 +648,7 @@ void TfmMain::changeEvent(QEvent *event)
     if (OldShell)
         Tray->Acknowledge();
     // Tray only: a minimised window leaves the taskbar.
-    if (Settings.Krovan.ScreenMode == 2 && Tray->TrayIcon)
+    if (Settings.Krovan.ScreenMode == StayMode::TrayIcon && Tray->TrayIcon)
         QTimer::singleShot(0, this, [this] {
             if (isMinimized())
                 hide();

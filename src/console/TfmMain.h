@@ -47,10 +47,6 @@ int NormaliseScreenMode(int mode);
 // anything outside 1-4 gives large icons.
 int ListModeStyle(int listMode);
 
-// A stored [Background] TextColor (0x00BBGGRR) as red, green, blue and back.
-QRgb TextColorRgb(qint32 stored);
-qint32 StoredTextColor(QRgb rgb);
-
 class TfmMain : public QMainWindow {
     Q_OBJECT
 
