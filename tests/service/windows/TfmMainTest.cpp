@@ -345,3 +345,16 @@ TEST_F(TfmMainTest, DefaultColumnWidthsFitTheirTextsAndAreNotStoredAsFitted)
     // maybe with other fonts, fits them again.
     EXPECT_EQ(ReadBack().MainWnd.ColWidth, QStringLiteral("50,50,50,50,50,50,50,50,50,50,50,0"));
 }
+
+TEST_F(TfmMainTest, AColumnTheOperatorWidensStaysAsSetThroughAPassAndIsStored)
+{
+    TfmMain &w = Started();
+    w.lvRes1->Header()->resizeSection(WatchListModel::ColUserName, 123);
+    emit w.Engine->PassApplied();
+    EXPECT_EQ(w.lvRes1->Header()->sectionSize(WatchListModel::ColUserName), 123);
+
+    ServiceRunning = false;
+    ASSERT_TRUE(w.close());
+    const QString stored = ReadBack().MainWnd.ColWidth;
+    EXPECT_TRUE(stored.startsWith(QStringLiteral("123,"))) << stored.toStdString();
+}
