@@ -2,10 +2,101 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>MainTray</name>
+    <message>
+        <source>監視ﾘｽﾄ(&amp;C)</source>
+        <translation>&amp;Watch List</translation>
+    </message>
+    <message>
+        <source>ｱｸｾｽﾘｽﾄ(&amp;A)</source>
+        <translation>&amp;Access List</translation>
+    </message>
+    <message>
+        <source>ログイン</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>ログアウト</source>
+        <translation>Logout</translation>
+    </message>
+    <message>
+        <source>監視エラー</source>
+        <translation>Watch Error</translation>
+    </message>
+    <message>
+        <source>アクセス</source>
+        <translation>Access</translation>
+    </message>
+    <message>
+        <source>ログを開く(&amp;O)</source>
+        <translation>&amp;Open Records</translation>
+    </message>
+    <message>
+        <source>ログイン(&amp;I)</source>
+        <translation>Log&amp;in</translation>
+    </message>
+    <message>
+        <source>ログアウト(&amp;O)</source>
+        <translation>Log&amp;out</translation>
+    </message>
+    <message>
+        <source>アクセス(&amp;A)</source>
+        <translation>&amp;Access</translation>
+    </message>
+    <message>
+        <source>レポート(&amp;R)</source>
+        <translation>&amp;Report</translation>
+    </message>
+    <message>
+        <source>終了(&amp;E)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+</context>
+<context>
+    <name>RowCommands</name>
+    <message>
+        <source>端末を１つだけ選択して下さい。</source>
+        <translation>Select exactly one terminal.</translation>
+    </message>
+    <message>
+        <source>リソース状態取得エラーです。</source>
+        <translation>The state of the resource could not be read.</translation>
+    </message>
+    <message>
+        <source>起動できません！</source>
+        <translation>The program could not be started.</translation>
+    </message>
+    <message>
+        <source>基準とするアイコンの上で右クリックしてください。</source>
+        <translation>Right-click on the icon the others are to be aligned with.</translation>
+    </message>
+    <message>
+        <source>%1 調査中...</source>
+        <translation>Checking %1...</translation>
+    </message>
+</context>
+<context>
     <name>THelpKey</name>
     <message>
         <source>起動できません！</source>
         <translation>The help cannot be opened.</translation>
+    </message>
+</context>
+<context>
+    <name>TListBackground</name>
+    <message>
+        <source>この画像は背景に設定できません</source>
+        <translation>This picture cannot be used as the background.</translation>
+    </message>
+    <message>
+        <source>背景を消去します。
+よろしいですか？</source>
+        <translation>The background picture will be removed.
+Are you sure?</translation>
+    </message>
+    <message>
+        <source>ビットマップ(*.bmp);;Jpegイメージ(*.jpg)</source>
+        <translation>Bitmaps (*.bmp);;JPEG pictures (*.jpg)</translation>
     </message>
 </context>
 <context>
@@ -707,6 +798,323 @@ Are you sure?</translation>
     <message>
         <source>%1 調査中...</source>
         <translation>Checking %1...</translation>
+    </message>
+</context>
+<context>
+    <name>TfmMain</name>
+    <message>
+        <source>ｳｲﾝﾄﾞｳ(&amp;F)</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>常駐(&amp;S)</source>
+        <translation>&amp;Stay As</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝ(&amp;I)</source>
+        <translation>Taskbar &amp;Icon</translation>
+    </message>
+    <message>
+        <source>ﾀｽｸﾄﾚｲ(&amp;T)</source>
+        <translation>System &amp;Tray</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝ＋ﾀｽｸﾄﾚｲ(&amp;Z)</source>
+        <translation>Icon &amp;and Tray</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>端末(&amp;S)</source>
+        <translation>&amp;Terminal</translation>
+    </message>
+    <message>
+        <source>お休み(&amp;R)</source>
+        <translation>&amp;Rest</translation>
+    </message>
+    <message>
+        <source>お休み(&amp;H)</source>
+        <translation>&amp;Rest</translation>
+    </message>
+    <message>
+        <source>調査(&amp;R)</source>
+        <translation>&amp;Check</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>編集(&amp;E)...</source>
+        <translation>&amp;Edit List...</translation>
+    </message>
+    <message>
+        <source>大きいｱｲｺﾝ(&amp;G)</source>
+        <translation>Lar&amp;ge Icons</translation>
+    </message>
+    <message>
+        <source>小さいｱｲｺﾝ(&amp;M)</source>
+        <translation>S&amp;mall Icons</translation>
+    </message>
+    <message>
+        <source>一覧(&amp;L)</source>
+        <translation>&amp;List</translation>
+    </message>
+    <message>
+        <source>詳細(&amp;D)</source>
+        <translation>&amp;Details</translation>
+    </message>
+    <message>
+        <source>ソート(&amp;S)</source>
+        <translation>&amp;Sort</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名(&amp;1)</source>
+        <translation>&amp;1 User Name</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名(&amp;2)</source>
+        <translation>&amp;2 Resource Name</translation>
+    </message>
+    <message>
+        <source>状態(&amp;3)</source>
+        <translation>&amp;3 Status</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&amp;4)</source>
+        <translation>&amp;4 Domain/Workgroup</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction(&amp;5)</source>
+        <translation>&amp;5 Login Action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction(&amp;6)</source>
+        <translation>&amp;6 Logout Action</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&amp;7)</source>
+        <translation>&amp;7 Network Provider</translation>
+    </message>
+    <message>
+        <source>IP(&amp;8)</source>
+        <translation>&amp;8 IP</translation>
+    </message>
+    <message>
+        <source>IP調査(&amp;9)</source>
+        <translation>&amp;9 IP Check</translation>
+    </message>
+    <message>
+        <source>Result(&amp;A)</source>
+        <translation>&amp;A Result</translation>
+    </message>
+    <message>
+        <source>MAC(&amp;B)</source>
+        <translation>&amp;B MAC</translation>
+    </message>
+    <message>
+        <source>ソートを元に戻す(&amp;0)</source>
+        <translation>&amp;0 Original Order</translation>
+    </message>
+    <message>
+        <source>ソートを元に戻す(&amp;S)</source>
+        <translation>Original &amp;Sort Order</translation>
+    </message>
+    <message>
+        <source>列並びを元に戻す(&amp;C)</source>
+        <translation>Original Col&amp;umn Order</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝの固定(&amp;F)</source>
+        <translation>&amp;Fix Icons in Place</translation>
+    </message>
+    <message>
+        <source>ﾘﾌﾚｯｼｭ(&amp;R)</source>
+        <translation>&amp;Refresh</translation>
+    </message>
+    <message>
+        <source>位置合わせ(&amp;A)</source>
+        <translation>&amp;Align</translation>
+    </message>
+    <message>
+        <source>上を揃える(&amp;V)</source>
+        <translation>Align &amp;Tops</translation>
+    </message>
+    <message>
+        <source>左を揃える(&amp;H)</source>
+        <translation>Align &amp;Left Edges</translation>
+    </message>
+    <message>
+        <source>均等に配置</source>
+        <translation>Space Evenly</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞの送信(&amp;M)...</source>
+        <translation>Send &amp;Message...</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞ送信(&amp;M)...</source>
+        <translation>Send &amp;Message...</translation>
+    </message>
+    <message>
+        <source>&amp;WakeOnLan</source>
+        <translation>&amp;Wake-on-LAN</translation>
+    </message>
+    <message>
+        <source>&amp;WakeOnLAN</source>
+        <translation>&amp;Wake-on-LAN</translation>
+    </message>
+    <message>
+        <source>MACアドレスの取得(&amp;M)</source>
+        <translation>Get &amp;MAC Address</translation>
+    </message>
+    <message>
+        <source>MACアドレス取得(&amp;M)</source>
+        <translation>Get &amp;MAC Address</translation>
+    </message>
+    <message>
+        <source>MACアドレスの消去(&amp;C)</source>
+        <translation>&amp;Clear MAC Address</translation>
+    </message>
+    <message>
+        <source>MACアドレス消去(&amp;C)</source>
+        <translation>&amp;Clear MAC Address</translation>
+    </message>
+    <message>
+        <source>起動(&amp;W)</source>
+        <translation>&amp;Wake Up</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)</source>
+        <translation>&amp;Open</translation>
+    </message>
+    <message>
+        <source>エクスプローラで開く(&amp;E)</source>
+        <translation>Open in &amp;File Manager</translation>
+    </message>
+    <message>
+        <source>ブラウザで開く(&amp;B)</source>
+        <translation>Open in Web &amp;Browser</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾊﾟﾃｨ(&amp;P)...</source>
+        <translation>&amp;Properties...</translation>
+    </message>
+    <message>
+        <source>リスト保存(&amp;S)</source>
+        <translation>&amp;Save List</translation>
+    </message>
+    <message>
+        <source>背景(&amp;B)</source>
+        <translation>&amp;Background</translation>
+    </message>
+    <message>
+        <source>背景画像の選択(&amp;S)...</source>
+        <translation>&amp;Select Picture...</translation>
+    </message>
+    <message>
+        <source>アイコンの文字背景を透過(&amp;T)</source>
+        <translation>&amp;Transparent Behind Icon Texts</translation>
+    </message>
+    <message>
+        <source>アイコンの文字色(&amp;C)...</source>
+        <translation>Icon Text &amp;Colour...</translation>
+    </message>
+    <message>
+        <source>表示形式(&amp;P)</source>
+        <translation>&amp;Placement</translation>
+    </message>
+    <message>
+        <source>中央(&amp;C)</source>
+        <translation>&amp;Centred</translation>
+    </message>
+    <message>
+        <source>左上(&amp;L)</source>
+        <translation>Top &amp;Left</translation>
+    </message>
+    <message>
+        <source>タイル(&amp;T)</source>
+        <translation>&amp;Tiled</translation>
+    </message>
+    <message>
+        <source>ウインドウに合わせる(&amp;F)</source>
+        <translation>&amp;Fit to Window</translation>
+    </message>
+    <message>
+        <source>背景の消去(&amp;E)</source>
+        <translation>&amp;Remove Picture</translation>
+    </message>
+    <message>
+        <source>ﾍﾙﾌﾟ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>ﾍﾙﾌﾟを開く(&amp;O)</source>
+        <translation>&amp;Open Help</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報(&amp;V)...</source>
+        <translation>&amp;Version Information...</translation>
+    </message>
+    <message>
+        <source>サービスより停止してください。</source>
+        <translation>Stop it through the service.</translation>
+    </message>
+    <message>
+        <source>起動できません！</source>
+        <translation>The program could not be started.</translation>
+    </message>
+    <message>
+        <source>リストを保存します。
+よろしいですか？</source>
+        <translation>The list will be saved.
+Are you sure?</translation>
+    </message>
+    <message>
+        <source>中止(&amp;D)</source>
+        <translation>Sto&amp;p</translation>
+    </message>
+    <message>
+        <source>ﾘｽﾄ編集(&amp;L)..</source>
+        <translation>Edit &amp;List...</translation>
+    </message>
+    <message>
+        <source>監視端末の編集を行います。</source>
+        <translation>Edits the watched terminals.</translation>
+    </message>
+    <message>
+        <source>ｱｸｾｽﾘｽﾄ(&amp;A)</source>
+        <translation>&amp;Access List</translation>
+    </message>
+    <message>
+        <source>この端末にｱｸｾｽしている端末の一覧を表示します。</source>
+        <translation>Shows the terminals that are using this computer&apos;s shares.</translation>
+    </message>
+    <message>
+        <source>設定(&amp;C)...</source>
+        <translation>&amp;Settings...</translation>
+    </message>
+    <message>
+        <source>設定の編集を行います。</source>
+        <translation>Edits the settings.</translation>
+    </message>
+    <message>
+        <source>端末の調査を今すぐ行います。</source>
+        <translation>Checks the terminals now.</translation>
+    </message>
+    <message>
+        <source>最小化(&amp;E)</source>
+        <translation>&amp;Minimise</translation>
+    </message>
+    <message>
+        <source>Corvaneを終了します。</source>
+        <translation>Minimises the Corvane window.</translation>
+    </message>
+    <message>
+        <source>端末の調査を今すぐ行いますか？</source>
+        <translation>Check the terminals now?</translation>
     </message>
 </context>
 <context>

@@ -59,11 +59,10 @@ void MainTray::BuildMenu()
 {
     pmIcon = new QMenu(window_);
     pmIcon->setObjectName(QStringLiteral("pmIcon"));
-    piShow = pmIcon->addAction(QStringLiteral("監視ﾘｽﾄ(&C)"), this, &MainTray::ShowRequested);
-    piSession = pmIcon->addAction(QStringLiteral("ｱｸｾｽﾘｽﾄ(&A)"), this, &MainTray::SessionRequested);
+    piShow = pmIcon->addAction(tr("監視ﾘｽﾄ(&C)"), this, &MainTray::ShowRequested);
+    piSession = pmIcon->addAction(tr("ｱｸｾｽﾘｽﾄ(&A)"), this, &MainTray::SessionRequested);
     pmIcon->addSeparator();
-    const QString noticeCaptions[4] = {QStringLiteral("ログイン"), QStringLiteral("ログアウト"),
-                                       QStringLiteral("監視エラー"), QStringLiteral("アクセス")};
+    const QString noticeCaptions[4] = {tr("ログイン"), tr("ログアウト"), tr("監視エラー"), tr("アクセス")};
     for (int kind = 0; kind < 4; ++kind) {
         piNotice[kind] = pmIcon->addAction(noticeCaptions[kind], this, [kind] {
             if (TfmReport *notice = NoticeWindows.Notice(NoticeKinds[kind])) {
@@ -79,16 +78,16 @@ void MainTray::BuildMenu()
             piNotice[Index(kind)]->setVisible(open);
     });
     pmIcon->addSeparator();
-    piLog = pmIcon->addMenu(QStringLiteral("ログを開く(&O)"));
-    piLogLogin = piLog->addAction(QStringLiteral("ログイン(&I)"), this,
+    piLog = pmIcon->addMenu(tr("ログを開く(&O)"));
+    piLogLogin = piLog->addAction(tr("ログイン(&I)"), this,
                                   [this] { OpenRecordFile(RecordKind::Login, window_); });
-    piLogLogout = piLog->addAction(QStringLiteral("ログアウト(&O)"), this,
+    piLogLogout = piLog->addAction(tr("ログアウト(&O)"), this,
                                    [this] { OpenRecordFile(RecordKind::Logout, window_); });
-    piLogAccess = piLog->addAction(QStringLiteral("アクセス(&A)"), this,
+    piLogAccess = piLog->addAction(tr("アクセス(&A)"), this,
                                    [this] { OpenRecordFile(RecordKind::Access, window_); });
-    piLogReport = piLog->addAction(QStringLiteral("レポート(&R)"), this, [this] { OpenDayReport(model_, window_); });
+    piLogReport = piLog->addAction(tr("レポート(&R)"), this, [this] { OpenDayReport(model_, window_); });
     pmIcon->addSeparator();
-    piExit = pmIcon->addAction(QStringLiteral("終了(&E)"), window_, &QWidget::close);
+    piExit = pmIcon->addAction(tr("終了(&E)"), window_, &QWidget::close);
     // Opening the menu is the operator's acknowledgement of an alert.
     connect(pmIcon, &QMenu::aboutToShow, this, &MainTray::Acknowledge);
 }

@@ -17,11 +17,16 @@
 
 namespace {
 
-const QString SelectOneText = QStringLiteral("端末を１つだけ選択して下さい。");
-const QString ResourceErrorText = QStringLiteral("リソース状態取得エラーです。");
-const QString CannotStartText = QStringLiteral("起動できません！");
-const QString AlignReferenceText = QStringLiteral("基準とするアイコンの上で右クリックしてください。");
-const QString SearchingText = QStringLiteral(" 調査中...");
+const char *const SelectOneText = QT_TRANSLATE_NOOP("RowCommands", "端末を１つだけ選択して下さい。");
+const char *const ResourceErrorText = QT_TRANSLATE_NOOP("RowCommands", "リソース状態取得エラーです。");
+const char *const CannotStartText = QT_TRANSLATE_NOOP("RowCommands", "起動できません！");
+const char *const AlignReferenceText = QT_TRANSLATE_NOOP("RowCommands", "基準とするアイコンの上で右クリックしてください。");
+const char *const SearchingText = QT_TRANSLATE_NOOP("RowCommands", "%1 調査中...");
+
+QString Shown(const char *text)
+{
+    return QCoreApplication::translate("RowCommands", text);
+}
 
 // A name found during a pass carries the finder's mark.
 QString Unmarked(QString name)
@@ -121,7 +126,7 @@ QString RowCommands::Properties()
         return {};
     int row = -1;
     if (!OneRowSelected(row))
-        return SelectOneText;
+        return Shown(SelectOneText);
     WatchEntry entry;
     ReadEntry(model_, row, entry);
     PropertyRecord record;
@@ -141,7 +146,7 @@ QString RowCommands::Properties()
 
     if ((entry.Kind == KindStandard || entry.Kind == KindSecond) && !entry.IPCheck) {
         if (Searching)
-            Searching(entry.UserName + SearchingText);
+            Searching(Shown(SearchingText).arg(entry.UserName));
         QApplication::setOverrideCursor(Qt::WaitCursor);
         NetNode found;
         found.NodeType = NetNodeType::Domain;
@@ -150,7 +155,7 @@ QString RowCommands::Properties()
         if (Searching)
             Searching(QString());
         if (result == NetError)
-            return ResourceErrorText;
+            return Shown(ResourceErrorText);
         if (result == NetFound) {
             record.Comment = found.Comment;
             record.Provider = found.Provider;
@@ -206,11 +211,11 @@ QString RowCommands::Open(bool browser)
 {
     int row = -1;
     if (!OneRowSelected(row))
-        return SelectOneText;
+        return Shown(SelectOneText);
     const QString name = Unmarked(model_.text(row, WatchListModel::ColResourceName));
     const QUrl url(browser ? QStringLiteral("http://") + name : QStringLiteral("smb://") + name + u'/');
     if (!url.isValid() || !OpenUrl || !OpenUrl(url))
-        return CannotStartText;
+        return Shown(CannotStartText);
     return {};
 }
 
@@ -220,7 +225,7 @@ QString RowCommands::Align(bool top, const QPoint &reference)
         return {};
     const int anchor = list_.RowAt(reference);
     if (anchor < 0)
-        return AlignReferenceText;
+        return Shown(AlignReferenceText);
     const QPoint at = list_.ItemPosition(anchor);
     for (int row : list_.SelectedRows()) {
         const QPoint p = list_.ItemPosition(row);

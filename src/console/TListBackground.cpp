@@ -19,8 +19,8 @@
 
 namespace {
 
-const QString BadPictureText = QStringLiteral("この画像は背景に設定できません");
-const QString EraseQuestionText = QStringLiteral("背景を消去します。\nよろしいですか？");
+const char *const BadPictureText = QT_TRANSLATE_NOOP("TListBackground", "この画像は背景に設定できません");
+const char *const EraseQuestionText = QT_TRANSLATE_NOOP("TListBackground", "背景を消去します。\nよろしいですか？");
 
 // Draws the labels of the list over the background picture with the list's
 // own background colour behind them, unless they are to be transparent.
@@ -104,7 +104,7 @@ void TListBackground::Select()
     const QString start = Settings.Background.File.isEmpty() ? ProgramDir
                                                              : QFileInfo(Settings.Background.File).absolutePath();
     const QString file = QFileDialog::getOpenFileName(window_, QString(), start,
-                                                      QStringLiteral("ビットマップ(*.bmp);;Jpegイメージ(*.jpg)"));
+                                                      tr("ビットマップ(*.bmp);;Jpegイメージ(*.jpg)"));
     if (!file.isEmpty())
         SetFile(file);
 }
@@ -115,7 +115,7 @@ bool TListBackground::SetFile(const QString &path)
     // Only bitmaps are shown, whatever the file dialog offers.
     if (!picture.load(path, "BMP")) {
         if (Warn)
-            Warn(BadPictureText);
+            Warn(tr(BadPictureText));
         return false;
     }
     Background = picture;
@@ -147,7 +147,7 @@ void TListBackground::SetTileMode(int mode)
 
 void TListBackground::Erase()
 {
-    if (Ask && !Ask(EraseQuestionText))
+    if (Ask && !Ask(tr(EraseQuestionText)))
         return;
     Settings.Background.File.clear();
     Background = QPixmap();

@@ -56,11 +56,11 @@ constexpr int DesignLeft = 100;
 constexpr int MinWidth = 447;
 constexpr int MinHeight = 160;
 
-const QString StopThroughServiceText = QStringLiteral("サービスより停止してください。");
-const QString CannotStartText = QStringLiteral("起動できません！");
-const QString SaveQuestionText = QStringLiteral("リストを保存します。\nよろしいですか？");
-const QString CheckCaption = QStringLiteral("調査(&R)");
-const QString StopCaption = QStringLiteral("中止(&D)");
+const char *const StopThroughServiceText = QT_TRANSLATE_NOOP("TfmMain", "サービスより停止してください。");
+const char *const CannotStartText = QT_TRANSLATE_NOOP("TfmMain", "起動できません！");
+const char *const SaveQuestionText = QT_TRANSLATE_NOOP("TfmMain", "リストを保存します。\nよろしいですか？");
+const char *const CheckCaption = QT_TRANSLATE_NOOP("TfmMain", "調査(&R)");
+const char *const StopCaption = QT_TRANSLATE_NOOP("TfmMain", "中止(&D)");
 
 constexpr int WarningIcon = 2;
 constexpr int ErrorIcon = 3;
@@ -119,7 +119,7 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
     Host->AttachOutlets(Events, Events);
 
     for (int column = 0; column < WatchListModel::ColumnCount; ++column)
-        Model->setHeaderData(column, Qt::Horizontal, WatchListCaptions.value(column));
+        Model->setHeaderData(column, Qt::Horizontal, ShownWatchListText(WatchListCaptions.value(column)));
     BuildList();
     BuildButtons();
 
@@ -236,13 +236,12 @@ void TfmMain::BuildButtons()
         row->addWidget(b);
         return b;
     };
-    pbSetup = button("pbSetup", QStringLiteral("ﾘｽﾄ編集(&L).."), QStringLiteral("監視端末の編集を行います。"));
-    pbSession = button("pbSession", QStringLiteral("ｱｸｾｽﾘｽﾄ(&A)"),
-                       QStringLiteral("この端末にｱｸｾｽしている端末の一覧を表示します。"));
-    pbConfig = button("pbConfig", QStringLiteral("設定(&C)..."), QStringLiteral("設定の編集を行います。"));
-    pbSearch = button("pbSearch", CheckCaption, QStringLiteral("端末の調査を今すぐ行います。"));
+    pbSetup = button("pbSetup", tr("ﾘｽﾄ編集(&L).."), tr("監視端末の編集を行います。"));
+    pbSession = button("pbSession", tr("ｱｸｾｽﾘｽﾄ(&A)"), tr("この端末にｱｸｾｽしている端末の一覧を表示します。"));
+    pbConfig = button("pbConfig", tr("設定(&C)..."), tr("設定の編集を行います。"));
+    pbSearch = button("pbSearch", tr(CheckCaption), tr("端末の調査を今すぐ行います。"));
     row->addStretch(1);
-    pbMin = button("pbMin", QStringLiteral("最小化(&E)"), QStringLiteral("Corvaneを終了します。"));
+    pbMin = button("pbMin", tr("最小化(&E)"), tr("Corvaneを終了します。"));
     static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(panel);
 
     connect(pbSetup, &QPushButton::clicked, this, &TfmMain::pbSetupClick);
@@ -263,7 +262,7 @@ void TfmMain::WireEngine()
     };
 
     connect(Engine, &TWatchEngine::LockConsole, this, [this] {
-        pbSearch->setText(StopCaption);
+        pbSearch->setText(tr(StopCaption));
         pbSetup->setEnabled(false);
         pbConfig->setEnabled(false);
         mnEdit->setEnabled(false);
@@ -273,7 +272,7 @@ void TfmMain::WireEngine()
         repaint();
     });
     connect(Engine, &TWatchEngine::UnlockConsole, this, [this] {
-        pbSearch->setText(CheckCaption);
+        pbSearch->setText(tr(CheckCaption));
         pbSetup->setEnabled(true);
         pbConfig->setEnabled(true);
         mnEdit->setEnabled(true);
@@ -334,7 +333,7 @@ void TfmMain::DeferredStart()
     UpdateRowCommands();
 
     auto ask = [this] {
-        QMessageBox box(QMessageBox::Question, AppTitle, QStringLiteral("端末の調査を今すぐ行いますか？"),
+        QMessageBox box(QMessageBox::Question, AppTitle, tr("端末の調査を今すぐ行いますか？"),
                         QMessageBox::Yes | QMessageBox::No, this);
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
         return box.exec() != QMessageBox::No;
@@ -537,10 +536,10 @@ bool TfmMain::eventFilter(QObject *watched, QEvent *event)
 
 void TfmMain::SaveListCommand()
 {
-    if (!Ask(SaveQuestionText))
+    if (!Ask(tr(SaveQuestionText)))
         return;
     if (!SaveList(*Model, ListFilePath))
-        Warn(SaveFailedText, ErrorIcon);
+        Warn(ShownWatchListText(SaveFailedText), ErrorIcon);
 }
 
 void TfmMain::pbSetupClick()
@@ -617,7 +616,7 @@ void TfmMain::ShowVersion()
 void TfmMain::OpenHelp()
 {
     if (!Help->Open(HelpContents))
-        Warn(CannotStartText);
+        Warn(tr(CannotStartText));
 }
 
 void TfmMain::ApplyDisableClose()
@@ -672,7 +671,7 @@ void TfmMain::closeEvent(QCloseEvent *event)
 {
     if (ServiceRunning && !Engine->Ending) {
         event->ignore();
-        QMessageBox box(QMessageBox::Warning, AppTitle, StopThroughServiceText, QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Warning, AppTitle, tr(StopThroughServiceText), QMessageBox::Ok, this);
         box.exec();
         return;
     }

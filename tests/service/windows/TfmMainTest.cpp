@@ -6,6 +6,7 @@
 #include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
 #include "access/AccessCheck.h"
+#include "console/Language.h"
 #include "console/MListView.h"
 #include "console/TfmMain.h"
 #include "engine/TWatchEngine.h"
@@ -25,8 +26,10 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QHeaderView>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
 
@@ -357,4 +360,25 @@ TEST_F(TfmMainTest, AColumnTheOperatorWidensStaysAsSetThroughAPassAndIsStored)
     ASSERT_TRUE(w.close());
     const QString stored = ReadBack().MainWnd.ColWidth;
     EXPECT_TRUE(stored.startsWith(QStringLiteral("123,"))) << stored.toStdString();
+}
+
+TEST_F(TfmMainTest, ReadsInTheConsoleLanguage)
+{
+    const auto shownTexts = [this] {
+        TfmMain &w = Started();
+        QStringList shown;
+        for (const QAction *menu : w.menuBar()->actions())
+            shown << menu->text();
+        shown << w.pbSearch->text() << w.Model->headerData(0, Qt::Horizontal).toString();
+        fm.reset();
+        return shown;
+    };
+    ASSERT_TRUE(UseConsoleLanguage(QStringLiteral("en")));
+    const QStringList english = shownTexts();
+    UseConsoleLanguage(QStringLiteral("ja"));
+    EXPECT_EQ(english, (QStringList{QStringLiteral("&Window"), QStringLiteral("&Terminal"), QStringLiteral("&View"),
+                                    QStringLiteral("&Help"), QStringLiteral("&Check"), QStringLiteral("User Name")}));
+    EXPECT_EQ(shownTexts(), (QStringList{QStringLiteral("ｳｲﾝﾄﾞｳ(&F)"), QStringLiteral("端末(&S)"), QStringLiteral("表示(&V)"),
+                                         QStringLiteral("ﾍﾙﾌﾟ(&H)"), QStringLiteral("調査(&R)"),
+                                         QStringLiteral("ﾕｰｻﾞｰ名")}));
 }
