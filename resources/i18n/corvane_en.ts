@@ -53,6 +53,44 @@
     </message>
 </context>
 <context>
+    <name>Notice</name>
+    <message>
+        <source>アクセスしています。</source>
+        <translation>Accessing the shares.</translation>
+    </message>
+    <message>
+        <source>ログインしました。</source>
+        <translation>Logged in.</translation>
+    </message>
+    <message>
+        <source>ログアウトしました。</source>
+        <translation>Logged out.</translation>
+    </message>
+    <message>
+        <source>ネットワーク監視エラーです。</source>
+        <translation>Watch error.</translation>
+    </message>
+    <message>
+        <source>ログイン</source>
+        <translation>logged in</translation>
+    </message>
+    <message>
+        <source>ログアウト</source>
+        <translation>logged out</translation>
+    </message>
+</context>
+<context>
+    <name>RecordCommands</name>
+    <message>
+        <source>起動できません！</source>
+        <translation>The file could not be opened.</translation>
+    </message>
+    <message>
+        <source>保存に失敗しました！</source>
+        <translation>The report could not be saved.</translation>
+    </message>
+</context>
+<context>
     <name>RowCommands</name>
     <message>
         <source>端末を１つだけ選択して下さい。</source>
@@ -97,6 +135,21 @@ Are you sure?</translation>
     <message>
         <source>ビットマップ(*.bmp);;Jpegイメージ(*.jpg)</source>
         <translation>Bitmaps (*.bmp);;JPEG pictures (*.jpg)</translation>
+    </message>
+</context>
+<context>
+    <name>TMsgBar</name>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1「%2」しました。&#x3000;</source>
+        <translation>%1 %2.   </translation>
+    </message>
+    <message>
+        <source>%1「%2」&#x3000;</source>
+        <translation>%1 %2   </translation>
     </message>
 </context>
 <context>
@@ -1118,6 +1171,29 @@ Are you sure?</translation>
     </message>
 </context>
 <context>
+    <name>TfmMsg</name>
+    <message>
+        <source>ﾒｯｾｰｼﾞ</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞを自動的に送信する(&amp;A)</source>
+        <translation>Send the message &amp;automatically</translation>
+    </message>
+    <message>
+        <source>送信(&amp;S)</source>
+        <translation>&amp;Send</translation>
+    </message>
+    <message>
+        <source>メッセージを送信しました。</source>
+        <translation>The message was sent.</translation>
+    </message>
+    <message>
+        <source>メッセージを送信できませんでした。</source>
+        <translation>The message could not be sent.</translation>
+    </message>
+</context>
+<context>
     <name>TfmProp</name>
     <message>
         <source>ﾛｸﾞｲﾝ</source>
@@ -1194,6 +1270,29 @@ Are you sure?</translation>
     <message>
         <source>ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:</source>
         <translation>Program folder:</translation>
+    </message>
+</context>
+<context>
+    <name>TfmReport</name>
+    <message>
+        <source>後%1秒</source>
+        <translation>%1 seconds left</translation>
+    </message>
+    <message>
+        <source>報告！</source>
+        <translation>Report!</translation>
+    </message>
+    <message>
+        <source>すべての監視端末が</source>
+        <translation>All watched terminals have</translation>
+    </message>
+    <message>
+        <source>しました。</source>
+        <translation>now.</translation>
+    </message>
+    <message>
+        <source>アクセスしています(&amp;A)</source>
+        <translation>&amp;Accessing</translation>
     </message>
 </context>
 <context>
@@ -1319,6 +1418,17 @@ Are you sure?</translation>
     </message>
 </context>
 <context>
+    <name>WatchEngine</name>
+    <message>
+        <source>%1 調査中...</source>
+        <translation>Checking %1...</translation>
+    </message>
+    <message>
+        <source>%1 分前に調査しました。</source>
+        <translation>Checked %1 minutes ago.</translation>
+    </message>
+</context>
+<context>
     <name>WatchList</name>
     <message>
         <source>保存に失敗しました！</source>
@@ -1367,6 +1477,26 @@ Are you sure?</translation>
     <message>
         <source>MAC</source>
         <translation>MAC</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝ</source>
+        <translation>Logged in</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄ</source>
+        <translation>Logged out</translation>
+    </message>
+    <message>
+        <source>未確認</source>
+        <translation>Unconfirmed</translation>
+    </message>
+    <message>
+        <source>お休み</source>
+        <translation>Resting</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸ監視ｴﾗｰ</source>
+        <translation>Watch error</translation>
     </message>
 </context>
 </TS>

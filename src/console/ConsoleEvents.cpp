@@ -12,7 +12,7 @@
 #include <QDateTime>
 
 namespace {
-const QString AccessNoticeText = QStringLiteral("アクセスしています。");
+const QString AccessNoticeText = QString::fromUtf8(QT_TRANSLATE_NOOP("Notice", "アクセスしています。"));
 } // namespace
 
 ConsoleEvents::ConsoleEvents(EventActions &actions, Messenger &messenger, QWidget *owner)

@@ -10,6 +10,8 @@
 #include "probe/TIcmp.h"
 #include "service/flags/ProcessFlags.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <condition_variable>
@@ -171,7 +173,7 @@ void TEnumThread::run()
 void TEnumThread::ShowProgress()
 {
     if (host_.handOver->ShowsProgress()) {
-        const QString text = WorkList_[CurrentIndex].UserName + QStringLiteral(" 調査中...");
+        const QString text = QCoreApplication::translate("WatchEngine", "%1 調査中...").arg(WorkList_[CurrentIndex].UserName);
         Pending_.append({Change::StatusBar, CurrentIndex, 0, 0, text});
     }
 }

@@ -10,15 +10,17 @@
 #include "probe/TIcmp.h"
 #include "service/flags/ProcessFlags.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 namespace {
-const QString MinutesAgo = QStringLiteral(" 分前に調査しました。");
-const QString LoginCaption = QStringLiteral("ログインしました。");
-const QString LogoutCaption = QStringLiteral("ログアウトしました。");
-const QString ErrorCaption = QStringLiteral("ネットワーク監視エラーです。");
-const QString AllLoginCaption = QStringLiteral("ログイン");
-const QString AllLogoutCaption = QStringLiteral("ログアウト");
+// The notices' captions go out in Japanese; the notice windows translate
+// what they show.
+const QString LoginCaption = QString::fromUtf8(QT_TRANSLATE_NOOP("Notice", "ログインしました。"));
+const QString LogoutCaption = QString::fromUtf8(QT_TRANSLATE_NOOP("Notice", "ログアウトしました。"));
+const QString ErrorCaption = QString::fromUtf8(QT_TRANSLATE_NOOP("Notice", "ネットワーク監視エラーです。"));
+const QString AllLoginCaption = QString::fromUtf8(QT_TRANSLATE_NOOP("Notice", "ログイン"));
+const QString AllLogoutCaption = QString::fromUtf8(QT_TRANSLATE_NOOP("Notice", "ログアウト"));
 constexpr int ErrorNoticeSeconds = 7;
 
 QString ResourceNames(const QStringList &lines)
@@ -71,7 +73,7 @@ void TWatchEngine::WatchTick()
         StartPass(-1);
         CheckedOnce = true;
     } else if (CheckedOnce) {
-        emit StatusBarText(QString::number(WatchMinutes) + MinutesAgo);
+        emit StatusBarText(QCoreApplication::translate("WatchEngine", "%1 分前に調査しました。").arg(WatchMinutes));
     }
 
     if (AllLoginArmed) {

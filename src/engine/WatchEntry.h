@@ -36,12 +36,13 @@ enum FixedImage : qint32 {
     ImageSeparator = 8,
 };
 
-// The state texts shown in the status column.
-inline const QString StatusLoggedIn = QStringLiteral("ﾛｸﾞｲﾝ");
-inline const QString StatusLoggedOut = QStringLiteral("ﾛｸﾞｱｳﾄ");
-inline const QString StatusUnconfirmed = QStringLiteral("未確認");
-inline const QString StatusResting = QStringLiteral("お休み");
-inline const QString StatusWatchError = QStringLiteral("ﾈｯﾄﾜｰｸ監視ｴﾗｰ");
+// The state texts of the status column: stored in the rows and the list
+// file and compared as they stand; the list model shows them translated.
+inline const QString StatusLoggedIn = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "ﾛｸﾞｲﾝ"));
+inline const QString StatusLoggedOut = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "ﾛｸﾞｱｳﾄ"));
+inline const QString StatusUnconfirmed = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "未確認"));
+inline const QString StatusResting = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "お休み"));
+inline const QString StatusWatchError = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "ﾈｯﾄﾜｰｸ監視ｴﾗｰ"));
 
 // A separator row carries this as its resource name and as its status text.
 inline const QString SeparatorText = QStringLiteral("-----");

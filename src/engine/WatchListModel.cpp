@@ -1,5 +1,7 @@
 #include "engine/WatchListModel.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <numeric>
 
@@ -31,6 +33,10 @@ QVariant WatchListModel::data(const QModelIndex &index, int role) const
     const Row &r = rows_[size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
+        // The states are stored in Japanese and shown in the console's language.
+        if (index.column() == ColStatus)
+            return QCoreApplication::translate("WatchList", r.texts[ColStatus].toUtf8().constData());
+        return r.texts[size_t(index.column())];
     case Qt::EditRole:
         return r.texts[size_t(index.column())];
     case ImageIndexRole:

@@ -5,6 +5,7 @@
 #include "events/RecordFile.h"
 #include "service/flags/ProcessFlags.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -29,7 +30,7 @@ void OpenRecordFile(RecordKind kind, QWidget *owner)
     if (r == RecordOpenResult::InvalidName)
         QMessageBox::warning(owner, AppTitle, InvalidRecordNameMessage(name));
     else if (r == RecordOpenResult::CannotStart)
-        QMessageBox::warning(owner, AppTitle, QStringLiteral("起動できません！"));
+        QMessageBox::warning(owner, AppTitle, QCoreApplication::translate("RecordCommands", "起動できません！"));
 }
 
 void OpenDayReport(const WatchListModel &list, QWidget *owner)
@@ -42,7 +43,7 @@ void OpenDayReport(const WatchListModel &list, QWidget *owner)
     }
     const QString html = DayReportHtml(MakeDayReport(Settings, now.date(), now, ReportListEntries(list)));
     if (!WriteDayReport(target.path, html))
-        QMessageBox::critical(owner, AppTitle, QStringLiteral("保存に失敗しました！"));
+        QMessageBox::critical(owner, AppTitle, QCoreApplication::translate("RecordCommands", "保存に失敗しました！"));
     else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(target.path)))
-        QMessageBox::warning(owner, AppTitle, QStringLiteral("起動できません！"));
+        QMessageBox::warning(owner, AppTitle, QCoreApplication::translate("RecordCommands", "起動できません！"));
 }

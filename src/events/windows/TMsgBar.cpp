@@ -3,6 +3,7 @@
 #include "config/SettingValues.h"
 #include "events/windows/TfmReport.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -22,9 +23,10 @@ int MsgBarStep(int screenWidth, int speed)
 
 QString ComposeBarText(NoticeKind kind, const QString &text, const QStringList &names)
 {
-    QString line = text + u'「' + names.join(u'、');
-    line += IsAllEvent(kind) ? QStringLiteral("」しました。") : QStringLiteral("」");
-    return line + QChar(0x3000);
+    const QString joined = names.join(QCoreApplication::translate("TMsgBar", "、"));
+    return (IsAllEvent(kind) ? QCoreApplication::translate("TMsgBar", "%1「%2」しました。　")
+                             : QCoreApplication::translate("TMsgBar", "%1「%2」　"))
+        .arg(text, joined);
 }
 
 namespace {

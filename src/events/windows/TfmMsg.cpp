@@ -34,15 +34,15 @@ TfmMsg::TfmMsg(Messenger &messenger, QWidget *owner)
     setWindowTitle(QStringLiteral("Send Message"));
     setProperty("helpContext", 110);
 
-    lblMsg = new QLabel(QStringLiteral("ﾒｯｾｰｼﾞ"), this);
+    lblMsg = new QLabel(tr("ﾒｯｾｰｼﾞ"), this);
     edMsg = new QPlainTextEdit(this);
     edMsg->setObjectName(QStringLiteral("edMsg"));
     edMsg->setTabChangesFocus(true);
     edMsg->setFixedSize(320, 110);
     lblMsg->setBuddy(edMsg);
-    cbAutoSend = new QCheckBox(QStringLiteral("ﾒｯｾｰｼﾞを自動的に送信する(&A)"), this);
+    cbAutoSend = new QCheckBox(tr("ﾒｯｾｰｼﾞを自動的に送信する(&A)"), this);
     cbAutoSend->setObjectName(QStringLiteral("cbAutoSend"));
-    pbSend = new QPushButton(QStringLiteral("送信(&S)"), this);
+    pbSend = new QPushButton(tr("送信(&S)"), this);
     pbSend->setObjectName(QStringLiteral("pbSend"));
     pbSend->setDefault(true);
     pbClose = new QPushButton(QStringLiteral("&Close"), this);
@@ -107,10 +107,10 @@ void TfmMsg::pbSendClick()
     LastSendOk = ok;
     if (OutcomeBox)
         OutcomeBox->close();
-    OutcomeBox = ok ? new QMessageBox(QMessageBox::Information, AppTitle, QStringLiteral("メッセージを送信しました。"),
+    OutcomeBox = ok ? new QMessageBox(QMessageBox::Information, AppTitle, tr("メッセージを送信しました。"),
                                       QMessageBox::Ok, this)
                     : new QMessageBox(QMessageBox::Warning, AppTitle,
-                                      QStringLiteral("メッセージを送信できませんでした。"), QMessageBox::Ok, this);
+                                      tr("メッセージを送信できませんでした。"), QMessageBox::Ok, this);
     OutcomeBox->setAttribute(Qt::WA_DeleteOnClose);
     OutcomeBox->open();
 }

@@ -86,7 +86,7 @@ void keepOffTaskBar(QWidget *w)
 
 QString RemainingText(int seconds)
 {
-    return u'後' + QString::number(seconds) + u'秒';
+    return QCoreApplication::translate("TfmReport", "後%1秒").arg(seconds);
 }
 
 TfmReport::TfmReport(QWidget *owner, NoticeKind kind, int level, int seconds, const QString &text,
@@ -108,14 +108,16 @@ TfmReport::TfmReport(QWidget *owner, NoticeKind kind, int level, int seconds, co
     setFont(form);
     buildControls();
 
+    // The caption comes in Japanese, as the engine passes it on.
+    const QString shown = QCoreApplication::translate("Notice", text.toUtf8().constData());
     if (IsAllEvent(kind_)) {
         lblMsg->setText(lblCaption1->text());
-        lbMember->addItem(text);
+        lbMember->addItem(shown);
     } else {
         if (list)
             for (const QString &line : *list)
                 lbMember->addItem(cutAtTab(line));
-        lblMsg->setText(text);
+        lblMsg->setText(shown);
     }
     Reconcile();
 
@@ -135,7 +137,7 @@ TfmReport::~TfmReport()
 
 void TfmReport::buildControls()
 {
-    lblCaption = new QLabel(QStringLiteral("報告！"), this);
+    lblCaption = new QLabel(tr("報告！"), this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));
     lblCaption->setFont(sizedFont(font(), 27, true));
     lblCaption->setGeometry(12, 8, 180, 36);
@@ -149,7 +151,7 @@ void TfmReport::buildControls()
     lbMember->setObjectName(QStringLiteral("lbMember"));
     lbMember->setGeometry(12, 50, WindowWidth - 24, 160);
 
-    lblCaption1 = new QLabel(QStringLiteral("すべての監視端末が"), this);
+    lblCaption1 = new QLabel(tr("すべての監視端末が"), this);
     lblCaption1->setObjectName(QStringLiteral("lblCaption1"));
     lblCaption1->setGeometry(12, 10, WindowWidth - 24, 20);
 
@@ -160,7 +162,7 @@ void TfmReport::buildControls()
     lblCaption2->setFont(sizedFont(font(), 24, true));
     lblCaption2->setGeometry(12, 34, WindowWidth - 24, 44);
 
-    lblCaption3 = new QLabel(QStringLiteral("しました。"), this);
+    lblCaption3 = new QLabel(tr("しました。"), this);
     lblCaption3->setObjectName(QStringLiteral("lblCaption3"));
     lblCaption3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblCaption3->setGeometry(12, 84, WindowWidth - 24, 20);
@@ -169,7 +171,7 @@ void TfmReport::buildControls()
     lblMsg->setObjectName(QStringLiteral("lblMsg"));
     lblMsg->setFont(sizedFont(font(), 16, false));
 
-    pbOpenSess = new QPushButton(QStringLiteral("アクセスしています(&A)"), this);
+    pbOpenSess = new QPushButton(tr("アクセスしています(&A)"), this);
     pbOpenSess->setObjectName(QStringLiteral("pbOpenSess"));
     pbOpenSess->hide();
     connect(pbOpenSess, &QPushButton::clicked, this, [this] {

@@ -5,8 +5,11 @@
 #include "config/Settings.h"
 #include "console/TfmConfig.h"
 #include "console/TfmEdit.h"
+#include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
+#include "events/RecordFile.h"
 #include "platform/FixtureNetBrowser.h"
+#include "support/TempDir.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -25,6 +28,10 @@ QString languageFor(const QString &configured, const QMap<QByteArray, QByteArray
 {
     return ConsoleLanguage(configured, [&](const char *name) { return environment.value(name); });
 }
+
+struct BackToJapanese {
+    ~BackToJapanese() { UseConsoleLanguage(u"ja"_s); }
+};
 
 } // namespace
 
@@ -95,4 +102,55 @@ TEST(Language, TheSettingsAndTheEditorReadInEnglishUnderItsTranslation)
     EXPECT_EQ(shownTexts(), (QStringList{u"基本"_s, u"個別設定"_s, u"全体設定"_s, u"アクセス"_s, u"Ping"_s, u"ログ"_s,
                                          u"XML設定"_s, u"ｾﾊﾟﾚｰﾀ"_s, u"ﾕｰｻﾞｰ名(&U)..."_s, u"&Cancel"_s,
                                          u"ﾕｰｻﾞｰ名"_s}));
+}
+
+TEST(Language, RecordsAreWrittenTheSameUnderEitherLanguage)
+{
+    const auto written = [](const QString &extension) {
+        TempDir dir;
+        TSettings s;
+        s.ProgramDir = dir.path();
+        s.Login.RecordFile = u"KR%y%m%d"_s;
+        s.Login.RecordFileExp = extension;
+        s.Config.XMLEncoding = u"UTF-8"_s;
+        const QDateTime when(QDate(2026, 12, 6), QTime(9, 5, 0));
+        EXPECT_TRUE(WriteRecord(RecordKind::Login, {u"田中\tPC-TANAKA"_s}, s, when, {}));
+        return dir.read(u"KR20261206."_s + extension);
+    };
+    const QByteArray text = written(u"log"_s), xml = written(u"xml"_s);
+    ASSERT_TRUE(text.contains("[Login]"));
+    ASSERT_TRUE(UseConsoleLanguage(u"en"_s));
+    BackToJapanese restore;
+    EXPECT_EQ(written(u"log"_s), text);
+    EXPECT_EQ(written(u"xml"_s), xml);
+}
+
+TEST(Language, TheListShowsStatesInEnglishButKeepsAndSavesTheStoredTexts)
+{
+    WatchListModel list;
+    const QStringList stored{StatusLoggedIn, StatusLoggedOut, StatusUnconfirmed, StatusResting, StatusWatchError};
+    for (const QString &status : stored) {
+        WatchListModel::Row row;
+        row.texts[WatchListModel::ColUserName] = u"田中"_s;
+        row.texts[WatchListModel::ColStatus] = status;
+        list.appendRow(row);
+    }
+    const auto shownAndSaved = [&] {
+        QStringList shown;
+        for (int r = 0; r < list.rowCount(); ++r)
+            shown << list.index(r, WatchListModel::ColStatus).data().toString();
+        TempDir dir;
+        EXPECT_TRUE(SaveList(list, dir.path(u"watch.lst"_s)));
+        return std::make_pair(shown, dir.read(u"watch.lst"_s));
+    };
+    const auto japanese = shownAndSaved();
+    EXPECT_EQ(japanese.first, stored);
+    ASSERT_TRUE(UseConsoleLanguage(u"en"_s));
+    BackToJapanese restore;
+    const auto english = shownAndSaved();
+    EXPECT_EQ(english.first, (QStringList{u"Logged in"_s, u"Logged out"_s, u"Unconfirmed"_s, u"Resting"_s,
+                                          u"Watch error"_s}));
+    EXPECT_EQ(english.second, japanese.second);
+    EXPECT_EQ(list.text(0, WatchListModel::ColStatus), StatusLoggedIn);
+    EXPECT_EQ(list.index(0, WatchListModel::ColStatus).data(Qt::EditRole).toString(), StatusLoggedIn);
 }

@@ -3,6 +3,8 @@
 #include "events/windows/TNoticeWindows.h"
 #include "events/windows/TfmReport.h"
 
+#include "console/Language.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
@@ -364,4 +366,25 @@ TEST_F(Notices, FreedWithItsOwnerWhileTheBarRuns)
     delete owner;
     EXPECT_EQ(TMsgBar::Running(), nullptr);
     EXPECT_FALSE(NoticeWindows.IsOpen(NoticeKind::Login));
+}
+
+TEST_F(Notices, ReadInEnglishUnderItsTranslation)
+{
+    ASSERT_TRUE(UseConsoleLanguage(u"en"_qs));
+    struct BackToJapanese {
+        ~BackToJapanese() { UseConsoleLanguage(u"ja"_qs); }
+    } restore;
+    // The engine hands over its Japanese captions; the windows show them translated.
+    TfmReport *login = raise(NoticeKind::Login, 0, 7, {u"tanaka\tPC1"_qs});
+    TfmReport *all = raise(NoticeKind::AllLogout, 0, 0, {}, u"ログアウト"_qs);
+    EXPECT_EQ(login->lblCaption->text(), u"Report!");
+    EXPECT_EQ(login->lblMsg->text(), u"Logged in.");
+    EXPECT_EQ(login->lblRem->text(), u"7 seconds left");
+    EXPECT_EQ(login->Members(), QStringList{u"tanaka"_qs});
+    EXPECT_EQ(QStringList({all->lblCaption1->text(), all->lblCaption2->text(), all->lblCaption3->text()}),
+              (QStringList{u"All watched terminals have"_qs, u"logged out"_qs, u"now."_qs}));
+    EXPECT_EQ(ComposeBarText(NoticeKind::Login, login->lblMsg->text(), {u"tanaka"_qs, u"suzuki"_qs}),
+              u"Logged in. tanaka, suzuki   ");
+    EXPECT_EQ(ComposeBarText(NoticeKind::AllLogout, all->lblMsg->text(), all->Members()),
+              u"All watched terminals have logged out.   ");
 }
