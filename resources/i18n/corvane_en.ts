@@ -89,6 +89,12 @@
         <source>保存に失敗しました！</source>
         <translation>The report could not be saved.</translation>
     </message>
+    <message>
+        <source>ファイル名が不正です。
+%1</source>
+        <translation>The record file name is not valid.
+%1</translation>
+    </message>
 </context>
 <context>
     <name>RowCommands</name>

@@ -4,6 +4,7 @@
 #include "events/XmlRecordAppend.h"
 #include "platform/Cp932.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -108,7 +109,7 @@ bool IsValidRecordName(QStringView name)
 
 QString InvalidRecordNameMessage(const QString &name)
 {
-    return QStringLiteral("ファイル名が不正です。\n") + name;
+    return QCoreApplication::translate("RecordCommands", "ファイル名が不正です。\n%1").arg(name);
 }
 
 QString RecordDateText(QDate date)

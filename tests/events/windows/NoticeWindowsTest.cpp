@@ -4,6 +4,7 @@
 #include "events/windows/TfmReport.h"
 
 #include "console/Language.h"
+#include "events/RecordFile.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -387,4 +388,5 @@ TEST_F(Notices, ReadInEnglishUnderItsTranslation)
               u"Logged in. tanaka, suzuki   ");
     EXPECT_EQ(ComposeBarText(NoticeKind::AllLogout, all->lblMsg->text(), all->Members()),
               u"All watched terminals have logged out.   ");
+    EXPECT_EQ(InvalidRecordNameMessage(u"KR:06.log"_qs), u"The record file name is not valid.\nKR:06.log");
 }
