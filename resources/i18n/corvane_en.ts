@@ -127,6 +127,45 @@
     </message>
 </context>
 <context>
+    <name>TIcmp</name>
+    <message>
+        <source>コンピュータ名を指定して下さい。</source>
+        <translation>Give a computer name.</translation>
+    </message>
+    <message>
+        <source>IPアドレスを取得できませんでした。</source>
+        <translation>Could not find the IP address.</translation>
+    </message>
+    <message>
+        <source>ICMP.DLLのロードに失敗しました。</source>
+        <translation>Could not open an echo socket.</translation>
+    </message>
+    <message>
+        <source>Soketの初期化に失敗しました。</source>
+        <translation>Could not set up the network socket.</translation>
+    </message>
+    <message>
+        <source>ICMP.DLLの関数取得に失敗しました。</source>
+        <translation>Could not set up echo requests.</translation>
+    </message>
+    <message>
+        <source>Ping送信用バッファを確保できません。</source>
+        <translation>No memory for the echo request.</translation>
+    </message>
+    <message>
+        <source>現在IPアドレスを問い合わせ中です。</source>
+        <translation>The IP address is being looked up.</translation>
+    </message>
+    <message>
+        <source>ホスト取得の為のメモリが確保されていません。</source>
+        <translation>No memory for the address lookup.</translation>
+    </message>
+    <message>
+        <source>現在、非同期ホストIP取得をしていません。</source>
+        <translation>No address lookup is running.</translation>
+    </message>
+</context>
+<context>
     <name>TListBackground</name>
     <message>
         <source>この画像は背景に設定できません</source>

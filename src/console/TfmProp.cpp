@@ -8,6 +8,7 @@
 #include "platform/SambaPlatformQuery.h"
 #include "service/flags/ProcessFlags.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -188,7 +189,7 @@ void TfmProp::Fill(const PropertyRecord &r)
         set(LineComment, r.Comment);
         set(LineProvider, r.Provider);
         set(LineStatus, status);
-        set(LineResult, r.Result);
+        set(LineResult, QCoreApplication::translate("TIcmp", r.Result.toUtf8().constData()));
         break;
     case 5:
         set(LineUser, r.UserName);
@@ -237,7 +238,7 @@ void TfmProp::Fill(const PropertyRecord &r)
         set(LineProvider, r.IPMode ? r.Provider : QString());
         set(LineOS, QString(), FamilyKnowsRemoteSystems());
         set(LineStatus, status);
-        set(LineResult, r.Result);
+        set(LineResult, QCoreApplication::translate("TIcmp", r.Result.toUtf8().constData()));
         break;
     }
 }

@@ -36,6 +36,9 @@ QVariant WatchListModel::data(const QModelIndex &index, int role) const
         // The states are stored in Japanese and shown in the console's language.
         if (index.column() == ColStatus)
             return QCoreApplication::translate("WatchList", r.texts[ColStatus].toUtf8().constData());
+        // So are the probe's own status texts in the Result column.
+        if (index.column() == ColResult)
+            return QCoreApplication::translate("TIcmp", r.texts[ColResult].toUtf8().constData());
         return r.texts[size_t(index.column())];
     case Qt::EditRole:
         return r.texts[size_t(index.column())];

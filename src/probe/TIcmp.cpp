@@ -5,8 +5,9 @@
 #include "platform/Journal.h"
 #include "platform/NeighbourTable.h"
 
-#include <QtEndian>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QMetaObject>
 
 #include <arpa/inet.h>
@@ -37,8 +38,12 @@ const char16_t *const kStatusNames[] = {
     u"IP_INTERFACE_WOL_CAPABILITY_CHANGE", u"IP_DUPLICATE_IPADD",
 };
 
-const QString kNoName = u"コンピュータ名を指定して下さい。"_s;
-const QString kNoAddress = u"IPアドレスを取得できませんでした。"_s;
+// A status text: kept in Japanese, shown in the console's language (the
+// list's Result column and the properties translate it).
+QString Shown(const char *text) { return QString::fromUtf8(text); }
+
+const QString kNoName = Shown(QT_TRANSLATE_NOOP("TIcmp", "コンピュータ名を指定して下さい。"));
+const QString kNoAddress = Shown(QT_TRANSLATE_NOOP("TIcmp", "IPアドレスを取得できませんでした。"));
 
 } // namespace
 
@@ -108,7 +113,7 @@ bool TIcmp::Active(bool on)
     case IcmpEcho::OpenResult::Opened:
         break;
     case IcmpEcho::OpenResult::NoSocket: {
-        statusText_ = u"ICMP.DLLのロードに失敗しました。"_s;
+        statusText_ = Shown(QT_TRANSLATE_NOOP("TIcmp", "ICMP.DLLのロードに失敗しました。"));
         // Every IP check fails the same way until the right is granted; the
         // journal says so once, with the two ways to grant it.
         static std::atomic<bool> told{false};
@@ -120,10 +125,10 @@ bool TIcmp::Active(bool on)
         return false;
     }
     case IcmpEcho::OpenResult::Options:
-        statusText_ = u"Soketの初期化に失敗しました。"_s;
+        statusText_ = Shown(QT_TRANSLATE_NOOP("TIcmp", "Soketの初期化に失敗しました。"));
         return false;
     case IcmpEcho::OpenResult::Filter:
-        statusText_ = u"ICMP.DLLの関数取得に失敗しました。"_s;
+        statusText_ = Shown(QT_TRANSLATE_NOOP("TIcmp", "ICMP.DLLの関数取得に失敗しました。"));
         return false;
     }
     hostEntryReady_ = true;
@@ -175,7 +180,7 @@ bool TIcmp::Ping()
     try {
         data = QByteArray(size, '\0');
     } catch (const std::bad_alloc &) {
-        statusText_ = u"Ping送信用バッファを確保できません。"_s;
+        statusText_ = Shown(QT_TRANSLATE_NOOP("TIcmp", "Ping送信用バッファを確保できません。"));
         return false;
     }
     if (size > 0)
@@ -257,11 +262,11 @@ bool TIcmp::AsyncGetIPByName(const QString &name)
     if (!activeFlag_ && !Active(true))
         return false;
     if (lookup_) {
-        statusText_ = u"現在IPアドレスを問い合わせ中です。"_s;
+        statusText_ = Shown(QT_TRANSLATE_NOOP("TIcmp", "現在IPアドレスを問い合わせ中です。"));
         return false;
     }
     if (!hostEntryReady_) {
-        statusText_ = u"ホスト取得の為のメモリが確保されていません。"_s;
+        statusText_ = Shown(QT_TRANSLATE_NOOP("TIcmp", "ホスト取得の為のメモリが確保されていません。"));
         return false;
     }
     auto lookup = std::make_shared<Lookup>();
@@ -309,7 +314,7 @@ bool TIcmp::AsyncGetCancel()
 {
     statusText_.clear();
     if (!lookup_) {
-        statusText_ = u"現在、非同期ホストIP取得をしていません。"_s;
+        statusText_ = Shown(QT_TRANSLATE_NOOP("TIcmp", "現在、非同期ホストIP取得をしていません。"));
         return false;
     }
     // The resolver cannot be stopped half way; its answer is dropped

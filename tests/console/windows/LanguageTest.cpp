@@ -153,4 +153,11 @@ TEST(Language, TheListShowsStatesInEnglishButKeepsAndSavesTheStoredTexts)
     EXPECT_EQ(english.second, japanese.second);
     EXPECT_EQ(list.text(0, WatchListModel::ColStatus), StatusLoggedIn);
     EXPECT_EQ(list.index(0, WatchListModel::ColStatus).data(Qt::EditRole).toString(), StatusLoggedIn);
+
+    // The probe's own texts in the Result column likewise; an echo's answer is shown as it is.
+    list.setText(0, WatchListModel::ColResult, u"IPアドレスを取得できませんでした。"_s);
+    list.setText(1, WatchListModel::ColResult, u"1ms / TTL:64 / 32 Bytes"_s);
+    EXPECT_EQ(list.index(0, WatchListModel::ColResult).data().toString(), u"Could not find the IP address."_s);
+    EXPECT_EQ(list.index(1, WatchListModel::ColResult).data().toString(), u"1ms / TTL:64 / 32 Bytes"_s);
+    EXPECT_EQ(list.text(0, WatchListModel::ColResult), u"IPアドレスを取得できませんでした。"_s);
 }
