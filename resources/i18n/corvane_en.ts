@@ -2,6 +2,186 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>DayReport</name>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>(名前なし)</source>
+        <translation>(no name)</translation>
+    </message>
+    <message>
+        <source>前日から</source>
+        <translation>since the day before</translation>
+    </message>
+    <message>
+        <source>在席中</source>
+        <translation>still present</translation>
+    </message>
+    <message>
+        <source>アクセスの記録はありません。</source>
+        <translation>No access records.</translation>
+    </message>
+    <message>
+        <source>時刻</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>端末</source>
+        <translation>Terminal</translation>
+    </message>
+    <message>
+        <source>ユーザー名</source>
+        <translation>User name</translation>
+    </message>
+    <message>
+        <source>共有</source>
+        <translation>Share</translation>
+    </message>
+    <message>
+        <source>アカウント</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>接続時間</source>
+        <translation>Connected for</translation>
+    </message>
+    <message>
+        <source>アクセス時間</source>
+        <translation>Accessed for</translation>
+    </message>
+    <message>
+        <source>監視リストにない名前</source>
+        <translation>Names not on the watch list</translation>
+    </message>
+    <message>
+        <source>ja</source>
+        <comment>language code of the page</comment>
+        <translation>en</translation>
+    </message>
+    <message>
+        <source>在席レポート %1</source>
+        <translation>Presence report %1</translation>
+    </message>
+    <message>
+        <source>0:00 から 24:00 まで</source>
+        <translation>From 0:00 to 24:00</translation>
+    </message>
+    <message>
+        <source>%1 現在</source>
+        <translation>As of %1</translation>
+    </message>
+    <message>
+        <source>この日のログインとログアウトの記録はありません。</source>
+        <translation>No login or logout records for this day.</translation>
+    </message>
+    <message>
+        <source>最初のログイン</source>
+        <translation>First login</translation>
+    </message>
+    <message>
+        <source>最後のログアウト</source>
+        <translation>Last logout</translation>
+    </message>
+    <message>
+        <source>在席時間</source>
+        <translation>Time present</translation>
+    </message>
+    <message>
+        <source>全員在席</source>
+        <translation>All present</translation>
+    </message>
+    <message>
+        <source>全員不在</source>
+        <translation>All away</translation>
+    </message>
+    <message>
+        <source>在席</source>
+        <translation>Present</translation>
+    </message>
+    <message>
+        <source>前日から、または作成時に在席中</source>
+        <translation>Present since the day before, or still present when written</translation>
+    </message>
+    <message>
+        <source>共有のアクセス</source>
+        <translation>Share access</translation>
+    </message>
+    <message>
+        <source>読めなかった記録</source>
+        <translation>Records that could not be read</translation>
+    </message>
+    <message>
+        <source>ファイル名が不正です: %1</source>
+        <translation>The record file name is not valid: %1</translation>
+    </message>
+    <message>
+        <source>%1: 記録ファイルがありません</source>
+        <translation>%1: no record file</translation>
+    </message>
+    <message>
+        <source>%1 行目: %2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>%1-%2 行目: %3</source>
+        <translation>lines %1-%2: %3</translation>
+    </message>
+    <message>
+        <source>ほかに %1 か所、読めないところがあります</source>
+        <translation>%1 more places could not be read</translation>
+    </message>
+    <message>
+        <source>記録の見出しの外にある行を読み飛ばしました</source>
+        <translation>Skipped a line outside any record heading</translation>
+    </message>
+    <message>
+        <source>日時の読めない記録を読み飛ばしました</source>
+        <translation>Skipped a record whose date and time could not be read</translation>
+    </message>
+    <message>
+        <source>終わりの &quot;.&quot; がない記録です (読めたところは使いました)</source>
+        <translation>A record without its closing &quot;.&quot; (what could be read was used)</translation>
+    </message>
+    <message>
+        <source>アクセス記録として読めない行を読み飛ばしました</source>
+        <translation>Skipped a line that could not be read as an access record</translation>
+    </message>
+    <message>
+        <source>&lt;%1&gt; は記録ではないので読み飛ばしました</source>
+        <translation>Skipped &lt;%1&gt;, which is not a record</translation>
+    </message>
+    <message>
+        <source>XML を読む準備ができませんでした</source>
+        <translation>XML reading could not be prepared</translation>
+    </message>
+    <message>
+        <source>ルート要素が &lt;root&gt; ではありません</source>
+        <translation>The root element is not &lt;root&gt;</translation>
+    </message>
+    <message>
+        <source>XML の誤りです (読めたところだけを使いました)</source>
+        <translation>An XML error (only what could be read was used)</translation>
+    </message>
+    <message>
+        <source>XML として読めません</source>
+        <translation>Cannot be read as XML</translation>
+    </message>
+    <message>
+        <source>読めません: %1</source>
+        <translation>Cannot be read: %1</translation>
+    </message>
+</context>
+<context>
     <name>MainTray</name>
     <message>
         <source>監視ﾘｽﾄ(&amp;C)</source>

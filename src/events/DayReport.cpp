@@ -6,15 +6,23 @@
 #include "events/RecordFile.h"
 #include "service/flags/ProcessFlags.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocale>
 #include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
 #include <cstdio>
 
+// The page is read by the operator alone: its texts follow the console's
+// language (the translation installed in the application). What it quotes
+// from the records and the list stays as written.
+
 namespace {
+
+QString translated(const char *text) { return QCoreApplication::translate("DayReport", text); }
 
 // --- Presence --------------------------------------------------------------
 
@@ -134,11 +142,11 @@ QString stretchText(const PresenceStretch &s) { return clock(s.From) + QStringLi
 QString stretchesText(const QList<PresenceStretch> &list)
 {
     if (list.isEmpty())
-        return QStringLiteral("なし");
+        return QCoreApplication::translate("DayReport", "なし");
     QStringList parts;
     for (const PresenceStretch &s : list)
         parts << stretchText(s);
-    return parts.join(QStringLiteral("、"));
+    return parts.join(QCoreApplication::translate("DayReport", "、"));
 }
 
 // One minute is one unit across; a stretch of seconds stays visible.
@@ -218,34 +226,38 @@ QString keySwatch(const char *cls, const QString &text)
 
 QString userRow(const ReportRow &row, int end)
 {
-    const QString name = row.Name.isEmpty() ? QStringLiteral("(名前なし)") : row.Name;
+    const QString name = row.Name.isEmpty() ? QCoreApplication::translate("DayReport", "(名前なし)") : row.Name;
     const bool sinceBefore = !row.Stretches.isEmpty() && row.Stretches.front().OpenStart;
     const bool stillIn = !row.Stretches.isEmpty() && row.Stretches.back().OpenEnd;
     QStringList first, last;
     if (sinceBefore)
-        first << QStringLiteral("前日から");
+        first << QCoreApplication::translate("DayReport", "前日から");
     if (row.FirstLogin >= 0)
         first << clock(row.FirstLogin);
     if (row.LastLogout >= 0)
         last << clock(row.LastLogout);
     if (stillIn)
-        last << QStringLiteral("在席中");
+        last << QCoreApplication::translate("DayReport", "在席中");
     for (QStringList *cell : {&first, &last})
         if (cell->isEmpty())
             *cell << QStringLiteral("-");
     return QStringLiteral("<tr><th>%1</th><td class=\"bar\">%2</td><td class=\"t\">%3</td><td class=\"t\">%4</td>"
                           "<td class=\"t\">%5</td></tr>\n")
-        .arg(esc(name), barSvg(row.Stretches, end, QStringLiteral("in"), name), first.join(QStringLiteral("、")),
-             last.join(QStringLiteral("、")), clock(row.Total));
+        .arg(esc(name), barSvg(row.Stretches, end, QStringLiteral("in"), name), first.join(QCoreApplication::translate("DayReport", "、")),
+             last.join(QCoreApplication::translate("DayReport", "、")), clock(row.Total));
 }
 
 QString accessTable(const DayReport &report)
 {
     if (report.Accesses.isEmpty())
-        return QStringLiteral("<p>アクセスの記録はありません。</p>\n");
-    QString out = QStringLiteral("<table class=\"access\"><thead><tr><th>時刻</th><th>端末</th><th>ユーザー名</th>"
-                                 "<th>共有</th><th>アカウント</th><th>ファイル</th><th>接続時間</th>"
-                                 "<th>アクセス時間</th></tr></thead><tbody>\n");
+        return QStringLiteral("<p>%1</p>\n").arg(QCoreApplication::translate("DayReport", "アクセスの記録はありません。"));
+    QString out = QStringLiteral("<table class=\"access\"><thead><tr>");
+    for (const char *head : {QT_TRANSLATE_NOOP("DayReport", "時刻"), QT_TRANSLATE_NOOP("DayReport", "端末"),
+                             QT_TRANSLATE_NOOP("DayReport", "ユーザー名"), QT_TRANSLATE_NOOP("DayReport", "共有"),
+                             QT_TRANSLATE_NOOP("DayReport", "アカウント"), QT_TRANSLATE_NOOP("DayReport", "ファイル"),
+                             QT_TRANSLATE_NOOP("DayReport", "接続時間"), QT_TRANSLATE_NOOP("DayReport", "アクセス時間")})
+        out += QStringLiteral("<th>%1</th>").arg(translated(head));
+    out += QStringLiteral("</tr></thead><tbody>\n");
     for (const ReportAccess &a : report.Accesses) {
         QStringList files;
         for (const QString &f : a.Files)
@@ -360,7 +372,7 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
         if (!rows.contains(name) || placed.contains(name))
             continue;
         if (othersHeading)
-            report.Rows.append({true, QStringLiteral("監視リストにない名前"), {}, -1, -1, 0});
+            report.Rows.append({true, QCoreApplication::translate("DayReport", "監視リストにない名前"), {}, -1, -1, 0});
         othersHeading = false;
         report.Rows.append(rows[name]);
     }
@@ -385,20 +397,25 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
 
 QString DayReportHtml(const DayReport &report)
 {
-    const QString title = QStringLiteral("在席レポート ") + RecordDateText(report.Day);
-    QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">"
+    // The translation names the page's language; the records' own date text
+    // is Japanese.
+    const QString language = QCoreApplication::translate("DayReport", "ja", "language code of the page");
+    const QString date = language == u"ja"
+        ? RecordDateText(report.Day)
+        : QLocale(QLocale::English, QLocale::UnitedKingdom).toString(report.Day, QStringLiteral("dddd d MMMM yyyy"));
+    const QString title = QCoreApplication::translate("DayReport", "在席レポート %1").arg(date);
+    QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"%3\"><head><meta charset=\"utf-8\">"
                                   "<title>%1</title><style>%2</style></head><body>\n<h1>%1</h1>\n")
-                       .arg(title, QLatin1String(BarStyle));
-    html += report.End >= SecondsPerDay
-        ? QStringLiteral("<p class=\"when\">0:00 から 24:00 まで</p>\n")
-        : QStringLiteral("<p class=\"when\">%1 現在</p>\n").arg(clock(report.End));
+                       .arg(esc(title), QLatin1String(BarStyle), esc(language));
+    html += QStringLiteral("<p class=\"when\">%1</p>\n")
+                .arg(report.End >= SecondsPerDay ? QCoreApplication::translate("DayReport", "0:00 から 24:00 まで") : QCoreApplication::translate("DayReport", "%1 現在").arg(clock(report.End)));
 
     if (report.Rows.isEmpty()) {
-        html += QStringLiteral("<p>この日のログインとログアウトの記録はありません。</p>\n");
+        html += QStringLiteral("<p>%1</p>\n").arg(QCoreApplication::translate("DayReport", "この日のログインとログアウトの記録はありません。"));
     } else {
-        html += QStringLiteral("<table class=\"presence\"><thead><tr><th>ユーザー名</th><th class=\"bar\">%1</th>"
-                               "<th>最初のログイン</th><th>最後のログアウト</th><th>在席時間</th></tr></thead><tbody>\n")
-                    .arg(axisSvg());
+        html += QStringLiteral("<table class=\"presence\"><thead><tr><th>%2</th><th class=\"bar\">%1</th>"
+                               "<th>%3</th><th>%4</th><th>%5</th></tr></thead><tbody>\n")
+                    .arg(axisSvg(), QCoreApplication::translate("DayReport", "ユーザー名"), QCoreApplication::translate("DayReport", "最初のログイン"), QCoreApplication::translate("DayReport", "最後のログアウト"), QCoreApplication::translate("DayReport", "在席時間"));
         for (const ReportRow &row : report.Rows) {
             if (row.Heading)
                 html += QStringLiteral("<tr class=\"group\"><th colspan=\"5\">%1</th></tr>\n").arg(esc(row.Name));
@@ -410,17 +427,17 @@ QString DayReportHtml(const DayReport &report)
                                   "</tr>\n")
                 .arg(label, barSvg(s, report.End, QLatin1String(cls), label), stretchesText(s));
         };
-        html += summary(QStringLiteral("全員在席"), report.AllIn, "allin");
-        html += summary(QStringLiteral("全員不在"), report.AllOut, "allout");
-        html += QStringLiteral("</tbody></table>\n<p>") + keySwatch("in", QStringLiteral("在席"))
-            + keySwatch("open", QStringLiteral("前日から、または作成時に在席中"))
-            + keySwatch("allin", QStringLiteral("全員在席")) + keySwatch("allout", QStringLiteral("全員不在"))
+        html += summary(QCoreApplication::translate("DayReport", "全員在席"), report.AllIn, "allin");
+        html += summary(QCoreApplication::translate("DayReport", "全員不在"), report.AllOut, "allout");
+        html += QStringLiteral("</tbody></table>\n<p>") + keySwatch("in", QCoreApplication::translate("DayReport", "在席"))
+            + keySwatch("open", QCoreApplication::translate("DayReport", "前日から、または作成時に在席中"))
+            + keySwatch("allin", QCoreApplication::translate("DayReport", "全員在席")) + keySwatch("allout", QCoreApplication::translate("DayReport", "全員不在"))
             + QStringLiteral("</p>\n");
     }
 
-    html += QStringLiteral("<h2>共有のアクセス</h2>\n") + accessTable(report);
+    html += QStringLiteral("<h2>%1</h2>\n").arg(QCoreApplication::translate("DayReport", "共有のアクセス")) + accessTable(report);
     if (!report.Notes.isEmpty()) {
-        html += QStringLiteral("<h2>読めなかった記録</h2>\n<ul class=\"notes\">\n");
+        html += QStringLiteral("<h2>%1</h2>\n<ul class=\"notes\">\n").arg(QCoreApplication::translate("DayReport", "読めなかった記録"));
         for (const QString &note : report.Notes)
             html += QStringLiteral("<li>%1</li>\n").arg(esc(note));
         html += QStringLiteral("</ul>\n");
@@ -440,11 +457,11 @@ DayReport MakeDayReport(const TSettings &settings, QDate day, const QDateTime &n
             continue;
         read << target.path;
         if (!target.valid) {
-            notes << QStringLiteral("ファイル名が不正です: %1").arg(target.name);
+            notes << QCoreApplication::translate("DayReport", "ファイル名が不正です: %1").arg(target.name);
             continue;
         }
         if (!QFileInfo::exists(target.path)) {
-            notes << QStringLiteral("%1: 記録ファイルがありません").arg(target.name);
+            notes << QCoreApplication::translate("DayReport", "%1: 記録ファイルがありません").arg(target.name);
             continue;
         }
         RecordReading r = ReadRecordFile(target.path);

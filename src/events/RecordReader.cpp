@@ -4,6 +4,7 @@
 #include "events/XmlDocument.h"
 #include "platform/Cp932.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTime>
 
@@ -43,12 +44,12 @@ public:
             if (i.first <= 0)
                 out << i.reason;
             else if (i.first == i.last)
-                out << QStringLiteral("%1 行目: %2").arg(i.first).arg(i.reason);
+                out << QCoreApplication::translate("DayReport", "%1 行目: %2").arg(i.first).arg(i.reason);
             else
-                out << QStringLiteral("%1-%2 行目: %3").arg(i.first).arg(i.last).arg(i.reason);
+                out << QCoreApplication::translate("DayReport", "%1-%2 行目: %3").arg(i.first).arg(i.last).arg(i.reason);
         }
         if (dropped_ > 0)
-            out << QStringLiteral("ほかに %1 か所、読めないところがあります").arg(dropped_);
+            out << QCoreApplication::translate("DayReport", "ほかに %1 か所、読めないところがあります").arg(dropped_);
         return out;
     }
 
@@ -63,10 +64,13 @@ private:
     long dropped_ = 0;
 };
 
-const QString OutsideBlock = QStringLiteral("記録の見出しの外にある行を読み飛ばしました");
-const QString UnreadableHeader = QStringLiteral("日時の読めない記録を読み飛ばしました");
-const QString UnendedBlock = QStringLiteral("終わりの \".\" がない記録です (読めたところは使いました)");
-const QString UnreadableAccessLine = QStringLiteral("アクセス記録として読めない行を読み飛ばしました");
+// The notes are shown on the day report, in the operator's language.
+const char *const OutsideBlock = QT_TRANSLATE_NOOP("DayReport", "記録の見出しの外にある行を読み飛ばしました");
+const char *const UnreadableHeader = QT_TRANSLATE_NOOP("DayReport", "日時の読めない記録を読み飛ばしました");
+const char *const UnendedBlock =
+    QT_TRANSLATE_NOOP("DayReport", "終わりの \".\" がない記録です (読めたところは使いました)");
+const char *const UnreadableAccessLine =
+    QT_TRANSLATE_NOOP("DayReport", "アクセス記録として読めない行を読み飛ばしました");
 
 // Two or four digits as a number; -1 for anything else.
 int digits(QStringView text)
@@ -222,12 +226,12 @@ void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes)
     else if (named(e, "access"))
         block.Kind = RecordKind::Access;
     else {
-        notes.add(xmlGetLineNo(e), QStringLiteral("<%1> は記録ではないので読み飛ばしました").arg(nameOf(e)));
+        notes.add(xmlGetLineNo(e), QCoreApplication::translate("DayReport", "<%1> は記録ではないので読み飛ばしました").arg(nameOf(e)));
         return;
     }
     if (!setMoment(block, number(e, "year"), number(e, "month"), number(e, "day"), number(e, "hour"),
                    number(e, "min"), number(e, "sec"))) {
-        notes.add(xmlGetLineNo(e), UnreadableHeader);
+        notes.add(xmlGetLineNo(e), QCoreApplication::translate("DayReport", UnreadableHeader));
         return;
     }
     for (xmlNodePtr n = e->children; n; n = n->next) {
@@ -254,7 +258,7 @@ RecordReading ReadTextRecords(QByteArrayView bytes)
     long number = 0;
     const auto unended = [&] {
         if (inBlock)
-            notes.add(headerLine, UnendedBlock);
+            notes.add(headerLine, QCoreApplication::translate("DayReport", UnendedBlock));
     };
     // The last line's end leaves no line after it.
     QStringView body = text;
@@ -274,12 +278,12 @@ RecordReading ReadTextRecords(QByteArrayView bytes)
             if (inBlock)
                 out.Blocks << header;
             else
-                notes.add(number, UnreadableHeader);
+                notes.add(number, QCoreApplication::translate("DayReport", UnreadableHeader));
             continue;
         }
         if (line == u".") {
             if (!inBlock && !skipping)
-                notes.add(number, OutsideBlock);
+                notes.add(number, QCoreApplication::translate("DayReport", OutsideBlock));
             inBlock = skipping = false;
             continue;
         }
@@ -287,14 +291,14 @@ RecordReading ReadTextRecords(QByteArrayView bytes)
             continue;
         if (!inBlock) {
             if (!line.isEmpty())
-                notes.add(number, OutsideBlock);
+                notes.add(number, QCoreApplication::translate("DayReport", OutsideBlock));
             continue;
         }
         RecordBlock &block = out.Blocks.back();
         if (block.Kind != RecordKind::Access)
             block.Names << line.toString();
         else if (!addAccessLine(block, line.toString()))
-            notes.add(number, UnreadableAccessLine);
+            notes.add(number, QCoreApplication::translate("DayReport", UnreadableAccessLine));
     }
     unended();
     out.Notes = notes.texts();
@@ -318,7 +322,7 @@ RecordReading ReadXmlRecords(const QByteArray &bytes)
         xmlReaderForMemory(bytes.constData(), int(qMin<qsizetype>(bytes.size(), INT_MAX)), nullptr, nullptr, options),
         &xmlFreeTextReader);
     if (!reader) {
-        out.Notes << QStringLiteral("XML を読む準備ができませんでした");
+        out.Notes << QCoreApplication::translate("DayReport", "XML を読む準備ができませんでした");
         return out;
     }
     long errorLine = bytes.size() > INT_MAX ? INT_MAX : -1;
@@ -337,7 +341,7 @@ RecordReading ReadXmlRecords(const QByteArray &bytes)
     if (rooted) {
         if (!xmlStrEqual(xmlTextReaderConstLocalName(reader.get()), reinterpret_cast<const xmlChar *>("root")))
             notes.add(xmlTextReaderGetParserLineNumber(reader.get()),
-                      QStringLiteral("ルート要素が <root> ではありません"));
+                      QCoreApplication::translate("DayReport", "ルート要素が <root> ではありません"));
         more = xmlTextReaderIsEmptyElement(reader.get()) ? 0 : xmlTextReaderRead(reader.get());
     }
     while (more == 1 && xmlTextReaderDepth(reader.get()) > 0) {
@@ -352,8 +356,7 @@ RecordReading ReadXmlRecords(const QByteArray &bytes)
     if (more < 0 && errorLine < 0)
         errorLine = xmlTextReaderGetParserLineNumber(reader.get());
     if (errorLine >= 0)
-        notes.add(errorLine, rooted ? QStringLiteral("XML の誤りです (読めたところだけを使いました)")
-                                    : QStringLiteral("XML として読めません"));
+        notes.add(errorLine, rooted ? QCoreApplication::translate("DayReport", "XML の誤りです (読めたところだけを使いました)") : QCoreApplication::translate("DayReport", "XML として読めません"));
     out.Notes = notes.texts();
     return out;
 }
@@ -363,7 +366,7 @@ RecordReading ReadRecordFile(const QString &path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         RecordReading out;
-        out.Notes << QStringLiteral("読めません: %1").arg(f.errorString());
+        out.Notes << QCoreApplication::translate("DayReport", "読めません: %1").arg(f.errorString());
         return out;
     }
     const QByteArray bytes = f.readAll();

@@ -55,7 +55,8 @@ bool IsReportCommand(const QStringList &arguments)
     return !arguments.isEmpty() && verb(arguments.first()).compare(u"REPORT", Qt::CaseInsensitive) == 0;
 }
 
-int RunReportCommand(const QStringList &arguments, const QString &programDir)
+int RunReportCommand(const QStringList &arguments, const QString &programDir,
+                     const std::function<void(const QString &configured)> &useLanguage)
 {
     QStringList rest = arguments.mid(1);
     QDate day = QDate::currentDate();
@@ -70,6 +71,8 @@ int RunReportCommand(const QStringList &arguments, const QString &programDir)
 
     TSettings settings;
     readSettings(settings, programDir);
+    if (useLanguage)
+        useLanguage(settings.Config.Language);
     WatchListModel list;
     LoadList(list, settings.ProgramDir + ListFileName(LocalPlatform().Family));
     const QString html =

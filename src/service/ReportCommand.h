@@ -8,9 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The first argument is REPORT (any case, a leading "/" or "-" allowed).
 bool IsReportCommand(const QStringList &arguments);
 
 // Runs the command; the exit code: 0 written, 1 the file could not be
-// written, 2 the arguments were not understood.
-int RunReportCommand(const QStringList &arguments, const QString &programDir);
+// written, 2 the arguments were not understood. Once the settings are read,
+// useLanguage gets [Config] Language and sets the page's language.
+int RunReportCommand(const QStringList &arguments, const QString &programDir,
+                     const std::function<void(const QString &configured)> &useLanguage = {});

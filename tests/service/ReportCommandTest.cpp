@@ -19,13 +19,14 @@ struct Finished {
     QByteArray out;
 };
 
-Finished Report(const TempDir &dir, const QStringList &arguments)
+Finished Report(const TempDir &dir, const QStringList &arguments, const char *locale = "ja_JP.UTF-8")
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("CORVANE_DIR"), dir.path());
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LANGUAGE", "LC_ALL", "LC_MESSAGES"})
         env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("LANG"), QString::fromLatin1(locale));
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::SeparateChannels);
     p.start(QStringLiteral(CORVANE_BINARY), QStringList{QStringLiteral("REPORT")} + arguments);
@@ -70,6 +71,8 @@ TEST(ReportCommand, WritesTheSamePageAsTheMenuToAFileOrStandardOutput)
     const Finished toStdout = Report(dir, {QStringLiteral("2026-12-06")});
     EXPECT_EQ(toStdout.exitCode, 0);
     EXPECT_EQ(toStdout.out, page);
+    // The page follows the operator's language.
+    EXPECT_TRUE(Report(dir, {QStringLiteral("2026-12-06")}, "en_US.UTF-8").out.contains("<h1>Presence report "));
     // The settings file is only read.
     EXPECT_EQ(dir.read(QStringLiteral("Krovan.ini")), ini);
 

@@ -67,8 +67,13 @@ int Run(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     // A report is written and the process ends: no console, no watching.
-    if (IsReportCommand(arguments))
-        return RunReportCommand(arguments, ProgramDir);
+    // The page reads in the operator's language, as the console's does.
+    if (IsReportCommand(arguments)) {
+        QCoreApplication app(argc, argv);
+        return RunReportCommand(arguments, ProgramDir, [](const QString &configured) {
+            UseConsoleLanguage(ConsoleLanguage(configured));
+        });
+    }
     const ServiceSwitches switches = ParseServiceSwitches(arguments);
     if (switches.Command != ServiceCommand::None)
         return RunServiceCommand(switches, ExecutablePath(), ProgramDir);
