@@ -229,6 +229,7 @@ QString userRow(const ReportRow &row, int end)
     const QString name = row.Name.isEmpty() ? QCoreApplication::translate("DayReport", "(名前なし)") : row.Name;
     const bool sinceBefore = !row.Stretches.isEmpty() && row.Stretches.front().OpenStart;
     const bool stillIn = !row.Stretches.isEmpty() && row.Stretches.back().OpenEnd;
+    const QString comma = QCoreApplication::translate("DayReport", "、");
     QStringList first, last;
     if (sinceBefore)
         first << QCoreApplication::translate("DayReport", "前日から");
@@ -243,14 +244,15 @@ QString userRow(const ReportRow &row, int end)
             *cell << QStringLiteral("-");
     return QStringLiteral("<tr><th>%1</th><td class=\"bar\">%2</td><td class=\"t\">%3</td><td class=\"t\">%4</td>"
                           "<td class=\"t\">%5</td></tr>\n")
-        .arg(esc(name), barSvg(row.Stretches, end, QStringLiteral("in"), name), first.join(QCoreApplication::translate("DayReport", "、")),
-             last.join(QCoreApplication::translate("DayReport", "、")), clock(row.Total));
+        .arg(esc(name), barSvg(row.Stretches, end, QStringLiteral("in"), name), first.join(comma),
+             last.join(comma), clock(row.Total));
 }
 
 QString accessTable(const DayReport &report)
 {
     if (report.Accesses.isEmpty())
-        return QStringLiteral("<p>%1</p>\n").arg(QCoreApplication::translate("DayReport", "アクセスの記録はありません。"));
+        return QStringLiteral("<p>%1</p>\n")
+            .arg(QCoreApplication::translate("DayReport", "アクセスの記録はありません。"));
     QString out = QStringLiteral("<table class=\"access\"><thead><tr>");
     for (const char *head : {QT_TRANSLATE_NOOP("DayReport", "時刻"), QT_TRANSLATE_NOOP("DayReport", "端末"),
                              QT_TRANSLATE_NOOP("DayReport", "ユーザー名"), QT_TRANSLATE_NOOP("DayReport", "共有"),
@@ -408,14 +410,20 @@ QString DayReportHtml(const DayReport &report)
                                   "<title>%1</title><style>%2</style></head><body>\n<h1>%1</h1>\n")
                        .arg(esc(title), QLatin1String(BarStyle), esc(language));
     html += QStringLiteral("<p class=\"when\">%1</p>\n")
-                .arg(report.End >= SecondsPerDay ? QCoreApplication::translate("DayReport", "0:00 から 24:00 まで") : QCoreApplication::translate("DayReport", "%1 現在").arg(clock(report.End)));
+                .arg(report.End >= SecondsPerDay
+                         ? QCoreApplication::translate("DayReport", "0:00 から 24:00 まで")
+                         : QCoreApplication::translate("DayReport", "%1 現在").arg(clock(report.End)));
 
     if (report.Rows.isEmpty()) {
-        html += QStringLiteral("<p>%1</p>\n").arg(QCoreApplication::translate("DayReport", "この日のログインとログアウトの記録はありません。"));
+        html += QStringLiteral("<p>%1</p>\n")
+                    .arg(QCoreApplication::translate("DayReport", "この日のログインとログアウトの記録はありません。"));
     } else {
         html += QStringLiteral("<table class=\"presence\"><thead><tr><th>%2</th><th class=\"bar\">%1</th>"
                                "<th>%3</th><th>%4</th><th>%5</th></tr></thead><tbody>\n")
-                    .arg(axisSvg(), QCoreApplication::translate("DayReport", "ユーザー名"), QCoreApplication::translate("DayReport", "最初のログイン"), QCoreApplication::translate("DayReport", "最後のログアウト"), QCoreApplication::translate("DayReport", "在席時間"));
+                    .arg(axisSvg(), QCoreApplication::translate("DayReport", "ユーザー名"),
+                         QCoreApplication::translate("DayReport", "最初のログイン"),
+                         QCoreApplication::translate("DayReport", "最後のログアウト"),
+                         QCoreApplication::translate("DayReport", "在席時間"));
         for (const ReportRow &row : report.Rows) {
             if (row.Heading)
                 html += QStringLiteral("<tr class=\"group\"><th colspan=\"5\">%1</th></tr>\n").arg(esc(row.Name));
@@ -427,17 +435,21 @@ QString DayReportHtml(const DayReport &report)
                                   "</tr>\n")
                 .arg(label, barSvg(s, report.End, QLatin1String(cls), label), stretchesText(s));
         };
-        html += summary(QCoreApplication::translate("DayReport", "全員在席"), report.AllIn, "allin");
-        html += summary(QCoreApplication::translate("DayReport", "全員不在"), report.AllOut, "allout");
-        html += QStringLiteral("</tbody></table>\n<p>") + keySwatch("in", QCoreApplication::translate("DayReport", "在席"))
+        const QString allIn = QCoreApplication::translate("DayReport", "全員在席");
+        const QString allOut = QCoreApplication::translate("DayReport", "全員不在");
+        html += summary(allIn, report.AllIn, "allin");
+        html += summary(allOut, report.AllOut, "allout");
+        html += QStringLiteral("</tbody></table>\n<p>")
+            + keySwatch("in", QCoreApplication::translate("DayReport", "在席"))
             + keySwatch("open", QCoreApplication::translate("DayReport", "前日から、または作成時に在席中"))
-            + keySwatch("allin", QCoreApplication::translate("DayReport", "全員在席")) + keySwatch("allout", QCoreApplication::translate("DayReport", "全員不在"))
-            + QStringLiteral("</p>\n");
+            + keySwatch("allin", allIn) + keySwatch("allout", allOut) + QStringLiteral("</p>\n");
     }
 
-    html += QStringLiteral("<h2>%1</h2>\n").arg(QCoreApplication::translate("DayReport", "共有のアクセス")) + accessTable(report);
+    html += QStringLiteral("<h2>%1</h2>\n").arg(QCoreApplication::translate("DayReport", "共有のアクセス"))
+        + accessTable(report);
     if (!report.Notes.isEmpty()) {
-        html += QStringLiteral("<h2>%1</h2>\n<ul class=\"notes\">\n").arg(QCoreApplication::translate("DayReport", "読めなかった記録"));
+        html += QStringLiteral("<h2>%1</h2>\n<ul class=\"notes\">\n")
+                    .arg(QCoreApplication::translate("DayReport", "読めなかった記録"));
         for (const QString &note : report.Notes)
             html += QStringLiteral("<li>%1</li>\n").arg(esc(note));
         html += QStringLiteral("</ul>\n");

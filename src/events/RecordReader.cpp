@@ -356,7 +356,9 @@ RecordReading ReadXmlRecords(const QByteArray &bytes)
     if (more < 0 && errorLine < 0)
         errorLine = xmlTextReaderGetParserLineNumber(reader.get());
     if (errorLine >= 0)
-        notes.add(errorLine, rooted ? QCoreApplication::translate("DayReport", "XML の誤りです (読めたところだけを使いました)") : QCoreApplication::translate("DayReport", "XML として読めません"));
+        notes.add(errorLine, rooted
+                      ? QCoreApplication::translate("DayReport", "XML の誤りです (読めたところだけを使いました)")
+                      : QCoreApplication::translate("DayReport", "XML として読めません"));
     out.Notes = notes.texts();
     return out;
 }
