@@ -145,7 +145,10 @@ void TfmReport::buildControls()
     lblRem = new QLabel(this);
     lblRem->setObjectName(QStringLiteral("lblRem"));
     lblRem->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblRem->setGeometry(WindowWidth - 100, 12, 88, 20);
+    // Right-aligned against the edge; grows leftwards when the longest
+    // countdown needs more room than the designed 88 pixels.
+    const int remWidth = std::max(88, lblRem->fontMetrics().horizontalAdvance(RemainingText(9999)) + 2);
+    lblRem->setGeometry(WindowWidth - 12 - remWidth, 12, remWidth, 20);
 
     lbMember = new QListWidget(this);
     lbMember->setObjectName(QStringLiteral("lbMember"));

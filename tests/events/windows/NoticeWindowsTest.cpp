@@ -389,4 +389,7 @@ TEST_F(Notices, ReadInEnglishUnderItsTranslation)
     EXPECT_EQ(ComposeBarText(NoticeKind::AllLogout, all->lblMsg->text(), all->Members()),
               u"All watched terminals have logged out.   ");
     EXPECT_EQ(InvalidRecordNameMessage(u"KR:06.log"_qs), u"The record file name is not valid.\nKR:06.log");
+    // The longest countdown still shows all of its digits.
+    TfmReport *logout = raise(NoticeKind::Logout, 0, 9999, {u"tanaka\tPC1"_qs}, LogoutText);
+    EXPECT_GE(logout->lblRem->width(), logout->lblRem->sizeHint().width());
 }
