@@ -132,8 +132,13 @@ TfmEdit::TfmEdit(const WatchListModel &mainList, NetBrowser &net, EventActions *
     pbCancel = new QPushButton(tr("&Cancel"), right);
     for (QPushButton *b : {pbAdd, pbDel, pbSeparator, pbIP, pbUser, pbOK, pbCancel})
         b->setAutoDefault(false);
+    // One width for the buttons between the lists: the designed 64 pixels,
+    // or more when a caption needs it (with room for the button's frame).
+    int middleWidth = 64;
     for (QPushButton *b : {pbAdd, pbDel, pbSeparator, pbIP})
-        b->setFixedWidth(64);
+        middleWidth = std::max(middleWidth, b->fontMetrics().horizontalAdvance(b->text().remove(QLatin1Char('&'))) + 16);
+    for (QPushButton *b : {pbAdd, pbDel, pbSeparator, pbIP})
+        b->setFixedWidth(middleWidth);
 
     auto *middle = new QVBoxLayout;
     middle->addStretch();

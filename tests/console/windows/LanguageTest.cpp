@@ -90,6 +90,9 @@ TEST(Language, TheSettingsAndTheEditorReadInEnglishUnderItsTranslation)
         TfmEdit editor(mainList, net, nullptr);
         for (const QPushButton *button : {editor.pbSeparator, editor.pbUser, editor.pbCancel})
             shown << button->text();
+        // The narrow buttons between the lists leave room around their text.
+        EXPECT_GE(editor.pbSeparator->minimumWidth(),
+                  editor.pbSeparator->fontMetrics().horizontalAdvance(editor.pbSeparator->text()) + 12);
         shown << editor.List->headerData(0, Qt::Horizontal).toString();
         return shown;
     };
