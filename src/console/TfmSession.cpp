@@ -132,8 +132,12 @@ void TfmSession::PlaceWindow()
 void TfmSession::RestoreColumns()
 {
     const QList<qint32> widths = ReadColumnWidths(Settings.AccWnd.ColWidth, ColumnCount, FallbackColumnWidth);
-    for (int column = 0; column < ColumnCount && column < widths.size(); ++column)
-        tlvSess->header()->resizeSection(column, qMax(0, widths[column]));
+    // A shown column opens at least as wide as its caption (the stored widths
+    // were made for the shorter Japanese ones); a hidden one stays hidden.
+    for (int column = 0; column < ColumnCount && column < widths.size(); ++column) {
+        const int width = widths[column] > 0 ? qMax(widths[column], tlvSess->header()->sectionSizeHint(column)) : 0;
+        tlvSess->header()->resizeSection(column, width);
+    }
 }
 
 void TfmSession::KeepWindowSettings()

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
+#include "console/Language.h"
 #include "console/TTreeListView.h"
 #include "engine/WatchListModel.h"
 #include "events/Messenger.h"
@@ -140,6 +141,20 @@ TEST_F(TfmSessionTest, StoredGeometryWithBadItemsAndTheOffScreenRule)
         // Never smaller than designed.
         EXPECT_EQ(w.size(), QSize(437, 123));
     }
+}
+
+TEST_F(TfmSessionTest, ColumnsOpenWideEnoughForTheirEnglishCaptions)
+{
+    ASSERT_TRUE(UseConsoleLanguage(QStringLiteral("en")));
+    struct BackToJapanese {
+        ~BackToJapanese() { UseConsoleLanguage(QStringLiteral("ja")); }
+    } restore;
+    Settings.AccWnd.ColWidth = QStringLiteral("80,120,60,70,0");
+    TfmSession w;
+    for (int c = 0; c < TfmSession::ColumnCount - 1; ++c)
+        EXPECT_GE(w.tlvSess->header()->sectionSize(c), w.tlvSess->header()->sectionSizeHint(c)) << c;
+    // A column the operator hid stays hidden.
+    EXPECT_EQ(w.tlvSess->header()->sectionSize(TfmSession::ColumnCount - 1), 0);
 }
 
 TEST_F(TfmSessionTest, ButtonsKeepTheirDistanceFromTheRightEdge)
