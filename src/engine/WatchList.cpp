@@ -50,6 +50,17 @@ std::array<QStringView, N> SplitFields(QStringView line)
     return fields;
 }
 
+// A CR inside a line is no line end; it is kept as the blank a save writes
+// for it, so that what a load shows is what the next save keeps (an address
+// that only reads as one once the CR is a blank would otherwise change its
+// form at the second save).
+QString FieldText(QStringView field)
+{
+    QString text = field.toString();
+    text.replace(u'\r', u' ');
+    return text;
+}
+
 int ToInt(QStringView text, int fallback)
 {
     bool ok = false;
@@ -157,9 +168,9 @@ bool LoadList(WatchListModel &list, const QString &path)
         QStringView resource = f[0];
         while (resource.startsWith(u'\\'))
             resource = resource.mid(1);
-        entry.ResourceName = resource.toString();
+        entry.ResourceName = FieldText(resource);
         if (!f[1].startsWith(u'*'))
-            entry.Address = f[1].toString();
+            entry.Address = FieldText(f[1]);
         entry.IPCheck = f[2] == IPCheckOn;
         // Only the low byte of the data word holds the kind; a number that
         // does not fit is as malformed as one that is no number.
@@ -168,12 +179,12 @@ bool LoadList(WatchListModel &list, const QString &path)
             kind = 0;
         entry.IconTop = ToInt(f[4], -1);
         entry.IconLeft = ToInt(f[5], -1);
-        entry.MAC = f[6].toString();
-        entry.UserName = l[1].toString();
-        entry.LoginAction = l[2].toString();
-        entry.LogoutAction = l[3].toString();
-        entry.Domain = last[0].toString();
-        entry.Provider = last[1].toString();
+        entry.MAC = FieldText(f[6]);
+        entry.UserName = FieldText(l[1]);
+        entry.LoginAction = FieldText(l[2]);
+        entry.LogoutAction = FieldText(l[3]);
+        entry.Domain = FieldText(last[0]);
+        entry.Provider = FieldText(last[1]);
 
         if (entry.ResourceName == SeparatorText) {
             entry.StatusText = SeparatorText;

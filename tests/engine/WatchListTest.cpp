@@ -470,6 +470,26 @@ TEST(WatchListFile, FieldsWithLineBreaksOrTabsDoNotShiftLaterEntries)
     EXPECT_EQ(Entry(loaded, 1).UserName, QStringLiteral("after"));
 }
 
+TEST(WatchListFile, ALoneCarriageReturnInAFieldSavesAsAFixedPoint)
+{
+    // A lone CR in the address: once saved as a blank the text reads as an
+    // address, so a load that kept the CR changed the list at every save.
+    TempDir dir;
+    const QByteArray file = QByteArray::fromBase64(
+        "UEMxQzEJODkyLjE2OC4xLg0wMQkNCrpQQzAxCTg5Mi4xNjguICAxLg0KDQoNCg0uMTY4Lsox");
+    ASSERT_TRUE(dir.write("list", file));
+    WatchListModel list;
+    ASSERT_TRUE(LoadList(list, dir.path("list")));
+    ASSERT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(Entry(list, 0).Address, QStringLiteral("892.168.  1. 01"));
+
+    ASSERT_TRUE(SaveList(list, dir.path("first")));
+    WatchListModel reloaded;
+    ASSERT_TRUE(LoadList(reloaded, dir.path("first")));
+    ASSERT_TRUE(SaveList(reloaded, dir.path("second")));
+    EXPECT_EQ(dir.read("first"), dir.read("second"));
+}
+
 TEST(WatchListFile, UnreadableFilesAddNothing)
 {
     TempDir dir;
