@@ -7,6 +7,7 @@
 #include "platform/Cp932.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -41,13 +42,15 @@ inline QString Text(const uint8_t *data, size_t size)
     return Cp932::decode(QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
 }
 
-// A folder that lives as long as the process.
+// A folder that lives as long as the process, made the working folder and
+// named relatively: its random name never reaches the code under test, so
+// the same input takes the same path on any machine.
 inline const QString &ScratchDir()
 {
     static QTemporaryDir dir;
-    if (!dir.isValid())
+    if (!dir.isValid() || !QDir::setCurrent(dir.path()))
         std::abort();
-    static const QString path = dir.path() + u'/';
+    static const QString path = QStringLiteral("./");
     return path;
 }
 
