@@ -18,7 +18,7 @@ public:
     void PlaySoundFile(const QString &, bool) override {}
     void StartProgram(const QString &) override {}
     void RequestShutdown(std::function<void()>) override {}
-    void RunAction(const QString &, bool) override {}
+    void RunAction(const QString &, const QStringList &, bool) override {}
 };
 
 } // namespace bench

@@ -77,9 +77,9 @@ void ConsoleEvents::RequestShutdown(std::function<void()> refused)
     actions_.RequestShutdown(std::move(refused));
 }
 
-void ConsoleEvents::RunAction(const QString &text, bool wait)
+void ConsoleEvents::RunAction(const QString &action, const QStringList &values, bool wait)
 {
-    actions_.RunAction(text, wait);
+    actions_.RunAction(action, values, wait);
 }
 
 void ConsoleEvents::RaiseAccessNotice(int level, int seconds, const QStringList &reportList)

@@ -45,7 +45,7 @@ public:
     void PlaySoundFile(const QString &file, bool wait) override;
     void StartProgram(const QString &commandLine) override;
     void RequestShutdown(std::function<void()> refused) override;
-    void RunAction(const QString &text, bool wait) override;
+    void RunAction(const QString &action, const QStringList &values, bool wait) override;
 
     // AccessEventOutlets
     void RaiseAccessNotice(int level, int seconds, const QStringList &reportList) override;

@@ -237,7 +237,8 @@ void TfmEditRows::ApplyAction(bool login)
 void TfmEditRows::TestAction(bool login)
 {
     QLineEdit *box = login ? loginBox_ : logoutBox_;
-    QString text = box->text();
+    const QString text = box->text();
+    QStringList values;
     if (text.contains(u'%')) {
         const QList<int> selected = view_->SelectedRows();
         if (selected.size() != 1) {
@@ -246,11 +247,8 @@ void TfmEditRows::TestAction(bool login)
         }
         WatchEntry e;
         ReadEntry(list_, selected.first(), e);
-        const auto unmarked = [](const QString &s) { return s.startsWith(u'*') ? s.mid(1) : s; };
-        text = ExpandTemplate(text, EntryTemplateLetters,
-                              {e.UserName, unmarked(e.ResourceName), e.StatusText, e.Domain, e.Provider,
-                               unmarked(e.Address)});
+        values = EntryTemplateValues(e);
     }
-    if (!Actions || text.isEmpty() || !Actions->RunAction(text, Settings.Config.WaitWave))
+    if (!Actions || text.isEmpty() || !Actions->RunAction(text, values, Settings.Config.WaitWave))
         box->setFocus();
 }

@@ -1,5 +1,17 @@
 #include "engine/ExpandTemplate.h"
 
+#include "engine/WatchEntry.h"
+
+#include <QProcess>
+
+QStringList EntryTemplateValues(const WatchEntry &entry)
+{
+    const auto unmarked = [](const QString &s) { return s.startsWith(u'*') ? s.mid(1) : s; };
+    QString address = unmarked(entry.Address);
+    address.remove(u' ');
+    return {entry.UserName, unmarked(entry.ResourceName), entry.StatusText, entry.Domain, entry.Provider, address};
+}
+
 QString ExpandTemplate(const QString &text, const QString &letters, const QStringList &values)
 {
     if (letters.size() != values.size())
@@ -26,4 +38,20 @@ QString ExpandTemplate(const QString &text, const QString &letters, const QStrin
             out += c, out += next;
     }
     return out;
+}
+
+QStringList ExpandCommandWords(const QString &action, const QString &letters, const QStringList &values,
+                               QString *refusedWord)
+{
+    QStringList words = QProcess::splitCommand(action);
+    for (QString &word : words) {
+        const bool operatorDash = word.startsWith(u'-');
+        word = ExpandTemplate(word, letters, values);
+        if (!operatorDash && word.startsWith(u'-')) {
+            if (refusedWord)
+                *refusedWord = word;
+            return {};
+        }
+    }
+    return words;
 }

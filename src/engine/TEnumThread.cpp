@@ -292,21 +292,9 @@ void TEnumThread::AddressCheck()
 
 void TEnumThread::RunEntryAction(const WorkItem &item, const QString &action)
 {
-    QString text = action;
-    if (text.contains(u'%')) {
-        TemplateValues = QStringList{
-            item.UserName,
-            item.ResourceName.startsWith(u'*') ? item.ResourceName.mid(1) : item.ResourceName,
-            item.StatusText,
-            item.Domain,
-            item.Provider,
-            item.Address.startsWith(u'*') ? item.Address.mid(1) : item.Address,
-        };
-        text = ExpandTemplate(text, EntryTemplateLetters, TemplateValues);
-    }
     if (host_.events) {
         Flush();
-        host_.events->RunAction(text, host_.settings.WaitWave);
+        host_.events->RunAction(action, EntryTemplateValues(item), host_.settings.WaitWave);
     }
 }
 

@@ -136,7 +136,6 @@ private:
     qint32 CurrentIndex = 0;
     QString ResolvedAddress;
     QString NameToResolve;
-    QStringList TemplateValues;
     qint32 EntryCount = 0;
     QList<WorkItem> WorkList_;
     QStringList ErrorLines_;

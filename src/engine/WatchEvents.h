@@ -48,7 +48,8 @@ public:
     // the message loop).
     virtual void RequestShutdown(std::function<void()> refused) = 0;
 
-    // An entry's own login or logout action (a sound or a command), already
-    // expanded. Called from the watch worker's thread.
-    virtual void RunAction(const QString &text, bool wait) = 0;
+    // An entry's own login or logout action (a sound or a command) with the
+    // values of its letters (EntryTemplateLetters), filled in by the one who
+    // runs it. Called from the watch worker's thread.
+    virtual void RunAction(const QString &action, const QStringList &values, bool wait) = 0;
 };

@@ -1,5 +1,7 @@
 #include "events/EventActions.h"
 
+#include "engine/ExpandTemplate.h"
+
 #include "platform/Journal.h"
 #include "platform/ProcessStarter.h"
 #include "platform/SoundPlayer.h"
@@ -79,6 +81,26 @@ bool EventActions::RunAction(const QString &text, bool wait)
     return true;
 }
 
+bool EventActions::RunAction(const QString &action, const QStringList &values, bool wait)
+{
+    if (!action.contains(u'%'))
+        return RunAction(action, wait);
+    const QString item = ExpandTemplate(FirstCommaTextItem(action), EntryTemplateLetters, values);
+    if (IsWaveFileName(item)) {
+        PlaySoundFile(item, wait);
+        return true;
+    }
+    QString refused;
+    QStringList words = ExpandCommandWords(action, EntryTemplateLetters, values, &refused);
+    if (!refused.isEmpty()) {
+        JournalLine(JournalPriority::Warning, "action not run, a value would be an option",
+                    action + QStringLiteral(" -> ") + refused);
+        return false;
+    }
+    StartWords(std::move(words), action);
+    return true;
+}
+
 bool EventActions::PlaySoundFile(const QString &name, bool wait)
 {
     const bool played = sound_.Play(name, wait);
@@ -89,7 +111,11 @@ bool EventActions::PlaySoundFile(const QString &name, bool wait)
 
 void EventActions::StartProgram(const QString &commandLine)
 {
-    QStringList words = SplitCommandLine(commandLine);
+    StartWords(SplitCommandLine(commandLine), commandLine);
+}
+
+void EventActions::StartWords(QStringList words, const QString &commandLine)
+{
     if (words.isEmpty())
         return;
     const QString program = words.takeFirst();

@@ -29,6 +29,12 @@ public:
     // comma-text item ends in ".wav" (any case), otherwise the whole text as a
     // command line. Always true.
     bool RunAction(const QString &text, bool wait);
+    // The same with the entry's values for EntryTemplateLetters filled in.
+    // The sound's item and the command's words are found in the operator's
+    // text before any value goes in, so a value (a name the network gave)
+    // never adds an argument or turns into one. A command that a value would
+    // hand an option to is not run: one journal line, false.
+    bool RunAction(const QString &action, const QStringList &values, bool wait);
 
     // wait true returns when the sound has ended (a system sound name is
     // tried before a file name); wait false returns at once and drops the
@@ -51,6 +57,8 @@ public:
     void RequestShutdown(std::function<void()> refused = {});
 
 private:
+    void StartWords(QStringList words, const QString &commandLine);
+
     SoundPlayer &sound_;
     ProcessStarter &process_;
     SystemShutdown &shutdown_;

@@ -72,7 +72,7 @@ TEST_F(WatchPass, FirstPassLogsEveryCheckedEntryInAndRaisesAllLoginInTheSamePass
                                   }));
     // Each entry's own action, with the state it had before the change.
     EXPECT_EQ(events.takeActions(), QStringList({u"in user1 PC01 未確認 |wait"_s, u"in user2 PC02 未確認 |wait"_s,
-                                                 u"in user3 LOOP 未確認 127.  0.  0.  1|wait"_s}));
+                                                 u"in user3 LOOP 未確認 127.0.0.1|wait"_s}));
 
     for (int row : {0, 2, 3}) {
         EXPECT_EQ(status(row), StatusLoggedIn);

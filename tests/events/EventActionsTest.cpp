@@ -1,4 +1,6 @@
 #include "events/EventActions.h"
+#include "engine/ExpandTemplate.h"
+#include "engine/WatchEntry.h"
 #include "support/FakePlatform.h"
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/DetachedProcessStarter.h"
@@ -15,6 +17,8 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -92,6 +96,44 @@ TEST_F(Actions, ExpandedValuesStayArguments)
     EXPECT_EQ(process.calls[0], (QStringList{u"/usr/bin/logger"_qs, u"a b"_qs, u";"_qs, u"touch"_qs,
                                              u"/tmp/x"_qs, u"$(rm"_qs, u"-rf"_qs, u"~)"_qs, u"`id`"_qs,
                                              u"|cat"_qs}));
+}
+
+// A "*" name from a node status answer that hides an option behind a CP932
+// ideographic space, and a user name from a browse comment with quotes and
+// blanks: each stays inside the one argument its letter stands in.
+TEST_F(Actions, NetworkValuesNeverAddArgumentsOrOptions)
+{
+    QStringList values{u"Tanaka \"x\" y"_s, u"PC01\u3000--force"_s, u"ﾛｸﾞｲﾝ"_s, u"WORKGROUP"_s, u"Net"_s,
+                       u"10.77.0.2"_s};
+    EXPECT_TRUE(actions.RunAction(u"argv.sh logout %R at %I \"user=%U\""_s, values, false));
+    ASSERT_EQ(process.calls.size(), 1u);
+    EXPECT_EQ(process.calls[0], (QStringList{u"argv.sh"_s, u"logout"_s, u"PC01\u3000--force"_s, u"at"_s,
+                                             u"10.77.0.2"_s, u"user=Tanaka \"x\" y"_s}));
+
+    // A value that would begin an argument with "-" stops the command; an
+    // option the operator wrote takes the value as its own text.
+    values[1] = u"--force"_s;
+    EXPECT_FALSE(actions.RunAction(u"argv.sh %R"_s, values, false));
+    EXPECT_TRUE(actions.RunAction(u"argv.sh --host=%R"_s, values, false));
+    ASSERT_EQ(process.calls.size(), 2u);
+    EXPECT_EQ(process.calls[1], (QStringList{u"argv.sh"_s, u"--host=--force"_s}));
+
+    // The sound's item is found before the values go in.
+    values[0] = u"a b,x.wav"_s;
+    EXPECT_TRUE(actions.RunAction(u"\"%U\""_s, values, true));
+    ASSERT_EQ(sound.calls.size(), 1u);
+    EXPECT_EQ(sound.calls[0].name, u"a b,x.wav"_s);
+    EXPECT_EQ(process.calls.size(), 2u);
+}
+
+TEST(EntryTemplateValues, AddressWithoutPaddingAndNamesWithoutMarks)
+{
+    WatchEntry e;
+    e.ResourceName = u"*PC01"_s;
+    e.Address = u"*192.168.  1. 21"_s;
+    const QStringList values = EntryTemplateValues(e);
+    EXPECT_EQ(values[1], u"PC01"_s);
+    EXPECT_EQ(values[5], u"192.168.1.21"_s);
 }
 
 TEST_F(Actions, ShutdownQuitsTheLoopOnceAcceptedAndRightComesFromThePlatform)

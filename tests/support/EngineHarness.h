@@ -6,6 +6,7 @@
 
 #include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
+#include "engine/ExpandTemplate.h"
 #include "engine/TEnumThread.h"
 #include "engine/TWatchEngine.h"
 #include "engine/WatchEvents.h"
@@ -63,8 +64,10 @@ public:
         if (refuseShutdown)
             refused();
     }
-    void RunAction(const QString &text, bool wait) override
+    // Recorded as filled in, as the operator reads an action.
+    void RunAction(const QString &action, const QStringList &values, bool wait) override
     {
+        const QString text = action.contains(u'%') ? ExpandTemplate(action, EntryTemplateLetters, values) : action;
         {
             QMutexLocker lock(&mutex);
             actions << text + (wait ? u"|wait"_s : u"|nowait"_s);

@@ -190,7 +190,10 @@ public:
     void PlaySoundFile(const QString &file, bool wait) override { actions_.PlaySoundFile(file, wait); }
     void StartProgram(const QString &commandLine) override { actions_.StartProgram(commandLine); }
     void RequestShutdown(std::function<void()>) override { ADD_FAILURE() << "a soak never shuts down"; }
-    void RunAction(const QString &text, bool wait) override { actions_.RunAction(text, wait); }
+    void RunAction(const QString &action, const QStringList &values, bool wait) override
+    {
+        actions_.RunAction(action, values, wait);
+    }
 
     int notices = 0;
     int records = 0;
