@@ -2,6 +2,7 @@
 
 #include "platform/Cp932.h"
 #include "platform/NetbiosName.h"
+#include "platform/NetworkName.h"
 
 #include <QFile>
 
@@ -93,11 +94,14 @@ HostLookup::Name HostLookup::nameOf(quint32 address)
     Name result;
     if (rc == 0) {
         result.name = Cp932::decode(host);
-        return result;
+        if (IsPlainNetworkName(result.name))
+            return result;
+        result.name.clear();
     }
-    // Without a reverse entry, the computer itself says its name.
+    // Without a reverse entry (or with one that is no plain name), the
+    // computer itself says its name.
     result.name = Netbios::nameOf(address);
     if (result.name.isEmpty())
-        result.error = errorNumber(rc);
+        result.error = errorNumber(rc != 0 ? rc : EAI_NONAME);
     return result;
 }

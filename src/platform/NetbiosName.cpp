@@ -2,6 +2,7 @@
 
 #include "platform/Cp932.h"
 #include "platform/LocalInterfaces.h"
+#include "platform/NetworkName.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -202,7 +203,7 @@ namespace Netbios {
 bool isName(const QString &name)
 {
     const QByteArray raw = Cp932::encode(name);
-    if (raw.isEmpty() || raw.size() > 15 || Cp932::decode(raw) != name)
+    if (raw.isEmpty() || raw.size() > 15 || Cp932::decode(raw) != name || !IsPlainNetworkName(name))
         return false;
     for (const char c : raw) {
         if (quint8(c) <= 0x20 || QByteArrayView("./\\:*?\"<>|,;=+[]").contains(c))

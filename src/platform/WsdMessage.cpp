@@ -1,5 +1,7 @@
 #include "platform/WsdMessage.h"
 
+#include "platform/NetworkName.h"
+
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUuid>
@@ -201,7 +203,8 @@ bool ParseWsdComputerText(const QString &value, WsdComputer &out)
     // Names as computer and workgroup names can be: no separators of paths
     // or lists, no control characters, and within the length of a host name.
     static const QRegularExpression valid(QStringLiteral("^[^\\\\/:*?\"<>|,;=\\s\\x00-\\x1f]{1,63}$"));
-    if (!valid.match(name).hasMatch() || !valid.match(group).hasMatch())
+    if (!valid.match(name).hasMatch() || !valid.match(group).hasMatch() || !IsPlainNetworkName(name)
+        || !IsPlainNetworkName(group))
         return false;
     out.name = name.toUpper();
     out.group = group.toUpper();

@@ -49,8 +49,11 @@ TEST(WsdMessage, ComputerNamesAndGroupsAreTakenOnlyInTheirKnownForms)
     EXPECT_EQ(c.group, QStringLiteral("CORP"));
     EXPECT_TRUE(c.domain);
     for (const char *bad : {"pc01", "/Workgroup:WG", "pc01/Workgroup:", "pc01/Other:WG", "a\\b/Workgroup:WG",
-                            "pc 01/Workgroup:WG", "pc01/Workgroup:W\nG"})
+                            "pc 01/Workgroup:WG", "pc01/Workgroup:W\nG", "-oX/Workgroup:WG", "pc01/Workgroup:-x"})
         EXPECT_FALSE(ParseWsdComputerText(QString::fromLatin1(bad), c)) << bad;
+    // Blanks beyond ASCII: the ideographic and the no-break space.
+    EXPECT_FALSE(ParseWsdComputerText(QStringLiteral("PC01\u3000--force/Workgroup:WG"), c));
+    EXPECT_FALSE(ParseWsdComputerText(QStringLiteral("PC01/Workgroup:W\u00A0G"), c));
 }
 
 TEST(WsdMessage, MetadataIsOnlyAskedOfTheHostThatAnswered)

@@ -50,3 +50,22 @@ TEST(NetbiosLookup, AnswersToOtherQueriesOrCutShortGiveNothing)
     EXPECT_FALSE(Netbios::isName(QStringLiteral("pc01.example")));
     EXPECT_FALSE(Netbios::isName(QStringLiteral("SIXTEEN-CHARS-XX")));
 }
+
+// A node status answer that hides an option behind a CP932 ideographic space
+// ("PC01", 81 40, "--force"): the name would have reached the entry's "*"
+// name and its actions. A name that is not plain is no name.
+TEST(NetbiosLookup, ANodeStatusNameWithABlankOrALeadingDashIsNoName)
+{
+    const auto answer = [](const QByteArray &name15) {
+        const QByteArray query = Netbios::nodeStatusQuery(9);
+        QByteArray a = query.left(12);
+        a[2] = char(0x84), a[3] = 0, a[4] = 0, a[5] = 0, a[6] = 0, a[7] = 1;
+        a += query.mid(12);                                // the "*" name, type and class
+        a += QByteArray::fromHex("00000000") + QByteArray::fromHex("0013") + '\x01';
+        a += name15.leftJustified(15, ' ') + QByteArray::fromHex("000400");  // workstation, unique
+        return a;
+    };
+    EXPECT_EQ(Netbios::parseNodeStatus(answer("PC01"), 9), QStringLiteral("PC01"));
+    EXPECT_EQ(Netbios::parseNodeStatus(answer("PC01\x81\x40--force"), 9), QString());
+    EXPECT_EQ(Netbios::parseNodeStatus(answer("-oProxy"), 9), QString());
+}
