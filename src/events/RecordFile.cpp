@@ -45,11 +45,18 @@ QString firstField(const QString &line) { return line.section(u'\t', 0, 0); }
 // A CR or LF in a name would start a record line of its own; control
 // characters are stored as blanks. TAB stays: it separates the fields of
 // the access lines, whose contents come without TABs of their own.
+//
+// A line that would read as a header ("[" first) or as a block's end (".")
+// after any blanks gets one more blank in front, which the reader removes
+// (TextRecordContent), so that a name such as "[Logout]-[...]-" or "."
+// reads back as that name in its block.
 QString textRecordLine(QString line)
 {
     for (QChar &c : line)
         if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
             c = u' ';
+    if (TextRecordLineNeedsBlank(line))
+        line.prepend(u' ');
     return line;
 }
 
@@ -74,6 +81,15 @@ bool writeText(const QString &path, const QStringList &block)
 }
 
 } // namespace
+
+bool TextRecordLineNeedsBlank(QStringView line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && line[i] == u' ')
+        ++i;
+    const QStringView rest = line.sliced(i);
+    return rest.startsWith(u'[') || rest == u".";
+}
 
 QString ExpandRecordName(QStringView pattern, QDate date)
 {

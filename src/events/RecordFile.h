@@ -52,8 +52,13 @@ bool IsXmlRecordPath(QStringView path);
 // The lines of one text record: the header, the names (login and logout:
 // each line's first TAB field) or the detail lines without their kind
 // character (access), and ".". Control characters other than TAB are
-// written as blanks, so that every record line is one line of the file.
+// written as blanks, so that every record line is one line of the file; a
+// line that would read as a header or an end gets one blank in front.
 QStringList TextRecordLines(RecordKind kind, const QStringList &lines, const QDateTime &when);
+
+// Whether a content line, after its leading blanks, begins with "[" or is
+// ".": such a line is written with one blank more, and read without it.
+bool TextRecordLineNeedsBlank(QStringView line);
 
 // Appends one record of kind, made from lines (the pass's login or logout
 // list, or the access detail lines), to its file as the settings name it.

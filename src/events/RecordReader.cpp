@@ -294,6 +294,10 @@ RecordReading ReadTextRecords(QByteArrayView bytes)
                 notes.add(number, QCoreApplication::translate("DayReport", OutsideBlock));
             continue;
         }
+        // A line that would read as a header or an end was written with one
+        // blank more.
+        if (line.startsWith(u' ') && TextRecordLineNeedsBlank(line))
+            line = line.sliced(1);
         RecordBlock &block = out.Blocks.back();
         if (block.Kind != RecordKind::Access)
             block.Names << line.toString();

@@ -65,6 +65,25 @@ struct DayReports : ::testing::Test {
     }
 };
 
+// User names from browse comments: one that reads as a logout header, one
+// that reads as a block's end. Each reads back as itself, in its block.
+TEST_F(DayReports, ANameThatLooksLikeRecordSyntaxReadsBackAsThatName)
+{
+    const QStringList names{QStringLiteral("[Logout]-[2026/12/07(x) 08:00:00]-"), QStringLiteral("."),
+                            QStringLiteral(" [x"), QStringLiteral("  ."), QStringLiteral("tanaka")};
+    QStringList lines;
+    for (const QString &n : names)
+        lines << n + QStringLiteral("\tPC01");
+    record(RecordKind::Login, lines, at(9, 0));
+    record(RecordKind::Logout, {QStringLiteral("tanaka\tPC01")}, at(10, 0));
+    const RecordReading r = ReadTextRecords(dir.read(QStringLiteral("KR20261206.log")));
+    ASSERT_EQ(r.Blocks.size(), 2);
+    EXPECT_EQ(r.Blocks[0].Kind, RecordKind::Login);
+    EXPECT_EQ(r.Blocks[0].Names, names);
+    EXPECT_EQ(r.Blocks[1].Kind, RecordKind::Logout);
+    EXPECT_TRUE(r.Notes.isEmpty()) << r.Notes.join(u'\n').toStdString();
+}
+
 TEST_F(DayReports, TextDayGivesStretchesTotalsAllInAllOutAndAccesses)
 {
     record(RecordKind::Logout, {u"sato\tPC-SATO"_qs}, at(7, 30));
