@@ -1,9 +1,9 @@
 #include "config/ProfileStore.h"
 
 #include "platform/Cp932.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -211,11 +211,7 @@ bool ProfileStore::save(Document &doc) const
         // A last line without a line end gets one once lines follow it.
         out += line.eol.isEmpty() && i + 1 < doc.lines.size() ? QByteArray("\r\n") : line.eol;
     }
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(out);
-    if (!file.commit())
+    if (!SafeFile::replace(path_, out))
         return false;
     doc.changed = false;
     return true;

@@ -2,9 +2,9 @@
 
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -240,14 +240,7 @@ bool SaveList(const WatchListModel &list, const QString &path)
     const QByteArray bytes = Cp932::encode(text);
 
     // Written beside the old file and renamed over it only when complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SafeFile::replace(path, bytes);
 }
 
 bool NormaliseAddress(const QString &text, QString &out)

@@ -4,13 +4,13 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/RecordFile.h"
+#include "platform/SafeFile.h"
 #include "service/flags/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
-#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -503,9 +503,5 @@ DayReportTarget DayReportPath(const TSettings &settings, QDate day)
 
 bool WriteDayReport(const QString &path, const QString &html)
 {
-    QSaveFile f(path);
-    const QByteArray bytes = html.toUtf8();
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return false;
-    return f.commit();
+    return SafeFile::replace(path, html.toUtf8());
 }

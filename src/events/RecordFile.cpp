@@ -3,6 +3,7 @@
 #include "config/Settings.h"
 #include "events/XmlRecordAppend.h"
 #include "platform/Cp932.h"
+#include "platform/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -60,24 +61,14 @@ QString textRecordLine(QString line)
     return line;
 }
 
+// The block goes out whole or not at all (a full disk leaves no half block
+// for the next one to run into).
 bool writeText(const QString &path, const QStringList &block)
 {
-    if (!QFile::exists(path)) {
-        // A folder that does not exist makes this fail; the open below then
-        // fails as well and the record is lost without a word.
-        QFile create(path);
-        if (create.open(QIODevice::WriteOnly))
-            create.close();
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        return false;
-    if (!f.seek(f.size()))
-        return false;
     QByteArray bytes;
     for (const QString &line : block)
         bytes += Cp932::encode(line) + "\r\n";
-    return f.write(bytes) == bytes.size();
+    return SafeFile::append(path, bytes);
 }
 
 } // namespace

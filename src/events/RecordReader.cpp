@@ -3,6 +3,7 @@
 #include "events/RecordFile.h"
 #include "events/XmlDocument.h"
 #include "platform/Cp932.h"
+#include "platform/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,7 +14,9 @@
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -369,12 +372,14 @@ RecordReading ReadXmlRecords(const QByteArray &bytes)
 
 RecordReading ReadRecordFile(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // A link or anything but a regular file is refused, so that no record
+    // name can make a report show another file.
+    const std::optional<QByteArray> bytes = SafeFile::read(path);
+    if (!bytes) {
         RecordReading out;
-        out.Notes << QCoreApplication::translate("DayReport", "読めません: %1").arg(f.errorString());
+        out.Notes << QCoreApplication::translate("DayReport", "読めません: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return out;
     }
-    const QByteArray bytes = f.readAll();
-    return IsXmlRecordPath(path) ? ReadXmlRecords(bytes) : ReadTextRecords(bytes);
+    return IsXmlRecordPath(path) ? ReadXmlRecords(*bytes) : ReadTextRecords(*bytes);
 }

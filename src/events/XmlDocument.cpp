@@ -1,7 +1,8 @@
 #include "events/XmlDocument.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include "platform/SafeFile.h"
+
 
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
@@ -153,13 +154,8 @@ bool XmlDocument::Parse(const QByteArray &text)
 
 bool XmlDocument::Load(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return false;
-    return Parse(text);
+    const std::optional<QByteArray> text = SafeFile::read(path);
+    return text && Parse(*text);
 }
 
 QByteArray XmlDocument::Serialise() const
@@ -198,14 +194,7 @@ bool XmlDocument::SaveBytes(const QString &path, const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return SafeFile::replace(path, bytes);
 }
 
 bool XmlDocument::HasTopLevelInstruction(const QString &target) const

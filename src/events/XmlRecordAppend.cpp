@@ -4,6 +4,8 @@
 #include "events/RecordFile.h"
 #include "events/XmlDocument.h"
 
+#include "platform/SafeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -317,12 +319,11 @@ Splice spliceRecord(const QString &path, const QByteArray &record, const TSettin
     if (!saved || saved->encoding != s.Config.XMLEncoding || saved->stylesheet != s.Config.XSLFile
         || !stampOf(canonical, &now) || !(now == saved->stamp))
         return Splice::NotKnown;
-    QFile f(canonical);
-    if (!f.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> read = SafeFile::read(path);
+    if (!read)
         return Splice::NotKnown;
-    const QByteArray file = f.readAll();
-    if (f.error() != QFileDevice::NoError || file.size() != now.size || hashOf(file) != saved->hash
-        || !file.endsWith(saved->end))
+    const QByteArray &file = *read;
+    if (file.size() != now.size || hashOf(file) != saved->hash || !file.endsWith(saved->end))
         return Splice::NotKnown;
     const QByteArray bytes = withRecord(file, file.size() - saved->end.size(), record);
     if (bytes.isEmpty())

@@ -1,12 +1,18 @@
 #include "events/RecordFile.h"
 
 #include "config/Settings.h"
+#include "events/RecordReader.h"
 #include "events/XmlDocument.h"
 #include "platform/Cp932.h"
 #include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -171,6 +177,59 @@ TEST_F(Records, MissingFolderLosesTheRecordSilently)
     EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
     EXPECT_TRUE(warnings.isEmpty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+// A record folder shared with clients: one planted a dangling link for the
+// XML record, a link to another file for the text record and a FIFO for
+// the next day's. Each record fails; nothing is written elsewhere, nothing
+// waits, and no report reads the other file.
+TEST_F(Records, LinksAndFifosWhereARecordShouldBeAreFailedWrites)
+{
+    ASSERT_TRUE(QDir().mkpath(dir.path(u"records"_qs)) && QDir().mkpath(dir.path(u"victim"_qs)));
+    ASSERT_TRUE(dir.write(u"victim/notes.txt"_qs, "mine\n"));
+    s.Login.RecordFolder = s.Logout.RecordFolder = s.Access.RecordFolder = dir.path(u"records/"_qs);
+    s.Login.RecordFileExp = u"xml"_qs;
+    ASSERT_TRUE(QFile::link(u"../victim/new.xml"_qs, dir.path(u"records/KR20261206.xml"_qs)));
+    ASSERT_TRUE(QFile::link(u"../victim/notes.txt"_qs, dir.path(u"records/KR20261206.log"_qs)));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path(u"records/KR20261207.log"_qs)).constData(), 0666), 0);
+
+    EXPECT_FALSE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Access, FullAccess, s, Sunday, warn));
+    EXPECT_FALSE(WriteRecord(RecordKind::Logout, ThreeLogins, s, Monday, warn));
+    EXPECT_FALSE(dir.exists(u"victim/new.xml"_qs));
+    EXPECT_EQ(dir.read(u"victim/notes.txt"_qs), "mine\n");
+    EXPECT_TRUE(QFileInfo(dir.path(u"records/KR20261206.log"_qs)).isSymLink());
+
+    const RecordReading r = ReadRecordFile(dir.path(u"records/KR20261206.log"_qs));
+    EXPECT_TRUE(r.Blocks.isEmpty());
+    EXPECT_EQ(r.Notes.size(), 1);
+}
+
+// A full disk, stood in for by a file-size limit: the login block that does
+// not fit fails and leaves the file as it was, so the next block and the
+// reader are not thrown off by half a line.
+TEST_F(Records, ARecordThatDoesNotFitLeavesNoHalfBlock)
+{
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, ThreeLogins, s, Sunday, warn));
+    const QByteArray before = dir.read(u"KR20261206.log"_qs);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = rlim_t(before.size() + 20);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool written = WriteRecord(RecordKind::Login, ThreeLogins, s, SundayEvening, warn);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(dir.read(u"KR20261206.log"_qs), before);
+
+    ASSERT_TRUE(WriteRecord(RecordKind::Logout, {u"tanaka\tPC-TANAKA"_qs}, s, SundayEvening, warn));
+    const RecordReading r = ReadRecordFile(dir.path(u"KR20261206.log"_qs));
+    ASSERT_EQ(r.Blocks.size(), 2);
+    EXPECT_EQ(r.Blocks[0].Names.size(), 3);
+    EXPECT_EQ(r.Blocks[1].Kind, RecordKind::Logout);
+    EXPECT_TRUE(r.Notes.isEmpty());
 }
 
 TEST_F(Records, XmlCreatedThenAppended)
