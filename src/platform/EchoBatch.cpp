@@ -1,6 +1,5 @@
 #include "platform/EchoBatch.h"
 
-#include <QRandomGenerator>
 
 #include <array>
 #include <cerrno>
@@ -32,10 +31,7 @@ struct EchoBatch::Request {
     EchoReply reply;
 };
 
-EchoBatch::EchoBatch()
-    : sequence_(quint16(QRandomGenerator::global()->generate()))
-{
-}
+EchoBatch::EchoBatch() = default;
 
 EchoBatch::~EchoBatch() { close(); }
 
@@ -257,13 +253,14 @@ quint16 EchoBatch::nextSequence()
 {
     // Numbers of requests still waiting are skipped, so a late answer to
     // one of their sends still finds them.
+    quint16 sequence = 0;
     for (int i = 0; i < 65536; ++i) {
-        ++sequence_;
-        const qint32 slot = bySequence_[sequence_];
+        sequence = socket_.sequenceAt(++counter_);
+        const qint32 slot = bySequence_[sequence];
         if (slot < 0 || requests_[size_t(slot / kSlotsPerRequest)].finished)
             break;
     }
-    return sequence_;
+    return sequence;
 }
 
 void EchoBatch::readReplies()
@@ -308,7 +305,7 @@ void EchoBatch::take(const IcmpSocket::Answer &answer)
         return;
     r.reply.replied = true;
     r.reply.ttl = answer.ttl;
-    r.reply.bytes = answer.error ? 0 : quint16(answer.data.size());
+    r.reply.bytes = IcmpSocket::replyBytes(answer);
     r.reply.roundTripMs = quint32(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.sentAt[size_t(attempt)]).count());
     finish(r, answer.status);

@@ -113,7 +113,7 @@ private:
     // For each sequence number the request and attempt it was last sent
     // with, packed as request * 8 + attempt; -1 when unused.
     std::vector<qint32> bySequence_;
-    quint16 sequence_ = 0;
+    quint16 counter_ = 0;     // of sends; the socket turns it into a sequence
     std::chrono::steady_clock::time_point nextSend_;
     int lastSent_ = -1;          // the request sent last
     bool lastAnswered_ = false;  // and it has its answer: the next may go

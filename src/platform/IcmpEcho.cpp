@@ -1,6 +1,5 @@
 #include "platform/IcmpEcho.h"
 
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <chrono>
@@ -73,10 +72,7 @@ quint32 SendErrorStatus(int err)
     }
 }
 
-IcmpEcho::IcmpEcho()
-    : sequence_(quint16(QRandomGenerator::global()->generate()))
-{
-}
+IcmpEcho::IcmpEcho() = default;
 
 IcmpEcho::OpenResult IcmpEcho::open(Kind kind)
 {
@@ -99,7 +95,7 @@ EchoReply IcmpEcho::exchange(const EchoRequest &rq)
         return reply;
     }
 
-    ++sequence_;
+    sequence_ = socket_.sequenceAt(++counter_);
     discardPending();
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::milliseconds(qMax(rq.timeoutMs, 0));
@@ -159,7 +155,7 @@ void fill(EchoReply &reply, const IcmpSocket::Answer &answer)
 {
     reply.status = answer.status;
     reply.ttl = answer.ttl;
-    reply.bytes = answer.error ? 0 : quint16(answer.data.size());
+    reply.bytes = IcmpSocket::replyBytes(answer);
 }
 
 } // namespace

@@ -98,6 +98,7 @@ private:
     bool readError(const EchoRequest &rq, EchoReply &reply);
 
     IcmpSocket socket_;
-    quint16 sequence_ = 0;
+    quint16 counter_ = 0;     // of exchanges; the socket turns it into a sequence
+    quint16 sequence_ = 0;    // of the exchange under way
     QByteArray buffer_;       // one received datagram
 };

@@ -2,6 +2,7 @@
 
 #include "platform/IcmpEcho.h"
 
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -100,6 +101,8 @@ IcmpSocket::OpenResult IcmpSocket::open(Kind kind)
         }
         ident_ = quint16(QRandomGenerator::global()->generate());
     }
+    QRandomGenerator::system()->fillRange(key_.data(), qsizetype(key_.size()));
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(&rounds_[0][0]), sizeof rounds_ / 4);
     appliedTtl_ = appliedEx_ = -1;
     return OpenResult::Opened;
 }
@@ -134,9 +137,37 @@ bool IcmpSocket::applyOptions(int ttl, bool ex)
     return true;
 }
 
+quint16 IcmpSocket::sequenceAt(quint16 counter) const
+{
+    // A four-round Feistel network over the two bytes, its round functions
+    // random tables: a permutation of the 65536 numbers.
+    quint8 left = quint8(counter >> 8), right = quint8(counter);
+    for (const auto &round : rounds_) {
+        const quint8 next = quint8(left ^ round[right]);
+        left = right;
+        right = next;
+    }
+    return quint16(left << 8 | right);
+}
+
+void IcmpSocket::token(quint32 address, quint16 sequence, unsigned char *out) const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArrayView(reinterpret_cast<const char *>(key_.data()), qsizetype(sizeof key_)));
+    const unsigned char about[6] = {quint8(address), quint8(address >> 8), quint8(address >> 16),
+                                    quint8(address >> 24), quint8(sequence >> 8), quint8(sequence)};
+    hash.addData(QByteArrayView(about, sizeof about));
+    std::memcpy(out, hash.resultView().data(), TokenBytes);
+}
+
+quint16 IcmpSocket::replyBytes(const Answer &answer)
+{
+    return answer.error ? 0 : quint16(qMax<qsizetype>(answer.data.size() - TokenBytes, 0));
+}
+
 int IcmpSocket::send(quint32 address, quint16 sequence, QByteArrayView data)
 {
-    packet_.resize(kIcmpHeader + data.size());
+    packet_.resize(kIcmpHeader + TokenBytes + data.size());
     auto *p = reinterpret_cast<unsigned char *>(packet_.data());
     p[0] = kEchoRequest;
     p[1] = 0;
@@ -145,8 +176,9 @@ int IcmpSocket::send(quint32 address, quint16 sequence, QByteArrayView data)
     p[5] = quint8(ident_);
     p[6] = quint8(sequence >> 8);
     p[7] = quint8(sequence);
+    token(address, sequence, p + kIcmpHeader);
     if (!data.isEmpty())
-        std::memcpy(p + kIcmpHeader, data.data(), size_t(data.size()));
+        std::memcpy(p + kIcmpHeader + TokenBytes, data.data(), size_t(data.size()));
     if (kind_ == Kind::RawSocket) {
         const quint16 sum = checksum(p, packet_.size());
         p[2] = quint8(sum >> 8);
@@ -294,9 +326,17 @@ bool IcmpSocket::answers(const Answer &answer, quint32 address, quint16 sequence
         return false;
     if (kind_ == Kind::RawSocket && answer.ident != ident_)
         return false;
+    unsigned char expected[TokenBytes];
+    token(address, sequence, expected);
+    const QByteArrayView tokenPart(expected, TokenBytes);
     if (!answer.error)
-        return answer.data == data;
-    // Whatever part of our data was quoted must be ours.
-    const qsizetype quoted = qMin(answer.data.size(), data.size());
-    return answer.data.first(quoted) == data.first(quoted);
+        return answer.data.size() == TokenBytes + data.size() && answer.data.first(TokenBytes) == tokenPart
+            && answer.data.sliced(TokenBytes) == data;
+    // Whatever part of the request was quoted must be ours (an error may
+    // quote no more than the header, whose sequence is unpredictable).
+    const qsizetype quotedToken = qMin(answer.data.size(), TokenBytes);
+    if (answer.data.first(quotedToken) != tokenPart.first(quotedToken))
+        return false;
+    const qsizetype quoted = qMin(answer.data.size() - quotedToken, data.size());
+    return answer.data.sliced(quotedToken, quoted) == data.first(quoted);
 }

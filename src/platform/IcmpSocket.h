@@ -13,10 +13,20 @@
 // identifier where the socket is raw, and the data (all of it for a reply,
 // the quoted part for an error). Malformed, truncated and foreign packets
 // never become an Answer.
+//
+// A host that sees our requests to it must not be able to answer for
+// another: every request's data begins with a token of TokenBytes that only
+// this socket can compute (from a key drawn when it opens, the destination
+// and the sequence number), and the sequence numbers follow a keyed
+// permutation of a counter, so neither is predictable from earlier
+// requests. A reply must carry the token and the caller's data whole; an
+// error must quote whatever part of them it quotes as sent.
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
+
+#include <array>
 
 class IcmpSocket {
 public:
@@ -70,6 +80,15 @@ public:
 
     bool answers(const Answer &answer, quint32 address, quint16 sequence, QByteArrayView data) const;
 
+    // The sequence number of the request counted `counter`: distinct for
+    // 65536 counters in a row, and unpredictable without the key.
+    quint16 sequenceAt(quint16 counter) const;
+    // The caller's data bytes in a reply that answers() accepted (the token
+    // not counted); 0 for an error.
+    static quint16 replyBytes(const Answer &answer);
+
+    static constexpr qsizetype TokenBytes = 16;
+
     // The largest IPv4 datagram: a receive buffer of this size takes every
     // answer whole, so a reply with more data than the request is seen as
     // such and dropped, never cut to fit.
@@ -80,6 +99,7 @@ private:
     // message alone (source given apart), a raw socket the IP header first.
     bool decodePing(const unsigned char *p, qsizetype len, quint32 source, Answer &answer) const;
     bool decodeRaw(const unsigned char *p, qsizetype len, Answer &answer) const;
+    void token(quint32 address, quint16 sequence, unsigned char *out) const;
 
     int fd_ = -1;
     Kind kind_ = Kind::Auto;
@@ -87,4 +107,7 @@ private:
     int appliedTtl_ = -1;     // last options set on the socket, -1 = unknown
     int appliedEx_ = -1;
     QByteArray packet_;       // request being sent
+    // Drawn at open: the tokens' key and the sequence permutation's rounds.
+    std::array<quint32, 8> key_{};
+    alignas(quint32) unsigned char rounds_[4][256] = {};
 };

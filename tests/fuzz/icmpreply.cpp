@@ -6,6 +6,9 @@
 // explicit instantiations below are the language's one sanctioned way to
 // name private members from outside, so the socket itself stays as it is.
 //
+// The sockets are never opened, so their token key is all zeros: the seeds
+// named "-token" carry the token of sequence 0x0102 to 127.0.0.1 under it.
+//
 // Input: one selector byte (socket kind, whether the request carried data),
 // then the datagram.
 
@@ -72,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (answer.error) {
             FUZZ_CHECK(answer.status != 0);
         } else {
-            FUZZ_CHECK(len == ihl + 8 + sent.size());
+            FUZZ_CHECK(len == ihl + 8 + IcmpSocket::TokenBytes + sent.size());
             FUZZ_CHECK(packet[ihl] == 0 && get16(packet + ihl + 4) == 0x1234 && get16(packet + ihl + 6) == sequence);
             FUZZ_CHECK(std::memcmp(packet + 12, &address, 4) == 0);
         }
@@ -81,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!(socket.*Stolen<PingTag>::value)(packet, len, address, answer))
             return 0;
         if (socket.answers(answer, address, sequence, sent)) {
-            FUZZ_CHECK(!answer.error && len == 8 + sent.size());
+            FUZZ_CHECK(!answer.error && len == 8 + IcmpSocket::TokenBytes + sent.size());
             FUZZ_CHECK(packet[0] == 0 && get16(packet + 6) == sequence);
         }
     }

@@ -175,7 +175,10 @@ TEST_P(EchoBatchKinds, AnAnsweredRetryCounts)
             }
             ASSERT_TRUE(second);
             EXPECT_NE(second->sequence, first->sequence);
-            EXPECT_EQ(second->data, first->data);
+            // The operator's data again, behind a token of the send's own.
+            constexpr qsizetype token = IcmpSocket::TokenBytes;
+            EXPECT_EQ(second->data.sliced(token), data);
+            EXPECT_NE(second->data.first(token), first->data.first(token));
             EXPECT_TRUE(reply->replied);
             EXPECT_EQ(reply->status, IpStatus::Success);
             EXPECT_EQ(reply->ttl, 77);
@@ -242,6 +245,47 @@ TEST_P(EchoBatchKinds, AnswersOfOtherAndFinishedRequestsAreIgnored)
         EXPECT_EQ(replyB->status, IpStatus::Success);
         EXPECT_EQ(replyB->ttl, 77);
         EXPECT_EQ(replyC->status, IpStatus::ReqTimedOut);
+    });
+}
+
+// A watched host (127.0.0.1, played by a raw socket) reads the request it
+// gets and answers it, then answers "from" a switched-off host (127.0.0.2)
+// with the next sequence numbers and the same data: the absent host must
+// not show present.
+TEST_P(EchoBatchKinds, AWatchedHostCannotAnswerForAnother)
+{
+    const Kind kind = GetParam();
+    NetNamespace::Options o;
+    o.ignoreEcho = true;
+    NetNamespace::run(o, [kind] {
+        const int sniffer = RawIcmp::open();
+        const int atA = forgerAt("127.0.0.1");
+        const int atB = forgerAt("127.0.0.2");
+        ASSERT_GE(sniffer, 0);
+        ASSERT_GE(atA, 0);
+        ASSERT_GE(atB, 0);
+        const quint32 a = ::inet_addr("127.0.0.1");
+        std::thread t([&] {
+            const auto rq = RawIcmp::next(sniffer, 8, 3s);
+            if (!rq)
+                return;
+            RawIcmp::send(atA, a, 0, rq->ident, rq->sequence, rq->data);
+            for (quint16 ahead = 1; ahead <= 64; ++ahead)
+                RawIcmp::send(atB, a, 0, rq->ident, quint16(rq->sequence + ahead), rq->data);
+        });
+        EchoBatch batch;
+        ASSERT_EQ(batch.open(kind, options(0)), EchoBatch::OpenResult::Opened);
+        const int idA = batch.submit(echo("127.0.0.1", 1500));
+        const auto replyA = batch.wait(idA);
+        const auto replyB = batch.wait(batch.submit(echo("127.0.0.2", 500)));
+        t.join();
+        ::close(sniffer);
+        ::close(atA);
+        ::close(atB);
+        ASSERT_TRUE(replyA && replyB);
+        EXPECT_EQ(replyA->status, IpStatus::Success);
+        EXPECT_EQ(replyA->bytes, 0) << "the token is not the operator's data";
+        EXPECT_EQ(replyB->status, IpStatus::ReqTimedOut);
     });
 }
 
