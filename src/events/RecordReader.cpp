@@ -75,9 +75,12 @@ const char *const UnendedBlock =
 const char *const UnreadableAccessLine =
     QT_TRANSLATE_NOOP("DayReport", "アクセス記録として読めない行を読み飛ばしました");
 
-// Two or four digits as a number; -1 for anything else.
+// Two or four digits as a number; -1 for anything else (and for a run of
+// digits too long for an int, which an attribute of any length can hold).
 int digits(QStringView text)
 {
+    if (text.size() > 9)
+        return -1;
     int value = 0;
     for (QChar c : text) {
         if (c < u'0' || c > u'9')
@@ -89,8 +92,9 @@ int digits(QStringView text)
 
 bool setMoment(RecordBlock &block, int year, int month, int day, int hour, int minute, int second)
 {
+    // -1 is no number, and no year of a record (QDate takes it for 1 BC).
     const QDate date(year, month, day);
-    if (!date.isValid() || !QTime::isValid(hour, minute, second))
+    if (year < 1 || !date.isValid() || !QTime::isValid(hour, minute, second))
         return false;
     block.Date = date;
     block.Second = hour * 3600 + minute * 60 + second;

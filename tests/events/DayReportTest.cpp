@@ -201,6 +201,16 @@ TEST_F(DayReports, DamagedXmlGivesWhatCouldBeReadAndNotes)
     EXPECT_TRUE(DayReportHtml(r).contains(u"&lt;foreign&gt;"_qs));
 }
 
+// Found by exploring: a year of many digits overflowed the reader's number.
+TEST_F(DayReports, AnXmlRecordWithAnEndlessNumberIsSkippedWithANote)
+{
+    const RecordReading r = ReadXmlRecords(
+        "<?xml version=\"1.0\"?>\n<root>\n\t<login year=\"24444444444444442026\" month=\"12\" day=\"06\" "
+        "hour=\"09\" min=\"05\" sec=\"00\"><user name=\"tanaka\"/></login>\n</root>\n");
+    EXPECT_TRUE(r.Blocks.isEmpty());
+    EXPECT_EQ(r.Notes.size(), 1);
+}
+
 TEST_F(DayReports, ReportNeverGoesOverARecordFile)
 {
     EXPECT_EQ(DayReportPath(s, Day).path, dir.path(u"KR20261206.html"_qs));
