@@ -62,9 +62,29 @@ QByteArray header(quint16 id, quint16 flags)
     return out;
 }
 
+// The encoded name of a question (its length byte, 32 letters and the end).
+QByteArrayView encodedName(const QByteArray &question) { return QByteArrayView(question).first(34); }
+
+// Whether the name at `at` is `name` (written out, or by a pointer back to
+// an earlier copy of it); `at` moves past it.
+bool nameAt(QByteArrayView p, qsizetype &at, QByteArrayView name)
+{
+    if (at + 2 <= p.size() && (quint8(p[at]) & 0xC0) == 0xC0) {
+        const qsizetype target = ((quint8(p[at]) & 0x3F) << 8) | quint8(p[at + 1]);
+        at += 2;
+        return target >= 12 && target + name.size() <= at - 2 && p.sliced(target, name.size()) == name;
+    }
+    if (at + name.size() > p.size() || p.sliced(at, name.size()) != name)
+        return false;
+    at += name.size();
+    return true;
+}
+
 // Where the answer's resource data begins, after its name, type, class, TTL
-// and length; -1 when the packet is not a positive answer to `id` of `type`.
-qsizetype answerData(QByteArrayView p, quint16 id, quint16 type, quint16 &length)
+// and length; -1 when the packet is not a positive answer to `id` of `type`
+// about `name` (an answer about another name answers nothing we asked,
+// whatever its number).
+qsizetype answerData(QByteArrayView p, quint16 id, quint16 type, QByteArrayView name, quint16 &length)
 {
     if (p.size() < 12 || get16(p, 0) != id)
         return -1;
@@ -72,19 +92,13 @@ qsizetype answerData(QByteArrayView p, quint16 id, quint16 type, quint16 &length
     if (!(flags & 0x8000) || (flags & 0x000F) != 0 || get16(p, 6) == 0)
         return -1;
     qsizetype at = 12;
-    // The answer's name: labels, or a pointer back to the question's.
-    for (int labels = 0;; ++labels) {
-        if (at >= p.size() || labels > 64)
+    // A question section sent back with the answer is passed over; it must
+    // be ours too.
+    for (quint16 q = get16(p, 4); q > 0; --q)
+        if (!nameAt(p, at, name) || (at += 4) > p.size())
             return -1;
-        const quint8 len = quint8(p[at]);
-        if ((len & 0xC0) == 0xC0) {
-            at += 2;
-            break;
-        }
-        at += 1 + len;
-        if (len == 0)
-            break;
-    }
+    if (!nameAt(p, at, name))
+        return -1;
     if (at + 10 > p.size() || get16(p, at) != type)
         return -1;
     length = get16(p, at + 8);
@@ -185,8 +199,11 @@ void exchange(const QList<Target> &targets, bool broadcast, const QByteArray &pa
             if (!(p.revents & POLLIN))
                 continue;
             char buffer[1500];
-            const ssize_t got = ::recv(p.fd, buffer, sizeof buffer, 0);
-            if (got > 0 && accept(QByteArrayView(buffer, got)))
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t got = ::recvfrom(p.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from),
+                                           &fromLength);
+            if (got > 0 && accept(QByteArrayView(buffer, got), from.sin_addr.s_addr))
                 done = true;
         }
         if (done)
@@ -212,23 +229,30 @@ bool isName(const QString &name)
     return true;
 }
 
-QByteArray nameQuery(quint16 id, const QString &name)
+QByteArray nameQuestion(const QString &name)
 {
     QByteArray raw = Cp932::encode(name.toUpper()).left(15);
     raw = raw.leftJustified(15, ' ');
     raw.append('\0');  // the workstation service
-    return header(id, 0x0110) + question(raw, TypeNb);  // recursion desired, broadcast
+    return question(raw, TypeNb);
+}
+
+QByteArray nodeStatusQuestion() { return question(QByteArray("*") + QByteArray(15, '\0'), TypeNbStat); }
+
+QByteArray nameQuery(quint16 id, const QString &name)
+{
+    return header(id, 0x0110) + nameQuestion(name);  // recursion desired, broadcast
 }
 
 QByteArray nodeStatusQuery(quint16 id)
 {
-    return header(id, 0x0000) + question(QByteArray("*") + QByteArray(15, '\0'), TypeNbStat);
+    return header(id, 0x0000) + nodeStatusQuestion();
 }
 
-quint32 parseNameAnswer(QByteArrayView packet, quint16 id)
+quint32 parseNameAnswer(QByteArrayView packet, quint16 id, const QString &name)
 {
     quint16 length = 0;
-    const qsizetype at = answerData(packet, id, TypeNb, length);
+    const qsizetype at = answerData(packet, id, TypeNb, encodedName(nameQuestion(name)), length);
     if (at < 0 || length < 6)
         return 0;
     quint32 address = 0;
@@ -239,7 +263,7 @@ quint32 parseNameAnswer(QByteArrayView packet, quint16 id)
 QString parseNodeStatus(QByteArrayView packet, quint16 id)
 {
     quint16 length = 0;
-    const qsizetype at = answerData(packet, id, TypeNbStat, length);
+    const qsizetype at = answerData(packet, id, TypeNbStat, encodedName(nodeStatusQuestion()), length);
     if (at < 0 || length < 1)
         return {};
     const int count = quint8(packet[at]);
@@ -264,8 +288,8 @@ quint32 addressOf(const QString &name, int timeoutMs)
         return 0;
     const quint16 id = quint16(QRandomGenerator::global()->generate());
     quint32 found = 0;
-    exchange(broadcastTargets(), true, nameQuery(id, name), timeoutMs, [&](QByteArrayView answer) {
-        found = parseNameAnswer(answer, id);
+    exchange(broadcastTargets(), true, nameQuery(id, name), timeoutMs, [&](QByteArrayView answer, quint32) {
+        found = parseNameAnswer(answer, id, name);
         return found != 0;
     });
     return found;
@@ -278,8 +302,9 @@ QString nameOf(quint32 address, int timeoutMs)
         return {};
     const quint16 id = quint16(QRandomGenerator::global()->generate());
     QString found;
-    exchange({Target{0, address}}, false, nodeStatusQuery(id), timeoutMs, [&](QByteArrayView answer) {
-        found = parseNodeStatus(answer, id);
+    // Only the host asked may say its name.
+    exchange({Target{0, address}}, false, nodeStatusQuery(id), timeoutMs, [&](QByteArrayView answer, quint32 from) {
+        found = from == address ? parseNodeStatus(answer, id) : QString();
         return !found.isEmpty();
     });
     return found;

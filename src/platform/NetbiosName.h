@@ -28,8 +28,9 @@ bool isName(const QString &name);
 // The packets and their answers.
 QByteArray nameQuery(quint16 id, const QString &name);
 QByteArray nodeStatusQuery(quint16 id);
-// The first address in a positive answer to query `id`, or 0.
-quint32 parseNameAnswer(QByteArrayView packet, quint16 id);
+// The first address in a positive answer to query `id` about `name`, or 0.
+// Query numbers are random; an answer must also name what was asked.
+quint32 parseNameAnswer(QByteArrayView packet, quint16 id, const QString &name);
 // The first unique workstation or server name in a node status answer to
 // query `id`, or empty.
 QString parseNodeStatus(QByteArrayView packet, quint16 id);

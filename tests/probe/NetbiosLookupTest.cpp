@@ -39,14 +39,23 @@ TEST(NetbiosLookup, ANameOnlyTheNameServiceKnowsResolvesBothWays)
 
 TEST(NetbiosLookup, AnswersToOtherQueriesOrCutShortGiveNothing)
 {
-    // A positive answer to query 7 for 10.77.0.2, its name given by a
-    // pointer to the question.
-    QByteArray answer = QByteArray::fromHex("000785000000000100000000c00c00200001000493e0000600000a4d0002");
-    EXPECT_EQ(Netbios::parseNameAnswer(answer, 7), inet_addr("10.77.0.2"));
-    EXPECT_EQ(Netbios::parseNameAnswer(answer, 8), 0u);
-    EXPECT_EQ(Netbios::parseNameAnswer(answer.chopped(1), 7), 0u);
+    // A positive answer to query 7 about PC01: 10.77.0.2.
+    const QByteArray query = Netbios::nameQuery(7, QStringLiteral("pc01"));
+    const QByteArray record = QByteArray::fromHex("000493e0000600000a4d0002");
+    QByteArray answer = query.left(12) + query.mid(12) + record;
+    answer[2] = char(0x85), answer[3] = 0, answer[5] = 0, answer[7] = 1;
+    EXPECT_EQ(Netbios::parseNameAnswer(answer, 7, QStringLiteral("PC01")), inet_addr("10.77.0.2"));
+    EXPECT_EQ(Netbios::parseNameAnswer(answer, 8, QStringLiteral("PC01")), 0u);
+    EXPECT_EQ(Netbios::parseNameAnswer(answer.chopped(1), 7, QStringLiteral("PC01")), 0u);
+    // Whoever sees the broadcast may answer first with the right number: an
+    // answer about another name answers nothing.
+    EXPECT_EQ(Netbios::parseNameAnswer(answer, 7, QStringLiteral("PC02")), 0u);
+    // The question sent back, the answer's name a pointer to it.
+    QByteArray echoed = query + QByteArray::fromHex("c00c00200001") + record;
+    echoed[2] = char(0x85), echoed[3] = 0, echoed[7] = 1;
+    EXPECT_EQ(Netbios::parseNameAnswer(echoed, 7, QStringLiteral("PC01")), inet_addr("10.77.0.2"));
     answer[3] = 0x03;  // name error
-    EXPECT_EQ(Netbios::parseNameAnswer(answer, 7), 0u);
+    EXPECT_EQ(Netbios::parseNameAnswer(answer, 7, QStringLiteral("PC01")), 0u);
     EXPECT_FALSE(Netbios::isName(QStringLiteral("pc01.example")));
     EXPECT_FALSE(Netbios::isName(QStringLiteral("SIXTEEN-CHARS-XX")));
 }
