@@ -158,11 +158,14 @@ struct Scan {
     void scanFilesNt(AccessSession &session)
     {
         for (AccessConnection &c : session.Connections) {
-            if (c.SharePath.isEmpty())
-                continue;
+            // A query that did not answer tells nothing about the files: they
+            // stay as they were, or each would be news again next time.
             std::vector<ServerFile> files;
-            if (!server.Files(c.SharePath, c.Account, files))
+            if (c.SharePath.isEmpty() || !server.Files(c.SharePath, c.Account, files)) {
+                for (AccessFile &f : c.Files)
+                    f.Seen = true;
                 continue;
+            }
             for (const ServerFile &f : files) {
                 const QString path = RelativeFilePath(f.Path, c.SharePath);
                 if (!path.isEmpty())

@@ -218,6 +218,23 @@ TEST_F(AccessScanTest, ReportLevelDecidesWhatMakesAKnownSessionNew)
     EXPECT_EQ(CountNewSessions(list), 0);
 }
 
+// A share path or open-file query that fails once must not make the files
+// open all along news again at the next scan that works.
+TEST_F(AccessScanTest, AFailedFileQueryKeepsTheOpenFiles)
+{
+    scan();
+    report();
+    for (bool *fails : {&server.FilesFail, &server.SharePathFails}) {
+        *fails = true;
+        scan();
+        EXPECT_EQ(CountNewSessions(list), 0);
+        ASSERT_EQ(list[0].Connections[0].Files.size(), 1u);
+        *fails = false;
+        scan();
+        EXPECT_EQ(CountNewSessions(list), 0);
+    }
+}
+
 TEST_F(AccessScanTest, EndedSessionsAndClosedFilesArePruned)
 {
     server.SessionTable.push_back({QStringLiteral("PC02"), QStringLiteral("suzuki"), 5, 0});

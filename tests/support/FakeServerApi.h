@@ -9,6 +9,8 @@ class FakeServerApi : public ServerApi {
 public:
     bool Loadable = true;
     bool SessionsFail = false;
+    bool SharePathFails = false;
+    bool FilesFail = false;
     QString Failure;  // what LastError says
     std::vector<ServerSession> SessionTable;
     QHash<QString, std::vector<ServerConnection>> ConnectionTable; // by terminal
@@ -33,14 +35,16 @@ public:
     }
     bool SharePath(const QString &shareName, QString &path) override
     {
-        path = ShareTable.value(shareName);
-        return ShareTable.contains(shareName);
+        path = SharePathFails ? QString() : ShareTable.value(shareName);
+        return !SharePathFails && ShareTable.contains(shareName);
     }
     bool Files(const QString &basePath, const QString &user, std::vector<ServerFile> &files) override
     {
         ++FileQueries;
         FileQueryBases << basePath;
         files.clear();
+        if (FilesFail)
+            return false;
         for (const ServerFile &f : FileTable)
             if ((basePath.isEmpty() || f.Path.startsWith(basePath))
                 && (user.isEmpty() || f.User.compare(user, Qt::CaseInsensitive) == 0))
