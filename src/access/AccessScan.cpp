@@ -5,6 +5,7 @@
 #include "platform/Cp932.h"
 #include "platform/ServerApi.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -166,10 +167,14 @@ struct Scan {
                     f.Seen = true;
                 continue;
             }
+            QHash<QString, size_t> index;
+            index.reserve(qsizetype(c.Files.size() + files.size()));
+            for (size_t i = 0; i < c.Files.size(); ++i)
+                index.insert(c.Files[i].Path, i);
             for (const ServerFile &f : files) {
                 const QString path = RelativeFilePath(f.Path, c.SharePath);
                 if (!path.isEmpty())
-                    FindOrAddFile(session, c, path, options.ReportLevel);
+                    FindOrAddFile(session, c, path, options.ReportLevel, &index);
             }
         }
     }
@@ -293,21 +298,28 @@ size_t FindOrAddConnection(AccessSession &session, const QString &shareName)
     return connections.size() - 1;
 }
 
-void FindOrAddFile(AccessSession &session, AccessConnection &connection, const QString &path, int reportLevel)
+void FindOrAddFile(AccessSession &session, AccessConnection &connection, const QString &path, int reportLevel,
+                   QHash<QString, size_t> *index)
 {
     AccessFile *file = nullptr;
-    for (AccessFile &f : connection.Files) {
-        if (f.Path == path) {
-            f.Seen = true;
-            file = &f;
-            break;
-        }
+    if (index) {
+        if (const auto at = index->constFind(path); at != index->cend())
+            file = &connection.Files[*at];
+    } else {
+        const auto at = std::find_if(connection.Files.begin(), connection.Files.end(),
+                                     [&](const AccessFile &f) { return f.Path == path; });
+        if (at != connection.Files.end())
+            file = &*at;
     }
-    if (!file) {
+    if (file) {
+        file->Seen = true;
+    } else {
         AccessFile f;
         f.Path = path;
         f.Seen = true;
         f.IsNew = true;
+        if (index)
+            index->insert(path, connection.Files.size());
         connection.Files.push_back(std::move(f));
         file = &connection.Files.back();
     }
@@ -393,10 +405,17 @@ void BuildAccessReport(AccessSessions &list, QStringList &report, QStringList &d
             c.IsNew = false;
             const QString share = field(c.ShareName);
             detail << QLatin1Char('1') + share + tab + field(c.Account);
+            qsizetype left = 0;
             for (AccessFile &f : c.Files) {
                 f.IsNew = false;
-                detail << QLatin1Char('2') + share + QLatin1Char('\\') + field(f.Path);
+                if (detail.size() < MaxAccessDetailLines)
+                    detail << QLatin1Char('2') + share + QLatin1Char('\\') + field(f.Path);
+                else
+                    ++left;
             }
+            if (left > 0)
+                detail << QLatin1Char('2') + share + QLatin1Char('\\')
+                              + QStringLiteral("（ほか %1 ファイルは記録していません）").arg(left);
         }
     }
 }

@@ -11,6 +11,7 @@
 
 #include "access/AccessSession.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -42,8 +43,12 @@ QString RelativeFilePath(const QString &fullPath, const QString &sharePath);
 size_t FindOrAddSession(AccessSessions &list, const QString &terminal);
 size_t FindOrAddConnection(AccessSession &session, const QString &shareName);
 // Adds or marks a file; with a report level above 1 a new file makes its
-// connection and session new, otherwise its own IsNew is cleared.
-void FindOrAddFile(AccessSession &session, AccessConnection &connection, const QString &path, int reportLevel);
+// connection and session new, otherwise its own IsNew is cleared. index,
+// when given, maps the connection's file paths to their places and is kept
+// up to date (a client may hold thousands of files open: one lookup each,
+// not a walk over all of them).
+void FindOrAddFile(AccessSession &session, AccessConnection &connection, const QString &path, int reportLevel,
+                   QHash<QString, size_t> *index = nullptr);
 
 // Removes every record the last scan did not see and that has no children
 // left; a parent kept for its children counts as seen.
@@ -63,5 +68,11 @@ int CountNewSessions(const AccessSessions &list);
 
 // Clears every IsNew and lists the whole tree: one "user TAB terminal" line
 // per session in report, and the record's detail lines in detail. A TAB
-// inside a name or path is listed as a blank.
+// inside a name or path is listed as a blank. Every session and connection
+// is listed; files only while the detail holds fewer than
+// MaxAccessDetailLines lines, and a connection whose files were cut ends
+// with one line that says how many were left out, so that a client holding
+// thousands of files open cannot make every record megabytes long.
 void BuildAccessReport(AccessSessions &list, QStringList &report, QStringList &detail);
+
+inline constexpr qsizetype MaxAccessDetailLines = 1000;

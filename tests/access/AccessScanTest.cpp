@@ -5,6 +5,8 @@
 #include "events/RecordFile.h"
 #include "support/TempDir.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -233,6 +235,31 @@ TEST_F(AccessScanTest, AFailedFileQueryKeepsTheOpenFiles)
         scan();
         EXPECT_EQ(CountNewSessions(list), 0);
     }
+}
+
+// Ten clients holding 16 000 files open each: the record lists every session
+// and share, files up to its bound, and says how many it left out.
+TEST_F(AccessScanTest, ThousandsOfOpenFilesMakeABoundedRecord)
+{
+    server.SessionTable.clear();
+    server.FileTable.clear();
+    for (int s = 0; s < 10; ++s) {
+        const QString pc = QStringLiteral("PC%1").arg(s), user = QStringLiteral("user%1").arg(s);
+        server.SessionTable.push_back({pc, user, 60, 0});
+        server.ConnectionTable[pc] = {{QStringLiteral("DATA"), user}};
+        for (int f = 0; f < 16000; ++f)
+            server.FileTable.push_back({QStringLiteral("/srv/data/%1/%2.txt").arg(s).arg(f), user, QStringLiteral("DATA")});
+    }
+    scan();
+    scan();  // the second scan finds every file again
+    ASSERT_EQ(list.size(), 10u);
+    EXPECT_EQ(list[9].Connections[0].Files.size(), 16000u);
+    report();
+    EXPECT_LE(detail.size(), MaxAccessDetailLines + 3 * 10);  // beyond the bound: the 0, 1 and closing lines
+    EXPECT_EQ(detail.filter(QRegularExpression(QStringLiteral("^0"))).size(), 10);
+    EXPECT_EQ(detail.filter(QRegularExpression(QStringLiteral("^1"))).size(), 10);
+    EXPECT_TRUE(detail.contains(QStringLiteral("2DATA\\（ほか 16000 ファイルは記録していません）")));
+    EXPECT_TRUE(detail.contains(QStringLiteral("2DATA\\（ほか %1 ファイルは記録していません）").arg(16000 - (1000 - 2))));
 }
 
 TEST_F(AccessScanTest, EndedSessionsAndClosedFilesArePruned)
