@@ -36,6 +36,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -92,6 +93,10 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
         host = ownHost_.get();
     }
     Host = host;
+    Host->BeforeKeepSettings = [window = QPointer<TfmMain>(this)] {
+        if (window)
+            window->KeepWindowSettings();
+    };
 
     resize(DesignWidth, DesignHeight);
     move(DesignLeft, DesignTop);

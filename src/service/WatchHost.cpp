@@ -23,6 +23,7 @@
 
 #include <QCoreApplication>
 #include <QSysInfo>
+#include <QTimer>
 
 WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(parent)
 {
@@ -139,6 +140,19 @@ void WatchHost::StartTimers()
 {
     Engine->tmWatch->start();
     Access->tmAccess.start();
+    if (!keepTimer_) {
+        keepTimer_ = new QTimer(this);
+        connect(keepTimer_, &QTimer::timeout, this, &WatchHost::KeepSettings);
+    }
+    keepTimer_->start(KeepSettingsMs);
+}
+
+void WatchHost::KeepSettings()
+{
+    if (BeforeKeepSettings)
+        BeforeKeepSettings();
+    // The store writes only when a value differs from the file's.
+    SaveSettings(Settings);
 }
 
 void WatchHost::Start()
@@ -160,6 +174,8 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     }
     if (beforeSave)
         beforeSave();
+    if (keepTimer_)
+        keepTimer_->stop();
     SaveSettings(Settings);
     Engine->tmWatch->stop();
     Access->tmAccess.stop();

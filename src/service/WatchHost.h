@@ -30,6 +30,7 @@ class TIcmp;
 class TWatchEngine;
 class WatchEvents;
 class WatchListModel;
+class QTimer;
 
 class WatchHost : public QObject {
     Q_OBJECT
@@ -77,7 +78,18 @@ public:
     // the settings written and the timers stopped.
     void Stop(const std::function<void()> &beforeSave = {});
 
+    // From the start of the timers on, the settings as they stand are kept
+    // on disk within KeepSettingsMs of a change (nothing is written while
+    // nothing changed): a display that goes away ends the process with no
+    // close, and the run's settings must not go with it. BeforeKeepSettings
+    // puts the windows' own state (size, place, columns) into the settings
+    // first.
+    std::function<void()> BeforeKeepSettings;
+    int KeepSettingsMs = 3000;
+
 private:
+    void KeepSettings();
+
     std::unique_ptr<SoundPlayer> sound_;
     std::unique_ptr<ProcessStarter> process_;
     std::unique_ptr<MessageTransport> transport_;
@@ -87,4 +99,5 @@ private:
     std::unique_ptr<EventActions> actions_;
     std::unique_ptr<Messenger> messenger_;
     AccessEventOutlets *accessOutlets_ = nullptr;
+    QTimer *keepTimer_ = nullptr;
 };

@@ -104,3 +104,33 @@ TEST(WatchHost, WatchesAndChecksAccessWithNoWindow)
     qunsetenv(NetFixtureVariable);
     qunsetenv("CORVANE_SMB_CONF");
 }
+
+// A display that goes away ends the process with no close: the window's
+// size, changed during the run, must already be on disk by then.
+TEST(WatchHost, TheRunsSettingsReachTheDiskWithoutAClose)
+{
+    TempDir dir;
+    ProgramDir = dir.path();
+    ServiceRunning = true;
+    WatchBusy = false;
+    const bool ownDm = !dm;
+    if (ownDm)
+        dm = new Tdm(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+    {
+        WatchHost host({});
+        host.KeepSettingsMs = 50;
+        QString size = u"640,480"_s;
+        host.BeforeKeepSettings = [&] { Settings.MainWnd.Size = size; };
+        host.StartTimers();
+        EXPECT_TRUE(WaitFor([&] { return dir.read("Krovan.ini").contains("Size=640,480"); }, 5000))
+            << dir.read("Krovan.ini").toStdString();
+        size = u"800,600"_s;
+        EXPECT_TRUE(WaitFor([&] { return dir.read("Krovan.ini").contains("Size=800,600"); }, 5000));
+        host.Engine->tmWatch->stop();
+        host.Access->tmAccess.stop();
+    }
+    if (ownDm) {
+        delete dm;
+        dm = nullptr;
+    }
+}
