@@ -182,6 +182,18 @@ QString SambaServerApi::terminalOf(const SambaStatus::Session &session) const
     auto cached = names_.find(address);
     if (cached == names_.end() || cached->expires <= now) {
         const QString found = NameOfAddress ? NameOfAddress(address) : defaultNameOfAddress(address);
+        // Clients that come and go with new addresses must not grow the
+        // table without end: the expired go first, then the soonest to.
+        if (cached == names_.end() && names_.size() >= MaxCachedNames) {
+            names_.removeIf([now](const auto &entry) { return entry.value().expires <= now; });
+            while (names_.size() >= MaxCachedNames) {
+                const auto oldest = std::min_element(names_.begin(), names_.end(),
+                                                     [](const CachedName &a, const CachedName &b) {
+                                                         return a.expires < b.expires;
+                                                     });
+                names_.erase(oldest);
+            }
+        }
         cached = names_.insert(address, {found, now + 10 * 60 * 1000});
     }
     const QString name = cached->name;

@@ -54,6 +54,9 @@ public:
     // (share names upper case).
     static QHash<QString, QString> ParseSharePaths(const QByteArray &testparmOutput);
 
+    // How many client names are kept now.
+    qsizetype CachedNames() const { return names_.size(); }
+
 private:
     bool run(const QString &program, const QStringList &arguments, QByteArray &output) const;
     bool runStatus(QByteArray &output);
@@ -77,4 +80,5 @@ private:
         qint64 expires = 0;  // ms since the epoch
     };
     mutable QHash<QString, CachedName> names_;
+    static constexpr qsizetype MaxCachedNames = 1024;
 };

@@ -74,6 +74,25 @@ TEST(SambaStatusTest, ReadsSessionsConnectionsAndFiles)
     EXPECT_EQ(lookups, 1);
 }
 
+// Clients that come back with ever new addresses: the names kept stay
+// bounded, the newest among them.
+TEST(SambaStatusTest, TheClientNamesKeptAreBounded)
+{
+    SambaServerApi api;
+    api.NameOfAddress = [](const QString &address) { return QStringLiteral("pc-") + address; };
+    SambaStatus status;
+    status.Timestamp = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < 3000; ++i) {
+        SambaStatus::Session s;
+        s.Id = QString::number(i);
+        s.Address = s.RemoteMachine = QStringLiteral("10.%1.%2.1").arg(i / 250).arg(i % 250);
+        status.Sessions = {s};
+        api.SessionsOf(status, status.Timestamp);
+    }
+    EXPECT_LE(api.CachedNames(), 1024);
+    EXPECT_GT(api.CachedNames(), 0);
+}
+
 TEST(SambaStatusTest, AClientStillLoggingOnIsNoSessionYet)
 {
     const char report[] = R"json({"timestamp": "2026-12-07T08:21:16+0000", "sessions": {
