@@ -65,16 +65,46 @@ void AccessCheck::Scan()
 AccessRowList AccessCheck::BuildRows()
 {
     const int f = family();
-    AccessRowList rows;
+    greetings_.clear();
+    building_ = true;
     for (const AccessSession &s : AccessSessionList) {
-        const size_t terminal = AddSessionRows(rows, s, f);
-        QString result;
-        if (s.IsNew && Settings.Messenger.AutoSend && (f == 1 || f == 2))
-            result = SendMessenger && SendMessenger(s.Terminal, Settings.Messenger.SendMessage)
-                         ? QStringLiteral("OK") : QStringLiteral("NG");
-        rows[terminal].Columns[AccessMessageColumn] = result;
+        if (!s.IsNew || !Settings.Messenger.AutoSend || (f != 1 && f != 2))
+            continue;
+        greetings_.insert(s.Terminal, QString());
+        if (!SendMessenger) {
+            greetings_[s.Terminal] = QStringLiteral("NG");
+            continue;
+        }
+        const QString terminal = s.Terminal;
+        SendMessenger(terminal, Settings.Messenger.SendMessage, [this, terminal](bool ok) { greeted(terminal, ok); });
     }
-    return rows;
+    building_ = false;
+    return rows();
+}
+
+AccessRowList AccessCheck::rows() const
+{
+    const int f = family();
+    AccessRowList out;
+    for (const AccessSession &s : AccessSessionList) {
+        const size_t terminal = AddSessionRows(out, s, f);
+        out[terminal].Columns[AccessMessageColumn] = greetings_.value(s.Terminal);
+    }
+    return out;
+}
+
+void AccessCheck::greeted(const QString &terminal, bool ok)
+{
+    // A result from before the last scan belongs to rows that are gone.
+    const auto at = greetings_.find(terminal);
+    if (at == greetings_.end())
+        return;
+    *at = ok ? QStringLiteral("OK") : QStringLiteral("NG");
+    if (building_ || !ListView)
+        return;
+    const int selected = ListView->SelectedIndex();
+    const AccessRowList now = rows();
+    ListView->SetRows(now, selected >= 0 && size_t(selected) < now.size() ? selected : -1);
 }
 
 void AccessCheck::AccessTick()

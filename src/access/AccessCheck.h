@@ -9,6 +9,7 @@
 #include "access/AccessScan.h"
 #include "access/AccessSession.h"
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -40,7 +41,9 @@ public:
     // the list window, once until a scan works again.
     void Scan();
     // The rows of the current tree with the greeting sent to every new
-    // session when [Messenger] AutoSend is set.
+    // session when [Messenger] AutoSend is set. A greeting's "OK" or "NG"
+    // shows in its row when the send is over (the list window is given the
+    // rows again then), until the next scan.
     AccessRowList BuildRows();
 
     QTimer tmAccess;                 // 1000 ms, created stopped
@@ -54,8 +57,11 @@ public:
     AccessListView *ListView = nullptr;
     // This machine's computer name (the own-computer filter).
     QString ComputerName;
-    // Sends the greeting to a terminal through the family's messenger.
-    std::function<bool(const QString &terminal, const QString &text)> SendMessenger;
+    // Sends the greeting to a terminal through the family's messenger,
+    // without waiting: done(ok) follows when the send is over (a client may
+    // hold it for seconds).
+    std::function<void(const QString &terminal, const QString &text, std::function<void(bool ok)> done)>
+        SendMessenger;
     // Raises the access event with the report list ("user TAB terminal"
     // lines); AccessDetailList is already built.
     std::function<void(const QStringList &report)> RaiseAccessEvent;
@@ -64,7 +70,11 @@ public:
 
 private:
     int family() const;
+    AccessRowList rows() const;
+    void greeted(const QString &terminal, bool ok);
 
+    QHash<QString, QString> greetings_;  // terminal -> "OK", "NG", or empty while under way
+    bool building_ = false;
     bool loaded_ = false;
     QString lastFailure_;  // the failure last told, empty while scans work
 };

@@ -2,7 +2,7 @@
 
 #include "config/Settings.h"
 #include "events/EventActions.h"
-#include "events/Messenger.h"
+#include "events/MessageQueue.h"
 #include "events/RecordFile.h"
 #include "events/windows/RecordCommands.h"
 #include "events/windows/TNoticeWindows.h"
@@ -15,14 +15,14 @@ namespace {
 const QString AccessNoticeText = QString::fromUtf8(QT_TRANSLATE_NOOP("Notice", "アクセスしています。"));
 } // namespace
 
-ConsoleEvents::ConsoleEvents(EventActions &actions, Messenger &messenger, QWidget *owner)
-    : actions_(actions), messenger_(messenger), owner_(owner)
+ConsoleEvents::ConsoleEvents(EventActions &actions, MessageQueue &sends, QWidget *owner)
+    : actions_(actions), sends_(sends), owner_(owner)
 {
 }
 
 void ConsoleEvents::ReportToManager(ReportKind kind, const QStringList &list)
 {
-    messenger_.ReportToManager(kind, list);
+    sends_.Report(kind, list);
 }
 
 bool ConsoleEvents::NoticeExists(NoticeKind kind)

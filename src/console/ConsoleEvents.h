@@ -16,12 +16,12 @@
 #include <functional>
 
 class EventActions;
-class Messenger;
+class MessageQueue;
 
 class ConsoleEvents : public WatchEvents, public AccessEventOutlets {
 public:
     // owner is the notices' owner and the parent of the record-name warning.
-    ConsoleEvents(EventActions &actions, Messenger &messenger, QWidget *owner);
+    ConsoleEvents(EventActions &actions, MessageQueue &sends, QWidget *owner);
 
     // The icon alert of the engine (IconAlert with seconds).
     std::function<void(int seconds)> IconAlertHook;
@@ -58,6 +58,6 @@ public:
 
 private:
     EventActions &actions_;
-    Messenger &messenger_;
+    MessageQueue &sends_;
     QPointer<QWidget> owner_;
 };

@@ -64,7 +64,7 @@ DblClickCommand DblClickCommandFor(int action)
 }
 
 RowCommands::RowCommands(WatchListModel &model, MListView &list, TWatchEngine &engine, NetBrowser &net,
-                         Messenger &sender, QWidget *window)
+                         MessageQueue &sender, QWidget *window)
     : model_(model), list_(list), engine_(engine), net_(net), sender_(sender), window_(window)
 {
 }

@@ -12,7 +12,7 @@
 #include <functional>
 
 class MListView;
-class Messenger;
+class MessageQueue;
 class NetBrowser;
 class QPoint;
 class QUrl;
@@ -41,7 +41,7 @@ DblClickCommand DblClickCommandFor(int action);
 class RowCommands {
 public:
     // window is the parent of the dialogs the commands open.
-    RowCommands(WatchListModel &model, MListView &list, TWatchEngine &engine, NetBrowser &net, Messenger &sender,
+    RowCommands(WatchListModel &model, MListView &list, TWatchEngine &engine, NetBrowser &net, MessageQueue &sender,
                 QWidget *window);
 
     // Opens a URL through the desktop.
@@ -75,6 +75,6 @@ private:
     MListView &list_;
     TWatchEngine &engine_;
     NetBrowser &net_;
-    Messenger &sender_;
+    MessageQueue &sender_;
     QWidget *window_;
 };

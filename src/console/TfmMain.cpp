@@ -114,7 +114,7 @@ TfmMain::TfmMain(WatchHost *host, QWidget *parent)
 
     Net = &Host->Net();
     Actions = &Host->Actions();
-    Sender = &Host->Sender();
+    Sender = &Host->Sends();
     Model = Host->Model;
     PassProbe = Host->PassProbe;
     Engine = Host->Engine;

@@ -29,7 +29,7 @@ class EventActions;
 class ListColumns;
 class MainCommands;
 class MListView;
-class Messenger;
+class MessageQueue;
 class NetBrowser;
 class QAction;
 class QMenu;
@@ -82,7 +82,7 @@ public:
     AccessCheck *Access = nullptr;
     ConsoleEvents *Events = nullptr;
     EventActions *Actions = nullptr;
-    Messenger *Sender = nullptr;
+    MessageQueue *Sender = nullptr;
     // The network's browse lists (the fixture file when one is named).
     NetBrowser *Net = nullptr;
 

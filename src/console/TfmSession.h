@@ -12,7 +12,7 @@
 
 #include <functional>
 
-class Messenger;
+class MessageQueue;
 class QAction;
 class QMenu;
 class QPushButton;
@@ -62,7 +62,7 @@ public:
     // (without one the message command does nothing); ShowMain runs the
     // main window's own show-and-restore command, and when it is not set
     // the main window is simply shown, restored and raised.
-    Messenger *Sender = nullptr;
+    MessageQueue *Sender = nullptr;
     std::function<void()> ShowMain;
 
     TTreeListView *tlvSess = nullptr;

@@ -8,6 +8,7 @@
 #include "engine/WatchListModel.h"
 #include "events/AccessEvent.h"
 #include "events/EventActions.h"
+#include "events/MessageQueue.h"
 #include "events/Messenger.h"
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/DetachedProcessStarter.h"
@@ -46,6 +47,7 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     net_ = CreateNetBrowser();
     actions_ = std::make_unique<EventActions>(*sound_, *process_, dm->Shutdown());
     messenger_ = std::make_unique<Messenger>(*transport_, *mailslot_);
+    sends_ = std::make_unique<MessageQueue>(*messenger_);
 
     Model = new WatchListModel(this);
     Model->setObjectName(QStringLiteral("Model"));
@@ -76,8 +78,8 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     Access->Server = server_.get();
     Access->Rows = Model;
     Access->ComputerName = NetbiosComputerName(QSysInfo::machineHostName());
-    Access->SendMessenger = [this](const QString &terminal, const QString &text) {
-        return messenger_->SendMessenger(terminal, text);
+    Access->SendMessenger = [this](const QString &terminal, const QString &text, std::function<void(bool)> done) {
+        sends_->Send(terminal, text, Access, std::move(done));
     };
     Access->RaiseAccessEvent = [this](const QStringList &report) {
         if (accessOutlets_)

@@ -21,6 +21,7 @@ class AccessEventOutlets;
 class EventActions;
 class MailslotTransport;
 class MessageTransport;
+class MessageQueue;
 class Messenger;
 class NetBrowser;
 class ProcessStarter;
@@ -55,6 +56,8 @@ public:
 
     EventActions &Actions() { return *actions_; }
     Messenger &Sender() { return *messenger_; }
+    // The messenger's sends, off the main thread.
+    MessageQueue &Sends() { return *sends_; }
     NetBrowser &Net() { return *net_; }
 
     // Where the events go. Attach before the start; detaching stops a
@@ -98,6 +101,7 @@ private:
     std::unique_ptr<NetBrowser> net_;
     std::unique_ptr<EventActions> actions_;
     std::unique_ptr<Messenger> messenger_;
+    std::unique_ptr<MessageQueue> sends_;  // after the messenger: it goes first
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
 };

@@ -5,6 +5,16 @@
 #include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
+#include "events/MessageQueue.h"
+#include "events/Messenger.h"
+#include "platform/NoMailslotTransport.h"
+#include "platform/SmbclientMessageTransport.h"
+#include "support/WaitFor.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -58,9 +68,9 @@ protected:
         check.Rows = &rows;
         check.ListView = &view;
         check.Family = [this] { return family; };
-        check.SendMessenger = [this](const QString &to, const QString &text) {
+        check.SendMessenger = [this](const QString &to, const QString &text, std::function<void(bool)> done) {
             sent << to + QLatin1Char('|') + text;
-            return sendResult;
+            done(sendResult);
         };
         check.RaiseAccessEvent = [this](const QStringList &report) {
             reports << report;
@@ -170,6 +180,42 @@ TEST_F(AccessCheckTest, RowsAndGreetingOfNewSessions)
     check.AccessSessionList.clear();
     tickToScan();
     EXPECT_TRUE(sent.isEmpty());
+}
+
+// A client whose name leads to a port that accepts and never answers: the
+// greeting goes on off the main thread, the tick returns before its outcome
+// is known, and the outcome reaches the list when the send gives up.
+TEST_F(AccessCheckTest, AGreetingThatHangsNeverHoldsTheScan)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);  // the kernel accepts; nobody answers
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr *>(&at), &length), 0);
+
+    SmbclientMessageTransport transport;
+    transport.Address = QStringLiteral("127.0.0.1");
+    transport.Port = ntohs(at.sin_port);
+    transport.TimeoutMs = 2000;
+    NoMailslotTransport mailslot;
+    Messenger messenger(transport, mailslot, [] { return QStringLiteral("ME"); });
+    messenger.Family = [] { return 2; };
+    MessageQueue sends(messenger);
+    check.SendMessenger = [&](const QString &to, const QString &text, std::function<void(bool)> done) {
+        sends.Send(to, text, &check, std::move(done));
+    };
+    Settings.Messenger.AutoSend = true;
+    Settings.Messenger.SendMessage = QStringLiteral("ようこそ");
+
+    tickToScan();
+    ASSERT_EQ(view.Rows.size(), 2u);
+    EXPECT_EQ(view.Rows[0].Columns[AccessMessageColumn], QString()) << "the tick waited for the send";
+    EXPECT_TRUE(WaitFor([&] { return view.Rows[0].Columns[AccessMessageColumn] == QStringLiteral("NG"); }, 15000));
+    ::close(listener);
 }
 
 TEST_F(AccessCheckTest, AutomaticCloseOnlyForAListTheCheckOpened)

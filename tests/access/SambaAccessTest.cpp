@@ -188,7 +188,9 @@ TEST_F(SambaAccessTest, AccessTickGreetsTheNewTerminalAndRaisesTheEvent)
     check.Server = api.get();
     check.Rows = &rows;
     check.Family = [] { return 2; };
-    check.SendMessenger = [&](const QString &to, const QString &text) { return messenger.SendMessenger(to, text); };
+    check.SendMessenger = [&](const QString &to, const QString &text, std::function<void(bool)> done) {
+        done(messenger.SendMessenger(to, text));
+    };
     QList<QStringList> reports;
     check.RaiseAccessEvent = [&](const QStringList &report) { reports << report; };
     ASSERT_TRUE(check.LoadAccessLibrary(2));

@@ -1,7 +1,7 @@
 #include "events/windows/TfmMsg.h"
 
 #include "config/Settings.h"
-#include "events/Messenger.h"
+#include "events/MessageQueue.h"
 #include "service/flags/ProcessFlags.h"
 
 #include <QCheckBox>
@@ -27,8 +27,8 @@ void bringToFront(TfmMsg *dialog)
 
 } // namespace
 
-TfmMsg::TfmMsg(Messenger &messenger, QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), messenger_(messenger)
+TfmMsg::TfmMsg(MessageQueue &sends, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), sends_(sends)
 {
     current = this;
     setWindowTitle(QStringLiteral("Send Message"));
@@ -99,12 +99,32 @@ void TfmMsg::showEvent(QShowEvent *event)
 
 void TfmMsg::pbSendClick()
 {
-    // Sending never closes the dialog: the same text may go out again.
+    // Sending never closes the dialog: the same text may go out again, once
+    // the outcome of this press is known.
     const QString text = MessageText();
-    bool ok = false;
-    for (const QString &recipient : Recipients)
-        ok = messenger_.SendMessenger(recipient, text);
+    if (OutcomeBox)
+        OutcomeBox->close();
+    if (Recipients.isEmpty()) {
+        showOutcome(false);
+        return;
+    }
+    pbSend->setEnabled(false);
+    pending_ = int(Recipients.size());
+    for (qsizetype i = 0; i < Recipients.size(); ++i) {
+        const bool last = i + 1 == Recipients.size();
+        sends_.Send(Recipients[i], text, this, [this, last](bool ok) {
+            if (last)
+                LastSendOk = ok;
+            if (--pending_ == 0)
+                showOutcome(LastSendOk);
+        });
+    }
+}
+
+void TfmMsg::showOutcome(bool ok)
+{
     LastSendOk = ok;
+    pbSend->setEnabled(true);
     if (OutcomeBox)
         OutcomeBox->close();
     OutcomeBox = ok ? new QMessageBox(QMessageBox::Information, AppTitle, tr("メッセージを送信しました。"),
@@ -125,7 +145,7 @@ int TfmMsg::Execute()
     return exec();
 }
 
-void TfmMsg::SendToSelected(Messenger &messenger, QWidget *owner, const QStringList &recipients)
+void TfmMsg::SendToSelected(MessageQueue &sends, QWidget *owner, const QStringList &recipients)
 {
     if (recipients.isEmpty())
         return;
@@ -133,13 +153,13 @@ void TfmMsg::SendToSelected(Messenger &messenger, QWidget *owner, const QStringL
         bringToFront(open);
         return;
     }
-    TfmMsg dialog(messenger, owner);
+    TfmMsg dialog(sends, owner);
     dialog.Recipients = recipients;
     dialog.cbAutoSend->hide();
     dialog.Execute();
 }
 
-void TfmMsg::SendToTerminal(Messenger &messenger, QWidget *owner, const QString &terminal)
+void TfmMsg::SendToTerminal(MessageQueue &sends, QWidget *owner, const QString &terminal)
 {
     if (terminal.isEmpty())
         return;
@@ -147,7 +167,7 @@ void TfmMsg::SendToTerminal(Messenger &messenger, QWidget *owner, const QString 
         bringToFront(open);
         return;
     }
-    TfmMsg dialog(messenger, owner);
+    TfmMsg dialog(sends, owner);
     dialog.Recipients = QStringList{terminal};
     dialog.setWindowTitle(QStringLiteral("Send Message to ") + terminal);
     dialog.SetMessageText(Settings.Messenger.SendMessage);

@@ -1,15 +1,16 @@
 #pragma once
 
 // The send-message dialog: a text sent to a list of recipients through the
-// messenger. Sending keeps the dialog open (the operator may send again);
-// only "&Close" or Esc closes it. One dialog exists at a time, and the
-// engine is marked busy while it is open.
+// messenger's queue. Sending keeps the dialog open (the operator may send
+// again once the outcome is shown); only "&Close" or Esc closes it, whether
+// or not the sends are over. One dialog exists at a time, and the engine is
+// marked busy while it is open.
 
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
 
-class Messenger;
+class MessageQueue;
 class QCheckBox;
 class QLabel;
 class QMessageBox;
@@ -20,7 +21,7 @@ class TfmMsg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TfmMsg(Messenger &messenger, QWidget *owner = nullptr);
+    explicit TfmMsg(MessageQueue &sends, QWidget *owner = nullptr);
     ~TfmMsg() override;
 
     // The open dialog, if any.
@@ -41,11 +42,11 @@ public:
     // The main window's command: the selected rows' resource names. Nothing
     // is shown without a recipient; an open dialog is brought to the front
     // instead of a second one.
-    static void SendToSelected(Messenger &messenger, QWidget *owner, const QStringList &recipients);
+    static void SendToSelected(MessageQueue &sends, QWidget *owner, const QStringList &recipients);
     // The access list's command for one terminal: the greeting text and the
     // automatic-send switch are edited here and kept in the settings record
     // however the dialog closes.
-    static void SendToTerminal(Messenger &messenger, QWidget *owner, const QString &terminal);
+    static void SendToTerminal(MessageQueue &sends, QWidget *owner, const QString &terminal);
 
     QLabel *lblMsg = nullptr;
     QPlainTextEdit *edMsg = nullptr;
@@ -53,7 +54,8 @@ public:
     QPushButton *pbSend = nullptr;
     QPushButton *pbClose = nullptr;
 
-    // The outcome box of the last send (closed by the operator).
+    // The outcome box of the last send (closed by the operator), shown once
+    // every recipient's send is over.
     QPointer<QMessageBox> OutcomeBox;
     // Whether the last send reached its last recipient.
     bool LastSendOk = false;
@@ -64,5 +66,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    Messenger &messenger_;
+    void showOutcome(bool ok);
+
+    MessageQueue &sends_;
+    int pending_ = 0;  // sends of the last press not over yet
 };

@@ -8,6 +8,7 @@
 #include "console/Language.h"
 #include "console/TTreeListView.h"
 #include "engine/WatchListModel.h"
+#include "events/MessageQueue.h"
 #include "events/Messenger.h"
 #include "events/windows/TfmMsg.h"
 #include "platform/MessageTransport.h"
@@ -72,6 +73,7 @@ protected:
     NoTransport transport;
     NoMailslot mailslot;
     Messenger messenger{transport, mailslot, [] { return QStringLiteral("ME"); }};
+    MessageQueue sends{messenger};
 };
 
 TEST_F(TfmSessionTest, DesignTextsColumnsAndDefaults)
@@ -214,7 +216,7 @@ TEST_F(TfmSessionTest, SessionRowsAndTheMessageButton)
 TEST_F(TfmSessionTest, MessageCommandAddressesTheSelectedRow)
 {
     TfmSession w;
-    w.Sender = &messenger;
+    w.Sender = &sends;
     w.AddSessionRows(sessionWithOpenFile());
     Settings.Messenger.SendMessage = QStringLiteral("こんにちは");
 
@@ -338,7 +340,7 @@ TEST_F(TfmSessionTest, AccessCheckOpensAndClosesOnlyAnAutomaticList)
     check.Rows = &watchRows;
     check.ListView = &w;
     check.Family = [] { return 2; };
-    check.SendMessenger = [](const QString &, const QString &) { return true; };
+    check.SendMessenger = [](const QString &, const QString &, std::function<void(bool)> done) { done(true); };
     // The main window's part of the access event.
     check.RaiseAccessEvent = [&](const QStringList &) {
         if (Settings.Access.OpenAccessList && !w.IsShown())

@@ -1,8 +1,10 @@
 #include "config/Settings.h"
+#include "events/MessageQueue.h"
 #include "events/Messenger.h"
 #include "events/windows/TfmMsg.h"
 #include "platform/MessageTransport.h"
 #include "service/flags/ProcessFlags.h"
+#include "support/WaitFor.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,13 +62,14 @@ protected:
     RecordingTransport transport;
     NoMailslot mailslot;
     Messenger messenger{transport, mailslot, [] { return QStringLiteral("ME"); }};
+    MessageQueue sends{messenger};
 };
 
 } // namespace
 
 TEST_F(MessengerDialogTest, ControlsAndTexts)
 {
-    TfmMsg dialog(messenger);
+    TfmMsg dialog(sends);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Send Message"));
     EXPECT_EQ(dialog.property("helpContext").toInt(), 110);
     EXPECT_EQ(dialog.cbAutoSend->text(), QStringLiteral("ﾒｯｾｰｼﾞを自動的に送信する(&A)"));
@@ -79,14 +82,17 @@ TEST_F(MessengerDialogTest, ControlsAndTexts)
 
 TEST_F(MessengerDialogTest, SendingKeepsTheDialogOpenAndReportsTheOutcome)
 {
-    TfmMsg dialog(messenger);
+    TfmMsg dialog(sends);
     dialog.Recipients = {QStringLiteral("PC01"), QStringLiteral("PC02")};
     dialog.show();
     dialog.SetMessageText(QStringLiteral("一行目\r\n二行目"));
     dialog.pbSend->click();
+    // The sends go on off the main thread; the outcome comes when both are over.
+    EXPECT_FALSE(dialog.pbSend->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return !dialog.OutcomeBox.isNull(); }));
+    EXPECT_TRUE(dialog.pbSend->isEnabled());
     EXPECT_EQ(transport.Sent, (QStringList{QStringLiteral("PC01|一行目\r\n二行目"), QStringLiteral("PC02|一行目\r\n二行目")}));
     EXPECT_TRUE(dialog.isVisible());
-    ASSERT_TRUE(dialog.OutcomeBox);
     EXPECT_EQ(dialog.OutcomeBox->text(), QStringLiteral("メッセージを送信しました。"));
     EXPECT_EQ(dialog.OutcomeBox->icon(), QMessageBox::Information);
     EXPECT_EQ(dialog.OutcomeBox->windowTitle(), AppTitle);
@@ -95,8 +101,8 @@ TEST_F(MessengerDialogTest, SendingKeepsTheDialogOpenAndReportsTheOutcome)
     transport.Result = false;
     dialog.OutcomeBox->close();
     dialog.pbSend->click();
+    ASSERT_TRUE(WaitFor([&] { return !dialog.OutcomeBox.isNull(); }));
     EXPECT_EQ(transport.Sent.size(), 4);
-    ASSERT_TRUE(dialog.OutcomeBox);
     EXPECT_EQ(dialog.OutcomeBox->text(), QStringLiteral("メッセージを送信できませんでした。"));
     EXPECT_EQ(dialog.OutcomeBox->icon(), QMessageBox::Warning);
     EXPECT_TRUE(dialog.isVisible());
@@ -104,7 +110,7 @@ TEST_F(MessengerDialogTest, SendingKeepsTheDialogOpenAndReportsTheOutcome)
 
 TEST_F(MessengerDialogTest, CloseAndEscSendNothing)
 {
-    TfmMsg dialog(messenger);
+    TfmMsg dialog(sends);
     dialog.Recipients = {QStringLiteral("PC01")};
     dialog.show();
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -132,11 +138,11 @@ TEST_F(MessengerDialogTest, FromTheAccessListTheGreetingIsEditedInTheSettings)
         d->SetMessageText(QStringLiteral("いらっしゃい\r\nどうぞ"));
         d->cbAutoSend->setChecked(true);
         // A second opener brings this one forward instead.
-        TfmMsg::SendToTerminal(messenger, nullptr, QStringLiteral("PC09"));
+        TfmMsg::SendToTerminal(sends, nullptr, QStringLiteral("PC09"));
         EXPECT_EQ(TfmMsg::Current(), d);
         d->pbClose->click();
     });
-    TfmMsg::SendToTerminal(messenger, nullptr, QStringLiteral("PC01"));
+    TfmMsg::SendToTerminal(sends, nullptr, QStringLiteral("PC01"));
     EXPECT_TRUE(sawBusy);
     EXPECT_FALSE(WatchBusy);
     EXPECT_EQ(caption, QStringLiteral("Send Message to PC01"));
@@ -153,7 +159,7 @@ TEST_F(MessengerDialogTest, FromTheMainWindowTheSelectedTerminalsAreTheRecipient
     // Nothing selected: no dialog at all.
     bool opened = false;
     whenOpen([&](TfmMsg *) { opened = true; });
-    TfmMsg::SendToSelected(messenger, nullptr, {});
+    TfmMsg::SendToSelected(sends, nullptr, {});
     QApplication::processEvents();
     EXPECT_FALSE(opened);
 
@@ -169,7 +175,8 @@ TEST_F(MessengerDialogTest, FromTheMainWindowTheSelectedTerminalsAreTheRecipient
             d->OutcomeBox->close();
         d->pbClose->click();
     });
-    TfmMsg::SendToSelected(messenger, nullptr, {QStringLiteral("PC01"), QStringLiteral("PC02")});
+    TfmMsg::SendToSelected(sends, nullptr, {QStringLiteral("PC01"), QStringLiteral("PC02")});
+    ASSERT_TRUE(WaitFor([&] { return sends.Idle(); }));
     EXPECT_EQ(caption, QStringLiteral("Send Message"));
     EXPECT_FALSE(checkVisible);
     EXPECT_EQ(transport.Sent, (QStringList{QStringLiteral("PC01|hello"), QStringLiteral("PC02|hello")}));
@@ -181,7 +188,7 @@ TEST_F(MessengerDialogTest, ClosingLeavesTheBusyMarkToWhoeverHeldItBefore)
     // Opened during a pass: the pass is still running when the dialog closes.
     WatchBusy = true;
     whenOpen([](TfmMsg *d) { d->pbClose->click(); });
-    TfmMsg::SendToSelected(messenger, nullptr, {QStringLiteral("PC01")});
+    TfmMsg::SendToSelected(sends, nullptr, {QStringLiteral("PC01")});
     EXPECT_TRUE(WatchBusy);
 
     // The pass ends while the dialog is open: closing it marks nothing busy again.
@@ -189,6 +196,6 @@ TEST_F(MessengerDialogTest, ClosingLeavesTheBusyMarkToWhoeverHeldItBefore)
         WatchBusy = false;
         d->pbClose->click();
     });
-    TfmMsg::SendToSelected(messenger, nullptr, {QStringLiteral("PC01")});
+    TfmMsg::SendToSelected(sends, nullptr, {QStringLiteral("PC01")});
     EXPECT_FALSE(WatchBusy);
 }
