@@ -77,13 +77,15 @@ private:
     NetNamespace peer_;
 };
 
-// Serving when its metadata port (5357) listens.
-inline bool StartWsdd(PeerHost &peer, const QString &name, const QString &workgroup)
+// Serving when its metadata port (5357) listens. With a uuid, its endpoint
+// is "urn:uuid:" and that.
+inline bool StartWsdd(PeerHost &peer, const QString &name, const QString &workgroup, const QString &uuid = {})
 {
-    return peer.start(QStringLiteral("wsdd"),
-                      {QStringLiteral("-i"), QStringLiteral("vpeer"), QStringLiteral("-4"), QStringLiteral("-n"), name,
-                       QStringLiteral("-w"), workgroup},
-                      "tcp", ":14ED 00000000:0000 0A");
+    QStringList args{QStringLiteral("-i"), QStringLiteral("vpeer"), QStringLiteral("-4"), QStringLiteral("-n"), name,
+                     QStringLiteral("-w"), workgroup};
+    if (!uuid.isEmpty())
+        args << QStringLiteral("-U") << uuid;
+    return peer.start(QStringLiteral("wsdd"), args, "tcp", ":14ED 00000000:0000 0A");
 }
 
 // A name server with its own configuration and state in `dir`; serving when
