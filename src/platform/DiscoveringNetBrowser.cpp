@@ -3,6 +3,8 @@
 #include "platform/ListedEnumeration.h"
 #include "platform/WsDiscovery.h"
 
+#include <QHostAddress>
+
 #include <future>
 #include <system_error>
 
@@ -57,6 +59,20 @@ quint32 DiscoveringNetBrowser::Open(quint32 scope, quint32 type, quint32 usage, 
                                     std::unique_ptr<NetEnumeration> &out)
 {
     out.reset();
+    // A computer's shares: one found by WS-Discovery is asked at the address
+    // it answered from.
+    if (where.RemoteName.startsWith(u"\\\\") && where.RemoteName.indexOf(u'\\', 2) < 0) {
+        quint32 address = 0;
+        {
+            const std::lock_guard lock(addressesMutex_);
+            address = addresses_.value(where.RemoteName.mid(2).toUpper());
+        }
+        if (address) {
+            NetResource at = where;
+            at.RemoteName = QStringLiteral("\\\\") + QHostAddress(address).toString();
+            return browse_->Open(scope, type, usage, at, out);
+        }
+    }
     const bool workgroups = where.RemoteName.isEmpty() && !where.Provider.isEmpty() &&
                             (where.Usage & NetUsage::Reserved) && where.Provider == SmbProviderName;
     const bool computers = !where.RemoteName.isEmpty() && !where.RemoteName.startsWith(u"\\\\") &&
@@ -82,6 +98,15 @@ quint32 DiscoveringNetBrowser::Open(quint32 scope, quint32 type, quint32 usage, 
     if (!discovered && browsed != NetCode::Success)
         return browsed;
 
+    if (discovered) {
+        // The computers known now, and no others.
+        QHash<QString, quint32> now;
+        for (const WsdComputer &c : std::as_const(found))
+            if (c.address)
+                now.insert(c.name.toUpper(), c.address);
+        const std::lock_guard lock(addressesMutex_);
+        addresses_ = std::move(now);
+    }
     QSet<QString> names;
     for (const NetResource &e : std::as_const(entries))
         names.insert(e.RemoteName.toUpper());

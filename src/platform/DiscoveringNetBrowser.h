@@ -8,9 +8,16 @@
 // For the workgroups and for the computers of a workgroup the two lists are
 // joined: a name found by either is there, once, as the browse list writes
 // it where both have it. A failure of one source is no failure while the
-// other answers. Providers and share lists are the browse back end's alone.
+// other answers. Providers and share lists are the browse back end's alone;
+// the shares of a computer found by WS-Discovery are asked of the address it
+// answered from.
 
 #include "platform/NetBrowser.h"
+
+#include <QHash>
+
+#include <memory>
+#include <mutex>
 
 class WsDiscovery;
 
@@ -25,4 +32,9 @@ public:
 private:
     std::unique_ptr<NetBrowser> browse_;
     std::unique_ptr<WsDiscovery> discovery_;
+    // The address each computer found by WS-Discovery answered from, by
+    // its upper-case name: its name may resolve nowhere (no NetBIOS, no DNS
+    // entry). Written by the looks, read by share lists on other threads.
+    std::mutex addressesMutex_;
+    QHash<QString, quint32> addresses_;
 };

@@ -198,9 +198,11 @@ bool WsDiscovery::Computers(QList<WsdComputer> &out)
     }
     if (!usable_)
         return false;
-    for (const Device &d : std::as_const(devices_)) {
-        if (d.verified && !d.computer.name.isEmpty())
-            out.append(d.computer);
+    for (auto it = devices_.cbegin(); it != devices_.cend(); ++it) {
+        if (it->verified && !it->computer.name.isEmpty()) {
+            out.append(it->computer);
+            out.back().address = it.key().second;
+        }
     }
     return true;
 }

@@ -46,6 +46,7 @@ struct WsdComputer {
     QString name;
     QString group;
     bool domain = false;
+    quint32 address = 0;  // host order: where it answered and served its metadata (0 when not known)
 };
 
 // The pub:Computer of a metadata response. False when there is none or it

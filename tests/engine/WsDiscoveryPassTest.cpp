@@ -6,6 +6,7 @@
 
 #include "engine/NetSearch.h"
 #include "platform/DiscoveringNetBrowser.h"
+#include "platform/ListedEnumeration.h"
 #include "platform/SmbNetBrowser.h"
 #include "platform/WsDiscovery.h"
 
@@ -71,5 +72,43 @@ TEST_F(WsDiscoveryPass, AnEntryFoundOnlyByDiscoveryLogsInAndAnAbsentOneLogsOut)
         EXPECT_EQ(listed[0].RemoteName, u"\\\\PC-WSD"_s);
         EXPECT_EQ(listed[0].DisplayType, NetDisplay::Server);
         EXPECT_TRUE(listed[0].Comment.isEmpty());
+    });
+}
+
+namespace {
+
+// Share lists as the SMB client would give them, recording which computer
+// they were asked of: only the discovered host's address answers.
+class ShareListsAt : public NetBrowser {
+public:
+    QStringList asked;
+    quint32 Open(quint32, quint32, quint32, const NetResource &where, std::unique_ptr<NetEnumeration> &out) override
+    {
+        if (!where.RemoteName.startsWith(u"\\\\"_s))
+            return NetCode::BadNetName;  // no browse list on this network
+        asked << where.RemoteName;
+        if (where.RemoteName != u"\\\\10.77.0.2"_s)
+            return NetCode::BadNetName;  // the name resolves nowhere
+        out = std::make_unique<ListedEnumeration>(QList<NetResource>{});
+        return NetCode::Success;
+    }
+};
+
+} // namespace
+
+// The strict check asks a computer for its share list: one known only by
+// WS-Discovery, whose name no resolver knows, is asked at the address it
+// answered from.
+TEST_F(WsDiscoveryPass, TheStrictCheckReachesADiscoveredComputerAtItsAddress)
+{
+    NetNamespace::run({}, [] {
+        PeerHost peer;
+        if (!StartWsdd(peer, u"pc-wsd"_s, u"WORKGROUP"_s))
+            GTEST_SKIP() << peer.why;
+        auto shares = std::make_unique<ShareListsAt>();
+        ShareListsAt *seen = shares.get();
+        DiscoveringNetBrowser network(std::move(shares), std::make_unique<WsDiscovery>());
+        EXPECT_EQ(FindComputer(network, u"WORKGROUP"_s, SmbProviderName, u"PC-WSD"_s, true), NetFound);
+        EXPECT_EQ(seen->asked, QStringList{u"\\\\10.77.0.2"_s});
     });
 }
