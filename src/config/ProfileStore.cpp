@@ -297,6 +297,14 @@ std::optional<QByteArray> ProfileStore::rawValue(QStringView section, QStringVie
     const qsizetype nul = value.indexOf('\0');
     if (nul >= 0)
         value = value.first(nul);
+    // A CR inside a line is no line end: it reads as the blank a write puts
+    // in its place (CR is never a trail byte), so that what a load gives, a
+    // save keeps.
+    QByteArray blanked;
+    if (value.contains('\r')) {
+        blanked = value.toByteArray().replace('\r', ' ');
+        value = blanked;
+    }
     value = trimmed(value);
     if (value.size() >= 2 && (value[0] == '\'' || value[0] == '"') && value[value.size() - 1] == value[0])
         value = value.sliced(1, value.size() - 2);

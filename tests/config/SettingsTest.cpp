@@ -4,6 +4,8 @@
 #include "platform/Cp932.h"
 #include "support/TempDir.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -498,6 +500,23 @@ TEST(Settings, DamagedFilesLoadWhatCanBeRead)
     nuls.load();
     EXPECT_EQ(nuls.s.Access.ReportLevel, 1); // no version: flat defaults
     EXPECT_EQ(nuls.dir.read("Krovan.oldver.ini"), QByteArray(4096, '\0'));
+}
+
+// Found by exploring: a lone CR inside a value (the column widths here) was
+// read as part of it and written as a blank, which the next load trimmed,
+// so the file changed at every save.
+TEST(Settings, ALoneCarriageReturnInAValueSavesAsAFixedPoint)
+{
+    QFile seed(QStringLiteral(CORVANE_TEST_DATA "/../fuzz/corpus/settings/lone-cr-in-a-value"));
+    ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+    Program p;
+    p.put(seed.readAll());
+    p.load();
+    ASSERT_TRUE(SaveSettings(p.s));
+    const QByteArray first = p.file();
+    p.load();
+    ASSERT_TRUE(SaveSettings(p.s));
+    EXPECT_EQ(p.file(), first);
 }
 
 TEST(Settings, ASaveThatCannotBeWrittenReportsFalse)
