@@ -104,6 +104,7 @@ void TfmMsg::pbSendClick()
     const QString text = MessageText();
     if (OutcomeBox)
         OutcomeBox->close();
+    OutcomeBox.clear();  // the box goes later; this press's outcome is another
     if (Recipients.isEmpty()) {
         showOutcome(false);
         return;

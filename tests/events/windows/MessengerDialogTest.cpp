@@ -101,7 +101,8 @@ TEST_F(MessengerDialogTest, SendingKeepsTheDialogOpenAndReportsTheOutcome)
     transport.Result = false;
     dialog.OutcomeBox->close();
     dialog.pbSend->click();
-    ASSERT_TRUE(WaitFor([&] { return !dialog.OutcomeBox.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return dialog.pbSend->isEnabled(); }));
+    ASSERT_TRUE(dialog.OutcomeBox);
     EXPECT_EQ(transport.Sent.size(), 4);
     EXPECT_EQ(dialog.OutcomeBox->text(), QStringLiteral("メッセージを送信できませんでした。"));
     EXPECT_EQ(dialog.OutcomeBox->icon(), QMessageBox::Warning);
