@@ -52,6 +52,21 @@ int forgerAt(const char *from)
     return fd;
 }
 
+// A raw socket that sees every request, and one forging from each of
+// 127.0.0.1 (A) and 127.0.0.2 (B); closed with the scope.
+struct Forgers {
+    const int sniffer = RawIcmp::open();
+    const int atA = forgerAt("127.0.0.1");
+    const int atB = forgerAt("127.0.0.2");
+    bool ok() const { return sniffer >= 0 && atA >= 0 && atB >= 0; }
+    ~Forgers()
+    {
+        for (const int fd : {sniffer, atA, atB})
+            if (fd >= 0)
+                ::close(fd);
+    }
+};
+
 // An ICMP error body quoting an echo request of ours to `to`.
 QByteArray quoting(quint32 from, quint32 to, quint16 ident, quint16 sequence, const QByteArray &data)
 {
@@ -198,12 +213,9 @@ TEST_P(EchoBatchKinds, AnswersOfOtherAndFinishedRequestsAreIgnored)
     NetNamespace::Options o;
     o.ignoreEcho = true;
     NetNamespace::run(o, [kind] {
-        const int sniffer = RawIcmp::open();
-        const int atA = forgerAt("127.0.0.1");
-        const int atB = forgerAt("127.0.0.2");
-        ASSERT_GE(sniffer, 0);
-        ASSERT_GE(atA, 0);
-        ASSERT_GE(atB, 0);
+        const Forgers forgers;
+        ASSERT_TRUE(forgers.ok());
+        const int sniffer = forgers.sniffer, atA = forgers.atA, atB = forgers.atB;
         const quint32 a = ::inet_addr("127.0.0.1"), b = ::inet_addr("127.0.0.2");
         std::optional<RawIcmp::Packet> rqA, rqB, rqC;
         std::thread t([&] {
@@ -236,9 +248,6 @@ TEST_P(EchoBatchKinds, AnswersOfOtherAndFinishedRequestsAreIgnored)
         const auto replyB = batch.wait(idB);
         const auto replyC = batch.wait(batch.submit(echo("127.0.0.1", 500, data)));
         t.join();
-        ::close(sniffer);
-        ::close(atA);
-        ::close(atB);
         ASSERT_TRUE(rqC) << "the forger missed a request";
         ASSERT_TRUE(replyA && replyB && replyC);
         EXPECT_EQ(replyA->status, IpStatus::ReqTimedOut);
@@ -258,12 +267,9 @@ TEST_P(EchoBatchKinds, AWatchedHostCannotAnswerForAnother)
     NetNamespace::Options o;
     o.ignoreEcho = true;
     NetNamespace::run(o, [kind] {
-        const int sniffer = RawIcmp::open();
-        const int atA = forgerAt("127.0.0.1");
-        const int atB = forgerAt("127.0.0.2");
-        ASSERT_GE(sniffer, 0);
-        ASSERT_GE(atA, 0);
-        ASSERT_GE(atB, 0);
+        const Forgers forgers;
+        ASSERT_TRUE(forgers.ok());
+        const int sniffer = forgers.sniffer, atA = forgers.atA, atB = forgers.atB;
         const quint32 a = ::inet_addr("127.0.0.1");
         std::thread t([&] {
             const auto rq = RawIcmp::next(sniffer, 8, 3s);
@@ -279,9 +285,6 @@ TEST_P(EchoBatchKinds, AWatchedHostCannotAnswerForAnother)
         const auto replyA = batch.wait(idA);
         const auto replyB = batch.wait(batch.submit(echo("127.0.0.2", 500)));
         t.join();
-        ::close(sniffer);
-        ::close(atA);
-        ::close(atB);
         ASSERT_TRUE(replyA && replyB);
         EXPECT_EQ(replyA->status, IpStatus::Success);
         EXPECT_EQ(replyA->bytes, 0) << "the token is not the operator's data";
