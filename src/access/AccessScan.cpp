@@ -44,8 +44,7 @@ struct Scan {
     AccessSessions &list;
     ServerApi &server;
     int family;
-    const WatchListModel &rows;
-    int column;
+    const WatchedTerminals &watched;
     bool skipKnown;
     const AccessScanOptions &options;
 
@@ -108,11 +107,10 @@ struct Scan {
     QString watchUser(const QString &terminal, bool &found) const
     {
         found = false;
-        const int count = rows.rowCount();
-        for (int r = 0; r < count; ++r) {
-            if (rows.text(r, column) == terminal) {
+        for (const WatchedTerminal &w : watched) {
+            if (w.Terminal == terminal) {
                 found = true;
-                return rows.text(r, WatchListModel::ColUserName);
+                return w.User;
             }
         }
         return {};
@@ -352,7 +350,25 @@ void PruneUnseen(AccessSessions &list)
     }
 }
 
+WatchedTerminals WatchedTerminalsOf(const WatchListModel &rows, int column)
+{
+    WatchedTerminals watched;
+    const int count = rows.rowCount();
+    watched.reserve(size_t(std::max(count, 0)));
+    for (int r = 0; r < count; ++r)
+        watched.push_back({rows.text(r, column), rows.text(r, WatchListModel::ColUserName)});
+    return watched;
+}
+
 bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchListModel &rows, int column,
+                  bool skipKnown, const AccessScanOptions &options, QString *failure)
+{
+    if (family != 1 && family != 2)
+        return true;
+    return ScanAccesses(list, server, family, WatchedTerminalsOf(rows, column), skipKnown, options, failure);
+}
+
+bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchedTerminals &watched,
                   bool skipKnown, const AccessScanOptions &options, QString *failure)
 {
     if (family != 1 && family != 2)
@@ -362,7 +378,7 @@ bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const Wat
     // A failure part-way leaves the tree as far as the scan got; the next
     // scan starts again from the seen flags.
     try {
-        ok = Scan{list, server, family, rows, column, skipKnown, options}.run(why);
+        ok = Scan{list, server, family, watched, skipKnown, options}.run(why);
     } catch (const std::bad_alloc &) {
         why = QStringLiteral("out of memory");
     }

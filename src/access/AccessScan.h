@@ -15,6 +15,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class ServerApi;
 class WatchListModel;
 
@@ -60,6 +62,20 @@ void PruneUnseen(AccessSessions &list);
 // False, with the reason in failure, when the scan failed; without a list
 // of sessions from the server the tree is left as it was.
 bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchListModel &rows, int column,
+                  bool skipKnown, const AccessScanOptions &options, QString *failure = nullptr);
+
+// What a scan reads of the watch list: each row's terminal name (the field
+// named by column) with its user name, in the list's order. A scan off the
+// main thread reads this copy, never the live list.
+struct WatchedTerminal {
+    QString Terminal;
+    QString User;
+};
+using WatchedTerminals = std::vector<WatchedTerminal>;
+WatchedTerminals WatchedTerminalsOf(const WatchListModel &rows, int column);
+
+// The same scan over such a copy.
+bool ScanAccesses(AccessSessions &list, ServerApi &server, int family, const WatchedTerminals &watched,
                   bool skipKnown, const AccessScanOptions &options, QString *failure = nullptr);
 
 // Sessions that hold something new: their own IsNew, a new connection or a
