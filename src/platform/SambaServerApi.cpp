@@ -88,6 +88,7 @@ void SambaServerApi::Free()
     terminals_.clear();
     shares_.clear();
     sharesRead_ = false;
+    const std::lock_guard lock(namesLock_);
     names_.clear();
 }
 
@@ -178,13 +179,23 @@ QString SambaServerApi::terminalOf(const SambaStatus::Session &session) const
                                                                                       : session.Address;
     if (address.isEmpty())
         return {};
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    auto cached = names_.find(address);
-    if (cached == names_.end() || cached->expires <= now) {
+    QString name;
+    bool known = false;
+    {
+        const std::lock_guard lock(namesLock_);
+        const auto cached = names_.constFind(address);
+        if (cached != names_.cend() && cached->expires > QDateTime::currentMSecsSinceEpoch()) {
+            name = cached->name;
+            known = true;
+        }
+    }
+    if (!known) {
         const QString found = NameOfAddress ? NameOfAddress(address) : defaultNameOfAddress(address);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const std::lock_guard lock(namesLock_);
         // Clients that come and go with new addresses must not grow the
         // table without end: the expired go first, then the soonest to.
-        if (cached == names_.end() && names_.size() >= MaxCachedNames) {
+        if (!names_.contains(address) && names_.size() >= MaxCachedNames) {
             names_.removeIf([now](const auto &entry) { return entry.value().expires <= now; });
             while (names_.size() >= MaxCachedNames) {
                 const auto oldest = std::min_element(names_.begin(), names_.end(),
@@ -194,9 +205,9 @@ QString SambaServerApi::terminalOf(const SambaStatus::Session &session) const
                 names_.erase(oldest);
             }
         }
-        cached = names_.insert(address, {found, now + 10 * 60 * 1000});
+        names_.insert(address, {found, now + 10 * 60 * 1000});
+        name = found;
     }
-    const QString name = cached->name;
     if (name.isEmpty() || isAddress(name))
         return address;
     return name.section(QLatin1Char('.'), 0, 0).toUpper().left(15);

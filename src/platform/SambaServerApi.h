@@ -20,6 +20,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <mutex>
 
 class SambaServerApi : public ServerApi {
 public:
@@ -55,7 +56,11 @@ public:
     static QHash<QString, QString> ParseSharePaths(const QByteArray &testparmOutput);
 
     // How many client names are kept now.
-    qsizetype CachedNames() const { return names_.size(); }
+    qsizetype CachedNames() const
+    {
+        const std::lock_guard lock(namesLock_);
+        return names_.size();
+    }
 
 private:
     bool run(const QString &program, const QStringList &arguments, QByteArray &output) const;
@@ -79,6 +84,10 @@ private:
         QString name;
         qint64 expires = 0;  // ms since the epoch
     };
+    // The scan's worker fills it through the const SessionsOf while the
+    // main thread may ask CachedNames or Free; the lock is never held over
+    // a lookup.
+    mutable std::mutex namesLock_;
     mutable QHash<QString, CachedName> names_;
     static constexpr qsizetype MaxCachedNames = 1024;
 };
