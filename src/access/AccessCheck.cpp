@@ -8,10 +8,41 @@
 #include "platform/ServerApi.h"
 #include "service/flags/ProcessFlags.h"
 
+#include <system_error>
+
+// A scan's input, copied on the main thread, and its answer, written by the
+// worker; the worker touches nothing else of the check.
+struct AccessCheck::ScanJob {
+    AccessSessions list;
+    ServerApi *server = nullptr;
+    int family = 0;
+    WatchedTerminals watched;
+    bool skipKnown = false;
+    AccessScanOptions options;
+    bool scanned = false;
+    QString failure;
+};
+
 AccessCheck::AccessCheck(QObject *parent) : QObject(parent)
 {
     tmAccess.setInterval(1000);
     connect(&tmAccess, &QTimer::timeout, this, &AccessCheck::AccessTick);
+}
+
+AccessCheck::~AccessCheck()
+{
+    StopScan();
+}
+
+void AccessCheck::StopScan()
+{
+    if (!job_)
+        return;
+    if (worker_.joinable())
+        worker_.join();
+    // The result the worker may have posted finds no job to apply.
+    job_.reset();
+    busy_.reset();
 }
 
 int AccessCheck::family() const
@@ -21,32 +52,57 @@ int AccessCheck::family() const
 
 bool AccessCheck::LoadAccessLibrary(int family)
 {
+    StopScan();
     loaded_ = (family == 1 || family == 2) && Server && Server->Load();
     return loaded_;
 }
 
 void AccessCheck::FreeAccessLibrary()
 {
+    StopScan();
     if (Server && loaded_)
         Server->Free();
     loaded_ = false;
 }
 
-void AccessCheck::Scan()
+std::shared_ptr<AccessCheck::ScanJob> AccessCheck::prepareScan() const
 {
     const int f = family();
     if (!loaded_ || !Server || !Rows || (f != 1 && f != 2))
+        return nullptr;
+    auto job = std::make_shared<ScanJob>();
+    job->list = AccessSessionList;
+    job->server = Server;
+    job->family = f;
+    job->watched = WatchedTerminalsOf(*Rows, WatchListModel::ColResourceName);
+    job->skipKnown = Settings.Access.NotUserOnly;
+    job->options.CheckLevel = Settings.Access.CheckLevel;
+    job->options.ReportLevel = Settings.Access.ReportLevel;
+    job->options.IPCNoChk = Settings.Access.IPCNoChk;
+    job->options.SysvolNoChk = Settings.Access.SysvolNoChk;
+    job->options.MyPCNoChk = Settings.Access.MyPCNoChk;
+    job->options.ComputerName = ComputerName;
+    return job;
+}
+
+void AccessCheck::runScan(ScanJob &job)
+{
+    job.scanned = ScanAccesses(job.list, *job.server, job.family, job.watched, job.skipKnown, job.options,
+                               &job.failure);
+}
+
+void AccessCheck::Scan()
+{
+    const std::shared_ptr<ScanJob> job = prepareScan();
+    if (!job)
         return;
-    AccessScanOptions options;
-    options.CheckLevel = Settings.Access.CheckLevel;
-    options.ReportLevel = Settings.Access.ReportLevel;
-    options.IPCNoChk = Settings.Access.IPCNoChk;
-    options.SysvolNoChk = Settings.Access.SysvolNoChk;
-    options.MyPCNoChk = Settings.Access.MyPCNoChk;
-    options.ComputerName = ComputerName;
-    QString failure;
-    const bool scanned = ScanAccesses(AccessSessionList, *Server, f, *Rows, WatchListModel::ColResourceName,
-                                      Settings.Access.NotUserOnly, options, &failure);
+    runScan(*job);
+    AccessSessionList = std::move(job->list);
+    tellFailure(job->scanned, job->failure);
+}
+
+void AccessCheck::tellFailure(bool scanned, QString failure)
+{
     if (scanned)
         failure.clear();
     else if (failure.isEmpty())
@@ -109,6 +165,9 @@ void AccessCheck::greeted(const QString &terminal, bool ok)
 
 void AccessCheck::AccessTick()
 {
+    // The scan under way restarts the timer when it is applied.
+    if (ScanRunning())
+        return;
     if (!ServiceRunning || WatchBusy)
         return;
     tmAccess.stop();
@@ -117,9 +176,42 @@ void AccessCheck::AccessTick()
         tmAccess.start();
         return;
     }
-    WatchBusyMark busy;
-    Scan();
+    busy_.emplace();
+    std::shared_ptr<ScanJob> job = prepareScan();
+    if (!job) {
+        applyScan();
+        return;
+    }
+    job_ = job;
+    try {
+        worker_ = std::thread([this, job] {
+            runScan(*job);
+            // Queued to this object: a check destroyed meanwhile has joined
+            // this thread first, and its pending events go with it.
+            QMetaObject::invokeMethod(this, [this, job] { scanDone(job); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: this scan runs here, as it did before.
+        runScan(*job);
+        scanDone(job);
+    }
+}
 
+void AccessCheck::scanDone(const std::shared_ptr<ScanJob> &job)
+{
+    // A scan stopped meanwhile, or one already applied, brings nothing.
+    if (job != job_)
+        return;
+    if (worker_.joinable())
+        worker_.join();
+    job_.reset();
+    AccessSessionList = std::move(job->list);
+    tellFailure(job->scanned, job->failure);
+    applyScan();
+}
+
+void AccessCheck::applyScan()
+{
     const int selected = ListView ? ListView->SelectedIndex() : -1;
     const AccessRowList rows = BuildRows();
     if (ListView)
@@ -138,7 +230,7 @@ void AccessCheck::AccessTick()
         && ListView->OpenedAutomatically())
         ListView->CloseList();
 
-    busy.Release();
+    busy_.reset();
     AccessTicks = 0;
     tmAccess.start();
 }

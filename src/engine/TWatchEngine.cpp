@@ -179,6 +179,9 @@ void TWatchEngine::CheckCommand()
         Worker->Terminate();
         return;
     }
+    // An access scan under way holds the engine: no pass beside it.
+    if (WatchBusy)
+        return;
     tmWatch->stop();
     StartPass(-1);
     tmWatch->start();
@@ -189,7 +192,7 @@ void TWatchEngine::CheckCommand()
 
 void TWatchEngine::PinpointCommand(int row)
 {
-    if (row < 0 || row >= model_->rowCount() || consoleLocked_ || PassRunning())
+    if (row < 0 || row >= model_->rowCount() || consoleLocked_ || PassRunning() || WatchBusy)
         return;
     tmWatch->stop();
     StartPass(row);

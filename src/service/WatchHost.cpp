@@ -170,6 +170,9 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     // Waits for the worker and runs the pass's end handler, which gives
     // WatchBusy back.
     Engine->StopPass();
+    // An access scan under way ends (the server's queries time out by
+    // themselves) and nothing of it is applied after the settings are saved.
+    Access->StopScan();
     for (TIcmp *probe : {PassProbe, dm ? dm->Icmp : nullptr}) {
         if (probe && probe->ActiveFlag())
             probe->Active(false);

@@ -16,6 +16,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -85,11 +90,17 @@ protected:
         WatchBusy = false;
     }
 
-    // Ticks until a scan has run (the interval's last tick).
+    // Ticks until a scan has run (the interval's last tick) and its result
+    // has been applied.
     void tickToScan()
     {
         check.AccessTicks = int(Settings.Access.CheckInterval);
         check.AccessTick();
+        ASSERT_TRUE(scanOver());
+    }
+    bool scanOver()
+    {
+        return WaitFor([this] { return !check.ScanRunning(); });
     }
 
     FakeServerApi server;
@@ -114,6 +125,7 @@ TEST_F(AccessCheckTest, ScansOnTheTickAfterTheInterval)
     }
     EXPECT_EQ(check.AccessTicks, 3);
     check.AccessTick();
+    ASSERT_TRUE(scanOver());
     ASSERT_EQ(reports.size(), 1);
     EXPECT_EQ(check.AccessTicks, 0);
     EXPECT_FALSE(WatchBusy);
@@ -356,4 +368,59 @@ TEST_F(AccessCheckTest, AFailureThatLastsIsToldOnceUntilTheScanWorksAgain)
     testing::internal::CaptureStderr();
     tickToScan();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "corvane: access scan failed: smbstatus only works as root\n");
+}
+
+// A client whose name the resolver is slow to give, or a server status that
+// takes seconds: the console goes on serving while the scan waits, the
+// engine stays marked busy, and the result arrives once the server answers.
+TEST_F(AccessCheckTest, AServerThatHangsNeverHoldsTheConsole)
+{
+    server.Hold();
+    check.AccessTicks = int(Settings.Access.CheckInterval);
+    check.AccessTick();
+    ASSERT_TRUE(server.WaitHeld());
+
+    bool served = false;
+    QTimer::singleShot(0, &check, [&] { served = true; });
+    EXPECT_TRUE(WaitFor([&] { return served; }));
+    EXPECT_TRUE(check.ScanRunning());
+    EXPECT_TRUE(WatchBusy);
+    EXPECT_TRUE(reports.isEmpty());
+    EXPECT_TRUE(view.Rows.empty());
+
+    // The check command meanwhile starts no second scan.
+    check.AccessTicks = int(Settings.Access.CheckInterval);
+    check.AccessTick();
+    server.Open();
+    ASSERT_TRUE(scanOver());
+    EXPECT_EQ(server.SessionQueries(), 1);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(view.Rows.size(), 2u);
+    EXPECT_FALSE(WatchBusy);
+    EXPECT_EQ(check.AccessTicks, 0);
+    EXPECT_TRUE(check.tmAccess.isActive());
+}
+
+// The program ends while the server is silent: the stop waits for the
+// server's answer, and nothing of that scan is applied afterwards.
+TEST_F(AccessCheckTest, StoppingWhileTheServerHangsAppliesNothing)
+{
+    server.Hold();
+    check.AccessTicks = int(Settings.Access.CheckInterval);
+    check.AccessTick();
+    ASSERT_TRUE(server.WaitHeld());
+    std::thread answer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        server.Open();
+    });
+    check.StopScan();
+    answer.join();
+    EXPECT_FALSE(check.ScanRunning());
+    EXPECT_FALSE(WatchBusy);
+
+    WaitFor([] { return false; }, 300);
+    EXPECT_TRUE(reports.isEmpty());
+    EXPECT_TRUE(view.Rows.empty());
+    EXPECT_TRUE(check.AccessSessionList.empty());
+    EXPECT_FALSE(check.tmAccess.isActive());
 }

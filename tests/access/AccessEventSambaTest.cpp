@@ -15,6 +15,7 @@
 #include "platform/SambaServerApi.h"
 #include "platform/SmbclientMessageTransport.h"
 #include "support/SambaTestServer.h"
+#include "support/WaitFor.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,6 +98,7 @@ TEST(AccessEventSambaTest, RecordAndManagerReportForARealClient)
     const bool raised = SambaTestServer::WaitFor([&] {
         check.AccessTicks = 0;
         check.AccessTick();
+        WaitFor([&] { return !check.ScanRunning(); });
         return outlets.recorded.size() == 3;
     });
     ServiceRunning = false;

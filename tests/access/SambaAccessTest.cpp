@@ -1,6 +1,7 @@
 // The access scan against a private Samba server on 127.0.0.1 with real
 // clients holding sessions, shares and open files.
 #include "support/SambaTestServer.h"
+#include "support/WaitFor.h"
 #include "access/AccessCheck.h"
 #include "access/AccessScan.h"
 #include "service/flags/ProcessFlags.h"
@@ -201,6 +202,7 @@ TEST_F(SambaAccessTest, AccessTickGreetsTheNewTerminalAndRaisesTheEvent)
     ASSERT_TRUE(SambaTestServer::WaitFor([&] {
         check.AccessTicks = 0;
         check.AccessTick();
+        WaitFor([&] { return !check.ScanRunning(); });
         return !reports.isEmpty();
     }));
     ServiceRunning = false;

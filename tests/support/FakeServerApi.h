@@ -5,6 +5,10 @@
 
 #include <QHash>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 class FakeServerApi : public ServerApi {
 public:
     bool Loadable = true;
@@ -21,8 +25,45 @@ public:
 
     bool Load() override { return Loadable; }
     void Free() override {}
+    // A server that does not answer: while held, Sessions() waits (at most
+    // ten seconds) until Open.
+    void Hold()
+    {
+        const std::lock_guard lock(gate_);
+        held_ = true;
+    }
+    void Open()
+    {
+        {
+            const std::lock_guard lock(gate_);
+            held_ = false;
+        }
+        opened_.notify_all();
+    }
+    // Whether a session query is waiting at the held server within timeoutMs.
+    bool WaitHeld(int timeoutMs = 3000)
+    {
+        std::unique_lock lock(gate_);
+        return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return waiting_ > 0; });
+    }
+    int SessionQueries() const
+    {
+        const std::lock_guard lock(gate_);
+        return sessionQueries_;
+    }
+
     bool Sessions(std::vector<ServerSession> &sessions) override
     {
+        {
+            std::unique_lock lock(gate_);
+            ++sessionQueries_;
+            if (held_) {
+                ++waiting_;
+                arrived_.notify_all();
+                opened_.wait_for(lock, std::chrono::seconds(10), [this] { return !held_; });
+                --waiting_;
+            }
+        }
         sessions = SessionsFail ? std::vector<ServerSession>{} : SessionTable;
         return !SessionsFail;
     }
@@ -57,4 +98,11 @@ public:
         info = {};
         return false;
     }
+
+private:
+    mutable std::mutex gate_;
+    std::condition_variable opened_, arrived_;
+    bool held_ = false;
+    int waiting_ = 0;
+    int sessionQueries_ = 0;
 };

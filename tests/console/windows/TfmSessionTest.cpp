@@ -12,6 +12,7 @@
 #include "events/Messenger.h"
 #include "events/windows/TfmMsg.h"
 #include "platform/MessageTransport.h"
+#include "support/WaitFor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -349,6 +350,7 @@ TEST_F(TfmSessionTest, AccessCheckOpensAndClosesOnlyAnAutomaticList)
     ASSERT_TRUE(check.LoadAccessLibrary(2));
 
     check.AccessTick();
+    ASSERT_TRUE(WaitFor([&] { return !check.ScanRunning(); }));
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.OpenedAutomatically());
     ASSERT_EQ(w.Rows().size(), 3u);
@@ -356,6 +358,7 @@ TEST_F(TfmSessionTest, AccessCheckOpensAndClosesOnlyAnAutomaticList)
 
     server.SessionTable.clear();
     check.AccessTick();
+    ASSERT_TRUE(WaitFor([&] { return !check.ScanRunning(); }));
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(w.tlvSess->Count(), 0);
     // The automatic close saved the geometry like any close.
@@ -364,6 +367,7 @@ TEST_F(TfmSessionTest, AccessCheckOpensAndClosesOnlyAnAutomaticList)
     // Opened by the operator: stays open with an empty list.
     w.ShowAccessList(false);
     check.AccessTick();
+    ASSERT_TRUE(WaitFor([&] { return !check.ScanRunning(); }));
     EXPECT_TRUE(w.isVisible());
     ServiceRunning = false;
 }
