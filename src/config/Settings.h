@@ -28,6 +28,8 @@ struct RunOnlyValue {
     T Forced{};
     bool Set = false;
 
+    bool operator==(const RunOnlyValue &) const = default;
+
     // Uses forced for this run in place of the setting's stored value.
     void Force(T &setting, const T &forced)
     {
@@ -44,7 +46,9 @@ struct RunOnlyValue {
 };
 
 struct TSettings {
+    bool operator==(const TSettings &) const = default;
     struct TKrovan {
+        bool operator==(const TKrovan &) const = default;
         QString Version;
         qint32 ScreenMode = 0;
         qint32 ListMode = 0;
@@ -53,12 +57,14 @@ struct TSettings {
         quint16 OffIconImageType = 0;
     };
     struct TMainWnd {
+        bool operator==(const TMainWnd &) const = default;
         QString Size;
         QString Pos;
         QString ColWidth;
         QString ColPosition;
     };
     struct TEditWnd {
+        bool operator==(const TEditWnd &) const = default;
         QString Size;
         QString Pos;
         QString ColWidth;
@@ -68,11 +74,13 @@ struct TSettings {
         bool CommentPrior = false;
     };
     struct TAccWnd {
+        bool operator==(const TAccWnd &) const = default;
         QString Size;
         QString Pos;
         QString ColWidth;
     };
     struct TConfig {
+        bool operator==(const TConfig &) const = default;
         quint16 CheckInterval = 0;
         bool WaitWave = false;
         qint32 MessageLevel = 0;
@@ -92,6 +100,7 @@ struct TSettings {
     };
     // [Login] and [Logout]: one terminal coming or going.
     struct TEventSection {
+        bool operator==(const TEventSection &) const = default;
         bool ShowMsg = false;
         bool DoAction = false;
         bool ManagerReport = false;
@@ -104,6 +113,7 @@ struct TSettings {
     };
     // [AllLogin] and [AllLogout]: every counted terminal in, or out.
     struct TAllEventSection {
+        bool operator==(const TAllEventSection &) const = default;
         bool ShowMsg = false;
         bool PlayWave = false;
         QString WaveFile;
@@ -114,6 +124,7 @@ struct TSettings {
         bool ManagerReport = false;
     };
     struct TAccess {
+        bool operator==(const TAccess &) const = default;
         quint16 CheckInterval = 0;
         qint32 CheckLevel = 0;
         qint32 ReportLevel = 0;
@@ -134,6 +145,7 @@ struct TSettings {
         bool ManagerReport = false;
     };
     struct TTCPIP {
+        bool operator==(const TTCPIP &) const = default;
         qint32 TimeOut = 0;
         qint32 SendBytes = 0;
         quint8 TTL = 0;
@@ -144,10 +156,12 @@ struct TSettings {
         bool Parallel = false;
     };
     struct TMessenger {
+        bool operator==(const TMessenger &) const = default;
         QString SendMessage; // line breaks as CR LF
         bool AutoSend = false;
     };
     struct TBackground {
+        bool operator==(const TBackground &) const = default;
         QString File;
         bool Transport = false;
         qint32 TextColor = 0;
@@ -171,6 +185,7 @@ struct TSettings {
 
     // Not saved as such: the stored values this run replaced.
     struct TRunOnly {
+        bool operator==(const TRunOnly &) const = default;
         RunOnlyValue<qint32> ScreenMode;
         RunOnlyValue<QString> MainPos;
         RunOnlyValue<qint32> AllLogoutAction;

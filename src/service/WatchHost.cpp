@@ -146,6 +146,7 @@ void WatchHost::StartTimers()
         keepTimer_ = new QTimer(this);
         connect(keepTimer_, &QTimer::timeout, this, &WatchHost::KeepSettings);
     }
+    kept_ = Settings;
     keepTimer_->start(KeepSettingsMs);
 }
 
@@ -153,8 +154,11 @@ void WatchHost::KeepSettings()
 {
     if (BeforeKeepSettings)
         BeforeKeepSettings();
-    // The store writes only when a value differs from the file's.
-    SaveSettings(Settings);
+    // Compared in memory: the file is read and written only after a change.
+    if (Settings == kept_)
+        return;
+    if (SaveSettings(Settings))
+        kept_ = Settings;
 }
 
 void WatchHost::Start()

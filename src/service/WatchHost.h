@@ -7,6 +7,7 @@
 // Notices, records and the icon are reached through outlets: the console's,
 // or a test's when no window exists.
 
+#include "config/Settings.h"
 #include "platform/Platform.h"
 
 #include <QObject>
@@ -104,4 +105,5 @@ private:
     std::unique_ptr<MessageQueue> sends_;  // after the messenger: it goes first
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
+    TSettings kept_;  // the settings as last kept on disk
 };
