@@ -11,6 +11,10 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -63,17 +67,73 @@ TEST(NetbiosLookup, AnswersToOtherQueriesOrCutShortGiveNothing)
 // A node status answer that hides an option behind a CP932 ideographic space
 // ("PC01", 81 40, "--force"): the name would have reached the entry's "*"
 // name and its actions. A name that is not plain is no name.
+namespace {
+// A node status answer to query `id` naming `name15`.
+QByteArray NodeStatusAnswer(quint16 id, const QByteArray &name15)
+{
+    const QByteArray query = Netbios::nodeStatusQuery(id);
+    QByteArray a = query.left(12);
+    a[2] = char(0x84), a[3] = 0, a[4] = 0, a[5] = 0, a[6] = 0, a[7] = 1;
+    a += query.mid(12);                                // the "*" name, type and class
+    a += QByteArray::fromHex("00000000") + QByteArray::fromHex("0013") + '\x01';
+    a += name15.leftJustified(15, ' ') + QByteArray::fromHex("000400");  // workstation, unique
+    return a;
+}
+
+int UdpSocket(const char *address, quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = ::inet_addr(address);
+    return fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0 ? fd : -1;
+}
+} // namespace
+
+// A host that sees the query for another address (a hub, a mirrored port)
+// answers first, from its own address, with a name of its choosing; then the
+// host asked answers. Only the host asked names itself.
+TEST(NetbiosLookup, OnlyTheHostAskedMayAnswerANodeStatusQuery)
+{
+    NetNamespace::run({}, [] {
+        const NetNamespace peer = NetNamespace::create();
+        ASSERT_TRUE(NetNamespace::link(NetNamespace::current(), QStringLiteral("vhere"), QStringLiteral("10.77.0.1/24"),
+                                       peer, QStringLiteral("vpeer"), QStringLiteral("10.77.0.2/24")));
+        ASSERT_TRUE(peer.ip({"addr", "add", "10.77.0.9/24", "dev", "vpeer"}));
+        int asked = -1, forger = -1;
+        peer.inside([&] {
+            asked = UdpSocket("10.77.0.9", 137);
+            forger = UdpSocket("10.77.0.2", 137);
+        });
+        ASSERT_GE(asked, 0);
+        ASSERT_GE(forger, 0);
+        std::thread answering([&] {
+            pollfd pfd{asked, POLLIN, 0};
+            if (::poll(&pfd, 1, 5000) != 1)
+                return;
+            char query[100];
+            sockaddr_in from{};
+            socklen_t fromLen = sizeof from;
+            if (::recvfrom(asked, query, sizeof query, 0, reinterpret_cast<sockaddr *>(&from), &fromLen) < 2)
+                return;
+            const quint16 id = quint16(quint8(query[0]) << 8 | quint8(query[1]));
+            const QByteArray forged = NodeStatusAnswer(id, "FORGED");
+            const QByteArray real = NodeStatusAnswer(id, "REAL");
+            ::sendto(forger, forged.constData(), size_t(forged.size()), 0, reinterpret_cast<sockaddr *>(&from), fromLen);
+            QThread::msleep(50);
+            ::sendto(asked, real.constData(), size_t(real.size()), 0, reinterpret_cast<sockaddr *>(&from), fromLen);
+        });
+        EXPECT_EQ(Netbios::nameOf(::inet_addr("10.77.0.9"), 2000), QStringLiteral("REAL"));
+        answering.join();
+        ::close(asked);
+        ::close(forger);
+    });
+}
+
 TEST(NetbiosLookup, ANodeStatusNameWithABlankOrALeadingDashIsNoName)
 {
-    const auto answer = [](const QByteArray &name15) {
-        const QByteArray query = Netbios::nodeStatusQuery(9);
-        QByteArray a = query.left(12);
-        a[2] = char(0x84), a[3] = 0, a[4] = 0, a[5] = 0, a[6] = 0, a[7] = 1;
-        a += query.mid(12);                                // the "*" name, type and class
-        a += QByteArray::fromHex("00000000") + QByteArray::fromHex("0013") + '\x01';
-        a += name15.leftJustified(15, ' ') + QByteArray::fromHex("000400");  // workstation, unique
-        return a;
-    };
+    const auto answer = [](const QByteArray &name15) { return NodeStatusAnswer(9, name15); };
     EXPECT_EQ(Netbios::parseNodeStatus(answer("PC01"), 9), QStringLiteral("PC01"));
     EXPECT_EQ(Netbios::parseNodeStatus(answer("PC01\x81\x40--force"), 9), QString());
     EXPECT_EQ(Netbios::parseNodeStatus(answer("-oProxy"), 9), QString());
