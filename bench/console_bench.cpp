@@ -2,7 +2,7 @@
 // control (keys converted once per sort), beside a comparison that converts
 // both texts on every call, which the control must never do.
 
-#include "console/MListView.h"
+#include "console/WatchListView.h"
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
 
@@ -36,9 +36,9 @@ std::vector<WatchListModel::Row> MakeRows(int count)
 void BM_ListSortByText(benchmark::State &state)
 {
     WatchListModel model;
-    MListView list;
+    WatchListView list;
     list.SetModel(&model);
-    list.SetViewStyle(TDDListView::vsReport);
+    list.SetViewStyle(DragDropListView::vsReport);
     const std::vector<WatchListModel::Row> rows = MakeRows(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();

@@ -11,13 +11,13 @@
 //
 //   bench_pass [--benchmark_filter=...]
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
-#include "engine/TWatchEngine.h"
+#include "engine/WatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/FixtureNetBrowser.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
+#include "process/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -68,13 +68,13 @@ void BM_Pass(benchmark::State &state)
     Settings.TCPIP.Retry = 1;
     WatchListModel model;
     fillList(model);
-    TIcmp probe;
+    Probe probe;
     FixtureNetBrowser net{QString()};
     NoEvents events;
-    TWatchEngine engine(&model, &probe, &net, &events);
+    WatchEngine engine(&model, &probe, &net, &events);
     for (auto _ : state) {
         QEventLoop loop;
-        QObject::connect(&engine, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        QObject::connect(&engine, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
         engine.StartPass(-1);
         loop.exec();
         if (engine.LogoutList.size() > 0) {
@@ -89,7 +89,7 @@ void BM_Pass(benchmark::State &state)
 // same padded texts, one after the other on one thread.
 void BM_EchoesAlone(benchmark::State &state)
 {
-    TIcmp probe;
+    Probe probe;
     probe.TimeOut = 1000;
     QStringList padded;
     for (int i = 0; i < kEntries; ++i) {

@@ -1,4 +1,4 @@
-// The cost of one echo to 127.0.0.1 through TIcmp::Ping, beside fping
+// The cost of one echo to 127.0.0.1 through Probe::Ping, beside fping
 // sending the same number of echoes in the same run.
 //
 // When the process may, it moves into a private network namespace first
@@ -11,7 +11,7 @@
 // Items per second is echoes per second for every row, so the rows compare
 // directly; fping's row includes starting the process once per batch.
 
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
 
 #include <QByteArray>
 #include <benchmark/benchmark.h>
@@ -26,7 +26,7 @@ bool g_private = false;
 
 void pingLoop(benchmark::State &state, IcmpEcho::Kind kind, qint16 bytes)
 {
-    TIcmp icmp;
+    Probe icmp;
     icmp.SetEchoKind(kind);
     icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
     icmp.SetSendBytes(bytes);
@@ -62,7 +62,7 @@ void BM_PingPingSocket(benchmark::State &state)
 // What keeping the socket open saves: a fresh socket for every echo.
 void BM_PingReopening(benchmark::State &state)
 {
-    TIcmp icmp;
+    Probe icmp;
     icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
     for (auto _ : state) {
         if (!icmp.Active(true) || !icmp.Ping()) {

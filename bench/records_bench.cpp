@@ -55,9 +55,9 @@ void writeFile(const QString &p, const QByteArray &bytes)
         std::abort();
 }
 
-TSettings recordSettings(const QString &name, const QString &extension)
+ProgramSettings recordSettings(const QString &name, const QString &extension)
 {
-    TSettings s;
+    ProgramSettings s;
     s.ProgramDir = scratch->path() + u'/';
     s.Config.XMLEncoding = QStringLiteral("UTF-8");
     s.Login.RecordFile = s.Logout.RecordFile = name;
@@ -72,7 +72,7 @@ void BM_XmlRecord(benchmark::State &state)
 {
     const QByteArray original = xmlFileOf(state.range(0));
     const QString name = QStringLiteral("xml%1").arg(state.range(0));
-    const TSettings s = recordSettings(name, QStringLiteral("xml"));
+    const ProgramSettings s = recordSettings(name, QStringLiteral("xml"));
     const QString file = path(name + QStringLiteral(".xml"));
     const auto start = [&] {
         writeFile(file, original);
@@ -106,7 +106,7 @@ void BM_XmlRecordFirst(benchmark::State &state)
 {
     const QByteArray original = xmlFileOf(state.range(0));
     const QString name = QStringLiteral("first%1").arg(state.range(0));
-    const TSettings s = recordSettings(name, QStringLiteral("xml"));
+    const ProgramSettings s = recordSettings(name, QStringLiteral("xml"));
     const QString file = path(name + QStringLiteral(".xml"));
     for (auto _ : state) {
         state.PauseTiming();
@@ -151,7 +151,7 @@ void BM_XmlRecordLibxml2Alone(benchmark::State &state)
 
 void BM_TextRecord(benchmark::State &state)
 {
-    const TSettings s = recordSettings(QStringLiteral("text"), QStringLiteral("log"));
+    const ProgramSettings s = recordSettings(QStringLiteral("text"), QStringLiteral("log"));
     QFile::remove(path(QStringLiteral("text.log")));
     for (auto _ : state) {
         if (!WriteRecord(RecordKind::Logout, Lines, s, When, {})) {

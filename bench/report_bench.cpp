@@ -66,9 +66,9 @@ void writeFiles(qint64 bytes)
     }
 }
 
-TSettings settings(const char *extension)
+ProgramSettings settings(const char *extension)
 {
-    TSettings s;
+    ProgramSettings s;
     s.ProgramDir = scratch->path() + u'/';
     s.Login.RecordFile = s.Logout.RecordFile = s.Access.RecordFile = QStringLiteral("KR%y%m%d");
     s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QLatin1String(extension);
@@ -77,7 +77,7 @@ TSettings settings(const char *extension)
 
 void report(benchmark::State &state, const char *extension)
 {
-    const TSettings s = settings(extension);
+    const ProgramSettings s = settings(extension);
     const QDateTime later(Day.addDays(1), QTime(7, 0));
     qsizetype size = 0;
     for (auto _ : state) {

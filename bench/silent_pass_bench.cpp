@@ -9,14 +9,14 @@
 #include "BenchSupport.h"
 #include "NoEvents.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
-#include "engine/TWatchEngine.h"
+#include "engine/WatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/EchoBatch.h"
 #include "platform/FixtureNetBrowser.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
+#include "process/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -50,14 +50,14 @@ void BM_SilentPass(benchmark::State &state)
         e.State = StateUnconfirmed;
         AddEntry(e, model);
     }
-    TIcmp probe;
+    Probe probe;
     FixtureNetBrowser net{QString()};
     NoEvents events;
-    TWatchEngine engine(&model, &probe, &net, &events);
+    WatchEngine engine(&model, &probe, &net, &events);
     bool first = true;
     for (auto _ : state) {
         QEventLoop loop;
-        QObject::connect(&engine, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        QObject::connect(&engine, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
         engine.StartPass(-1);
         loop.exec();
         // Every entry logs out in the first pass and stays out after it.

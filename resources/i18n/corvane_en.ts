@@ -2,6 +2,117 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>AccessListWindow</name>
+    <message>
+        <source>端末</source>
+        <translation>Terminal</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名</source>
+        <translation>User Name</translation>
+    </message>
+    <message>
+        <source>接続時間</source>
+        <translation>Connect Time</translation>
+    </message>
+    <message>
+        <source>ｱｸｾｽ時間</source>
+        <translation>Access Time</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞ</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>監視ﾘｽﾄ(&amp;S)</source>
+        <translation>&amp;Watch List</translation>
+    </message>
+    <message>
+        <source>&amp;Message...</source>
+        <translation>&amp;Message...</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>メッセージ送信(&amp;M)...</source>
+        <translation>Send &amp;Message...</translation>
+    </message>
+    <message>
+        <source>Access List</source>
+        <translation>Access List</translation>
+    </message>
+</context>
+<context>
+    <name>AddEntriesDialog</name>
+    <message>
+        <source>Addition Setting</source>
+        <translation>Add Terminals</translation>
+    </message>
+    <message>
+        <source>Dropされた端末をすべて追加します</source>
+        <translation>Add all the dropped terminals</translation>
+    </message>
+    <message>
+        <source>に所属する端末をすべて追加します</source>
+        <translation>Add all the terminals of this group</translation>
+    </message>
+    <message>
+        <source>監視端末へ追加</source>
+        <translation>Add to the watch list</translation>
+    </message>
+    <message>
+        <source>自動(&amp;A)</source>
+        <translation>&amp;Automatically</translation>
+    </message>
+    <message>
+        <source>手動(&amp;M)</source>
+        <translation>&amp;Manually, one by one</translation>
+    </message>
+    <message>
+        <source>ユーザー名(&amp;U)</source>
+        <translation>&amp;User name</translation>
+    </message>
+    <message>
+        <source>端末名を使用</source>
+        <translation>Use the terminal name</translation>
+    </message>
+    <message>
+        <source>コメントを使用</source>
+        <translation>Use the comment</translation>
+    </message>
+    <message>
+        <source>IPアドレス(Ping)で調査する(&amp;S)</source>
+        <translation>Check by IP addre&amp;ss (ping)</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>BackgroundPicture</name>
+    <message>
+        <source>この画像は背景に設定できません</source>
+        <translation>This picture cannot be used as the background.</translation>
+    </message>
+    <message>
+        <source>背景を消去します。
+よろしいですか？</source>
+        <translation>The background picture will be removed.
+Are you sure?</translation>
+    </message>
+    <message>
+        <source>ビットマップ(*.bmp);;Jpegイメージ(*.jpg)</source>
+        <translation>Bitmaps (*.bmp);;JPEG pictures (*.jpg)</translation>
+    </message>
+</context>
+<context>
     <name>DayReport</name>
     <message>
         <source>なし</source>
@@ -182,6 +293,311 @@
     </message>
 </context>
 <context>
+    <name>EntryDialog</name>
+    <message>
+        <source>Entry Separator Name</source>
+        <translation>Separator Name</translation>
+    </message>
+    <message>
+        <source>Entry User Name</source>
+        <translation>Terminal User Name</translation>
+    </message>
+    <message>
+        <source>このセパレータの名前を入力して下さい。(&amp;U)</source>
+        <translation>&amp;Name of this separator:</translation>
+    </message>
+    <message>
+        <source>この端末に対するﾕｰｻﾞｰ名を入力して下さい。(&amp;U)</source>
+        <translation>&amp;User name for this terminal:</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名(N)</source>
+        <translation>Resource &amp;name</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名</source>
+        <translation>Resource name</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction</source>
+        <translation>Login action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction</source>
+        <translation>Logout action</translation>
+    </message>
+    <message>
+        <source>IPｱﾄﾞﾚｽ</source>
+        <translation>IP address</translation>
+    </message>
+    <message>
+        <source>IPアドレス(Ping)で調査する(&amp;S)</source>
+        <translation>Check by IP addre&amp;ss (ping)</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝ</source>
+        <translation>Icon</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>セパレータ</source>
+        <translation>Separator</translation>
+    </message>
+    <message>
+        <source>このリソース名は使えません。</source>
+        <translation>This resource name cannot be used.</translation>
+    </message>
+    <message>
+        <source>有効なIPアドレスを入力してください。</source>
+        <translation>Enter a valid IP address.</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名、若しくはIPを入力して下さい。</source>
+        <translation>Enter a resource name or an IP address.</translation>
+    </message>
+    <message>
+        <source>このセパレータの名前を入力して下さい。</source>
+        <translation>Enter a name for this separator.</translation>
+    </message>
+    <message>
+        <source>この端末に対するﾕｰｻﾞｰ名を入力して下さい。</source>
+        <translation>Enter a user name for this terminal.</translation>
+    </message>
+</context>
+<context>
+    <name>HelpKeyFilter</name>
+    <message>
+        <source>起動できません！</source>
+        <translation>The help cannot be opened.</translation>
+    </message>
+</context>
+<context>
+    <name>ListEditor</name>
+    <message>
+        <source>Corvane List</source>
+        <translation>Corvane Watch List</translation>
+    </message>
+    <message>
+        <source>監視可能端末(&amp;N)</source>
+        <translation>Terminals on the &amp;network</translation>
+    </message>
+    <message>
+        <source>ｺﾒﾝﾄを先に表示(&amp;C)</source>
+        <translation>Show co&amp;mments first</translation>
+    </message>
+    <message>
+        <source>ﾃｽﾄ</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>参照...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>適用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction</source>
+        <translation>Login action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction</source>
+        <translation>Logout action</translation>
+    </message>
+    <message>
+        <source>&amp;&gt;&gt;</source>
+        <translation>&amp;&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>&amp;&lt;&lt;</source>
+        <translation>&amp;&lt;&lt;</translation>
+    </message>
+    <message>
+        <source>ｾﾊﾟﾚｰﾀ</source>
+        <translation>Separator</translation>
+    </message>
+    <message>
+        <source>I&amp;P</source>
+        <translation>I&amp;P</translation>
+    </message>
+    <message>
+        <source>監視端末(&amp;T)</source>
+        <translation>Watched &amp;terminals</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名(&amp;U)...</source>
+        <translation>&amp;User Name...</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>ｳｲﾝﾄﾞｳ(&amp;F)</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>保存して閉じる(&amp;O)</source>
+        <translation>Save and Cl&amp;ose</translation>
+    </message>
+    <message>
+        <source>保存しないで閉じる(&amp;C)</source>
+        <translation>&amp;Close without Saving</translation>
+    </message>
+    <message>
+        <source>状態(&amp;S)</source>
+        <translation>&amp;Status</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾊﾟﾃｨ(&amp;P)</source>
+        <translation>&amp;Properties</translation>
+    </message>
+    <message>
+        <source>監視(&amp;W)</source>
+        <translation>W&amp;atch</translation>
+    </message>
+    <message>
+        <source>追加(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>すべて削除(&amp;C)</source>
+        <translation>Delete A&amp;ll</translation>
+    </message>
+    <message>
+        <source>ｾﾊﾟﾚｰﾀを追加(&amp;S)</source>
+        <translation>Add &amp;Separator</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>大きいｱｲｺﾝ(&amp;G)</source>
+        <translation>Lar&amp;ge Icons</translation>
+    </message>
+    <message>
+        <source>小さいｱｲｺﾝ(&amp;M)</source>
+        <translation>S&amp;mall Icons</translation>
+    </message>
+    <message>
+        <source>一覧(&amp;L)</source>
+        <translation>&amp;List</translation>
+    </message>
+    <message>
+        <source>詳細(&amp;D)</source>
+        <translation>&amp;Details</translation>
+    </message>
+    <message>
+        <source>ソート(&amp;Z)</source>
+        <translation>S&amp;ort</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名(&amp;1)</source>
+        <translation>&amp;1 User Name</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名(&amp;2)</source>
+        <translation>&amp;2 Resource Name</translation>
+    </message>
+    <message>
+        <source>状態(&amp;3)</source>
+        <translation>&amp;3 Status</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&amp;4)</source>
+        <translation>&amp;4 Domain/Workgroup</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction(&amp;5)</source>
+        <translation>&amp;5 Login Action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction(&amp;6)</source>
+        <translation>&amp;6 Logout Action</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&amp;7)</source>
+        <translation>&amp;7 Network Provider</translation>
+    </message>
+    <message>
+        <source>IP(&amp;8)</source>
+        <translation>&amp;8 IP</translation>
+    </message>
+    <message>
+        <source>IP調査(&amp;9)</source>
+        <translation>&amp;9 IP Check</translation>
+    </message>
+    <message>
+        <source>ソートを元に戻す(&amp;0)</source>
+        <translation>&amp;0 Original Order</translation>
+    </message>
+    <message>
+        <source>リソース状態取得エラーです。</source>
+        <translation>The state of the resource could not be read.</translation>
+    </message>
+    <message>
+        <source>追加する端末はありません。</source>
+        <translation>There are no terminals to add.</translation>
+    </message>
+    <message>
+        <source>Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*</source>
+        <translation>Sound files (*.wav)|*.wav|Programs (*.exe)|*.exe|Batch files (*.bat)|*.bat|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>追加処理を続行しますか？</source>
+        <translation>Go on adding terminals?</translation>
+    </message>
+    <message>
+        <source>監視端末を１つだけ選択して下さい。</source>
+        <translation>Select exactly one watched terminal.</translation>
+    </message>
+    <message>
+        <source>監視端末をすべて削除します。
+よろしいですか？</source>
+        <translation>All watched terminals will be removed.
+Are you sure?</translation>
+    </message>
+    <message>
+        <source>監視端末を選択して下さい。</source>
+        <translation>Select a watched terminal.</translation>
+    </message>
+    <message>
+        <source>パラメータに置き換え文字「%」があります。
+</source>
+        <translation>The action holds the placeholder character &quot;%&quot;.
+</translation>
+    </message>
+    <message>
+        <source>ネットワーク全体</source>
+        <translation>Entire Network</translation>
+    </message>
+    <message>
+        <source>%1 検索中...</source>
+        <translation>Searching %1...</translation>
+    </message>
+    <message>
+        <source>%1 調査中...</source>
+        <translation>Checking %1...</translation>
+    </message>
+</context>
+<context>
     <name>MainTray</name>
     <message>
         <source>監視ﾘｽﾄ(&amp;C)</source>
@@ -233,6 +649,361 @@
     </message>
 </context>
 <context>
+    <name>MainWindow</name>
+    <message>
+        <source>ｳｲﾝﾄﾞｳ(&amp;F)</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>常駐(&amp;S)</source>
+        <translation>&amp;Stay As</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝ(&amp;I)</source>
+        <translation>Taskbar &amp;Icon</translation>
+    </message>
+    <message>
+        <source>ﾀｽｸﾄﾚｲ(&amp;T)</source>
+        <translation>System &amp;Tray</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝ＋ﾀｽｸﾄﾚｲ(&amp;Z)</source>
+        <translation>Icon &amp;and Tray</translation>
+    </message>
+    <message>
+        <source>終了</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>端末(&amp;S)</source>
+        <translation>&amp;Terminal</translation>
+    </message>
+    <message>
+        <source>お休み(&amp;R)</source>
+        <translation>&amp;Rest</translation>
+    </message>
+    <message>
+        <source>お休み(&amp;H)</source>
+        <translation>&amp;Rest</translation>
+    </message>
+    <message>
+        <source>調査(&amp;R)</source>
+        <translation>&amp;Check</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>編集(&amp;E)...</source>
+        <translation>&amp;Edit List...</translation>
+    </message>
+    <message>
+        <source>大きいｱｲｺﾝ(&amp;G)</source>
+        <translation>Lar&amp;ge Icons</translation>
+    </message>
+    <message>
+        <source>小さいｱｲｺﾝ(&amp;M)</source>
+        <translation>S&amp;mall Icons</translation>
+    </message>
+    <message>
+        <source>一覧(&amp;L)</source>
+        <translation>&amp;List</translation>
+    </message>
+    <message>
+        <source>詳細(&amp;D)</source>
+        <translation>&amp;Details</translation>
+    </message>
+    <message>
+        <source>ソート(&amp;S)</source>
+        <translation>&amp;Sort</translation>
+    </message>
+    <message>
+        <source>ﾕｰｻﾞｰ名(&amp;1)</source>
+        <translation>&amp;1 User Name</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名(&amp;2)</source>
+        <translation>&amp;2 Resource Name</translation>
+    </message>
+    <message>
+        <source>状態(&amp;3)</source>
+        <translation>&amp;3 Status</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&amp;4)</source>
+        <translation>&amp;4 Domain/Workgroup</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｲﾝAction(&amp;5)</source>
+        <translation>&amp;5 Login Action</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄAction(&amp;6)</source>
+        <translation>&amp;6 Logout Action</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&amp;7)</source>
+        <translation>&amp;7 Network Provider</translation>
+    </message>
+    <message>
+        <source>IP(&amp;8)</source>
+        <translation>&amp;8 IP</translation>
+    </message>
+    <message>
+        <source>IP調査(&amp;9)</source>
+        <translation>&amp;9 IP Check</translation>
+    </message>
+    <message>
+        <source>Result(&amp;A)</source>
+        <translation>&amp;A Result</translation>
+    </message>
+    <message>
+        <source>MAC(&amp;B)</source>
+        <translation>&amp;B MAC</translation>
+    </message>
+    <message>
+        <source>ソートを元に戻す(&amp;0)</source>
+        <translation>&amp;0 Original Order</translation>
+    </message>
+    <message>
+        <source>ソートを元に戻す(&amp;S)</source>
+        <translation>Original &amp;Sort Order</translation>
+    </message>
+    <message>
+        <source>列並びを元に戻す(&amp;C)</source>
+        <translation>Original Col&amp;umn Order</translation>
+    </message>
+    <message>
+        <source>ｱｲｺﾝの固定(&amp;F)</source>
+        <translation>&amp;Fix Icons in Place</translation>
+    </message>
+    <message>
+        <source>ﾘﾌﾚｯｼｭ(&amp;R)</source>
+        <translation>&amp;Refresh</translation>
+    </message>
+    <message>
+        <source>位置合わせ(&amp;A)</source>
+        <translation>&amp;Align</translation>
+    </message>
+    <message>
+        <source>上を揃える(&amp;V)</source>
+        <translation>Align &amp;Tops</translation>
+    </message>
+    <message>
+        <source>左を揃える(&amp;H)</source>
+        <translation>Align &amp;Left Edges</translation>
+    </message>
+    <message>
+        <source>均等に配置</source>
+        <translation>Space Evenly</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞの送信(&amp;M)...</source>
+        <translation>Send &amp;Message...</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞ送信(&amp;M)...</source>
+        <translation>Send &amp;Message...</translation>
+    </message>
+    <message>
+        <source>&amp;WakeOnLan</source>
+        <translation>&amp;Wake-on-LAN</translation>
+    </message>
+    <message>
+        <source>&amp;WakeOnLAN</source>
+        <translation>&amp;Wake-on-LAN</translation>
+    </message>
+    <message>
+        <source>MACアドレスの取得(&amp;M)</source>
+        <translation>Get &amp;MAC Address</translation>
+    </message>
+    <message>
+        <source>MACアドレス取得(&amp;M)</source>
+        <translation>Get &amp;MAC Address</translation>
+    </message>
+    <message>
+        <source>MACアドレスの消去(&amp;C)</source>
+        <translation>&amp;Clear MAC Address</translation>
+    </message>
+    <message>
+        <source>MACアドレス消去(&amp;C)</source>
+        <translation>&amp;Clear MAC Address</translation>
+    </message>
+    <message>
+        <source>起動(&amp;W)</source>
+        <translation>&amp;Wake Up</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)</source>
+        <translation>&amp;Open</translation>
+    </message>
+    <message>
+        <source>エクスプローラで開く(&amp;E)</source>
+        <translation>Open in &amp;File Manager</translation>
+    </message>
+    <message>
+        <source>ブラウザで開く(&amp;B)</source>
+        <translation>Open in Web &amp;Browser</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛﾊﾟﾃｨ(&amp;P)...</source>
+        <translation>&amp;Properties...</translation>
+    </message>
+    <message>
+        <source>リスト保存(&amp;S)</source>
+        <translation>&amp;Save List</translation>
+    </message>
+    <message>
+        <source>背景(&amp;B)</source>
+        <translation>&amp;Background</translation>
+    </message>
+    <message>
+        <source>背景画像の選択(&amp;S)...</source>
+        <translation>&amp;Select Picture...</translation>
+    </message>
+    <message>
+        <source>アイコンの文字背景を透過(&amp;T)</source>
+        <translation>&amp;Transparent Behind Icon Texts</translation>
+    </message>
+    <message>
+        <source>アイコンの文字色(&amp;C)...</source>
+        <translation>Icon Text &amp;Colour...</translation>
+    </message>
+    <message>
+        <source>表示形式(&amp;P)</source>
+        <translation>&amp;Placement</translation>
+    </message>
+    <message>
+        <source>中央(&amp;C)</source>
+        <translation>&amp;Centred</translation>
+    </message>
+    <message>
+        <source>左上(&amp;L)</source>
+        <translation>Top &amp;Left</translation>
+    </message>
+    <message>
+        <source>タイル(&amp;T)</source>
+        <translation>&amp;Tiled</translation>
+    </message>
+    <message>
+        <source>ウインドウに合わせる(&amp;F)</source>
+        <translation>&amp;Fit to Window</translation>
+    </message>
+    <message>
+        <source>背景の消去(&amp;E)</source>
+        <translation>&amp;Remove Picture</translation>
+    </message>
+    <message>
+        <source>ﾍﾙﾌﾟ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>ﾍﾙﾌﾟを開く(&amp;O)</source>
+        <translation>&amp;Open Help</translation>
+    </message>
+    <message>
+        <source>ﾊﾞｰｼﾞｮﾝ情報(&amp;V)...</source>
+        <translation>&amp;Version Information...</translation>
+    </message>
+    <message>
+        <source>サービスより停止してください。</source>
+        <translation>Stop it through the service.</translation>
+    </message>
+    <message>
+        <source>起動できません！</source>
+        <translation>The program could not be started.</translation>
+    </message>
+    <message>
+        <source>リストを保存します。
+よろしいですか？</source>
+        <translation>The list will be saved.
+Are you sure?</translation>
+    </message>
+    <message>
+        <source>中止(&amp;D)</source>
+        <translation>Sto&amp;p</translation>
+    </message>
+    <message>
+        <source>ﾘｽﾄ編集(&amp;L)..</source>
+        <translation>Edit &amp;List...</translation>
+    </message>
+    <message>
+        <source>監視端末の編集を行います。</source>
+        <translation>Edits the watched terminals.</translation>
+    </message>
+    <message>
+        <source>ｱｸｾｽﾘｽﾄ(&amp;A)</source>
+        <translation>&amp;Access List</translation>
+    </message>
+    <message>
+        <source>この端末にｱｸｾｽしている端末の一覧を表示します。</source>
+        <translation>Shows the terminals that are using this computer&apos;s shares.</translation>
+    </message>
+    <message>
+        <source>設定(&amp;C)...</source>
+        <translation>&amp;Settings...</translation>
+    </message>
+    <message>
+        <source>設定の編集を行います。</source>
+        <translation>Edits the settings.</translation>
+    </message>
+    <message>
+        <source>端末の調査を今すぐ行います。</source>
+        <translation>Checks the terminals now.</translation>
+    </message>
+    <message>
+        <source>最小化(&amp;E)</source>
+        <translation>&amp;Minimise</translation>
+    </message>
+    <message>
+        <source>Corvaneを終了します。</source>
+        <translation>Minimises the Corvane window.</translation>
+    </message>
+    <message>
+        <source>端末の調査を今すぐ行いますか？</source>
+        <translation>Check the terminals now?</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBar</name>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1「%2」しました。&#x3000;</source>
+        <translation>%1 %2.   </translation>
+    </message>
+    <message>
+        <source>%1「%2」&#x3000;</source>
+        <translation>%1 %2   </translation>
+    </message>
+</context>
+<context>
+    <name>MessageDialog</name>
+    <message>
+        <source>ﾒｯｾｰｼﾞ</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>ﾒｯｾｰｼﾞを自動的に送信する(&amp;A)</source>
+        <translation>Send the message &amp;automatically</translation>
+    </message>
+    <message>
+        <source>送信(&amp;S)</source>
+        <translation>&amp;Send</translation>
+    </message>
+    <message>
+        <source>メッセージを送信しました。</source>
+        <translation>The message was sent.</translation>
+    </message>
+    <message>
+        <source>メッセージを送信できませんでした。</source>
+        <translation>The message could not be sent.</translation>
+    </message>
+</context>
+<context>
     <name>Notice</name>
     <message>
         <source>アクセスしています。</source>
@@ -257,6 +1028,147 @@
     <message>
         <source>ログアウト</source>
         <translation>logged out</translation>
+    </message>
+</context>
+<context>
+    <name>NoticeWindow</name>
+    <message>
+        <source>後%1秒</source>
+        <translation>%1 seconds left</translation>
+    </message>
+    <message>
+        <source>報告！</source>
+        <translation>Report!</translation>
+    </message>
+    <message>
+        <source>すべての監視端末が</source>
+        <translation>All watched terminals have</translation>
+    </message>
+    <message>
+        <source>しました。</source>
+        <translation>now.</translation>
+    </message>
+    <message>
+        <source>アクセスしています(&amp;A)</source>
+        <translation>&amp;Accessing</translation>
+    </message>
+</context>
+<context>
+    <name>Probe</name>
+    <message>
+        <source>コンピュータ名を指定して下さい。</source>
+        <translation>Give a computer name.</translation>
+    </message>
+    <message>
+        <source>IPアドレスを取得できませんでした。</source>
+        <translation>Could not find the IP address.</translation>
+    </message>
+    <message>
+        <source>ICMP.DLLのロードに失敗しました。</source>
+        <translation>Could not open an echo socket.</translation>
+    </message>
+    <message>
+        <source>Soketの初期化に失敗しました。</source>
+        <translation>Could not set up the network socket.</translation>
+    </message>
+    <message>
+        <source>ICMP.DLLの関数取得に失敗しました。</source>
+        <translation>Could not set up echo requests.</translation>
+    </message>
+    <message>
+        <source>Ping送信用バッファを確保できません。</source>
+        <translation>No memory for the echo request.</translation>
+    </message>
+    <message>
+        <source>現在IPアドレスを問い合わせ中です。</source>
+        <translation>The IP address is being looked up.</translation>
+    </message>
+    <message>
+        <source>ホスト取得の為のメモリが確保されていません。</source>
+        <translation>No memory for the address lookup.</translation>
+    </message>
+    <message>
+        <source>現在、非同期ホストIP取得をしていません。</source>
+        <translation>No address lookup is running.</translation>
+    </message>
+</context>
+<context>
+    <name>PropertiesDialog</name>
+    <message>
+        <source>ﾛｸﾞｲﾝ</source>
+        <translation>Logged in</translation>
+    </message>
+    <message>
+        <source>ﾛｸﾞｱｳﾄ</source>
+        <translation>Logged out</translation>
+    </message>
+    <message>
+        <source>未確認</source>
+        <translation>Unconfirmed</translation>
+    </message>
+    <message>
+        <source>お休み</source>
+        <translation>Resting</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸｴﾗｰ</source>
+        <translation>Watch error</translation>
+    </message>
+    <message>
+        <source>ﾜｰｸｸﾞﾙｰﾌﾟ</source>
+        <translation>Workgroup</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ</source>
+        <translation>Network provider</translation>
+    </message>
+    <message>
+        <source>Property</source>
+        <translation>Properties</translation>
+    </message>
+    <message>
+        <source>ﾘｿｰｽ名:</source>
+        <translation>Resource name:</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ:</source>
+        <translation>Domain/Workgroup:</translation>
+    </message>
+    <message>
+        <source>ｺﾒﾝﾄ:</source>
+        <translation>Comment:</translation>
+    </message>
+    <message>
+        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ:</source>
+        <translation>Network provider:</translation>
+    </message>
+    <message>
+        <source>ｽﾃｰﾀｽ:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <source>ｵﾍﾟﾚｰﾃｨﾝｸﾞｼｽﾃﾑ:</source>
+        <translation>Operating system:</translation>
+    </message>
+    <message>
+        <source>Result:</source>
+        <translation>Result:</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>IPｱﾄﾞﾚｽ:</source>
+        <translation>IP address:</translation>
+    </message>
+    <message>
+        <source>MACｱﾄﾞﾚｽ:</source>
+        <translation>MAC address:</translation>
+    </message>
+    <message>
+        <source>ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:</source>
+        <translation>Program folder:</translation>
     </message>
 </context>
 <context>
@@ -300,136 +1212,7 @@
     </message>
 </context>
 <context>
-    <name>THelpKey</name>
-    <message>
-        <source>起動できません！</source>
-        <translation>The help cannot be opened.</translation>
-    </message>
-</context>
-<context>
-    <name>TIcmp</name>
-    <message>
-        <source>コンピュータ名を指定して下さい。</source>
-        <translation>Give a computer name.</translation>
-    </message>
-    <message>
-        <source>IPアドレスを取得できませんでした。</source>
-        <translation>Could not find the IP address.</translation>
-    </message>
-    <message>
-        <source>ICMP.DLLのロードに失敗しました。</source>
-        <translation>Could not open an echo socket.</translation>
-    </message>
-    <message>
-        <source>Soketの初期化に失敗しました。</source>
-        <translation>Could not set up the network socket.</translation>
-    </message>
-    <message>
-        <source>ICMP.DLLの関数取得に失敗しました。</source>
-        <translation>Could not set up echo requests.</translation>
-    </message>
-    <message>
-        <source>Ping送信用バッファを確保できません。</source>
-        <translation>No memory for the echo request.</translation>
-    </message>
-    <message>
-        <source>現在IPアドレスを問い合わせ中です。</source>
-        <translation>The IP address is being looked up.</translation>
-    </message>
-    <message>
-        <source>ホスト取得の為のメモリが確保されていません。</source>
-        <translation>No memory for the address lookup.</translation>
-    </message>
-    <message>
-        <source>現在、非同期ホストIP取得をしていません。</source>
-        <translation>No address lookup is running.</translation>
-    </message>
-</context>
-<context>
-    <name>TListBackground</name>
-    <message>
-        <source>この画像は背景に設定できません</source>
-        <translation>This picture cannot be used as the background.</translation>
-    </message>
-    <message>
-        <source>背景を消去します。
-よろしいですか？</source>
-        <translation>The background picture will be removed.
-Are you sure?</translation>
-    </message>
-    <message>
-        <source>ビットマップ(*.bmp);;Jpegイメージ(*.jpg)</source>
-        <translation>Bitmaps (*.bmp);;JPEG pictures (*.jpg)</translation>
-    </message>
-</context>
-<context>
-    <name>TMsgBar</name>
-    <message>
-        <source>、</source>
-        <translation>, </translation>
-    </message>
-    <message>
-        <source>%1「%2」しました。&#x3000;</source>
-        <translation>%1 %2.   </translation>
-    </message>
-    <message>
-        <source>%1「%2」&#x3000;</source>
-        <translation>%1 %2   </translation>
-    </message>
-</context>
-<context>
-    <name>TfmAddSet</name>
-    <message>
-        <source>Addition Setting</source>
-        <translation>Add Terminals</translation>
-    </message>
-    <message>
-        <source>Dropされた端末をすべて追加します</source>
-        <translation>Add all the dropped terminals</translation>
-    </message>
-    <message>
-        <source>に所属する端末をすべて追加します</source>
-        <translation>Add all the terminals of this group</translation>
-    </message>
-    <message>
-        <source>監視端末へ追加</source>
-        <translation>Add to the watch list</translation>
-    </message>
-    <message>
-        <source>自動(&amp;A)</source>
-        <translation>&amp;Automatically</translation>
-    </message>
-    <message>
-        <source>手動(&amp;M)</source>
-        <translation>&amp;Manually, one by one</translation>
-    </message>
-    <message>
-        <source>ユーザー名(&amp;U)</source>
-        <translation>&amp;User name</translation>
-    </message>
-    <message>
-        <source>端末名を使用</source>
-        <translation>Use the terminal name</translation>
-    </message>
-    <message>
-        <source>コメントを使用</source>
-        <translation>Use the comment</translation>
-    </message>
-    <message>
-        <source>IPアドレス(Ping)で調査する(&amp;S)</source>
-        <translation>Check by IP addre&amp;ss (ping)</translation>
-    </message>
-    <message>
-        <source>&amp;OK</source>
-        <translation>&amp;OK</translation>
-    </message>
-    <message>
-        <source>&amp;Cancel</source>
-        <translation>&amp;Cancel</translation>
-    </message>
-</context>
-<context>
-    <name>TfmConfig</name>
+    <name>SettingsDialog</name>
     <message>
         <source>Config</source>
         <translation>Settings</translation>
@@ -857,789 +1640,6 @@ Are you sure?</translation>
     <message>
         <source>スタイルシート(&amp;S)</source>
         <translation>&amp;Stylesheet</translation>
-    </message>
-</context>
-<context>
-    <name>TfmEdit</name>
-    <message>
-        <source>Corvane List</source>
-        <translation>Corvane Watch List</translation>
-    </message>
-    <message>
-        <source>監視可能端末(&amp;N)</source>
-        <translation>Terminals on the &amp;network</translation>
-    </message>
-    <message>
-        <source>ｺﾒﾝﾄを先に表示(&amp;C)</source>
-        <translation>Show co&amp;mments first</translation>
-    </message>
-    <message>
-        <source>ﾃｽﾄ</source>
-        <translation>Test</translation>
-    </message>
-    <message>
-        <source>参照...</source>
-        <translation>Browse...</translation>
-    </message>
-    <message>
-        <source>適用</source>
-        <translation>Apply</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｲﾝAction</source>
-        <translation>Login action</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｱｳﾄAction</source>
-        <translation>Logout action</translation>
-    </message>
-    <message>
-        <source>&amp;&gt;&gt;</source>
-        <translation>&amp;&gt;&gt;</translation>
-    </message>
-    <message>
-        <source>&amp;&lt;&lt;</source>
-        <translation>&amp;&lt;&lt;</translation>
-    </message>
-    <message>
-        <source>ｾﾊﾟﾚｰﾀ</source>
-        <translation>Separator</translation>
-    </message>
-    <message>
-        <source>I&amp;P</source>
-        <translation>I&amp;P</translation>
-    </message>
-    <message>
-        <source>監視端末(&amp;T)</source>
-        <translation>Watched &amp;terminals</translation>
-    </message>
-    <message>
-        <source>ﾕｰｻﾞｰ名(&amp;U)...</source>
-        <translation>&amp;User Name...</translation>
-    </message>
-    <message>
-        <source>&amp;OK</source>
-        <translation>&amp;OK</translation>
-    </message>
-    <message>
-        <source>&amp;Cancel</source>
-        <translation>&amp;Cancel</translation>
-    </message>
-    <message>
-        <source>ｳｲﾝﾄﾞｳ(&amp;F)</source>
-        <translation>&amp;Window</translation>
-    </message>
-    <message>
-        <source>保存して閉じる(&amp;O)</source>
-        <translation>Save and Cl&amp;ose</translation>
-    </message>
-    <message>
-        <source>保存しないで閉じる(&amp;C)</source>
-        <translation>&amp;Close without Saving</translation>
-    </message>
-    <message>
-        <source>状態(&amp;S)</source>
-        <translation>&amp;Status</translation>
-    </message>
-    <message>
-        <source>ﾌﾟﾛﾊﾟﾃｨ(&amp;P)</source>
-        <translation>&amp;Properties</translation>
-    </message>
-    <message>
-        <source>監視(&amp;W)</source>
-        <translation>W&amp;atch</translation>
-    </message>
-    <message>
-        <source>追加(&amp;A)</source>
-        <translation>&amp;Add</translation>
-    </message>
-    <message>
-        <source>削除(&amp;D)</source>
-        <translation>&amp;Delete</translation>
-    </message>
-    <message>
-        <source>すべて削除(&amp;C)</source>
-        <translation>Delete A&amp;ll</translation>
-    </message>
-    <message>
-        <source>ｾﾊﾟﾚｰﾀを追加(&amp;S)</source>
-        <translation>Add &amp;Separator</translation>
-    </message>
-    <message>
-        <source>表示(&amp;V)</source>
-        <translation>&amp;View</translation>
-    </message>
-    <message>
-        <source>大きいｱｲｺﾝ(&amp;G)</source>
-        <translation>Lar&amp;ge Icons</translation>
-    </message>
-    <message>
-        <source>小さいｱｲｺﾝ(&amp;M)</source>
-        <translation>S&amp;mall Icons</translation>
-    </message>
-    <message>
-        <source>一覧(&amp;L)</source>
-        <translation>&amp;List</translation>
-    </message>
-    <message>
-        <source>詳細(&amp;D)</source>
-        <translation>&amp;Details</translation>
-    </message>
-    <message>
-        <source>ソート(&amp;Z)</source>
-        <translation>S&amp;ort</translation>
-    </message>
-    <message>
-        <source>ﾕｰｻﾞｰ名(&amp;1)</source>
-        <translation>&amp;1 User Name</translation>
-    </message>
-    <message>
-        <source>ﾘｿｰｽ名(&amp;2)</source>
-        <translation>&amp;2 Resource Name</translation>
-    </message>
-    <message>
-        <source>状態(&amp;3)</source>
-        <translation>&amp;3 Status</translation>
-    </message>
-    <message>
-        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&amp;4)</source>
-        <translation>&amp;4 Domain/Workgroup</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｲﾝAction(&amp;5)</source>
-        <translation>&amp;5 Login Action</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｱｳﾄAction(&amp;6)</source>
-        <translation>&amp;6 Logout Action</translation>
-    </message>
-    <message>
-        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&amp;7)</source>
-        <translation>&amp;7 Network Provider</translation>
-    </message>
-    <message>
-        <source>IP(&amp;8)</source>
-        <translation>&amp;8 IP</translation>
-    </message>
-    <message>
-        <source>IP調査(&amp;9)</source>
-        <translation>&amp;9 IP Check</translation>
-    </message>
-    <message>
-        <source>ソートを元に戻す(&amp;0)</source>
-        <translation>&amp;0 Original Order</translation>
-    </message>
-    <message>
-        <source>リソース状態取得エラーです。</source>
-        <translation>The state of the resource could not be read.</translation>
-    </message>
-    <message>
-        <source>追加する端末はありません。</source>
-        <translation>There are no terminals to add.</translation>
-    </message>
-    <message>
-        <source>Waveﾌｧｲﾙ(*.wav)|*.wav|実行形式のﾌｧｲﾙ(*.exe)|*.exe|ﾊﾞｯﾁﾌｧｲﾙ(*.bat)|*.bat|すべてのﾌｧｲﾙ(*.*)|*.*</source>
-        <translation>Sound files (*.wav)|*.wav|Programs (*.exe)|*.exe|Batch files (*.bat)|*.bat|All files (*.*)|*.*</translation>
-    </message>
-    <message>
-        <source>追加処理を続行しますか？</source>
-        <translation>Go on adding terminals?</translation>
-    </message>
-    <message>
-        <source>監視端末を１つだけ選択して下さい。</source>
-        <translation>Select exactly one watched terminal.</translation>
-    </message>
-    <message>
-        <source>監視端末をすべて削除します。
-よろしいですか？</source>
-        <translation>All watched terminals will be removed.
-Are you sure?</translation>
-    </message>
-    <message>
-        <source>監視端末を選択して下さい。</source>
-        <translation>Select a watched terminal.</translation>
-    </message>
-    <message>
-        <source>パラメータに置き換え文字「%」があります。
-</source>
-        <translation>The action holds the placeholder character &quot;%&quot;.
-</translation>
-    </message>
-    <message>
-        <source>ネットワーク全体</source>
-        <translation>Entire Network</translation>
-    </message>
-    <message>
-        <source>%1 検索中...</source>
-        <translation>Searching %1...</translation>
-    </message>
-    <message>
-        <source>%1 調査中...</source>
-        <translation>Checking %1...</translation>
-    </message>
-</context>
-<context>
-    <name>TfmMain</name>
-    <message>
-        <source>ｳｲﾝﾄﾞｳ(&amp;F)</source>
-        <translation>&amp;Window</translation>
-    </message>
-    <message>
-        <source>常駐(&amp;S)</source>
-        <translation>&amp;Stay As</translation>
-    </message>
-    <message>
-        <source>ｱｲｺﾝ(&amp;I)</source>
-        <translation>Taskbar &amp;Icon</translation>
-    </message>
-    <message>
-        <source>ﾀｽｸﾄﾚｲ(&amp;T)</source>
-        <translation>System &amp;Tray</translation>
-    </message>
-    <message>
-        <source>ｱｲｺﾝ＋ﾀｽｸﾄﾚｲ(&amp;Z)</source>
-        <translation>Icon &amp;and Tray</translation>
-    </message>
-    <message>
-        <source>終了</source>
-        <translation>E&amp;xit</translation>
-    </message>
-    <message>
-        <source>端末(&amp;S)</source>
-        <translation>&amp;Terminal</translation>
-    </message>
-    <message>
-        <source>お休み(&amp;R)</source>
-        <translation>&amp;Rest</translation>
-    </message>
-    <message>
-        <source>お休み(&amp;H)</source>
-        <translation>&amp;Rest</translation>
-    </message>
-    <message>
-        <source>調査(&amp;R)</source>
-        <translation>&amp;Check</translation>
-    </message>
-    <message>
-        <source>表示(&amp;V)</source>
-        <translation>&amp;View</translation>
-    </message>
-    <message>
-        <source>編集(&amp;E)...</source>
-        <translation>&amp;Edit List...</translation>
-    </message>
-    <message>
-        <source>大きいｱｲｺﾝ(&amp;G)</source>
-        <translation>Lar&amp;ge Icons</translation>
-    </message>
-    <message>
-        <source>小さいｱｲｺﾝ(&amp;M)</source>
-        <translation>S&amp;mall Icons</translation>
-    </message>
-    <message>
-        <source>一覧(&amp;L)</source>
-        <translation>&amp;List</translation>
-    </message>
-    <message>
-        <source>詳細(&amp;D)</source>
-        <translation>&amp;Details</translation>
-    </message>
-    <message>
-        <source>ソート(&amp;S)</source>
-        <translation>&amp;Sort</translation>
-    </message>
-    <message>
-        <source>ﾕｰｻﾞｰ名(&amp;1)</source>
-        <translation>&amp;1 User Name</translation>
-    </message>
-    <message>
-        <source>ﾘｿｰｽ名(&amp;2)</source>
-        <translation>&amp;2 Resource Name</translation>
-    </message>
-    <message>
-        <source>状態(&amp;3)</source>
-        <translation>&amp;3 Status</translation>
-    </message>
-    <message>
-        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ(&amp;4)</source>
-        <translation>&amp;4 Domain/Workgroup</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｲﾝAction(&amp;5)</source>
-        <translation>&amp;5 Login Action</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｱｳﾄAction(&amp;6)</source>
-        <translation>&amp;6 Logout Action</translation>
-    </message>
-    <message>
-        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ(&amp;7)</source>
-        <translation>&amp;7 Network Provider</translation>
-    </message>
-    <message>
-        <source>IP(&amp;8)</source>
-        <translation>&amp;8 IP</translation>
-    </message>
-    <message>
-        <source>IP調査(&amp;9)</source>
-        <translation>&amp;9 IP Check</translation>
-    </message>
-    <message>
-        <source>Result(&amp;A)</source>
-        <translation>&amp;A Result</translation>
-    </message>
-    <message>
-        <source>MAC(&amp;B)</source>
-        <translation>&amp;B MAC</translation>
-    </message>
-    <message>
-        <source>ソートを元に戻す(&amp;0)</source>
-        <translation>&amp;0 Original Order</translation>
-    </message>
-    <message>
-        <source>ソートを元に戻す(&amp;S)</source>
-        <translation>Original &amp;Sort Order</translation>
-    </message>
-    <message>
-        <source>列並びを元に戻す(&amp;C)</source>
-        <translation>Original Col&amp;umn Order</translation>
-    </message>
-    <message>
-        <source>ｱｲｺﾝの固定(&amp;F)</source>
-        <translation>&amp;Fix Icons in Place</translation>
-    </message>
-    <message>
-        <source>ﾘﾌﾚｯｼｭ(&amp;R)</source>
-        <translation>&amp;Refresh</translation>
-    </message>
-    <message>
-        <source>位置合わせ(&amp;A)</source>
-        <translation>&amp;Align</translation>
-    </message>
-    <message>
-        <source>上を揃える(&amp;V)</source>
-        <translation>Align &amp;Tops</translation>
-    </message>
-    <message>
-        <source>左を揃える(&amp;H)</source>
-        <translation>Align &amp;Left Edges</translation>
-    </message>
-    <message>
-        <source>均等に配置</source>
-        <translation>Space Evenly</translation>
-    </message>
-    <message>
-        <source>ﾒｯｾｰｼﾞの送信(&amp;M)...</source>
-        <translation>Send &amp;Message...</translation>
-    </message>
-    <message>
-        <source>ﾒｯｾｰｼﾞ送信(&amp;M)...</source>
-        <translation>Send &amp;Message...</translation>
-    </message>
-    <message>
-        <source>&amp;WakeOnLan</source>
-        <translation>&amp;Wake-on-LAN</translation>
-    </message>
-    <message>
-        <source>&amp;WakeOnLAN</source>
-        <translation>&amp;Wake-on-LAN</translation>
-    </message>
-    <message>
-        <source>MACアドレスの取得(&amp;M)</source>
-        <translation>Get &amp;MAC Address</translation>
-    </message>
-    <message>
-        <source>MACアドレス取得(&amp;M)</source>
-        <translation>Get &amp;MAC Address</translation>
-    </message>
-    <message>
-        <source>MACアドレスの消去(&amp;C)</source>
-        <translation>&amp;Clear MAC Address</translation>
-    </message>
-    <message>
-        <source>MACアドレス消去(&amp;C)</source>
-        <translation>&amp;Clear MAC Address</translation>
-    </message>
-    <message>
-        <source>起動(&amp;W)</source>
-        <translation>&amp;Wake Up</translation>
-    </message>
-    <message>
-        <source>開く(&amp;O)</source>
-        <translation>&amp;Open</translation>
-    </message>
-    <message>
-        <source>エクスプローラで開く(&amp;E)</source>
-        <translation>Open in &amp;File Manager</translation>
-    </message>
-    <message>
-        <source>ブラウザで開く(&amp;B)</source>
-        <translation>Open in Web &amp;Browser</translation>
-    </message>
-    <message>
-        <source>ﾌﾟﾛﾊﾟﾃｨ(&amp;P)...</source>
-        <translation>&amp;Properties...</translation>
-    </message>
-    <message>
-        <source>リスト保存(&amp;S)</source>
-        <translation>&amp;Save List</translation>
-    </message>
-    <message>
-        <source>背景(&amp;B)</source>
-        <translation>&amp;Background</translation>
-    </message>
-    <message>
-        <source>背景画像の選択(&amp;S)...</source>
-        <translation>&amp;Select Picture...</translation>
-    </message>
-    <message>
-        <source>アイコンの文字背景を透過(&amp;T)</source>
-        <translation>&amp;Transparent Behind Icon Texts</translation>
-    </message>
-    <message>
-        <source>アイコンの文字色(&amp;C)...</source>
-        <translation>Icon Text &amp;Colour...</translation>
-    </message>
-    <message>
-        <source>表示形式(&amp;P)</source>
-        <translation>&amp;Placement</translation>
-    </message>
-    <message>
-        <source>中央(&amp;C)</source>
-        <translation>&amp;Centred</translation>
-    </message>
-    <message>
-        <source>左上(&amp;L)</source>
-        <translation>Top &amp;Left</translation>
-    </message>
-    <message>
-        <source>タイル(&amp;T)</source>
-        <translation>&amp;Tiled</translation>
-    </message>
-    <message>
-        <source>ウインドウに合わせる(&amp;F)</source>
-        <translation>&amp;Fit to Window</translation>
-    </message>
-    <message>
-        <source>背景の消去(&amp;E)</source>
-        <translation>&amp;Remove Picture</translation>
-    </message>
-    <message>
-        <source>ﾍﾙﾌﾟ(&amp;H)</source>
-        <translation>&amp;Help</translation>
-    </message>
-    <message>
-        <source>ﾍﾙﾌﾟを開く(&amp;O)</source>
-        <translation>&amp;Open Help</translation>
-    </message>
-    <message>
-        <source>ﾊﾞｰｼﾞｮﾝ情報(&amp;V)...</source>
-        <translation>&amp;Version Information...</translation>
-    </message>
-    <message>
-        <source>サービスより停止してください。</source>
-        <translation>Stop it through the service.</translation>
-    </message>
-    <message>
-        <source>起動できません！</source>
-        <translation>The program could not be started.</translation>
-    </message>
-    <message>
-        <source>リストを保存します。
-よろしいですか？</source>
-        <translation>The list will be saved.
-Are you sure?</translation>
-    </message>
-    <message>
-        <source>中止(&amp;D)</source>
-        <translation>Sto&amp;p</translation>
-    </message>
-    <message>
-        <source>ﾘｽﾄ編集(&amp;L)..</source>
-        <translation>Edit &amp;List...</translation>
-    </message>
-    <message>
-        <source>監視端末の編集を行います。</source>
-        <translation>Edits the watched terminals.</translation>
-    </message>
-    <message>
-        <source>ｱｸｾｽﾘｽﾄ(&amp;A)</source>
-        <translation>&amp;Access List</translation>
-    </message>
-    <message>
-        <source>この端末にｱｸｾｽしている端末の一覧を表示します。</source>
-        <translation>Shows the terminals that are using this computer&apos;s shares.</translation>
-    </message>
-    <message>
-        <source>設定(&amp;C)...</source>
-        <translation>&amp;Settings...</translation>
-    </message>
-    <message>
-        <source>設定の編集を行います。</source>
-        <translation>Edits the settings.</translation>
-    </message>
-    <message>
-        <source>端末の調査を今すぐ行います。</source>
-        <translation>Checks the terminals now.</translation>
-    </message>
-    <message>
-        <source>最小化(&amp;E)</source>
-        <translation>&amp;Minimise</translation>
-    </message>
-    <message>
-        <source>Corvaneを終了します。</source>
-        <translation>Minimises the Corvane window.</translation>
-    </message>
-    <message>
-        <source>端末の調査を今すぐ行いますか？</source>
-        <translation>Check the terminals now?</translation>
-    </message>
-</context>
-<context>
-    <name>TfmMsg</name>
-    <message>
-        <source>ﾒｯｾｰｼﾞ</source>
-        <translation>Message</translation>
-    </message>
-    <message>
-        <source>ﾒｯｾｰｼﾞを自動的に送信する(&amp;A)</source>
-        <translation>Send the message &amp;automatically</translation>
-    </message>
-    <message>
-        <source>送信(&amp;S)</source>
-        <translation>&amp;Send</translation>
-    </message>
-    <message>
-        <source>メッセージを送信しました。</source>
-        <translation>The message was sent.</translation>
-    </message>
-    <message>
-        <source>メッセージを送信できませんでした。</source>
-        <translation>The message could not be sent.</translation>
-    </message>
-</context>
-<context>
-    <name>TfmProp</name>
-    <message>
-        <source>ﾛｸﾞｲﾝ</source>
-        <translation>Logged in</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｱｳﾄ</source>
-        <translation>Logged out</translation>
-    </message>
-    <message>
-        <source>未確認</source>
-        <translation>Unconfirmed</translation>
-    </message>
-    <message>
-        <source>お休み</source>
-        <translation>Resting</translation>
-    </message>
-    <message>
-        <source>ﾈｯﾄﾜｰｸｴﾗｰ</source>
-        <translation>Watch error</translation>
-    </message>
-    <message>
-        <source>ﾜｰｸｸﾞﾙｰﾌﾟ</source>
-        <translation>Workgroup</translation>
-    </message>
-    <message>
-        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ</source>
-        <translation>Network provider</translation>
-    </message>
-    <message>
-        <source>Property</source>
-        <translation>Properties</translation>
-    </message>
-    <message>
-        <source>ﾘｿｰｽ名:</source>
-        <translation>Resource name:</translation>
-    </message>
-    <message>
-        <source>ﾄﾞﾒｲﾝ/ﾜｰｸｸﾞﾙｰﾌﾟ:</source>
-        <translation>Domain/Workgroup:</translation>
-    </message>
-    <message>
-        <source>ｺﾒﾝﾄ:</source>
-        <translation>Comment:</translation>
-    </message>
-    <message>
-        <source>ﾈｯﾄﾜｰｸﾌﾟﾛﾊﾞｲﾀﾞ:</source>
-        <translation>Network provider:</translation>
-    </message>
-    <message>
-        <source>ｽﾃｰﾀｽ:</source>
-        <translation>Status:</translation>
-    </message>
-    <message>
-        <source>ｵﾍﾟﾚｰﾃｨﾝｸﾞｼｽﾃﾑ:</source>
-        <translation>Operating system:</translation>
-    </message>
-    <message>
-        <source>Result:</source>
-        <translation>Result:</translation>
-    </message>
-    <message>
-        <source>&amp;OK</source>
-        <translation>&amp;OK</translation>
-    </message>
-    <message>
-        <source>IPｱﾄﾞﾚｽ:</source>
-        <translation>IP address:</translation>
-    </message>
-    <message>
-        <source>MACｱﾄﾞﾚｽ:</source>
-        <translation>MAC address:</translation>
-    </message>
-    <message>
-        <source>ﾌﾟﾛｸﾞﾗﾑﾌｫﾙﾀﾞ:</source>
-        <translation>Program folder:</translation>
-    </message>
-</context>
-<context>
-    <name>TfmReport</name>
-    <message>
-        <source>後%1秒</source>
-        <translation>%1 seconds left</translation>
-    </message>
-    <message>
-        <source>報告！</source>
-        <translation>Report!</translation>
-    </message>
-    <message>
-        <source>すべての監視端末が</source>
-        <translation>All watched terminals have</translation>
-    </message>
-    <message>
-        <source>しました。</source>
-        <translation>now.</translation>
-    </message>
-    <message>
-        <source>アクセスしています(&amp;A)</source>
-        <translation>&amp;Accessing</translation>
-    </message>
-</context>
-<context>
-    <name>TfmSession</name>
-    <message>
-        <source>端末</source>
-        <translation>Terminal</translation>
-    </message>
-    <message>
-        <source>ﾕｰｻﾞｰ名</source>
-        <translation>User Name</translation>
-    </message>
-    <message>
-        <source>接続時間</source>
-        <translation>Connect Time</translation>
-    </message>
-    <message>
-        <source>ｱｸｾｽ時間</source>
-        <translation>Access Time</translation>
-    </message>
-    <message>
-        <source>ﾒｯｾｰｼﾞ</source>
-        <translation>Message</translation>
-    </message>
-    <message>
-        <source>監視ﾘｽﾄ(&amp;S)</source>
-        <translation>&amp;Watch List</translation>
-    </message>
-    <message>
-        <source>&amp;Message...</source>
-        <translation>&amp;Message...</translation>
-    </message>
-    <message>
-        <source>閉じる(&amp;C)</source>
-        <translation>&amp;Close</translation>
-    </message>
-    <message>
-        <source>メッセージ送信(&amp;M)...</source>
-        <translation>Send &amp;Message...</translation>
-    </message>
-    <message>
-        <source>Access List</source>
-        <translation>Access List</translation>
-    </message>
-</context>
-<context>
-    <name>TfmUser</name>
-    <message>
-        <source>Entry Separator Name</source>
-        <translation>Separator Name</translation>
-    </message>
-    <message>
-        <source>Entry User Name</source>
-        <translation>Terminal User Name</translation>
-    </message>
-    <message>
-        <source>このセパレータの名前を入力して下さい。(&amp;U)</source>
-        <translation>&amp;Name of this separator:</translation>
-    </message>
-    <message>
-        <source>この端末に対するﾕｰｻﾞｰ名を入力して下さい。(&amp;U)</source>
-        <translation>&amp;User name for this terminal:</translation>
-    </message>
-    <message>
-        <source>ﾘｿｰｽ名(N)</source>
-        <translation>Resource &amp;name</translation>
-    </message>
-    <message>
-        <source>ﾘｿｰｽ名</source>
-        <translation>Resource name</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｲﾝAction</source>
-        <translation>Login action</translation>
-    </message>
-    <message>
-        <source>ﾛｸﾞｱｳﾄAction</source>
-        <translation>Logout action</translation>
-    </message>
-    <message>
-        <source>IPｱﾄﾞﾚｽ</source>
-        <translation>IP address</translation>
-    </message>
-    <message>
-        <source>IPアドレス(Ping)で調査する(&amp;S)</source>
-        <translation>Check by IP addre&amp;ss (ping)</translation>
-    </message>
-    <message>
-        <source>ｱｲｺﾝ</source>
-        <translation>Icon</translation>
-    </message>
-    <message>
-        <source>&amp;OK</source>
-        <translation>&amp;OK</translation>
-    </message>
-    <message>
-        <source>&amp;Cancel</source>
-        <translation>&amp;Cancel</translation>
-    </message>
-    <message>
-        <source>セパレータ</source>
-        <translation>Separator</translation>
-    </message>
-    <message>
-        <source>このリソース名は使えません。</source>
-        <translation>This resource name cannot be used.</translation>
-    </message>
-    <message>
-        <source>有効なIPアドレスを入力してください。</source>
-        <translation>Enter a valid IP address.</translation>
-    </message>
-    <message>
-        <source>ﾘｿｰｽ名、若しくはIPを入力して下さい。</source>
-        <translation>Enter a resource name or an IP address.</translation>
-    </message>
-    <message>
-        <source>このセパレータの名前を入力して下さい。</source>
-        <translation>Enter a name for this separator.</translation>
-    </message>
-    <message>
-        <source>この端末に対するﾕｰｻﾞｰ名を入力して下さい。</source>
-        <translation>Enter a user name for this terminal.</translation>
     </message>
 </context>
 <context>

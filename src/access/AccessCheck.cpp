@@ -6,7 +6,7 @@
 #include "platform/Journal.h"
 #include "platform/Platform.h"
 #include "platform/ServerApi.h"
-#include "service/flags/ProcessFlags.h"
+#include "process/ProcessFlags.h"
 
 #include <system_error>
 

@@ -11,7 +11,7 @@
 #include "access/AccessRows.h"
 #include "access/AccessScan.h"
 #include "access/AccessSession.h"
-#include "service/flags/ProcessFlags.h"
+#include "process/ProcessFlags.h"
 
 #include <QHash>
 #include <QObject>

@@ -8,7 +8,7 @@
 
 #include <type_traits>
 
-TSettings Settings;
+ProgramSettings Settings;
 
 namespace {
 
@@ -223,7 +223,7 @@ QString DecodeMessageText(const QString &stored)
     return message;
 }
 
-void LoadSettings(TSettings &s, const QString &programDir, const QStringList &arguments,
+void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringList &arguments,
                   const std::function<bool()> &xmlCheck)
 {
     s.ProgramDir = programDir;
@@ -284,9 +284,9 @@ void LoadSettings(TSettings &s, const QString &programDir, const QStringList &ar
     }
 }
 
-bool SaveSettings(const TSettings &held)
+bool SaveSettings(const ProgramSettings &held)
 {
-    TSettings s = held;
+    ProgramSettings s = held;
     s.Krovan.ScreenMode = held.RunOnly.ScreenMode.ToSave(held.Krovan.ScreenMode);
     s.MainWnd.Pos = held.RunOnly.MainPos.ToSave(held.MainWnd.Pos);
     s.AllLogout.Action = held.RunOnly.AllLogoutAction.ToSave(held.AllLogout.Action);

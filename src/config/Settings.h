@@ -45,10 +45,10 @@ struct RunOnlyValue {
     const T &ToSave(const T &current) const { return Set && current == Forced ? Stored : current; }
 };
 
-struct TSettings {
-    bool operator==(const TSettings &) const = default;
-    struct TKrovan {
-        bool operator==(const TKrovan &) const = default;
+struct ProgramSettings {
+    bool operator==(const ProgramSettings &) const = default;
+    struct ProgramSection {
+        bool operator==(const ProgramSection &) const = default;
         QString Version;
         qint32 ScreenMode = 0;
         qint32 ListMode = 0;
@@ -56,15 +56,15 @@ struct TSettings {
         quint16 IconImageType = 0;
         quint16 OffIconImageType = 0;
     };
-    struct TMainWnd {
-        bool operator==(const TMainWnd &) const = default;
+    struct MainWindowSection {
+        bool operator==(const MainWindowSection &) const = default;
         QString Size;
         QString Pos;
         QString ColWidth;
         QString ColPosition;
     };
-    struct TEditWnd {
-        bool operator==(const TEditWnd &) const = default;
+    struct EditorWindowSection {
+        bool operator==(const EditorWindowSection &) const = default;
         QString Size;
         QString Pos;
         QString ColWidth;
@@ -73,14 +73,14 @@ struct TSettings {
         QString LogoutFile;
         bool CommentPrior = false;
     };
-    struct TAccWnd {
-        bool operator==(const TAccWnd &) const = default;
+    struct AccessWindowSection {
+        bool operator==(const AccessWindowSection &) const = default;
         QString Size;
         QString Pos;
         QString ColWidth;
     };
-    struct TConfig {
-        bool operator==(const TConfig &) const = default;
+    struct ConfigSection {
+        bool operator==(const ConfigSection &) const = default;
         quint16 CheckInterval = 0;
         bool WaitWave = false;
         qint32 MessageLevel = 0;
@@ -99,8 +99,8 @@ struct TSettings {
         QString Language; // "ja", "en", or empty: the user's locale decides
     };
     // [Login] and [Logout]: one terminal coming or going.
-    struct TEventSection {
-        bool operator==(const TEventSection &) const = default;
+    struct EventSection {
+        bool operator==(const EventSection &) const = default;
         bool ShowMsg = false;
         bool DoAction = false;
         bool ManagerReport = false;
@@ -112,8 +112,8 @@ struct TSettings {
         QString RecordFolder;
     };
     // [AllLogin] and [AllLogout]: every counted terminal in, or out.
-    struct TAllEventSection {
-        bool operator==(const TAllEventSection &) const = default;
+    struct AllEventSection {
+        bool operator==(const AllEventSection &) const = default;
         bool ShowMsg = false;
         bool PlayWave = false;
         QString WaveFile;
@@ -123,8 +123,8 @@ struct TSettings {
         quint16 ShowMsgTime = 0;
         bool ManagerReport = false;
     };
-    struct TAccess {
-        bool operator==(const TAccess &) const = default;
+    struct AccessSection {
+        bool operator==(const AccessSection &) const = default;
         quint16 CheckInterval = 0;
         qint32 CheckLevel = 0;
         qint32 ReportLevel = 0;
@@ -144,8 +144,8 @@ struct TSettings {
         QString RecordFolder;
         bool ManagerReport = false;
     };
-    struct TTCPIP {
-        bool operator==(const TTCPIP &) const = default;
+    struct TcpipSection {
+        bool operator==(const TcpipSection &) const = default;
         qint32 TimeOut = 0;
         qint32 SendBytes = 0;
         quint8 TTL = 0;
@@ -155,37 +155,37 @@ struct TSettings {
         // The pass sends all its echoes at once and waits once.
         bool Parallel = false;
     };
-    struct TMessenger {
-        bool operator==(const TMessenger &) const = default;
+    struct MessengerSection {
+        bool operator==(const MessengerSection &) const = default;
         QString SendMessage; // line breaks as CR LF
         bool AutoSend = false;
     };
-    struct TBackground {
-        bool operator==(const TBackground &) const = default;
+    struct BackgroundSection {
+        bool operator==(const BackgroundSection &) const = default;
         QString File;
         bool Transport = false;
         qint32 TextColor = 0;
         qint32 TileMode = 0;
     };
 
-    TKrovan Krovan;
-    TMainWnd MainWnd;
-    TEditWnd EditWnd;
-    TAccWnd AccWnd;
-    TConfig Config;
-    TEventSection Login;
-    TEventSection Logout;
-    TAllEventSection AllLogin;
-    TAllEventSection AllLogout;
-    TAccess Access;
-    TTCPIP TCPIP;
-    TMessenger Messenger;
-    TBackground Background;
+    ProgramSection Krovan;
+    MainWindowSection MainWnd;
+    EditorWindowSection EditWnd;
+    AccessWindowSection AccWnd;
+    ConfigSection Config;
+    EventSection Login;
+    EventSection Logout;
+    AllEventSection AllLogin;
+    AllEventSection AllLogout;
+    AccessSection Access;
+    TcpipSection TCPIP;
+    MessengerSection Messenger;
+    BackgroundSection Background;
     QString ProgramDir; // ends in '/'
 
     // Not saved as such: the stored values this run replaced.
-    struct TRunOnly {
-        bool operator==(const TRunOnly &) const = default;
+    struct RunOnlyValues {
+        bool operator==(const RunOnlyValues &) const = default;
         RunOnlyValue<qint32> ScreenMode;
         RunOnlyValue<QString> MainPos;
         RunOnlyValue<qint32> AllLogoutAction;
@@ -193,7 +193,7 @@ struct TSettings {
 };
 
 // The one record of the process.
-extern TSettings Settings;
+extern ProgramSettings Settings;
 
 // The settings file in a program directory (which ends in '/').
 QString SettingsFilePath(const QString &programDir);
@@ -216,7 +216,7 @@ bool IsSectionedVersion(QStringView version);
 // active and inactive again; when it fails, XML record extensions fall back to
 // "log". A null xmlCheck counts as working. A [Background] TileMode outside
 // 1-4 is taken as 1 (centred), so the next save stores 1.
-void LoadSettings(TSettings &s, const QString &programDir, const QStringList &arguments,
+void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringList &arguments,
                   const std::function<bool()> &xmlCheck);
 
 // Writes every key of the sectioned layout to s.ProgramDir + "Krovan.ini" in
@@ -226,7 +226,7 @@ void LoadSettings(TSettings &s, const QString &programDir, const QStringList &ar
 // quotes too; the icon variants are never written. Lines and sections the program does not know
 // stay. A value replaced for this run only (RunOnly) is saved as stored.
 // False when the file could not be written.
-bool SaveSettings(const TSettings &s);
+bool SaveSettings(const ProgramSettings &s);
 
 // Line breaks of a [Messenger] SendMessage as stored in the file (the four
 // characters \r\n) and back.

@@ -4,9 +4,9 @@
 #include "events/EventActions.h"
 #include "events/MessageQueue.h"
 #include "events/RecordFile.h"
+#include "events/windows/NoticeTable.h"
+#include "events/windows/NoticeWindow.h"
 #include "events/windows/RecordCommands.h"
-#include "events/windows/TNoticeWindows.h"
-#include "events/windows/TfmReport.h"
 #include "platform/Journal.h"
 
 #include <QDateTime>
@@ -39,7 +39,7 @@ void ConsoleEvents::CreateNotice(NoticeKind kind, const QString &caption, const 
 
 void ConsoleEvents::AddToNotice(NoticeKind kind, const QStringList &list, int seconds)
 {
-    if (TfmReport *notice = NoticeWindows.Notice(kind))
+    if (NoticeWindow *notice = NoticeWindows.Notice(kind))
         notice->AddLines(list, seconds);
 }
 
@@ -87,7 +87,7 @@ void ConsoleEvents::RaiseAccessNotice(int level, int seconds, const QStringList 
     // An open access notice keeps what it shows.
     if (NoticeWindows.IsOpen(NoticeKind::Access))
         return;
-    TfmReport *notice = NoticeWindows.Raise(owner_, NoticeKind::Access, level, quint16(seconds), AccessNoticeText,
+    NoticeWindow *notice = NoticeWindows.Raise(owner_, NoticeKind::Access, level, quint16(seconds), AccessNoticeText,
                                             &reportList, Settings.Config.MessageSpeed);
     if (notice && OpenAccessListHook)
         notice->SetOpenSessionAction(OpenAccessListHook);
@@ -95,7 +95,7 @@ void ConsoleEvents::RaiseAccessNotice(int level, int seconds, const QStringList 
 
 void ConsoleEvents::ShowOpenSessionButton()
 {
-    if (TfmReport *notice = NoticeWindows.Notice(NoticeKind::Access))
+    if (NoticeWindow *notice = NoticeWindows.Notice(NoticeKind::Access))
         notice->ShowOpenSessionButton();
 }
 

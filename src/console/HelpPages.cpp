@@ -1,6 +1,6 @@
 #include "console/HelpPages.h"
 
-#include "service/flags/ProcessFlags.h"
+#include "process/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "console/ListColumns.h"
 
 #include "config/Settings.h"
-#include "console/MListView.h"
+#include "console/WatchListView.h"
 #include "service/StartupRules.h"
 
 #include <QHeaderView>
@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-ListColumns::ListColumns(MListView *list)
+ListColumns::ListColumns(WatchListView *list)
     : QObject(list), list_(list)
 {
     connect(list_->Header(), &QHeaderView::sectionResized, this, [this] {

@@ -9,11 +9,11 @@
 #include <QObject>
 #include <QString>
 
-class MListView;
+class WatchListView;
 
 class ListColumns : public QObject {
 public:
-    explicit ListColumns(MListView *list);
+    explicit ListColumns(WatchListView *list);
 
     // Order and widths from the settings.
     void Restore();
@@ -27,7 +27,7 @@ public:
     void Keep();
 
 private:
-    MListView *list_;
+    WatchListView *list_;
     bool fit_ = false;
     bool fitting_ = false;
 };

@@ -14,7 +14,7 @@
 
 class QAction;
 class QMenu;
-class TfmMain;
+class MainWindow;
 struct RowCommandState;
 
 // What the selection must allow for a command to run.
@@ -56,7 +56,7 @@ class MainCommands {
 public:
     // Builds the window's menu bar and its list menu pmProp, and fills the
     // window's mn* and pm* members.
-    explicit MainCommands(TfmMain &window);
+    explicit MainCommands(MainWindow &window);
 
     // Enables the row commands of both menus for the selection.
     void Enable(const RowCommandState &state);
@@ -64,7 +64,7 @@ public:
 private:
     void Build(MainCommand &command, bool popup);
 
-    TfmMain &window_;
+    MainWindow &window_;
     std::vector<MainCommand> table_;
     // The submenus the window has no member for.
     std::array<QMenu *, 5> submenus_{};

@@ -1,15 +1,15 @@
 #include "console/MainTray.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/SettingValues.h"
 #include "config/Settings.h"
-#include "console/TImageLists.h"
-#include "engine/TWatchEngine.h"
+#include "console/ConsoleImages.h"
+#include "engine/WatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
+#include "events/windows/NoticeTable.h"
+#include "events/windows/NoticeWindow.h"
 #include "events/windows/RecordCommands.h"
-#include "events/windows/TNoticeWindows.h"
-#include "events/windows/TfmReport.h"
+#include "process/ProcessFlags.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -41,10 +41,10 @@ int IconAlertStep(qint32 &ticks)
         ticks = -2;
     if (ticks >= 0)
         --ticks;
-    return ticks % 2 != 0 ? TImageLists::WindowAlert : TImageLists::WindowNormal;
+    return ticks % 2 != 0 ? ConsoleImages::WindowAlert : ConsoleImages::WindowNormal;
 }
 
-MainTray::MainTray(QMainWindow *window, TWatchEngine &engine, WatchListModel &model)
+MainTray::MainTray(QMainWindow *window, WatchEngine &engine, WatchListModel &model)
     : QObject(window), window_(window), engine_(engine), model_(model)
 {
     setObjectName(QStringLiteral("Tray"));
@@ -65,7 +65,7 @@ void MainTray::BuildMenu()
     const QString noticeCaptions[4] = {tr("ログイン"), tr("ログアウト"), tr("監視エラー"), tr("アクセス")};
     for (int kind = 0; kind < 4; ++kind) {
         piNotice[kind] = pmIcon->addAction(noticeCaptions[kind], this, [kind] {
-            if (TfmReport *notice = NoticeWindows.Notice(NoticeKinds[kind])) {
+            if (NoticeWindow *notice = NoticeWindows.Notice(NoticeKinds[kind])) {
                 notice->ShowNotice();
                 notice->raise();
                 notice->activateWindow();
@@ -73,7 +73,7 @@ void MainTray::BuildMenu()
         });
         piNotice[kind]->setVisible(NoticeWindows.IsOpen(NoticeKinds[kind]));
     }
-    connect(&NoticeWindows, &TNoticeWindows::OpenChanged, this, [this](NoticeKind kind, bool open) {
+    connect(&NoticeWindows, &NoticeTable::OpenChanged, this, [this](NoticeKind kind, bool open) {
         if (Index(kind) < 4)
             piNotice[Index(kind)]->setVisible(open);
     });
@@ -103,7 +103,7 @@ void MainTray::SetTrayImage(int index)
     if (index == TrayImage && !window_->windowIcon().isNull())
         return;
     TrayImage = index;
-    const QIcon icon = ImageLists().WindowIcon(index);
+    const QIcon icon = SharedImages().WindowIcon(index);
     if (TrayIcon)
         TrayIcon->setIcon(icon);
     window_->setWindowIcon(icon);
@@ -117,7 +117,7 @@ void MainTray::IconAlert(int seconds)
 void MainTray::Acknowledge()
 {
     engine_.IconAlertTicks = 0;
-    SetTrayImage(TImageLists::WindowNormal);
+    SetTrayImage(ConsoleImages::WindowNormal);
     WakeIconAlert();
 }
 
@@ -189,7 +189,7 @@ void MainTray::SteadyImages()
 void MainTray::Show(bool on, bool available)
 {
     if (on && available && !TrayIcon) {
-        TrayIcon = new QSystemTrayIcon(ImageLists().WindowIcon(TrayImage), this);
+        TrayIcon = new QSystemTrayIcon(SharedImages().WindowIcon(TrayImage), this);
         TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
         TrayIcon->setToolTip(AppTitle);
         TrayIcon->setContextMenu(pmIcon);

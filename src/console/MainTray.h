@@ -18,7 +18,7 @@ class QMenu;
 class QPoint;
 class QSystemTrayIcon;
 class QTimer;
-class TWatchEngine;
+class WatchEngine;
 class WatchListModel;
 
 // One half-second tick of the icon alert: counts IconAlertTicks down and
@@ -31,7 +31,7 @@ class MainTray : public QObject {
 public:
     // window shows the same image and owns the menu; the engine holds the
     // alert's counter and the names whose rows blink.
-    MainTray(QMainWindow *window, TWatchEngine &engine, WatchListModel &model);
+    MainTray(QMainWindow *window, WatchEngine &engine, WatchListModel &model);
 
     // The 500 ms icon-alert timer and the tray icon (null until a tray
     // mode shows it on a desktop with a notification area).
@@ -78,7 +78,7 @@ private:
     bool IconAlertNeeded() const;
 
     QMainWindow *window_;
-    TWatchEngine &engine_;
+    WatchEngine &engine_;
     WatchListModel &model_;
     bool blinkPhase_ = false;
 };

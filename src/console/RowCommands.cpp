@@ -1,16 +1,16 @@
 #include "console/RowCommands.h"
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
-#include "console/MListView.h"
-#include "console/TfmProp.h"
+#include "console/PropertiesDialog.h"
+#include "console/WatchListView.h"
 #include "engine/NetSearch.h"
-#include "engine/TWatchEngine.h"
+#include "engine/WatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
-#include "events/windows/TfmMsg.h"
-#include "probe/TIcmp.h"
-#include "service/Tdm.h"
+#include "events/windows/MessageDialog.h"
+#include "probe/Probe.h"
+#include "process/ProcessFlags.h"
+#include "service/SharedServices.h"
 
 #include <QApplication>
 #include <QUrl>
@@ -26,14 +26,6 @@ const char *const SearchingText = QT_TRANSLATE_NOOP("RowCommands", "%1 調査中
 QString Shown(const char *text)
 {
     return QCoreApplication::translate("RowCommands", text);
-}
-
-// A name found during a pass carries the finder's mark.
-QString Unmarked(QString name)
-{
-    if (name.startsWith(u'*'))
-        name.remove(0, 1);
-    return name;
 }
 
 } // namespace
@@ -63,7 +55,7 @@ DblClickCommand DblClickCommandFor(int action)
     return action >= DblRest && action <= DblBrowser ? DblClickCommand(action) : DblRest;
 }
 
-RowCommands::RowCommands(WatchListModel &model, MListView &list, TWatchEngine &engine, NetBrowser &net,
+RowCommands::RowCommands(WatchListModel &model, WatchListView &list, WatchEngine &engine, NetBrowser &net,
                          MessageQueue &sender, QWidget *window)
     : model_(model), list_(list), engine_(engine), net_(net), sender_(sender), window_(window)
 {
@@ -161,7 +153,7 @@ QString RowCommands::Properties()
             record.Provider = found.Provider;
         }
     }
-    TfmProp::Execute(window_, record);
+    PropertiesDialog::Execute(window_, record);
     return {};
 }
 
@@ -169,8 +161,8 @@ QString RowCommands::SendMessage()
 {
     QStringList names;
     for (int row : list_.SelectedRows())
-        names << Unmarked(model_.text(row, WatchListModel::ColResourceName));
-    TfmMsg::SendToSelected(sender_, window_, names);
+        names << WithoutFinderMark(model_.text(row, WatchListModel::ColResourceName));
+    MessageDialog::SendToSelected(sender_, window_, names);
     return {};
 }
 
@@ -181,10 +173,10 @@ QString RowCommands::GetMAC()
     if (!OneRowSelected(row) || WatchBusy)
         return {};
     model_.setText(row, WatchListModel::ColMAC, QString());
-    TIcmp *probe = dm ? dm->Icmp : nullptr;
+    Probe *probe = sharedServices ? sharedServices->ConsoleProbe : nullptr;
     if (!probe || (!probe->ActiveFlag() && !probe->Active(true)))
         return {};
-    probe->SetIPAddr(Unmarked(model_.text(row, WatchListModel::ColAddress)));
+    probe->SetIPAddr(WithoutFinderMark(model_.text(row, WatchListModel::ColAddress)));
     model_.setText(row, WatchListModel::ColMAC, probe->GetMACAddr());
     return {};
 }
@@ -202,8 +194,8 @@ QString RowCommands::Wake()
     int row = -1;
     if (!OneRowSelected(row))
         return {};
-    if (const auto mac = TIcmp::StringToMAC(model_.text(row, WatchListModel::ColMAC)))
-        TIcmp::WakeOnLan(*mac);
+    if (const auto mac = Probe::StringToMAC(model_.text(row, WatchListModel::ColMAC)))
+        Probe::WakeOnLan(*mac);
     return {};
 }
 
@@ -212,7 +204,7 @@ QString RowCommands::Open(bool browser)
     int row = -1;
     if (!OneRowSelected(row))
         return Shown(SelectOneText);
-    const QString name = Unmarked(model_.text(row, WatchListModel::ColResourceName));
+    const QString name = WithoutFinderMark(model_.text(row, WatchListModel::ColResourceName));
     const QUrl url(browser ? QStringLiteral("http://") + name : QStringLiteral("smb://") + name + u'/');
     if (!url.isValid() || !OpenUrl || !OpenUrl(url))
         return Shown(CannotStartText);

@@ -11,13 +11,13 @@
 
 #include <functional>
 
-class MListView;
+class WatchListView;
 class MessageQueue;
 class NetBrowser;
 class QPoint;
 class QUrl;
 class QWidget;
-class TWatchEngine;
+class WatchEngine;
 class WatchListModel;
 
 // What the row commands may do for a selection, given the EntryState of
@@ -41,7 +41,7 @@ DblClickCommand DblClickCommandFor(int action);
 class RowCommands {
 public:
     // window is the parent of the dialogs the commands open.
-    RowCommands(WatchListModel &model, MListView &list, TWatchEngine &engine, NetBrowser &net, MessageQueue &sender,
+    RowCommands(WatchListModel &model, WatchListView &list, WatchEngine &engine, NetBrowser &net, MessageQueue &sender,
                 QWidget *window);
 
     // Opens a URL through the desktop.
@@ -72,8 +72,8 @@ public:
 
 private:
     WatchListModel &model_;
-    MListView &list_;
-    TWatchEngine &engine_;
+    WatchListView &list_;
+    WatchEngine &engine_;
     NetBrowser &net_;
     MessageQueue &sender_;
     QWidget *window_;

@@ -1,42 +1,42 @@
 #include "console/SessionListProxy.h"
 
-#include "console/TfmSession.h"
+#include "console/AccessListWindow.h"
 
 int SessionListProxy::SelectedIndex() const
 {
-    return fmSession ? fmSession->SelectedIndex() : -1;
+    return accessListWindow ? accessListWindow->SelectedIndex() : -1;
 }
 
 void SessionListProxy::SetRows(const AccessRowList &rows, int select)
 {
-    if (fmSession)
-        fmSession->SetRows(rows, select);
+    if (accessListWindow)
+        accessListWindow->SetRows(rows, select);
 }
 
 bool SessionListProxy::IsShown() const
 {
-    return fmSession && fmSession->IsShown();
+    return accessListWindow && accessListWindow->IsShown();
 }
 
 bool SessionListProxy::OpenedAutomatically() const
 {
-    return fmSession && fmSession->OpenedAutomatically();
+    return accessListWindow && accessListWindow->OpenedAutomatically();
 }
 
 void SessionListProxy::ShowAccessList(bool automatic)
 {
-    if (fmSession)
-        fmSession->ShowAccessList(automatic);
+    if (accessListWindow)
+        accessListWindow->ShowAccessList(automatic);
 }
 
 void SessionListProxy::CloseList()
 {
-    if (fmSession)
-        fmSession->CloseList();
+    if (accessListWindow)
+        accessListWindow->CloseList();
 }
 
 void SessionListProxy::ShowScanFailure(const QString &why)
 {
-    if (fmSession)
-        fmSession->ShowScanFailure(why);
+    if (accessListWindow)
+        accessListWindow->ShowScanFailure(why);
 }

@@ -6,10 +6,9 @@
 
 QStringList EntryTemplateValues(const WatchEntry &entry)
 {
-    const auto unmarked = [](const QString &s) { return s.startsWith(u'*') ? s.mid(1) : s; };
-    QString address = unmarked(entry.Address);
+    QString address = WithoutFinderMark(entry.Address);
     address.remove(u' ');
-    return {entry.UserName, unmarked(entry.ResourceName), entry.StatusText, entry.Domain, entry.Provider, address};
+    return {entry.UserName, WithoutFinderMark(entry.ResourceName), entry.StatusText, entry.Domain, entry.Provider, address};
 }
 
 QString ExpandTemplate(const QString &text, const QString &letters, const QStringList &values)

@@ -7,6 +7,12 @@
 #include <QString>
 #include <QtGlobal>
 
+// A name or address that a pass found by itself, not the operator's, carries
+// the finder's mark: a leading "*".
+inline bool HasFinderMark(QStringView text) { return text.startsWith(u'*'); }
+inline QString WithFinderMark(const QString &text) { return u'*' + text; }
+inline QString WithoutFinderMark(const QString &text) { return HasFinderMark(text) ? text.mid(1) : text; }
+
 // Last known state of a terminal. Right after loading a row holds its image
 // index here (2, 11, 14, 17, or 8 for a separator), which counts as neither
 // logged in nor logged out; hence an open 8-bit code, not a closed set.

@@ -169,7 +169,7 @@ bool LoadList(WatchListModel &list, const QString &path)
         while (resource.startsWith(u'\\'))
             resource = resource.mid(1);
         entry.ResourceName = FieldText(resource);
-        if (!f[1].startsWith(u'*'))
+        if (!HasFinderMark(f[1]))
             entry.Address = FieldText(f[1]);
         entry.IPCheck = f[2] == IPCheckOn;
         // Only the low byte of the data word holds the kind; a number that
@@ -213,7 +213,7 @@ bool SaveList(const WatchListModel &list, const QString &path)
         AppendField(text, r.texts[M::ColResourceName], true);
         text += u'\t';
         // An address the pass resolved is looked up again next time.
-        if (!address.startsWith(u'*'))
+        if (!HasFinderMark(address))
             AppendField(text, address, true);
         text += u'\t';
         AppendField(text, r.texts[M::ColIPCheck], true);

@@ -38,7 +38,7 @@ QVariant WatchListModel::data(const QModelIndex &index, int role) const
             return QCoreApplication::translate("WatchList", r.texts[ColStatus].toUtf8().constData());
         // So are the probe's own status texts in the Result column.
         if (index.column() == ColResult)
-            return QCoreApplication::translate("TIcmp", r.texts[ColResult].toUtf8().constData());
+            return QCoreApplication::translate("Probe", r.texts[ColResult].toUtf8().constData());
         return r.texts[size_t(index.column())];
     case Qt::EditRole:
         return r.texts[size_t(index.column())];

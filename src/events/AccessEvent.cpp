@@ -4,10 +4,10 @@
 #include "config/Settings.h"
 #include "events/EventActions.h"
 
-void RaiseAccessEvent(const QStringList &reportList, const QStringList &detailList, const TSettings &settings,
+void RaiseAccessEvent(const QStringList &reportList, const QStringList &detailList, const ProgramSettings &settings,
                       bool ending, EventActions &actions, AccessEventOutlets &out)
 {
-    const TSettings::TAccess &a = settings.Access;
+    const ProgramSettings::AccessSection &a = settings.Access;
     if (a.ManagerReport)
         out.ReportToManager(ReportKind::Access, reportList);
     if (a.PlayWave)

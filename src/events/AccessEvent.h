@@ -9,7 +9,7 @@
 
 #include <QStringList>
 
-struct TSettings;
+struct ProgramSettings;
 class EventActions;
 
 // What the access event reaches outside the event code: the messenger, the
@@ -41,5 +41,5 @@ public:
 // The access event's actions as settings selects them. ending (the user's
 // logon is ending) suppresses the notice and the menu item; sounds, reports
 // and records still happen.
-void RaiseAccessEvent(const QStringList &reportList, const QStringList &detailList, const TSettings &settings,
+void RaiseAccessEvent(const QStringList &reportList, const QStringList &detailList, const ProgramSettings &settings,
                       bool ending, EventActions &actions, AccessEventOutlets &out);

@@ -5,7 +5,7 @@
 #include "engine/WatchListModel.h"
 #include "events/RecordFile.h"
 #include "platform/SafeFile.h"
-#include "service/flags/ProcessFlags.h"
+#include "process/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -457,7 +457,7 @@ QString DayReportHtml(const DayReport &report)
     return html + QStringLiteral("<p class=\"when\">%1</p>\n</body></html>\n").arg(esc(AppTitle));
 }
 
-DayReport MakeDayReport(const TSettings &settings, QDate day, const QDateTime &now,
+DayReport MakeDayReport(const ProgramSettings &settings, QDate day, const QDateTime &now,
                         const QList<ReportListEntry> &list)
 {
     QList<RecordBlock> records;
@@ -486,7 +486,7 @@ DayReport MakeDayReport(const TSettings &settings, QDate day, const QDateTime &n
     return report;
 }
 
-DayReportTarget DayReportPath(const TSettings &settings, QDate day)
+DayReportTarget DayReportPath(const ProgramSettings &settings, QDate day)
 {
     const RecordTarget login = RecordFilePath(RecordKind::Login, settings, day);
     const QString folder = settings.Login.RecordFolder.isEmpty() ? settings.ProgramDir : settings.Login.RecordFolder;

@@ -14,7 +14,7 @@
 #include <QString>
 #include <QStringList>
 
-struct TSettings;
+struct ProgramSettings;
 class WatchListModel;
 
 inline constexpr int SecondsPerDay = 86400;
@@ -83,7 +83,7 @@ QString DayReportHtml(const DayReport &report);
 
 // The report of day from the record files the settings name for it (the
 // login, logout and access files, each read once), made at now.
-DayReport MakeDayReport(const TSettings &settings, QDate day, const QDateTime &now,
+DayReport MakeDayReport(const ProgramSettings &settings, QDate day, const QDateTime &now,
                         const QList<ReportListEntry> &list);
 
 // Where the menu writes the day's report: beside the login records, named as
@@ -93,7 +93,7 @@ struct DayReportTarget {
     QString path;
     bool valid = false;
 };
-DayReportTarget DayReportPath(const TSettings &settings, QDate day);
+DayReportTarget DayReportPath(const ProgramSettings &settings, QDate day);
 
 // The page as UTF-8, written through a temporary file. False when it could
 // not be written.

@@ -17,7 +17,7 @@ struct Section {
     const QString &folder;
 };
 
-Section sectionOf(RecordKind kind, const TSettings &s)
+Section sectionOf(RecordKind kind, const ProgramSettings &s)
 {
     switch (kind) {
     case RecordKind::Login:
@@ -130,7 +130,7 @@ QString RecordTimeText(QTime time)
     return time.toString(QStringLiteral("HH:mm:ss"));
 }
 
-RecordTarget RecordFilePath(RecordKind kind, const TSettings &settings, QDate date)
+RecordTarget RecordFilePath(RecordKind kind, const ProgramSettings &settings, QDate date)
 {
     const Section sec = sectionOf(kind, settings);
     RecordTarget target;
@@ -159,7 +159,7 @@ QStringList TextRecordLines(RecordKind kind, const QStringList &lines, const QDa
     return block;
 }
 
-bool WriteRecord(RecordKind kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
+bool WriteRecord(RecordKind kind, const QStringList &lines, const ProgramSettings &settings, const QDateTime &when,
                  const RecordNameWarning &invalidName)
 {
     const RecordTarget target = RecordFilePath(kind, settings, when.date());
@@ -173,7 +173,7 @@ bool WriteRecord(RecordKind kind, const QStringList &lines, const TSettings &set
     return writeText(target.path, TextRecordLines(kind, lines, when));
 }
 
-RecordOpenResult OpenRecordPath(RecordKind kind, const TSettings &settings, QDate date,
+RecordOpenResult OpenRecordPath(RecordKind kind, const ProgramSettings &settings, QDate date,
                                 const std::function<bool(const QString &path)> &open, QString *name)
 {
     const RecordTarget target = RecordFilePath(kind, settings, date);

@@ -15,7 +15,7 @@
 
 #include <functional>
 
-struct TSettings;
+struct ProgramSettings;
 
 // Told the expanded file name when it holds a character no file name may
 // have; the caller shows "ファイル名が不正です。\n" + name. Nothing is written.
@@ -44,7 +44,7 @@ struct RecordTarget {
     QString path;
     bool valid = false; // IsValidRecordName(name)
 };
-RecordTarget RecordFilePath(RecordKind kind, const TSettings &settings, QDate date);
+RecordTarget RecordFilePath(RecordKind kind, const ProgramSettings &settings, QDate date);
 
 // A path whose extension is ".xml" in any case holds XML records.
 bool IsXmlRecordPath(QStringView path);
@@ -66,12 +66,12 @@ bool TextRecordLineNeedsBlank(QStringView line);
 // XML file that cannot be loaded, parsed or saved is left exactly as it was.
 // An XML file that this process saved last and nothing has touched since
 // takes the record as text, in the bytes a full load and save would write.
-bool WriteRecord(RecordKind kind, const QStringList &lines, const TSettings &settings, const QDateTime &when,
+bool WriteRecord(RecordKind kind, const QStringList &lines, const ProgramSettings &settings, const QDateTime &when,
                  const RecordNameWarning &invalidName);
 
 // The operator's command to open today's record file of kind: the path as
 // WriteRecord forms it, handed to open (the desktop's opening of a file with
 // its program).
 enum class RecordOpenResult { Opened, InvalidName, CannotStart };
-RecordOpenResult OpenRecordPath(RecordKind kind, const TSettings &settings, QDate date,
+RecordOpenResult OpenRecordPath(RecordKind kind, const ProgramSettings &settings, QDate date,
                                 const std::function<bool(const QString &path)> &open, QString *name = nullptr);

@@ -158,7 +158,7 @@ bool holdsEveryName(const QString &encoding)
 // followed by a line end) and cut out of its document. Empty when that
 // document does not read back (a control character in a line or in the
 // stylesheet's name): the full load then meets the damage, as it always has.
-QByteArray recordText(RecordKind kind, const QStringList &lines, const TSettings &s, const QDateTime &when)
+QByteArray recordText(RecordKind kind, const QStringList &lines, const ProgramSettings &s, const QDateTime &when)
 {
     if (!splicesAsText(s.Config.XMLEncoding))
         return {};
@@ -286,7 +286,7 @@ QByteArray rootEndOf(const QByteArray &bytes)
 // save write it otherwise than it stands), forgotten otherwise. The engine
 // counts a document's bytes in an int: near that, only the full load tells
 // whether the file still takes a record.
-void rememberSaved(const QString &path, const QByteArray &bytes, const TSettings &s, bool spliceable)
+void rememberSaved(const QString &path, const QByteArray &bytes, const ProgramSettings &s, bool spliceable)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (canonical.isEmpty())
@@ -307,7 +307,7 @@ void rememberSaved(const QString &path, const QByteArray &bytes, const TSettings
 
 enum class Splice { Written, NotKnown, Failed };
 
-Splice spliceRecord(const QString &path, const QByteArray &record, const TSettings &s)
+Splice spliceRecord(const QString &path, const QByteArray &record, const ProgramSettings &s)
 {
     if (record.isEmpty())
         return Splice::NotKnown;
@@ -338,7 +338,7 @@ Splice spliceRecord(const QString &path, const QByteArray &record, const TSettin
 
 } // namespace
 
-bool WriteXmlRecord(const QString &path, RecordKind kind, const QStringList &lines, const TSettings &s,
+bool WriteXmlRecord(const QString &path, RecordKind kind, const QStringList &lines, const ProgramSettings &s,
                     const QDateTime &when)
 {
     const QByteArray record = recordText(kind, lines, s, when);

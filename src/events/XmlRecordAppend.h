@@ -12,13 +12,13 @@
 #include <QString>
 #include <QStringList>
 
-struct TSettings;
+struct ProgramSettings;
 
 // Appends one record of kind made from lines to the XML file at
 // path; a missing file is created. False when the record could not be
 // written; a file that cannot be loaded, parsed or saved is left exactly as
 // it was.
-bool WriteXmlRecord(const QString &path, RecordKind kind, const QStringList &lines, const TSettings &settings,
+bool WriteXmlRecord(const QString &path, RecordKind kind, const QStringList &lines, const ProgramSettings &settings,
                     const QDateTime &when);
 
 // Forgets the XML record files this process saved last and would append to

@@ -26,35 +26,6 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
-namespace IpStatus {
-constexpr quint32 Success = 0;
-constexpr quint32 BufTooSmall = 11001;
-constexpr quint32 DestNetUnreachable = 11002;
-constexpr quint32 DestHostUnreachable = 11003;
-constexpr quint32 DestProtUnreachable = 11004;
-constexpr quint32 DestPortUnreachable = 11005;
-constexpr quint32 NoResources = 11006;
-constexpr quint32 BadOption = 11007;
-constexpr quint32 HwError = 11008;
-constexpr quint32 PacketTooBig = 11009;
-constexpr quint32 ReqTimedOut = 11010;
-constexpr quint32 BadReq = 11011;
-constexpr quint32 BadRoute = 11012;
-constexpr quint32 TtlExpiredTransit = 11013;
-constexpr quint32 TtlExpiredReassem = 11014;
-constexpr quint32 ParamProblem = 11015;
-constexpr quint32 SourceQuench = 11016;
-constexpr quint32 BadDestination = 11018;
-constexpr quint32 GeneralFailure = 11050;
-} // namespace IpStatus
-
-// The status of an ICMP error message (type, code) received for our request.
-// Zero for a message that does not end an echo exchange (a redirect).
-quint32 IcmpErrorStatus(int type, int code);
-
-// The status for a local failure to send (an errno of sendto).
-quint32 SendErrorStatus(int err);
-
 struct EchoRequest {
     quint32 address = 0;       // IPv4, network byte order
     QByteArrayView data;       // the echo's data, may be empty

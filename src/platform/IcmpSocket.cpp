@@ -1,7 +1,5 @@
 #include "platform/IcmpSocket.h"
 
-#include "platform/IcmpEcho.h"
-
 #include <QCryptographicHash>
 #include <QRandomGenerator>
 
@@ -57,6 +55,62 @@ struct Received {
 };
 
 } // namespace
+
+quint32 IcmpErrorStatus(int type, int code)
+{
+    switch (type) {
+    case ICMP_DEST_UNREACH:
+        switch (code) {
+        case ICMP_NET_UNREACH:
+        case ICMP_NET_UNKNOWN:
+        case ICMP_NET_ANO:
+        case ICMP_NET_UNR_TOS:
+            return IpStatus::DestNetUnreachable;
+        case ICMP_PROT_UNREACH:
+            return IpStatus::DestProtUnreachable;
+        case ICMP_PORT_UNREACH:
+            return IpStatus::DestPortUnreachable;
+        case ICMP_FRAG_NEEDED:
+            return IpStatus::PacketTooBig;
+        case ICMP_SR_FAILED:
+            return IpStatus::BadRoute;
+        default: // host unreachable, unknown, isolated, prohibited
+            return IpStatus::DestHostUnreachable;
+        }
+    case ICMP_TIME_EXCEEDED:
+        return code == ICMP_EXC_FRAGTIME ? IpStatus::TtlExpiredReassem : IpStatus::TtlExpiredTransit;
+    case ICMP_PARAMETERPROB:
+        return IpStatus::ParamProblem;
+    case ICMP_SOURCE_QUENCH:
+        return IpStatus::SourceQuench;
+    default:
+        return 0;
+    }
+}
+
+quint32 SendErrorStatus(int err)
+{
+    switch (err) {
+    case EMSGSIZE:
+        return IpStatus::PacketTooBig;
+    case ENETUNREACH:
+    case ENETDOWN:
+        return IpStatus::DestNetUnreachable;
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+        return IpStatus::DestHostUnreachable;
+    case EACCES: // a broadcast address without broadcast permission
+    case EADDRNOTAVAIL:
+    case EINVAL:
+        return IpStatus::BadDestination;
+    case ENOBUFS:
+    case ENOMEM:
+    case EAGAIN:
+        return IpStatus::NoResources;
+    default:
+        return IpStatus::GeneralFailure;
+    }
+}
 
 bool IcmpSocket::isHostAddress(quint32 address)
 {

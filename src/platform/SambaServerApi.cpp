@@ -226,7 +226,7 @@ std::vector<ServerSession> SambaServerApi::SessionsOf(const SambaStatus &status,
             if (!last.isValid() || t > last)
                 last = t;
         };
-        for (const SambaStatus::Tcon &t : status.Tcons)
+        for (const SambaStatus::ShareConnection &t : status.ShareConnections)
             if (t.SessionId == s.Id)
                 seen(t.ConnectedAt);
         const QDateTime connected = first;
@@ -283,7 +283,7 @@ bool SambaServerApi::Connections(const QString &qualifier, std::vector<ServerCon
         if (terminals_[i] != terminal)
             continue;
         const SambaStatus::Session &s = status_.Sessions[i];
-        for (const SambaStatus::Tcon &t : status_.Tcons)
+        for (const SambaStatus::ShareConnection &t : status_.ShareConnections)
             if (t.SessionId == s.Id)
                 connections.push_back({t.Service, s.UserName});
     }

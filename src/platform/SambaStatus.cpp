@@ -97,13 +97,13 @@ bool ParseSambaStatus(QByteArrayView json, SambaStatus &status)
     const QJsonObject tcons = root.value(QLatin1String("tcons")).toObject();
     for (auto it = tcons.begin(); it != tcons.end(); ++it) {
         const QJsonObject t = it.value().toObject();
-        SambaStatus::Tcon tcon;
+        SambaStatus::ShareConnection tcon;
         tcon.SessionId = textOf(t.value(QLatin1String("session_id")));
         tcon.ServerId = serverIdOf(t.value(QLatin1String("server_id")));
         tcon.Service = textOf(t.value(QLatin1String("service")));
         tcon.ConnectedAt = timeOf(t.value(QLatin1String("connected_at")));
         if (!tcon.Service.isEmpty())
-            status.Tcons.push_back(std::move(tcon));
+            status.ShareConnections.push_back(std::move(tcon));
     }
 
     const QJsonObject files = root.value(QLatin1String("open_files")).toObject();

@@ -20,7 +20,7 @@ struct SambaStatus {
         QString Address;        // the client's address without the port
         qint64 Uid = -1;
     };
-    struct Tcon {
+    struct ShareConnection {
         QString SessionId;
         QString ServerId;
         QString Service;        // the share name
@@ -39,7 +39,7 @@ struct SambaStatus {
 
     QDateTime Timestamp;        // the server's time of the report
     std::vector<Session> Sessions;
-    std::vector<Tcon> Tcons;
+    std::vector<ShareConnection> ShareConnections;
     std::vector<File> Files;
 };
 

@@ -33,7 +33,7 @@ int usage(const QString &why)
 
 // Reading a settings file of the older layout upgrades it; a report only
 // reads, so such a file is read from a copy.
-void readSettings(TSettings &s, const QString &programDir)
+void readSettings(ProgramSettings &s, const QString &programDir)
 {
     const auto xmlCheck = [] { return XmlDocument::Available(); };
     const QString path = SettingsFilePath(programDir);
@@ -69,7 +69,7 @@ int RunReportCommand(const QStringList &arguments, const QString &programDir,
     if (rest.size() > 1)
         return usage(QStringLiteral("too many arguments"));
 
-    TSettings settings;
+    ProgramSettings settings;
     readSettings(settings, programDir);
     if (useLanguage)
         useLanguage(settings.Config.Language);

@@ -3,7 +3,7 @@
 #include "access/AccessCheck.h"
 #include "config/SettingValues.h"
 #include "config/Settings.h"
-#include "engine/TWatchEngine.h"
+#include "engine/WatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/AccessEvent.h"
@@ -17,10 +17,10 @@
 #include "platform/SambaServerApi.h"
 #include "platform/SmbclientMessageTransport.h"
 #include "platform/SystemShutdown.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
+#include "process/ProcessFlags.h"
+#include "service/SharedServices.h"
 #include "service/StartupRules.h"
-#include "service/Tdm.h"
-#include "service/flags/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
@@ -35,9 +35,9 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     PlatformFamily = Platform.Family;
     ListFilePath = ProgramDir + ListFileName(PlatformFamily);
 
-    if (!dm)
-        dm = new Tdm(qApp);
-    LoadSettings(Settings, ProgramDir, arguments, [] { return dm ? dm->XmlCheck() : true; });
+    if (!sharedServices)
+        sharedServices = new SharedServices(qApp);
+    LoadSettings(Settings, ProgramDir, arguments, [] { return sharedServices ? sharedServices->XmlCheck() : true; });
 
     sound_ = std::make_unique<CanberraSoundPlayer>();
     process_ = std::make_unique<DetachedProcessStarter>();
@@ -45,15 +45,15 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     mailslot_ = std::make_unique<NoMailslotTransport>();
     server_ = std::make_unique<SambaServerApi>(SambaServerApi::ConfigFromEnvironment());
     net_ = CreateNetBrowser();
-    actions_ = std::make_unique<EventActions>(*sound_, *process_, dm->Shutdown());
+    actions_ = std::make_unique<EventActions>(*sound_, *process_, sharedServices->Shutdown());
     messenger_ = std::make_unique<Messenger>(*transport_, *mailslot_);
     sends_ = std::make_unique<MessageQueue>(*messenger_);
 
     Model = new WatchListModel(this);
     Model->setObjectName(QStringLiteral("Model"));
-    PassProbe = new TIcmp(this);
+    PassProbe = new Probe(this);
     PassProbe->setObjectName(QStringLiteral("PassProbe"));
-    Engine = new TWatchEngine(Model, PassProbe, net_.get(), nullptr, this);
+    Engine = new WatchEngine(Model, PassProbe, net_.get(), nullptr, this);
     Engine->setObjectName(QStringLiteral("Engine"));
     Engine->tmWatch->setObjectName(QStringLiteral("tmWatch"));
     Access = new AccessCheck(this);
@@ -63,13 +63,13 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     // The watch tick and the check command keep the access timer out of
     // their way; the check command asks for an access check at the next
     // chance.
-    connect(Engine, &TWatchEngine::AccessTimerEnabled, Access, [this](bool on) {
+    connect(Engine, &WatchEngine::AccessTimerEnabled, Access, [this](bool on) {
         if (on)
             Access->tmAccess.start();
         else
             Access->tmAccess.stop();
     });
-    connect(Engine, &TWatchEngine::AccessCheckNow, Access, [this] {
+    connect(Engine, &WatchEngine::AccessCheckNow, Access, [this] {
         Access->AccessTicks = int(Settings.Access.CheckInterval);
         Access->AccessTick();
     });
@@ -87,7 +87,7 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     };
     Access->LoadAccessLibrary(PlatformFamily);
 
-    if (PlatformFamily == LinuxFamily && !dm->Shutdown().CanPowerOff()) {
+    if (PlatformFamily == LinuxFamily && !sharedServices->Shutdown().CanPowerOff()) {
         ShutdownAllowed = false;
         if (Settings.AllLogout.Action == AllEventAction::Shutdown)
             Settings.RunOnly.AllLogoutAction.Force(Settings.AllLogout.Action, AllEventAction::Nothing);
@@ -177,7 +177,7 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     // An access scan under way ends (the server's queries time out by
     // themselves) and nothing of it is applied after the settings are saved.
     Access->StopScan();
-    for (TIcmp *probe : {PassProbe, dm ? dm->Icmp : nullptr}) {
+    for (Probe *probe : {PassProbe, sharedServices ? sharedServices->ConsoleProbe : nullptr}) {
         if (probe && probe->ActiveFlag())
             probe->Active(false);
     }

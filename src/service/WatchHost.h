@@ -28,8 +28,8 @@ class NetBrowser;
 class ProcessStarter;
 class ServerApi;
 class SoundPlayer;
-class TIcmp;
-class TWatchEngine;
+class Probe;
+class WatchEngine;
 class WatchEvents;
 class WatchListModel;
 class QTimer;
@@ -40,7 +40,7 @@ class WatchHost : public QObject {
 public:
     // Reads the settings (Krovan.ini in ProgramDir, then the command line's
     // arguments) and builds the system; nothing runs until it is started.
-    // The data module (dm) supplies the shutdown service; one is made when
+    // The shared services supply the shutdown service; one is made when
     // none exists.
     explicit WatchHost(const QStringList &arguments, QObject *parent = nullptr);
     ~WatchHost() override;
@@ -51,8 +51,8 @@ public:
 
     WatchListModel *Model = nullptr;
     // The watch passes' own probe.
-    TIcmp *PassProbe = nullptr;
-    TWatchEngine *Engine = nullptr;
+    Probe *PassProbe = nullptr;
+    WatchEngine *Engine = nullptr;
     AccessCheck *Access = nullptr;
 
     EventActions &Actions() { return *actions_; }
@@ -105,5 +105,5 @@ private:
     std::unique_ptr<MessageQueue> sends_;  // after the messenger: it goes first
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
-    TSettings kept_;  // the settings as last kept on disk
+    ProgramSettings kept_;  // the settings as last kept on disk
 };

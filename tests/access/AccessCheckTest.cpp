@@ -1,14 +1,14 @@
-#include "support/FakeServerApi.h"
 #include "access/AccessCheck.h"
 #include "access/AccessListView.h"
 #include "access/AccessRows.h"
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "events/MessageQueue.h"
 #include "events/Messenger.h"
 #include "platform/NoMailslotTransport.h"
 #include "platform/SmbclientMessageTransport.h"
+#include "process/ProcessFlags.h"
+#include "support/FakeServerApi.h"
 #include "support/WaitFor.h"
 
 #include <arpa/inet.h>
@@ -60,7 +60,7 @@ class AccessCheckTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Settings = TSettings();
+        Settings = ProgramSettings();
         Settings.Access.CheckInterval = 3;
         Settings.Access.CheckLevel = 2;
         Settings.Access.ReportLevel = 2;

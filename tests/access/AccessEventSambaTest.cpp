@@ -2,18 +2,18 @@
 // Samba server, the access tick, the access event, the record file and the
 // manager's report delivered to the server's message command.
 #include "access/AccessCheck.h"
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "events/AccessEvent.h"
 #include "events/EventActions.h"
-#include "support/FakePlatform.h"
 #include "events/Messenger.h"
 #include "events/RecordFile.h"
 #include "platform/Cp932.h"
 #include "platform/NoMailslotTransport.h"
 #include "platform/SambaServerApi.h"
 #include "platform/SmbclientMessageTransport.h"
+#include "process/ProcessFlags.h"
+#include "support/FakePlatform.h"
 #include "support/SambaTestServer.h"
 #include "support/WaitFor.h"
 
@@ -57,7 +57,7 @@ TEST(AccessEventSambaTest, RecordAndManagerReportForARealClient)
     }
     TempDir records;
 
-    Settings = TSettings();
+    Settings = ProgramSettings();
     Settings.Access.CheckLevel = 2;
     Settings.Access.ReportLevel = 2;
     Settings.Access.DoRecord = true;

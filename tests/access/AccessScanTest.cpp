@@ -1,8 +1,8 @@
-#include "support/FakeServerApi.h"
 #include "access/AccessScan.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "events/RecordFile.h"
+#include "support/FakeServerApi.h"
 #include "support/TempDir.h"
 
 #include <QRegularExpression>
@@ -375,7 +375,7 @@ TEST_F(AccessScanTest, ControlCharactersFromClientsCannotForgeTextRecordLines)
     report();
 
     TempDir dir;
-    TSettings settings;
+    ProgramSettings settings;
     settings.ProgramDir = dir.path();
     settings.Access.RecordFile = QStringLiteral("KR");
     settings.Access.RecordFileExp = QStringLiteral("log");

@@ -1,16 +1,16 @@
 // The access scan against a private Samba server on 127.0.0.1 with real
 // clients holding sessions, shares and open files.
-#include "support/SambaTestServer.h"
-#include "support/WaitFor.h"
 #include "access/AccessCheck.h"
 #include "access/AccessScan.h"
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/WatchListModel.h"
 #include "events/Messenger.h"
 #include "platform/NoMailslotTransport.h"
 #include "platform/SambaServerApi.h"
 #include "platform/SmbclientMessageTransport.h"
+#include "process/ProcessFlags.h"
+#include "support/SambaTestServer.h"
+#include "support/WaitFor.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -180,7 +180,7 @@ TEST_F(SambaAccessTest, AccessTickGreetsTheNewTerminalAndRaisesTheEvent)
     Messenger messenger(transport, mailslot, [] { return QStringLiteral("CORVANEPC"); });
     messenger.Family = [] { return 2; };
 
-    Settings = TSettings();
+    Settings = ProgramSettings();
     Settings.Access.CheckLevel = 2;
     Settings.Access.ReportLevel = 2;
     Settings.Messenger.AutoSend = true;

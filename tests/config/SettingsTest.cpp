@@ -36,7 +36,7 @@ QStringList keysOf(const QByteArray &file, const QByteArray &section)
 
 struct Program {
     TempDir dir;
-    TSettings s;
+    ProgramSettings s;
 
     void put(const QByteArray &bytes) { ASSERT_TRUE(dir.write("Krovan.ini", bytes)); }
     QByteArray file() const { return dir.read("Krovan.ini"); }
@@ -66,7 +66,7 @@ const char kFlatFile[] = "[Krovan]\n"
 
 TEST(Settings, StartsZeroFilled)
 {
-    const TSettings s;
+    const ProgramSettings s;
     EXPECT_TRUE(s.Krovan.Version.isEmpty());
     EXPECT_EQ(s.Config.CheckInterval, 0);
     EXPECT_FALSE(s.Login.ShowMsg);
@@ -521,7 +521,7 @@ TEST(Settings, ALoneCarriageReturnInAValueSavesAsAFixedPoint)
 
 TEST(Settings, ASaveThatCannotBeWrittenReportsFalse)
 {
-    TSettings s;
+    ProgramSettings s;
     s.ProgramDir = QStringLiteral("/nonexistent-corvane-folder/");
     EXPECT_FALSE(SaveSettings(s));
 }
@@ -551,39 +551,39 @@ TEST(Settings, ListValueReaders)
 TEST(Settings, EveryTextValueReadsBackAsItWasHeld)
 {
     // Quotes around a program path group its words; they are part of the value.
-    using Field = QString &(*)(TSettings &);
+    using Field = QString &(*)(ProgramSettings &);
     const QList<Field> texts = {
-        [](TSettings &s) -> QString & { return s.MainWnd.Size; },
-        [](TSettings &s) -> QString & { return s.MainWnd.Pos; },
-        [](TSettings &s) -> QString & { return s.MainWnd.ColWidth; },
-        [](TSettings &s) -> QString & { return s.MainWnd.ColPosition; },
-        [](TSettings &s) -> QString & { return s.EditWnd.Size; },
-        [](TSettings &s) -> QString & { return s.EditWnd.Pos; },
-        [](TSettings &s) -> QString & { return s.EditWnd.ColWidth; },
-        [](TSettings &s) -> QString & { return s.EditWnd.LoginFile; },
-        [](TSettings &s) -> QString & { return s.EditWnd.LogoutFile; },
-        [](TSettings &s) -> QString & { return s.AccWnd.Size; },
-        [](TSettings &s) -> QString & { return s.AccWnd.Pos; },
-        [](TSettings &s) -> QString & { return s.AccWnd.ColWidth; },
-        [](TSettings &s) -> QString & { return s.Config.Manager; },
-        [](TSettings &s) -> QString & { return s.Config.XMLEncoding; },
-        [](TSettings &s) -> QString & { return s.Config.XSLFile; },
-        [](TSettings &s) -> QString & { return s.Login.RecordFile; },
-        [](TSettings &s) -> QString & { return s.Login.RecordFileExp; },
-        [](TSettings &s) -> QString & { return s.Login.RecordFolder; },
-        [](TSettings &s) -> QString & { return s.Logout.RecordFile; },
-        [](TSettings &s) -> QString & { return s.Logout.RecordFileExp; },
-        [](TSettings &s) -> QString & { return s.Logout.RecordFolder; },
-        [](TSettings &s) -> QString & { return s.AllLogin.WaveFile; },
-        [](TSettings &s) -> QString & { return s.AllLogin.ActFile; },
-        [](TSettings &s) -> QString & { return s.AllLogout.WaveFile; },
-        [](TSettings &s) -> QString & { return s.AllLogout.ActFile; },
-        [](TSettings &s) -> QString & { return s.Access.WaveFile; },
-        [](TSettings &s) -> QString & { return s.Access.RecordFile; },
-        [](TSettings &s) -> QString & { return s.Access.RecordFileExp; },
-        [](TSettings &s) -> QString & { return s.Access.RecordFolder; },
-        [](TSettings &s) -> QString & { return s.Messenger.SendMessage; },
-        [](TSettings &s) -> QString & { return s.Background.File; },
+        [](ProgramSettings &s) -> QString & { return s.MainWnd.Size; },
+        [](ProgramSettings &s) -> QString & { return s.MainWnd.Pos; },
+        [](ProgramSettings &s) -> QString & { return s.MainWnd.ColWidth; },
+        [](ProgramSettings &s) -> QString & { return s.MainWnd.ColPosition; },
+        [](ProgramSettings &s) -> QString & { return s.EditWnd.Size; },
+        [](ProgramSettings &s) -> QString & { return s.EditWnd.Pos; },
+        [](ProgramSettings &s) -> QString & { return s.EditWnd.ColWidth; },
+        [](ProgramSettings &s) -> QString & { return s.EditWnd.LoginFile; },
+        [](ProgramSettings &s) -> QString & { return s.EditWnd.LogoutFile; },
+        [](ProgramSettings &s) -> QString & { return s.AccWnd.Size; },
+        [](ProgramSettings &s) -> QString & { return s.AccWnd.Pos; },
+        [](ProgramSettings &s) -> QString & { return s.AccWnd.ColWidth; },
+        [](ProgramSettings &s) -> QString & { return s.Config.Manager; },
+        [](ProgramSettings &s) -> QString & { return s.Config.XMLEncoding; },
+        [](ProgramSettings &s) -> QString & { return s.Config.XSLFile; },
+        [](ProgramSettings &s) -> QString & { return s.Login.RecordFile; },
+        [](ProgramSettings &s) -> QString & { return s.Login.RecordFileExp; },
+        [](ProgramSettings &s) -> QString & { return s.Login.RecordFolder; },
+        [](ProgramSettings &s) -> QString & { return s.Logout.RecordFile; },
+        [](ProgramSettings &s) -> QString & { return s.Logout.RecordFileExp; },
+        [](ProgramSettings &s) -> QString & { return s.Logout.RecordFolder; },
+        [](ProgramSettings &s) -> QString & { return s.AllLogin.WaveFile; },
+        [](ProgramSettings &s) -> QString & { return s.AllLogin.ActFile; },
+        [](ProgramSettings &s) -> QString & { return s.AllLogout.WaveFile; },
+        [](ProgramSettings &s) -> QString & { return s.AllLogout.ActFile; },
+        [](ProgramSettings &s) -> QString & { return s.Access.WaveFile; },
+        [](ProgramSettings &s) -> QString & { return s.Access.RecordFile; },
+        [](ProgramSettings &s) -> QString & { return s.Access.RecordFileExp; },
+        [](ProgramSettings &s) -> QString & { return s.Access.RecordFolder; },
+        [](ProgramSettings &s) -> QString & { return s.Messenger.SendMessage; },
+        [](ProgramSettings &s) -> QString & { return s.Background.File; },
     };
     for (const QString &value : {u"\"/opt/My Tools/alert.sh\""_s, u"'a b'"_s, u"\""_s, u"''"_s, u" a b "_s,
                                 u"plain text"_s}) {
@@ -592,7 +592,7 @@ TEST(Settings, EveryTextValueReadsBackAsItWasHeld)
         for (Field f : texts)
             f(p.s) = value;
         ASSERT_TRUE(SaveSettings(p.s));
-        TSettings back;
+        ProgramSettings back;
         LoadSettings(back, p.dir.path(), {}, {});
         for (qsizetype i = 0; i < texts.size(); ++i)
             EXPECT_EQ(texts[i](back).toStdString(), value.toStdString()) << "text key " << i;
@@ -626,7 +626,7 @@ TEST(Settings, ChoicesReplacedForOneRunAreSavedAsStoredUnlessChosenAgain)
     p.s.RunOnly.AllLogoutAction.Force(p.s.AllLogout.Action, 1);
     EXPECT_EQ(p.s.Krovan.ScreenMode, 1);
     ASSERT_TRUE(SaveSettings(p.s));
-    TSettings back;
+    ProgramSettings back;
     LoadSettings(back, p.dir.path(), {}, {});
     EXPECT_EQ(back.Krovan.ScreenMode, 3);
     EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("1500,2000"));

@@ -97,7 +97,7 @@ TEST_F(SafeCheck, AListedComputerCountsOnlyWhenItsShareListAnswers)
         GTEST_SKIP() << "no private Samba server (smbd missing or did not start)";
     SmbNetBrowser smb(samba.client());
     SharesFromSmb mixed(net, smb);
-    TWatchEngine checking(&model, &probe, &mixed, &events);
+    WatchEngine checking(&model, &probe, &mixed, &events);
 
     network(u"Microsoft Windows Network\n  WORKGROUP\n    127.0.0.1\n    127.0.0.2\n"_s);
     add(u"server"_s, u"127.0.0.1"_s);
@@ -106,7 +106,7 @@ TEST_F(SafeCheck, AListedComputerCountsOnlyWhenItsShareListAnswers)
     Settings.Config.SafeCheck = true;
     checking.StartPass(-1);
     QEventLoop loop;
-    QObject::connect(&checking, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+    QObject::connect(&checking, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
     loop.exec();
     ASSERT_FALSE(checking.PassRunning());

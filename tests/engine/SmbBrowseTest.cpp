@@ -166,10 +166,10 @@ TEST_F(SmbBrowse, WorkgroupsAndTheirComputersComeFromTheBrowseList)
         for (int row = 0; row < model.rowCount(); ++row)
             model.setText(row, WatchListModel::ColDomain, u"CORVANE"_s);
         model.setText(elsewhere, WatchListModel::ColDomain, u"NOWG"_s);
-        TWatchEngine browsing(&model, &probe, &smb, &events);
+        WatchEngine browsing(&model, &probe, &smb, &events);
         browsing.StartPass(-1);
         QEventLoop loop;
-        QObject::connect(&browsing, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        QObject::connect(&browsing, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);
         loop.exec();
         ASSERT_FALSE(browsing.PassRunning());

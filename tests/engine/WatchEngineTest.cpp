@@ -48,8 +48,8 @@ TEST_F(WatchPass, FirstPassLogsEveryCheckedEntryInAndRaisesAllLoginInTheSamePass
     add(u"user3"_s, u"LOOP"_s, KindStandard, true, u"127.0.0.1"_s);
 
     bool locked = false, unlocked = false;
-    QObject::connect(&engine, &TWatchEngine::LockConsole, [&] { locked = true; });
-    QObject::connect(&engine, &TWatchEngine::UnlockConsole, [&] { unlocked = true; });
+    QObject::connect(&engine, &WatchEngine::LockConsole, [&] { locked = true; });
+    QObject::connect(&engine, &WatchEngine::UnlockConsole, [&] { unlocked = true; });
     engine.StartPass(-1);
     EXPECT_TRUE(WatchBusy);
     EXPECT_TRUE(locked);
@@ -309,14 +309,14 @@ TEST_F(WatchPass, TheCheckButtonStopsAPassAndWhatWasFoundIsApplied)
     add(u"user2"_s, u"PC02"_s);
     add(u"user3"_s, u"PC03"_s);
     QStringList texts;
-    QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) { texts << t; });
+    QObject::connect(&engine, &WatchEngine::StatusBarText, [&](const QString &t) { texts << t; });
     // The button is pressed while user2's login action runs.
     events.onAction = [&](const QString &text) {
         if (text.startsWith(u"in user2"_s))
             QMetaObject::invokeMethod(&engine, [&] { engine.CheckCommand(); }, Qt::BlockingQueuedConnection);
     };
     int accessChecks = 0;
-    QObject::connect(&engine, &TWatchEngine::AccessCheckNow, [&] { ++accessChecks; });
+    QObject::connect(&engine, &WatchEngine::AccessCheckNow, [&] { ++accessChecks; });
     engine.CheckCommand();
     EXPECT_EQ(accessChecks, 1);
     ASSERT_TRUE(waitApplied());
@@ -364,7 +364,7 @@ TEST_F(WatchPass, TheWatchTickCountsMinutesAndStartsPassesAtTheInterval)
     network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
     add(u"user1"_s, u"PC01"_s);
     QStringList texts;
-    QObject::connect(&engine, &TWatchEngine::StatusBarText, [&](const QString &t) {
+    QObject::connect(&engine, &WatchEngine::StatusBarText, [&](const QString &t) {
         if (t.contains(u"分前"_s))
             texts << t;
     });
@@ -456,7 +456,7 @@ TEST_F(WatchPass, DestroyingTheEngineStopsItsPass)
     network(u"Microsoft Windows Network\n  WORKGROUP\n    PC01\n"_s);
     add(u"user1"_s, u"PC01"_s);
     {
-        TWatchEngine doomed(&model, &probe, &net, &events);
+        WatchEngine doomed(&model, &probe, &net, &events);
         doomed.StartPass(-1);
         EXPECT_TRUE(WatchBusy);
     }
@@ -482,10 +482,10 @@ TEST_F(WatchPass, TheProbeTakesTheEchoSettingsAtEveryPass)
 TEST(IconAlert, NeverShortensARunningAlertAndZeroMeansSteady)
 {
     WatchListModel model;
-    TIcmp probe;
+    Probe probe;
     FixtureNetBrowser net{QString()};
     RecordingEvents events;
-    TWatchEngine engine(&model, &probe, &net, &events);
+    WatchEngine engine(&model, &probe, &net, &events);
     engine.IconAlert(5);
     EXPECT_EQ(engine.IconAlertTicks, 10);
     engine.IconAlert(3);
@@ -510,7 +510,7 @@ TEST_F(WatchPass, DestroyingTheEngineMidPassWaitsForItsWorker)
     }
     network(tree);
     for (int round = 0; round < 40; ++round) {
-        auto other = std::make_unique<TWatchEngine>(&model, &probe, &net, &events);
+        auto other = std::make_unique<WatchEngine>(&model, &probe, &net, &events);
         other->StartPass(-1);
         QElapsedTimer served;
         served.start();
@@ -536,7 +536,7 @@ protected:
 
     // Runs stop on the console while user1's action waits for it; true
     // when a call queued just before it ran before stop returned.
-    bool stopDuringAction(TWatchEngine &target, const std::function<void()> &stop)
+    bool stopDuringAction(WatchEngine &target, const std::function<void()> &stop)
     {
         bool queuedRan = false, ranDuringStop = true, stopped = false;
         events.onAction = [&](const QString &text) {
@@ -575,7 +575,7 @@ TEST_F(StopDuringAction, StoppingThePassRunsNothingElseMeanwhile)
 
 TEST_F(StopDuringAction, DestroyingTheEngineRunsNothingElseMeanwhile)
 {
-    auto doomed = std::make_unique<TWatchEngine>(&model, &probe, &net, &events);
+    auto doomed = std::make_unique<WatchEngine>(&model, &probe, &net, &events);
     EXPECT_FALSE(stopDuringAction(*doomed, [&] { doomed.reset(); }));
     EXPECT_FALSE(WatchBusy);
     EXPECT_FALSE(WorkerRunning);

@@ -43,12 +43,12 @@ TEST_F(WsDiscoveryPass, AnEntryFoundOnlyByDiscoveryLogsInAndAnAbsentOneLogsOut)
 
         add(u"wsd"_s, u"PC-WSD"_s);
         add(u"gone"_s, u"PC-GONE"_s);
-        TWatchEngine watching(&model, &probe, &network, &events);
+        WatchEngine watching(&model, &probe, &network, &events);
         QElapsedTimer took;
         took.start();
         watching.StartPass(-1);
         QEventLoop loop;
-        QObject::connect(&watching, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        QObject::connect(&watching, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);
         loop.exec();
         ASSERT_FALSE(watching.PassRunning());

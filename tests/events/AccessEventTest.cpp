@@ -1,9 +1,9 @@
 #include "events/AccessEvent.h"
 
-#include "support/FakePlatform.h"
 #include "config/Settings.h"
 #include "events/EventActions.h"
 #include "events/RecordFile.h"
+#include "support/FakePlatform.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ struct AccessEvent : ::testing::Test {
     FakeShutdown shutdown;
     EventActions actions{sound, process, shutdown, [] {}};
     Outlets out;
-    TSettings s;
+    ProgramSettings s;
     const QStringList report{u"guest\tPC-GUEST"_qs};
     const QStringList detail{u"0guest\tPC-GUEST\t00:01:00\t00:00:05"_qs};
 
@@ -85,7 +85,7 @@ TEST_F(AccessEvent, IconLevelOpenListAndEnding)
 TEST(OpenRecord, PathNameCheckAndDesktopAnswer)
 {
     TempDir dir;
-    TSettings s;
+    ProgramSettings s;
     s.ProgramDir = dir.path();
     s.Logout.RecordFile = u"KR%y%m%d"_qs;
     s.Logout.RecordFileExp = u"log"_qs;

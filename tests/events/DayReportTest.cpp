@@ -46,7 +46,7 @@ std::string spans(const QList<PresenceStretch> &list)
 
 struct DayReports : ::testing::Test {
     TempDir dir;
-    TSettings s;
+    ProgramSettings s;
 
     void SetUp() override
     {

@@ -21,7 +21,7 @@ protected:
         transport.Address = QStringLiteral("127.0.0.1");
         transport.Port = server.Port();
         messenger.Family = [] { return 2; };
-        Settings = TSettings();
+        Settings = ProgramSettings();
     }
 
     bool waitForMessages(int count)

@@ -35,7 +35,7 @@ class MessengerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Settings = TSettings();
+        Settings = ProgramSettings();
         messenger.Family = [this] { return family; };
     }
 

@@ -43,7 +43,7 @@ void expectFile(const QByteArray &actual, const QString &name)
 
 struct Records : ::testing::Test {
     TempDir dir;
-    TSettings s;
+    ProgramSettings s;
     QStringList warnings;
     RecordNameWarning warn = [this](const QString &name) { warnings << name; };
 

@@ -63,9 +63,9 @@ struct XmlAppend : ::testing::Test {
 
     void TearDown() override { ForgetXmlRecordFiles(); }
 
-    TSettings settingsFor(const QString &name, const Step &step) const
+    ProgramSettings settingsFor(const QString &name, const Step &step) const
     {
-        TSettings s;
+        ProgramSettings s;
         s.ProgramDir = dir.path();
         s.Login.RecordFile = s.Logout.RecordFile = s.Access.RecordFile = name;
         s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QStringLiteral("xml");
@@ -202,7 +202,7 @@ TEST_F(XmlAppend, FileChangedByAnotherHand)
 {
     const QList<Step> steps = everyRecord(u"Shift_JIS"_qs, u""_qs);
     const QString file = dir.path(u"appended.xml"_qs);
-    const TSettings s = settingsFor(u"appended"_qs, steps[0]);
+    const ProgramSettings s = settingsFor(u"appended"_qs, steps[0]);
     // The same size, the root's end where it was: only a full load sees it.
     const auto damage = [](QByteArray bytes) { return bytes.replace("<user ", "<user<"); };
 

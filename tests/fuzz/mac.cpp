@@ -4,12 +4,12 @@
 #include "FuzzInput.h"
 
 #include "probe/MAC.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = fuzz::Text(data, size);
-    const std::optional<MAC> mac = TIcmp::StringToMAC(text);
+    const std::optional<MAC> mac = Probe::StringToMAC(text);
     FUZZ_CHECK(mac == ParseMAC(text));
     if (!mac)
         return 0;

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool parsed
         = ParseSambaStatus(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)), status);
     if (!parsed)
-        FUZZ_CHECK(status.Sessions.empty() && status.Tcons.empty() && status.Files.empty());
+        FUZZ_CHECK(status.Sessions.empty() && status.ShareConnections.empty() && status.Files.empty());
     for (const SambaStatus::Session &s : status.Sessions)
         SambaClientAddress(s.Address);
     SambaClientAddress(fuzz::Text(data, size));

@@ -23,14 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (f.count() > 1)
         arguments << f.text(1);
 
-    TSettings s;
+    ProgramSettings s;
     LoadSettings(s, dir, arguments, [] { return true; });
 
     // What a load leaves saves to a file that loads and saves to itself.
     if (!SaveSettings(s))
         return 0;
     const QByteArray saved = fuzz::ReadFile(dir + QStringLiteral("Krovan.ini"));
-    TSettings again;
+    ProgramSettings again;
     LoadSettings(again, dir, {}, [] { return true; });
     FUZZ_CHECK(SaveSettings(again));
     FUZZ_CHECK(fuzz::ReadFile(dir + QStringLiteral("Krovan.ini")) == saved);

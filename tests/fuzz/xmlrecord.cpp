@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     static const char *const encodings[] = {"UTF-8", "Shift_JIS", "EUC-JP", "ISO-8859-1", "UTF-16", ""};
-    TSettings s;
+    ProgramSettings s;
     s.ProgramDir = fuzz::ScratchDir();
     s.Login.RecordFile = s.Logout.RecordFile = s.Access.RecordFile = QStringLiteral("record");
     s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QStringLiteral("xml");

@@ -39,7 +39,7 @@ TEST(SambaStatusTest, ReadsSessionsConnectionsAndFiles)
     EXPECT_EQ(status.Sessions[0].UserName, QStringLiteral("nobody"));
     EXPECT_EQ(status.Sessions[0].Address, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(status.Sessions[0].ServerId, QStringLiteral("11224/137"));
-    ASSERT_EQ(status.Tcons.size(), 2u);
+    ASSERT_EQ(status.ShareConnections.size(), 2u);
     ASSERT_EQ(status.Files.size(), 1u);
     EXPECT_EQ(status.Files[0].Path, QStringLiteral("/srv/share/a.txt"));
     ASSERT_EQ(status.Files[0].Opens.size(), 1u);

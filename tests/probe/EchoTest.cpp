@@ -3,10 +3,10 @@
 // forged. Both socket kinds are run where the namespace allows both.
 
 #include "ProbeTest.h"
-#include "support/RawIcmp.h"
 #include "platform/IcmpSocket.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
 #include "support/NetNamespace.h"
+#include "support/RawIcmp.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ class EchoKinds : public testing::TestWithParam<Kind> {};
 
 TEST(Echo, LoopbackAnswersOnTheHost)
 {
-    TIcmp icmp;
+    Probe icmp;
     icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
     if (!icmp.Active(true))
         GTEST_SKIP() << "no right to open an ICMP socket here (" << icmp.StatusText().toStdString()
@@ -50,7 +50,7 @@ TEST_P(EchoKinds, RequestCarriesTheSizeTtlAndFlagsAsked)
     NetNamespace::run({}, [kind] {
         const int sniffer = RawIcmp::open();
         ASSERT_GE(sniffer, 0);
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetEchoKind(kind);
         ASSERT_TRUE(icmp.Active(true)) << icmp.StatusText().toStdString();
         ASSERT_EQ(icmp.EchoKind(), kind);
@@ -105,7 +105,7 @@ TEST_P(EchoKinds, StepsAreReportedInOrder)
 {
     const Kind kind = GetParam();
     NetNamespace::run({}, [kind] {
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetEchoKind(kind);
         QStringList steps;
         icmp.OnPingStep = [&](int n, const QString &text) { steps << QString::number(n) + u' ' + text; };
@@ -131,7 +131,7 @@ TEST_P(EchoKinds, SilentHostTimesOutAndKeepsTheLastReply)
 {
     const Kind kind = GetParam();
     NetNamespace::run({}, [kind] {
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetEchoKind(kind);
         icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
         icmp.SetSendBytes(16);
@@ -213,7 +213,7 @@ TEST_P(EchoKinds, RepliesThatAreNotOursAreIgnored)
                     RawIcmp::send(forger, to, 0, rq->ident, rq->sequence, rq->data, 77);
                 }
             });
-            TIcmp icmp;
+            Probe icmp;
             icmp.SetEchoKind(kind);
             icmp.SetIPAddr(QStringLiteral("127.0.0.1"));
             icmp.SetSendBytes(32);
@@ -253,7 +253,7 @@ TEST_P(EchoKinds, RouterErrorsMapToTheirStatus)
         ASSERT_TRUE(server.ip({"link", "set", "vserver", "mtu", "1200"}));
         ASSERT_TRUE(router.ip({"route", "add", "unreachable", "10.4.0.0/16"}));
 
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetEchoKind(kind);
         icmp.TimeOut = 1500;
         QStringList steps;
@@ -313,7 +313,7 @@ TEST_P(EchoKinds, LateUnreachableOfASilentNeighbourSparesTheNextEcho)
         ASSERT_TRUE(here.sysctl("net/ipv4/neigh/vhere/ucast_solicit", "0"));
         ASSERT_TRUE(here.sysctl("net/ipv4/neigh/vhere/mcast_solicit", "2"));
         ASSERT_TRUE(here.sysctl("net/ipv4/neigh/vhere/retrans_time_ms", "200"));
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetEchoKind(kind);
         icmp.SetSendBytes(32);
         icmp.TimeOut = 100;
@@ -337,7 +337,7 @@ TEST_P(EchoKinds, AddressesOfNoSingleHostAreRefused)
     const Kind kind = GetParam();
     NetNamespace::run({}, [kind] {
         ASSERT_TRUE(NetNamespace::current().ip({"route", "add", "224.0.0.0/4", "dev", "lo"}));
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetEchoKind(kind);
         icmp.TimeOut = 300;
         for (const char *to : {"0.0.0.0", "0.1.2.3", "224.0.0.1", "239.255.255.250", "240.0.0.1", "255.255.255.255"}) {
@@ -361,7 +361,7 @@ TEST(Echo, NoPermittedSocketFailsActivationWithItsMessage)
     NetNamespace::Options options;
     options.pingSockets = false;
     NetNamespace::run(options, [] {
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetEchoKind(Kind::PingSocket); // as an unprivileged user would find it
         EXPECT_FALSE(icmp.Active(true));
         EXPECT_FALSE(icmp.ActiveFlag());

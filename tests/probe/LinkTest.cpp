@@ -2,7 +2,7 @@
 // private namespaces.
 
 #include "ProbeTest.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
 #include "support/NetNamespace.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ TEST(Link, HardwareAddressOfAnOnLinkNeighbourOnly)
     NetNamespace::run({}, [] {
         NetNamespace peer = NetNamespace::current();
         ASSERT_TRUE(joinPeer(peer));
-        TIcmp icmp;
+        Probe icmp;
         icmp.SetIPAddr(QStringLiteral("10.9.0.2"));
         // Without the services there is nothing to ask.
         EXPECT_EQ(icmp.GetMACAddr(), QString());
@@ -66,9 +66,9 @@ TEST(Link, MagicPacketReachesAListenerOnTheLink)
         });
         ASSERT_GE(listener, 0);
 
-        const auto mac = TIcmp::StringToMAC(QStringLiteral("01:02:03:04:05:06"));
+        const auto mac = Probe::StringToMAC(QStringLiteral("01:02:03:04:05:06"));
         ASSERT_TRUE(mac);
-        TIcmp::WakeOnLan(*mac);
+        Probe::WakeOnLan(*mac);
 
         pollfd pfd{listener, POLLIN, 0};
         ASSERT_EQ(::poll(&pfd, 1, 2000), 1);

@@ -2,7 +2,7 @@
 // own, so no lookup ever leaves the machine.
 
 #include "ProbeTest.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
 #include "support/NetNamespace.h"
 
 #include <QCoreApplication>
@@ -31,7 +31,7 @@ struct Received {
     bool onOwnerThread = false;
 };
 
-void listen(TIcmp &icmp, Received &r)
+void listen(Probe &icmp, Received &r)
 {
     icmp.OnReceiveIP = [&icmp, &r](QObject *sender, quint32 host, const QString &text, quint16 err) {
         ++r.calls;
@@ -59,7 +59,7 @@ bool processUntil(F done, int ms = 3000)
 TEST(Lookup, ForwardAndReverseThroughTheHostsFile)
 {
     NetNamespace::run(hostsFile(), [] {
-        TIcmp icmp;
+        Probe icmp;
         ASSERT_TRUE(icmp.GetIPByName(QStringLiteral("alpha"))) << icmp.StatusText().toStdString();
         EXPECT_EQ(icmp.GetIPAddr(), QStringLiteral("10.20.30.40"));
         EXPECT_TRUE(icmp.StatusText().isEmpty());
@@ -87,8 +87,8 @@ TEST(Lookup, ForwardAndReverseThroughTheHostsFile)
 TEST(Lookup, NameCheckPingsTheAddressTheNameResolvesTo)
 {
     NetNamespace::run(hostsFile(), [] {
-        TIcmp icmp;
-        icmp.PingMode = TIcmp::NameCheck;
+        Probe icmp;
+        icmp.PingMode = Probe::NameCheck;
         icmp.HostName = QStringLiteral("loopfive");
         ASSERT_TRUE(icmp.Ping()) << icmp.StatusText().toStdString();
         EXPECT_EQ(icmp.GetIPAddr(), QStringLiteral("127.0.0.5"));
@@ -101,7 +101,7 @@ TEST(Lookup, NameCheckPingsTheAddressTheNameResolvesTo)
 TEST(Lookup, AsynchronousLookupCompletesOnTheOwnersThread)
 {
     NetNamespace::run(hostsFile(), [] {
-        TIcmp icmp;
+        Probe icmp;
         Received r;
         listen(icmp, r);
         ASSERT_TRUE(icmp.AsyncGetIPByName(QStringLiteral("beta"))) << icmp.StatusText().toStdString();
@@ -133,7 +133,7 @@ TEST(Lookup, AsynchronousLookupCompletesOnTheOwnersThread)
 TEST(Lookup, CancelledLookupNeverDelivers)
 {
     NetNamespace::run(hostsFile(), [] {
-        TIcmp icmp;
+        Probe icmp;
         Received r;
         listen(icmp, r);
         ASSERT_TRUE(icmp.AsyncGetIPByName(QStringLiteral("alpha")));
@@ -156,7 +156,7 @@ TEST(Lookup, CancelledLookupNeverDelivers)
         EXPECT_TRUE(icmp.Active(false));
         EXPECT_FALSE(icmp.LookupPending());
         {
-            TIcmp gone;
+            Probe gone;
             ASSERT_TRUE(gone.AsyncGetIPByName(QStringLiteral("alpha")));
         }
         processUntil([] { return false; }, 300);

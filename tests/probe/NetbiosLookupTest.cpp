@@ -3,7 +3,7 @@
 // nothing but its own hosts file.
 
 #include "platform/NetbiosName.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
 #include "support/NetNamespace.h"
 #include "support/PeerHost.h"
 #include "support/TempDir.h"
@@ -30,7 +30,7 @@ TEST(NetbiosLookup, ANameOnlyTheNameServiceKnowsResolvesBothWays)
         // Its names take the server a few seconds to claim on the network.
         for (int i = 0; i < 20 && !Netbios::addressOf(QStringLiteral("NBONLY")); ++i)
             QThread::msleep(100);
-        TIcmp icmp;
+        Probe icmp;
         ASSERT_TRUE(icmp.GetIPByName(QStringLiteral("nbonly"))) << icmp.StatusText().toStdString();
         EXPECT_EQ(icmp.Address(), inet_addr("10.77.0.2"));
         ASSERT_TRUE(icmp.GetNameByIP(QStringLiteral("10.77.0.2"))) << icmp.StatusText().toStdString();

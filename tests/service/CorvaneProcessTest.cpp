@@ -5,8 +5,8 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
+#include "probe/Probe.h"
 #include "support/SambaTestServer.h"
-#include "probe/TIcmp.h"
 #include "support/TempDir.h"
 
 #include <QDeadlineTimer>
@@ -134,7 +134,7 @@ TEST_F(CorvaneProcess, StartsWithNoFilesAndEndsOnSigtermWithTheSettingsWritten)
 
     ASSERT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
     EXPECT_FALSE(dir.exists(QStringLiteral("Krovan.NT")));  // an empty list is not saved on its own
-    TSettings back;
+    ProgramSettings back;
     LoadSettings(back, dir.path(), {}, nullptr);
     EXPECT_EQ(back.Krovan.Version, QStringLiteral("2.10a"));
     EXPECT_EQ(back.MainWnd.ColPosition, QStringLiteral("0,1,2,3,4,5,6,7,8,9,10"));
@@ -202,7 +202,7 @@ TEST_F(CorvaneProcess, AHeadlessRunKeepsTheStoredDesktopChoices)
     WriteSettings("ScreenMode=2\r\n[MainWnd]\r\nPos=1500,2000\r\n[AllLogout]\r\nAction=2\r\n");
     Start();
     EndBySigterm();
-    TSettings back;
+    ProgramSettings back;
     LoadSettings(back, dir.path(), {}, nullptr);
     EXPECT_EQ(back.Krovan.ScreenMode, 2);
     EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("1500,2000"));
@@ -281,7 +281,7 @@ TEST_F(CorvaneProcess, AUsersInstallThatSystemdCannotEnableSaysSo)
 TEST_F(CorvaneProcess, StartCheckLogsTheLoopbackTerminalsInAndWritesTheLoginRecord)
 {
     {
-        TIcmp icmp;
+        Probe icmp;
         if (!icmp.Active(true))
             GTEST_SKIP() << "no right to open an ICMP socket here: " << icmp.StatusText().toStdString();
     }

@@ -43,7 +43,7 @@ TEST(ReportCommand, WritesTheSamePageAsTheMenuToAFileOrStandardOutput)
     TempDir dir;
     const QByteArray ini = "[Krovan]\r\nVersion=2.10a\r\n";
     ASSERT_TRUE(dir.write(QStringLiteral("Krovan.ini"), ini));
-    TSettings s;
+    ProgramSettings s;
     LoadSettings(s, dir.path(), {}, nullptr);
     const QDate day(2026, 12, 6);
     ASSERT_TRUE(WriteRecord(RecordKind::Login, {QStringLiteral("suzuki\tPC-S"), QStringLiteral("tanaka\tPC-T")}, s,

@@ -1,5 +1,5 @@
+#include "process/ProcessFlags.h"
 #include "service/StartupRules.h"
-#include "service/flags/ProcessFlags.h"
 
 #include <gtest/gtest.h>
 

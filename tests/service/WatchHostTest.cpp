@@ -2,14 +2,14 @@
 // check, on loopback, a fixture network and the private Samba server.
 
 #include "access/AccessCheck.h"
-#include "service/flags/ProcessFlags.h"
-#include "platform/SambaPlatformQuery.h"
 #include "config/Settings.h"
-#include "support/EngineHarness.h"
 #include "events/AccessEvent.h"
-#include "support/FakePlatform.h"
-#include "service/Tdm.h"
+#include "platform/SambaPlatformQuery.h"
+#include "process/ProcessFlags.h"
+#include "service/SharedServices.h"
 #include "service/WatchHost.h"
+#include "support/EngineHarness.h"
+#include "support/FakePlatform.h"
 #include "support/SambaTestServer.h"
 #include "support/WaitFor.h"
 
@@ -51,7 +51,7 @@ TEST(WatchHost, WatchesAndChecksAccessWithNoWindow)
     ProgramDir = dir.path();
     ServiceRunning = true;
     WatchBusy = false;
-    dm = new Tdm(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+    sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
     {
         WatchHost host({});
         Settings.Config.StartCheck = true;
@@ -99,8 +99,8 @@ TEST(WatchHost, WatchesAndChecksAccessWithNoWindow)
         EXPECT_TRUE(QFile::exists(dir.path("Krovan.ini")));
         host.DetachOutlets();
     }
-    delete dm;
-    dm = nullptr;
+    delete sharedServices;
+    sharedServices = nullptr;
     qunsetenv(NetFixtureVariable);
     qunsetenv("CORVANE_SMB_CONF");
 }
@@ -113,9 +113,9 @@ TEST(WatchHost, TheRunsSettingsReachTheDiskWithoutAClose)
     ProgramDir = dir.path();
     ServiceRunning = true;
     WatchBusy = false;
-    const bool ownDm = !dm;
+    const bool ownDm = !sharedServices;
     if (ownDm)
-        dm = new Tdm(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+        sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
     {
         WatchHost host({});
         host.KeepSettingsMs = 50;
@@ -130,7 +130,7 @@ TEST(WatchHost, TheRunsSettingsReachTheDiskWithoutAClose)
         host.Access->tmAccess.stop();
     }
     if (ownDm) {
-        delete dm;
-        dm = nullptr;
+        delete sharedServices;
+        sharedServices = nullptr;
     }
 }

@@ -4,17 +4,17 @@
 // a network tree in a scratch file, and event actions that record what they
 // were asked to do.
 
-#include "service/flags/ProcessFlags.h"
 #include "config/Settings.h"
 #include "engine/ExpandTemplate.h"
-#include "engine/TEnumThread.h"
-#include "engine/TWatchEngine.h"
+#include "engine/PassWorker.h"
+#include "engine/WatchEngine.h"
 #include "engine/WatchEvents.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
 #include "platform/FixtureNetBrowser.h"
-#include "probe/TIcmp.h"
+#include "probe/Probe.h"
+#include "process/ProcessFlags.h"
 
 #include "support/TempDir.h"
 
@@ -97,7 +97,7 @@ class EngineHarness : public ::testing::Test {
 protected:
     EngineHarness()
     {
-        Settings = TSettings{};
+        Settings = ProgramSettings{};
         Settings.Config.CheckInterval = 5;
         Settings.TCPIP.TimeOut = 500;
         Settings.TCPIP.TTL = 64;
@@ -157,7 +157,7 @@ protected:
         if (!engine.PassRunning())
             return true;
         QEventLoop loop;
-        QObject::connect(&engine, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        QObject::connect(&engine, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
         loop.exec();
         return !engine.PassRunning();
@@ -175,8 +175,8 @@ protected:
 
     TempDir dir;
     WatchListModel model;
-    TIcmp probe;
+    Probe probe;
     FixtureNetBrowser net{dir.path("net.txt")};
     RecordingEvents events;
-    TWatchEngine engine{&model, &probe, &net, &events};
+    WatchEngine engine{&model, &probe, &net, &events};
 };

@@ -3,7 +3,7 @@
 #include "config/Settings.h"
 #include "events/DayReport.h"
 #include "events/RecordFile.h"
-#include "service/flags/ProcessFlags.h"
+#include "process/ProcessFlags.h"
 
 #include <QCoreApplication>
 #include <QDate>

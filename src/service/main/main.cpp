@@ -1,16 +1,16 @@
 // The process entry: the service host and the console in one process.
 
 #include "config/Settings.h"
+#include "console/AccessListWindow.h"
 #include "console/Language.h"
-#include "console/TfmMain.h"
-#include "console/TfmSession.h"
+#include "console/MainWindow.h"
 #include "platform/HeapTuning.h"
+#include "process/ProcessFlags.h"
 #include "service/ReportCommand.h"
+#include "service/ServiceControl.h"
 #include "service/ServiceInstall.h"
-#include "service/Tdm.h"
-#include "service/Tkrovan.h"
+#include "service/SharedServices.h"
 #include "service/WatchHost.h"
-#include "service/flags/ProcessFlags.h"
 
 #include <QApplication>
 
@@ -28,7 +28,7 @@ void ReportException(const char *what)
 // An exception that escapes an event handler is reported and ends the run
 // (with 0, as every end of this process does), instead of unwinding through
 // the event loop.
-class TApplication : public QApplication {
+class GuardedApplication : public QApplication {
 public:
     using QApplication::QApplication;
 
@@ -82,7 +82,7 @@ int Run(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     app.setApplicationName(AppTitle);
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         QtDefaultHandler = qInstallMessageHandler(QuietOffscreenHandler);
@@ -90,28 +90,28 @@ int Run(int argc, char **argv)
     // window's close ends the process.
     app.setQuitOnLastWindowClosed(false);
 
-    dm = new Tdm;
-    krovan = new Tkrovan;
+    sharedServices = new SharedServices;
+    serviceControl = new ServiceControl;
     // The running system first, then its windows.
     auto *host = new WatchHost(QCoreApplication::arguments().mid(1));
     // The settings are read: the windows show the operator's language.
     UseConsoleLanguage(ConsoleLanguage(Settings.Config.Language));
-    fmMain = new TfmMain(host);
-    fmSession = new TfmSession;
-    QObject::connect(krovan, &Tkrovan::LogonEnding, fmMain, &TfmMain::QueryEndSession);
-    QObject::connect(fmMain, &TfmMain::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    mainWindow = new MainWindow(host);
+    accessListWindow = new AccessListWindow;
+    QObject::connect(serviceControl, &ServiceControl::LogonEnding, mainWindow, &MainWindow::QueryEndSession);
+    QObject::connect(mainWindow, &MainWindow::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     app.exec();
 
-    delete fmSession;
-    delete fmMain;
+    delete accessListWindow;
+    delete mainWindow;
     delete host;
-    delete krovan;
-    delete dm;
-    fmSession = nullptr;
-    fmMain = nullptr;
-    krovan = nullptr;
-    dm = nullptr;
+    delete serviceControl;
+    delete sharedServices;
+    accessListWindow = nullptr;
+    mainWindow = nullptr;
+    serviceControl = nullptr;
+    sharedServices = nullptr;
     return 0;
 }
 

@@ -3,17 +3,17 @@
 // windows carry.
 
 #include "config/Settings.h"
+#include "console/AccessListWindow.h"
+#include "console/AddEntriesDialog.h"
+#include "console/EntryDialog.h"
+#include "console/HelpKeyFilter.h"
 #include "console/HelpPages.h"
 #include "console/Language.h"
-#include "console/THelpKey.h"
-#include "console/TfmAddSet.h"
-#include "console/TfmConfig.h"
-#include "console/TfmProp.h"
-#include "console/TfmSession.h"
-#include "console/TfmUser.h"
-#include "events/windows/TNoticeWindows.h"
-#include "events/windows/TfmReport.h"
-#include "service/flags/ProcessFlags.h"
+#include "console/PropertiesDialog.h"
+#include "console/SettingsDialog.h"
+#include "events/windows/NoticeTable.h"
+#include "events/windows/NoticeWindow.h"
+#include "process/ProcessFlags.h"
 #include "support/TempDir.h"
 
 #include <QDialog>
@@ -124,19 +124,19 @@ TEST(HelpPages, EveryContextHasItsAnchorInTheShippedPagesAndEveryLinkLands)
 // a place in the help.
 TEST(HelpPages, TheWindowsCarryContextsThatHaveAPlace)
 {
-    Settings = TSettings{};
+    Settings = ProgramSettings{};
     QList<int> contexts;
     {
         const auto noLookup = [](const QString &, const QString &) { return QString(); };
-        TfmProp property(nullptr, PropertyRecord{}, noLookup);
+        PropertiesDialog property(nullptr, PropertyRecord{}, noLookup);
         contexts << HelpContextOf(&property);
         PropertyRecord version;
         version.ImageIndex = VersionImageIndex;
-        TfmProp box(nullptr, version, noLookup);
+        PropertiesDialog box(nullptr, version, noLookup);
         contexts << HelpContextOf(&box);
     }
     {
-        TfmConfig config(nullptr, nullptr, [] { return true; });
+        SettingsDialog config(nullptr, nullptr, [] { return true; });
         auto *pages = config.findChild<QTabWidget *>(QStringLiteral("pcConfig"));
         ASSERT_NE(pages, nullptr);
         ASSERT_EQ(pages->count(), 7);
@@ -147,12 +147,12 @@ TEST(HelpPages, TheWindowsCarryContextsThatHaveAPlace)
             contexts << HelpContextOf(&config);
         }
     }
-    TfmUser user(TfmUser::umTerminal);
-    TfmAddSet addSet(QStringLiteral("WORKGROUP"));
-    TfmSession session;
+    EntryDialog user(EntryDialog::umTerminal);
+    AddEntriesDialog addSet(QStringLiteral("WORKGROUP"));
+    AccessListWindow session;
     contexts << HelpContextOf(&user) << HelpContextOf(&addSet) << HelpContextOf(&session);
     const QStringList names{QStringLiteral("PC01")};
-    TfmReport *notice =
+    NoticeWindow *notice =
         NoticeWindows.Raise(nullptr, NoticeKind::Login, 0, 0, QStringLiteral("ログインしました。"), &names, 1, nullptr);
     ASSERT_NE(notice, nullptr);
     contexts << HelpContextOf(notice);
@@ -173,7 +173,7 @@ TEST(HelpPages, F1OpensThePageOfTheNearestWindowWithAContext)
     ProgramDir = QStringLiteral(CORVANE_SOURCE_DIR "/resources/");
     QList<QUrl> opened;
     bool result = true;
-    THelpKey key([&](const QUrl &url) {
+    HelpKeyFilter key([&](const QUrl &url) {
         opened << url;
         return result;
     });
@@ -223,7 +223,7 @@ TEST(HelpPages, TheHelpFollowsTheConsoleLanguage)
     const QString saved = ProgramDir;
     ProgramDir = program.path();
     QList<QUrl> opened;
-    THelpKey key([&](const QUrl &url) {
+    HelpKeyFilter key([&](const QUrl &url) {
         opened << url;
         return true;
     });

@@ -3,8 +3,8 @@
 #include "console/Language.h"
 
 #include "config/Settings.h"
-#include "console/TfmConfig.h"
-#include "console/TfmEdit.h"
+#include "console/ListEditor.h"
+#include "console/SettingsDialog.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/RecordFile.h"
@@ -59,10 +59,10 @@ TEST(Language, EnglishIsCompiledIntoTheProgram)
 
 TEST(Language, TheSettingsDialogOffersItAndKeepsAValueItDoesNotKnow)
 {
-    Settings = TSettings{};
+    Settings = ProgramSettings{};
     Settings.Config.Language = u"fr"_s;
     {
-        TfmConfig dialog(nullptr, nullptr, [] { return true; });
+        SettingsDialog dialog(nullptr, nullptr, [] { return true; });
         EXPECT_EQ(dialog.cmbLanguage->currentText(), u"自動"_s);
         dialog.pbApplyClick();
         EXPECT_EQ(Settings.Config.Language, u"fr"_s);
@@ -70,7 +70,7 @@ TEST(Language, TheSettingsDialogOffersItAndKeepsAValueItDoesNotKnow)
         dialog.pbApplyClick();
         EXPECT_EQ(Settings.Config.Language, u"en"_s);
     }
-    TfmConfig dialog(nullptr, nullptr, [] { return true; });
+    SettingsDialog dialog(nullptr, nullptr, [] { return true; });
     EXPECT_EQ(dialog.cmbLanguage->currentText(), u"English"_s);
     dialog.cmbLanguage->setCurrentText(u"自動"_s);
     dialog.pbApplyClick();
@@ -79,15 +79,15 @@ TEST(Language, TheSettingsDialogOffersItAndKeepsAValueItDoesNotKnow)
 
 TEST(Language, TheSettingsAndTheEditorReadInEnglishUnderItsTranslation)
 {
-    Settings = TSettings{};
+    Settings = ProgramSettings{};
     const auto shownTexts = [] {
         QStringList shown;
-        TfmConfig config(nullptr, nullptr, [] { return true; });
+        SettingsDialog config(nullptr, nullptr, [] { return true; });
         for (int page = 0; page < config.pcConfig->count(); ++page)
             shown << config.pcConfig->tabText(page);
         WatchListModel mainList;
         FixtureNetBrowser net{QString()};
-        TfmEdit editor(mainList, net, nullptr);
+        ListEditor editor(mainList, net, nullptr);
         for (const QPushButton *button : {editor.pbSeparator, editor.pbUser, editor.pbCancel})
             shown << button->text();
         // The narrow buttons between the lists leave room around their text.
@@ -111,7 +111,7 @@ TEST(Language, RecordsAreWrittenTheSameUnderEitherLanguage)
 {
     const auto written = [](const QString &extension) {
         TempDir dir;
-        TSettings s;
+        ProgramSettings s;
         s.ProgramDir = dir.path();
         s.Login.RecordFile = u"KR%y%m%d"_s;
         s.Login.RecordFileExp = extension;

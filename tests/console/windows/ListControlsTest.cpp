@@ -1,11 +1,11 @@
 // The smaller controls: the levelled tree list, the combo box with
 // pictures, the file and folder choosers, and the image lists.
 
-#include "console/TComboBoxIc.h"
-#include "console/TFileSelect.h"
-#include "console/TFolderDialog.h"
-#include "console/TImageLists.h"
-#include "console/TTreeListView.h"
+#include "console/ConsoleImages.h"
+#include "console/FileChooser.h"
+#include "console/FolderDialog.h"
+#include "console/IconComboBox.h"
+#include "console/TreeListView.h"
 #include "support/TempDir.h"
 
 #include <QFileDialog>
@@ -18,7 +18,7 @@
 
 namespace {
 
-QStringList Captions(const TTreeListView &tree)
+QStringList Captions(const TreeListView &tree)
 {
     QStringList c;
     for (int i = 0; i < tree.Count(); ++i)
@@ -26,9 +26,9 @@ QStringList Captions(const TTreeListView &tree)
     return c;
 }
 
-TEST(TTreeListView, AddChildGoesAfterTheWholeSubtree)
+TEST(TreeListView, AddChildGoesAfterTheWholeSubtree)
 {
-    TTreeListView tree;
+    TreeListView tree;
     tree.SetColumns({"端末", "ﾕｰｻﾞｰ名"});
     auto *pc1 = tree.Add(nullptr, "PC1");
     auto *share = tree.AddChild(pc1, "share");
@@ -42,9 +42,9 @@ TEST(TTreeListView, AddChildGoesAfterTheWholeSubtree)
     EXPECT_EQ(tree.AddChild(nullptr, "x"), nullptr);
 }
 
-TEST(TTreeListView, FindCaptionByLevelAndAmongAParentsChildren)
+TEST(TreeListView, FindCaptionByLevelAndAmongAParentsChildren)
 {
-    TTreeListView tree;
+    TreeListView tree;
     auto *pc1 = tree.Add(nullptr, "PC1");
     auto *share = tree.AddChild(pc1, "share");
     tree.AddChild(share, "a.txt");
@@ -62,9 +62,9 @@ TEST(TTreeListView, FindCaptionByLevelAndAmongAParentsChildren)
     EXPECT_EQ(tree.FindCaption("share", pc1), 1);
 }
 
-TEST(TTreeListView, LevelsImagesAndSubItems)
+TEST(TreeListView, LevelsImagesAndSubItems)
 {
-    TTreeListView tree;
+    TreeListView tree;
     tree.SetColumns({"端末", "ﾕｰｻﾞｰ名", "接続時間"});
     auto *a = tree.Add(0);
     tree.SetCaption(a, "A");
@@ -85,22 +85,22 @@ TEST(TTreeListView, LevelsImagesAndSubItems)
     EXPECT_EQ(tree.ImageWidth(), 16);
 }
 
-TEST(TComboBoxIc, EntriesShowThePictureOfTheirLeadingNumber)
+TEST(IconComboBox, EntriesShowThePictureOfTheirLeadingNumber)
 {
     EXPECT_EQ(EntryImageIndex("09"), 9);
     EXPECT_EQ(EntryImageIndex("15 fourth"), 15);
     EXPECT_EQ(EntryImageIndex("ab"), -1);
     EXPECT_EQ(EntryImageIndex("1"), -1);
 
-    ImageLists().Load(0, 0, false);
-    TComboBoxIc combo;
+    SharedImages().Load(0, 0, false);
+    IconComboBox combo;
     combo.addItems({"00", "09", "12", "15", "08", "99x"});
     EXPECT_TRUE(combo.EntryImage(0).isNull());  // no image list yet
     EXPECT_EQ(combo.EntryText(1), "09");
-    combo.SetImageList(ImageLists().Small());
+    combo.SetImageList(SharedImages().Small());
     EXPECT_EQ(combo.ItemHeight(), 16);
-    EXPECT_EQ(combo.EntryImage(1).toImage(), ImageLists().SmallImage(9).toImage());
-    EXPECT_EQ(combo.EntryImage(4).toImage(), ImageLists().SmallImage(8).toImage());
+    EXPECT_EQ(combo.EntryImage(1).toImage(), SharedImages().SmallImage(9).toImage());
+    EXPECT_EQ(combo.EntryImage(4).toImage(), SharedImages().SmallImage(8).toImage());
     EXPECT_TRUE(combo.EntryImage(5).isNull());
     EXPECT_EQ(combo.EntryText(5), "x");
     // The number stays the entry's text for whoever reads the choice.
@@ -108,12 +108,12 @@ TEST(TComboBoxIc, EntriesShowThePictureOfTheirLeadingNumber)
     EXPECT_EQ(combo.currentText(), "12");
 }
 
-TEST(TFileSelect, EditingAndChoosingAFile)
+TEST(FileChooser, EditingAndChoosingAFile)
 {
-    TFileSelect select;
+    FileChooser select;
     select.SetButtonCaption("参照(&R)");
-    QSignalSpy changed(&select, &TFileSelect::OnChange);
-    QSignalSpy chosen(&select, &TFileSelect::OnFile);
+    QSignalSpy changed(&select, &FileChooser::OnChange);
+    QSignalSpy chosen(&select, &FileChooser::OnFile);
     select.edFile->setText("/tmp/a.xsl");
     EXPECT_EQ(select.FileName(), "/tmp/a.xsl");
     EXPECT_EQ(changed.count(), 1);
@@ -129,7 +129,7 @@ TEST(TFileSelect, EditingAndChoosingAFile)
     EXPECT_EQ(FileDialogFilters("Sounds|*.wav;*.ogg"), (QStringList{"Sounds (*.wav *.ogg)"}));
 }
 
-TEST(TFileSelect, AllFilesListsProgramsWithoutADot)
+TEST(FileChooser, AllFilesListsProgramsWithoutADot)
 {
     TempDir dir;
     ASSERT_TRUE(dir.write(QStringLiteral("runme"), "#!/bin/sh\n"));
@@ -146,17 +146,17 @@ TEST(TFileSelect, AllFilesListsProgramsWithoutADot)
     EXPECT_TRUE(files->index(dir.path(QStringLiteral("runme"))).isValid());
 }
 
-TEST(TFolderDialog, PreselectionDropsATrailingSeparatorButKeepsRoots)
+TEST(FolderDialog, PreselectionDropsATrailingSeparatorButKeepsRoots)
 {
     EXPECT_EQ(FolderToPreselect("/var/log/"), "/var/log");
     EXPECT_EQ(FolderToPreselect("/"), "/");
     EXPECT_EQ(FolderToPreselect("C:\\"), "C:\\");
     EXPECT_EQ(FolderToPreselect("C:\\Logs\\"), "C:\\Logs");
-    TFolderDialog dialog;
+    FolderDialog dialog;
     EXPECT_FALSE(dialog.CanNetwork);
 }
 
-TEST(TImageLists, EveryPictureLoadsAtItsSizeWithItsVariants)
+TEST(ConsoleImages, EveryPictureLoadsAtItsSizeWithItsVariants)
 {
     EXPECT_EQ(ListImageName(0, false, 0, 0), "SMALL01");
     EXPECT_EQ(ListImageName(0, true, 3, 0), "LARGE01C");
@@ -166,10 +166,10 @@ TEST(TImageLists, EveryPictureLoadsAtItsSizeWithItsVariants)
     EXPECT_EQ(ListImageName(18, false, 0, 0), "SMALL19");
     EXPECT_EQ(ListImageName(18, true, 0, 0), QString());
 
-    TImageLists lists;
+    ConsoleImages lists;
     lists.Load(0, 0, false);
-    ASSERT_EQ(lists.Small().size(), TImageLists::SmallCount);
-    ASSERT_EQ(lists.Large().size(), TImageLists::LargeCount);
+    ASSERT_EQ(lists.Small().size(), ConsoleImages::SmallCount);
+    ASSERT_EQ(lists.Large().size(), ConsoleImages::LargeCount);
     for (const QPixmap &p : lists.Small())
         EXPECT_EQ(p.size(), QSize(16, 16));
     for (const QPixmap &p : lists.Large())
@@ -181,11 +181,11 @@ TEST(TImageLists, EveryPictureLoadsAtItsSizeWithItsVariants)
     for (const QPixmap &p : lists.Access())
         EXPECT_EQ(p.size(), QSize(16, 16));
     // Every state has a picture of its own.
-    for (int i = 0; i < TImageLists::SmallCount; ++i)
-        for (int j = i + 1; j < TImageLists::SmallCount; ++j)
+    for (int i = 0; i < ConsoleImages::SmallCount; ++i)
+        for (int j = i + 1; j < ConsoleImages::SmallCount; ++j)
             EXPECT_NE(lists.SmallImage(i).toImage(), lists.SmallImage(j).toImage()) << i << " " << j;
 
-    TImageLists variants;
+    ConsoleImages variants;
     variants.Load(2, 1, false);
     EXPECT_NE(variants.SmallImage(0).toImage(), lists.SmallImage(0).toImage());
     EXPECT_NE(variants.LargeImage(1).toImage(), lists.LargeImage(1).toImage());

@@ -25,7 +25,7 @@ QStringList figures(const QString &html)
 TEST(DayReportLanguage, EnglishPageHasEnglishTextsAndTheSameFigures)
 {
     TempDir dir;
-    TSettings s;
+    ProgramSettings s;
     s.ProgramDir = dir.path();
     s.Login.RecordFile = s.Logout.RecordFile = s.Access.RecordFile = QStringLiteral("KR%y%m%d");
     s.Login.RecordFileExp = s.Logout.RecordFileExp = s.Access.RecordFileExp = QStringLiteral("log");

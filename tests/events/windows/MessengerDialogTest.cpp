@@ -1,9 +1,9 @@
 #include "config/Settings.h"
 #include "events/MessageQueue.h"
 #include "events/Messenger.h"
-#include "events/windows/TfmMsg.h"
+#include "events/windows/MessageDialog.h"
 #include "platform/MessageTransport.h"
-#include "service/flags/ProcessFlags.h"
+#include "process/ProcessFlags.h"
 #include "support/WaitFor.h"
 
 #include <QApplication>
@@ -37,24 +37,24 @@ class MessengerDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Settings = TSettings();
+        Settings = ProgramSettings();
         WatchBusy = false;
         messenger.Family = [] { return 2; };
     }
 
     // Runs f once the modal dialog is up (bounded: the dialog is closed
     // after a few seconds whatever happens).
-    void whenOpen(std::function<void(TfmMsg *)> f)
+    void whenOpen(std::function<void(MessageDialog *)> f)
     {
         QTimer::singleShot(0, [f] {
-            if (TfmMsg *d = TfmMsg::Current()) {
+            if (MessageDialog *d = MessageDialog::Current()) {
                 f(d);
                 if (d->isVisible())
                     d->reject();
             }
         });
         QTimer::singleShot(5000, [] {
-            if (TfmMsg *d = TfmMsg::Current())
+            if (MessageDialog *d = MessageDialog::Current())
                 d->reject();
         });
     }
@@ -69,7 +69,7 @@ protected:
 
 TEST_F(MessengerDialogTest, ControlsAndTexts)
 {
-    TfmMsg dialog(sends);
+    MessageDialog dialog(sends);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Send Message"));
     EXPECT_EQ(dialog.property("helpContext").toInt(), 110);
     EXPECT_EQ(dialog.cbAutoSend->text(), QStringLiteral("ﾒｯｾｰｼﾞを自動的に送信する(&A)"));
@@ -77,12 +77,12 @@ TEST_F(MessengerDialogTest, ControlsAndTexts)
     EXPECT_EQ(dialog.pbClose->text(), QStringLiteral("&Close"));
     EXPECT_TRUE(dialog.pbSend->isDefault());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_EQ(TfmMsg::Current(), &dialog);
+    EXPECT_EQ(MessageDialog::Current(), &dialog);
 }
 
 TEST_F(MessengerDialogTest, SendingKeepsTheDialogOpenAndReportsTheOutcome)
 {
-    TfmMsg dialog(sends);
+    MessageDialog dialog(sends);
     dialog.Recipients = {QStringLiteral("PC01"), QStringLiteral("PC02")};
     dialog.show();
     dialog.SetMessageText(QStringLiteral("一行目\r\n二行目"));
@@ -111,7 +111,7 @@ TEST_F(MessengerDialogTest, SendingKeepsTheDialogOpenAndReportsTheOutcome)
 
 TEST_F(MessengerDialogTest, CloseAndEscSendNothing)
 {
-    TfmMsg dialog(sends);
+    MessageDialog dialog(sends);
     dialog.Recipients = {QStringLiteral("PC01")};
     dialog.show();
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -131,7 +131,7 @@ TEST_F(MessengerDialogTest, FromTheAccessListTheGreetingIsEditedInTheSettings)
     bool sawBusy = false;
     QString caption, preset;
     bool checkVisible = false;
-    whenOpen([&](TfmMsg *d) {
+    whenOpen([&](MessageDialog *d) {
         sawBusy = WatchBusy;
         caption = d->windowTitle();
         preset = d->MessageText();
@@ -139,11 +139,11 @@ TEST_F(MessengerDialogTest, FromTheAccessListTheGreetingIsEditedInTheSettings)
         d->SetMessageText(QStringLiteral("いらっしゃい\r\nどうぞ"));
         d->cbAutoSend->setChecked(true);
         // A second opener brings this one forward instead.
-        TfmMsg::SendToTerminal(sends, nullptr, QStringLiteral("PC09"));
-        EXPECT_EQ(TfmMsg::Current(), d);
+        MessageDialog::SendToTerminal(sends, nullptr, QStringLiteral("PC09"));
+        EXPECT_EQ(MessageDialog::Current(), d);
         d->pbClose->click();
     });
-    TfmMsg::SendToTerminal(sends, nullptr, QStringLiteral("PC01"));
+    MessageDialog::SendToTerminal(sends, nullptr, QStringLiteral("PC01"));
     EXPECT_TRUE(sawBusy);
     EXPECT_FALSE(WatchBusy);
     EXPECT_EQ(caption, QStringLiteral("Send Message to PC01"));
@@ -151,7 +151,7 @@ TEST_F(MessengerDialogTest, FromTheAccessListTheGreetingIsEditedInTheSettings)
     EXPECT_TRUE(checkVisible);
     EXPECT_EQ(Settings.Messenger.SendMessage, QStringLiteral("いらっしゃい\r\nどうぞ"));
     EXPECT_TRUE(Settings.Messenger.AutoSend);
-    EXPECT_EQ(TfmMsg::Current(), nullptr);
+    EXPECT_EQ(MessageDialog::Current(), nullptr);
     EXPECT_TRUE(transport.Sent.isEmpty());
 }
 
@@ -159,14 +159,14 @@ TEST_F(MessengerDialogTest, FromTheMainWindowTheSelectedTerminalsAreTheRecipient
 {
     // Nothing selected: no dialog at all.
     bool opened = false;
-    whenOpen([&](TfmMsg *) { opened = true; });
-    TfmMsg::SendToSelected(sends, nullptr, {});
+    whenOpen([&](MessageDialog *) { opened = true; });
+    MessageDialog::SendToSelected(sends, nullptr, {});
     QApplication::processEvents();
     EXPECT_FALSE(opened);
 
     QString caption;
     bool checkVisible = true;
-    whenOpen([&](TfmMsg *d) {
+    whenOpen([&](MessageDialog *d) {
         caption = d->windowTitle();
         checkVisible = d->cbAutoSend->isVisible();
         EXPECT_TRUE(d->MessageText().isEmpty());
@@ -176,7 +176,7 @@ TEST_F(MessengerDialogTest, FromTheMainWindowTheSelectedTerminalsAreTheRecipient
             d->OutcomeBox->close();
         d->pbClose->click();
     });
-    TfmMsg::SendToSelected(sends, nullptr, {QStringLiteral("PC01"), QStringLiteral("PC02")});
+    MessageDialog::SendToSelected(sends, nullptr, {QStringLiteral("PC01"), QStringLiteral("PC02")});
     ASSERT_TRUE(WaitFor([&] { return sends.Idle(); }));
     EXPECT_EQ(caption, QStringLiteral("Send Message"));
     EXPECT_FALSE(checkVisible);
@@ -188,15 +188,15 @@ TEST_F(MessengerDialogTest, ClosingLeavesTheBusyMarkToWhoeverHeldItBefore)
 {
     // Opened during a pass: the pass is still running when the dialog closes.
     WatchBusy = true;
-    whenOpen([](TfmMsg *d) { d->pbClose->click(); });
-    TfmMsg::SendToSelected(sends, nullptr, {QStringLiteral("PC01")});
+    whenOpen([](MessageDialog *d) { d->pbClose->click(); });
+    MessageDialog::SendToSelected(sends, nullptr, {QStringLiteral("PC01")});
     EXPECT_TRUE(WatchBusy);
 
     // The pass ends while the dialog is open: closing it marks nothing busy again.
-    whenOpen([](TfmMsg *d) {
+    whenOpen([](MessageDialog *d) {
         WatchBusy = false;
         d->pbClose->click();
     });
-    TfmMsg::SendToSelected(sends, nullptr, {QStringLiteral("PC01")});
+    MessageDialog::SendToSelected(sends, nullptr, {QStringLiteral("PC01")});
     EXPECT_FALSE(WatchBusy);
 }

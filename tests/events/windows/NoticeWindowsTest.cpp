@@ -1,7 +1,7 @@
+#include "events/windows/MessageBar.h"
+#include "events/windows/NoticeTable.h"
+#include "events/windows/NoticeWindow.h"
 #include "events/windows/RecordCommands.h"
-#include "events/windows/TMsgBar.h"
-#include "events/windows/TNoticeWindows.h"
-#include "events/windows/TfmReport.h"
 
 #include "console/Language.h"
 #include "events/RecordFile.h"
@@ -48,9 +48,9 @@ struct Notices : ::testing::Test {
         flush();
         for (NoticeKind k : NoticeKinds)
             EXPECT_FALSE(NoticeWindows.IsOpen(k)) << Index(k);
-        EXPECT_EQ(TMsgBar::Running(), nullptr);
+        EXPECT_EQ(MessageBar::Running(), nullptr);
     }
-    TfmReport *raise(NoticeKind kind, int level, int seconds, const QStringList &list, const QString &text = LoginText)
+    NoticeWindow *raise(NoticeKind kind, int level, int seconds, const QStringList &list, const QString &text = LoginText)
     {
         return NoticeWindows.Raise(nullptr, kind, level, seconds, text, &list, 1, nullptr);
     }
@@ -62,9 +62,9 @@ TEST_F(Notices, CountdownClosesAtZero)
 {
     QList<QPair<int, bool>> changes;
     QObject context;
-    QObject::connect(&NoticeWindows, &TNoticeWindows::OpenChanged, &context,
+    QObject::connect(&NoticeWindows, &NoticeTable::OpenChanged, &context,
                      [&](NoticeKind kind, bool open) { changes.append({Index(kind), open}); });
-    QPointer<TfmReport> n = raise(NoticeKind::Login, 0, 7, {u"tanaka\tPC1"_qs, u"suzuki\t*PC2"_qs});
+    QPointer<NoticeWindow> n = raise(NoticeKind::Login, 0, 7, {u"tanaka\tPC1"_qs, u"suzuki\t*PC2"_qs});
     NoticeWindows.Show(NoticeKind::Login);
     EXPECT_TRUE(n->isVisible());
     EXPECT_EQ(n->windowTitle(), u"Watch Report");
@@ -92,14 +92,14 @@ TEST_F(Notices, CountdownClosesAtZero)
 TEST_F(Notices, RealTimerAndHiddenLevelTwo)
 {
     // Level 2: never shown, yet its seconds run out all the same.
-    QPointer<TfmReport> n = raise(NoticeKind::Error, 2, 1, {u"x\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
+    QPointer<NoticeWindow> n = raise(NoticeKind::Error, 2, 1, {u"x\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
     EXPECT_FALSE(n->isVisible());
     EXPECT_TRUE(waitFor([&] { return !n; }));
 }
 
 TEST_F(Notices, ZeroSecondsStaysUntilOk)
 {
-    QPointer<TfmReport> n = raise(NoticeKind::Logout, 0, 0, {u"a\tPC"_qs}, LogoutText);
+    QPointer<NoticeWindow> n = raise(NoticeKind::Logout, 0, 0, {u"a\tPC"_qs}, LogoutText);
     EXPECT_TRUE(n->lblRem->text().isEmpty());
     EXPECT_FALSE(n->tmReport->isActive());
     n->pbOk->click();
@@ -109,7 +109,7 @@ TEST_F(Notices, ZeroSecondsStaysUntilOk)
 
 TEST_F(Notices, SecondPassExtendsWithoutRestarting)
 {
-    TfmReport *n = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
+    NoticeWindow *n = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
     n->tmReportTimer();
     n->tmReportTimer();
     EXPECT_EQ(raise(NoticeKind::Login, 0, 7, {u"b\tPC2"_qs, u"a\tPC1"_qs}), n);
@@ -117,16 +117,16 @@ TEST_F(Notices, SecondPassExtendsWithoutRestarting)
     EXPECT_EQ(n->SecondsLeft(), 5);
     EXPECT_EQ(n->lblRem->text(), u"後5秒");
     // An open access or all-event notice keeps what it shows.
-    TfmReport *access = raise(NoticeKind::Access, 0, 5, {u"guest\tPC"_qs}, u"アクセスしています。"_qs);
+    NoticeWindow *access = raise(NoticeKind::Access, 0, 5, {u"guest\tPC"_qs}, u"アクセスしています。"_qs);
     EXPECT_EQ(raise(NoticeKind::Access, 0, 5, {u"other\tPC"_qs}, u"アクセスしています。"_qs), access);
     EXPECT_EQ(access->Members(), QStringList{u"guest"_qs});
 }
 
 TEST_F(Notices, OppositeStatesLoseTheNames)
 {
-    QPointer<TfmReport> login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs, u"b\tPC2"_qs});
-    QPointer<TfmReport> error = raise(NoticeKind::Error, 0, 7, {u"c\tPC3"_qs}, u"ネットワーク監視エラーです。"_qs);
-    QPointer<TfmReport> logout = raise(NoticeKind::Logout, 0, 7, {u"a\tPC1"_qs}, LogoutText);
+    QPointer<NoticeWindow> login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs, u"b\tPC2"_qs});
+    QPointer<NoticeWindow> error = raise(NoticeKind::Error, 0, 7, {u"c\tPC3"_qs}, u"ネットワーク監視エラーです。"_qs);
+    QPointer<NoticeWindow> logout = raise(NoticeKind::Logout, 0, 7, {u"a\tPC1"_qs}, LogoutText);
     flush();
     ASSERT_TRUE(login);
     EXPECT_EQ(login->Members(), QStringList{u"b"_qs});
@@ -147,7 +147,7 @@ TEST_F(Notices, EmptiedAndRefilledInOnePassStays)
 {
     // Logout notice without a countdown; a login in the same pass empties it
     // and a later logout of the pass goes into it before events are served.
-    QPointer<TfmReport> logout = raise(NoticeKind::Logout, 0, 0, {u"a\tPC1"_qs}, LogoutText);
+    QPointer<NoticeWindow> logout = raise(NoticeKind::Logout, 0, 0, {u"a\tPC1"_qs}, LogoutText);
     NoticeWindows.Show(NoticeKind::Logout);
     raise(NoticeKind::Login, 0, 0, {u"a\tPC1"_qs});
     EXPECT_TRUE(logout->Members().isEmpty());
@@ -166,7 +166,7 @@ TEST_F(Notices, TopLevelBesideAMinimisedMainWindow)
     main.showMinimized();
     QStringList list{u"a\tPC"_qs};
     for (int level : {0, 1}) {
-        QPointer<TfmReport> n = NoticeWindows.Raise(&main, NoticeKinds[level], level, 0, LoginText, &list, 1);
+        QPointer<NoticeWindow> n = NoticeWindows.Raise(&main, NoticeKinds[level], level, 0, LoginText, &list, 1);
         NoticeWindows.Show(NoticeKinds[level]);
         ASSERT_TRUE(n->windowHandle());
         EXPECT_EQ(n->parentWidget(), nullptr) << level;
@@ -177,12 +177,12 @@ TEST_F(Notices, TopLevelBesideAMinimisedMainWindow)
 
 TEST_F(Notices, PlacementSideBySideAndBelow)
 {
-    TfmReport *login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
+    NoticeWindow *login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
     NoticeWindows.Show(NoticeKind::Login);
     const QRect screen = login->screen()->geometry();
     EXPECT_TRUE(IsCentredOnScreen(login->x(), login->y(), login->width(), login->height(), screen.width(), screen.height()));
     const QPoint centre = login->pos();
-    TfmReport *logout = raise(NoticeKind::Logout, 0, 7, {u"b\tPC2"_qs}, LogoutText);
+    NoticeWindow *logout = raise(NoticeKind::Logout, 0, 7, {u"b\tPC2"_qs}, LogoutText);
     NoticeWindows.Show(NoticeKind::Logout);
     EXPECT_EQ(login->pos(), QPoint(centre.x() - login->width() / 2, centre.y()));
     EXPECT_EQ(logout->pos(), QPoint(centre.x() + logout->width() / 2, centre.y()));
@@ -191,7 +191,7 @@ TEST_F(Notices, PlacementSideBySideAndBelow)
 
     login = raise(NoticeKind::Login, 0, 7, {u"a\tPC1"_qs});
     NoticeWindows.Show(NoticeKind::Login);
-    TfmReport *all = NoticeWindows.Raise(nullptr, NoticeKind::AllLogin, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
+    NoticeWindow *all = NoticeWindows.Raise(nullptr, NoticeKind::AllLogin, 0, 7, u"ログイン"_qs, nullptr, 1, nullptr);
     NoticeWindows.Show(NoticeKind::AllLogin);
     EXPECT_EQ(all->height(), 162);
     EXPECT_EQ(login->y(), centre.y() - all->height() / 2);
@@ -210,7 +210,7 @@ TEST_F(Notices, PlacementSideBySideAndBelow)
 
 TEST_F(Notices, AllLayoutAndAccessButton)
 {
-    TfmReport *all = NoticeWindows.Raise(nullptr, NoticeKind::AllLogout, 0, 0, u"ログアウト"_qs, nullptr, 1, nullptr);
+    NoticeWindow *all = NoticeWindows.Raise(nullptr, NoticeKind::AllLogout, 0, 0, u"ログアウト"_qs, nullptr, 1, nullptr);
     EXPECT_EQ(all->lblCaption2->text(), u"ログアウト");
     EXPECT_EQ(all->lblCaption1->text(), u"すべての監視端末が");
     EXPECT_EQ(all->lblCaption3->text(), u"しました。");
@@ -220,7 +220,7 @@ TEST_F(Notices, AllLayoutAndAccessButton)
     EXPECT_EQ(all->lblMsg->text(), u"すべての監視端末が");
 
     int opened = 0;
-    TfmReport *access = raise(NoticeKind::Access, 0, 5, {u"guest\tPC\t1"_qs}, u"アクセスしています。"_qs);
+    NoticeWindow *access = raise(NoticeKind::Access, 0, 5, {u"guest\tPC\t1"_qs}, u"アクセスしています。"_qs);
     access->SetOpenSessionAction([&] { ++opened; });
     access->ShowOpenSessionButton();
     EXPECT_TRUE(access->pbOpenSess->isVisibleTo(access));
@@ -254,8 +254,8 @@ TEST(MsgBar, ComposedTexts)
 TEST_F(Notices, BarSlotsTakeTurns)
 {
     // A bar whose thread is never started: its slots and texts only.
-    TfmReport *host = raise(NoticeKind::Error, 0, 7, {u"e\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
-    TMsgBar bar(host, 1);
+    NoticeWindow *host = raise(NoticeKind::Error, 0, 7, {u"e\tPC"_qs}, u"ネットワーク監視エラーです。"_qs);
+    MessageBar bar(host, host->Kind(), 1, {});
     EXPECT_TRUE(bar.NextText(false).isEmpty());
     bar.AddKind(NoticeKind::Logout, LogoutText, 5, {u"a"_qs});
     bar.AddKind(NoticeKind::AllLogin, u"すべての監視端末が"_qs, 5, {u"ログイン"_qs});
@@ -271,14 +271,14 @@ TEST_F(Notices, BarSlotsTakeTurns)
 
 TEST_F(Notices, BarScrollsOnceAndEnds)
 {
-    QPointer<TfmReport> host =
+    QPointer<NoticeWindow> host =
         NoticeWindows.Raise(nullptr, NoticeKind::AllLogin, 1, 7, u"ログイン"_qs, nullptr, 2, nullptr);
     ASSERT_TRUE(host->BarLayout());
     const QRect area = host->screen()->availableGeometry();
     EXPECT_EQ(host->geometry(), QRect(area.left(), area.bottom() + 1 - 18, area.width(), 18));
     EXPECT_TRUE(host->pnOK->isVisibleTo(host));
     EXPECT_FALSE(host->pbOk->isVisibleTo(host));
-    TMsgBar *bar = TMsgBar::Running();
+    MessageBar *bar = MessageBar::Running();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->HostKind(), NoticeKind::AllLogin);
     NoticeWindows.Show(NoticeKind::AllLogin);
@@ -298,16 +298,16 @@ TEST_F(Notices, BarScrollsOnceAndEnds)
     EXPECT_TRUE(waitFor([&] { return !host; }));
     EXPECT_EQ(drawn, u"すべての監視端末が「ログイン」しました。\u3000");
     EXPECT_LT(leftmost, 0);
-    EXPECT_EQ(TMsgBar::Running(), nullptr);
+    EXPECT_EQ(MessageBar::Running(), nullptr);
 }
 
 TEST_F(Notices, LaterKindsJoinTheRunningBar)
 {
-    QPointer<TfmReport> host = raise(NoticeKind::Login, 1, 0, {u"a\tPC1"_qs, u"b\tPC2"_qs});
-    TMsgBar *bar = TMsgBar::Running();
+    QPointer<NoticeWindow> host = raise(NoticeKind::Login, 1, 0, {u"a\tPC1"_qs, u"b\tPC2"_qs});
+    MessageBar *bar = MessageBar::Running();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->Names(NoticeKind::Login), (QStringList{u"a"_qs, u"b"_qs}));
-    QPointer<TfmReport> logout = raise(NoticeKind::Logout, 1, 5, {u"b\tPC2"_qs}, LogoutText);
+    QPointer<NoticeWindow> logout = raise(NoticeKind::Logout, 1, 5, {u"b\tPC2"_qs}, LogoutText);
     flush();
     // Handed over: the logout notice closed, its names scroll in the bar and
     // leave the login slot.
@@ -323,7 +323,7 @@ TEST_F(Notices, LaterKindsJoinTheRunningBar)
     host->pbOk2->click();
     flush();
     EXPECT_FALSE(host);
-    EXPECT_EQ(TMsgBar::Running(), nullptr);
+    EXPECT_EQ(MessageBar::Running(), nullptr);
 }
 
 TEST_F(Notices, BarHandsTheFocusBack)
@@ -332,7 +332,7 @@ TEST_F(Notices, BarHandsTheFocusBack)
     main.show();
     main.activateWindow();
     QList<QString> list{u"a\tPC"_qs};
-    TfmReport *n = NoticeWindows.Raise(nullptr, NoticeKind::Login, 1, 1, LoginText, &list, 1, &main);
+    NoticeWindow *n = NoticeWindows.Raise(nullptr, NoticeKind::Login, 1, 1, LoginText, &list, 1, &main);
     EXPECT_EQ(n->FocusWindow(), &main);
     EXPECT_TRUE(n->testAttribute(Qt::WA_ShowWithoutActivating));
     NoticeWindows.Show(NoticeKind::Login);
@@ -360,12 +360,12 @@ TEST_F(Notices, FreedWithItsOwnerWhileTheBarRuns)
     auto *owner = new QWidget;
     QStringList list{u"a\tPC"_qs};
     NoticeWindows.Raise(owner, NoticeKind::Login, 1, 0, LoginText, &list, 2);
-    ASSERT_NE(TMsgBar::Running(), nullptr);
-    TMsgBar::Running()->SetMoveInterval(1);
+    ASSERT_NE(MessageBar::Running(), nullptr);
+    MessageBar::Running()->SetMoveInterval(1);
     NoticeWindows.Show(NoticeKind::Login);
     EXPECT_TRUE(waitFor([&] { return !NoticeWindows.Notice(NoticeKind::Login)->BarText().isEmpty(); }));
     delete owner;
-    EXPECT_EQ(TMsgBar::Running(), nullptr);
+    EXPECT_EQ(MessageBar::Running(), nullptr);
     EXPECT_FALSE(NoticeWindows.IsOpen(NoticeKind::Login));
 }
 
@@ -376,8 +376,8 @@ TEST_F(Notices, ReadInEnglishUnderItsTranslation)
         ~BackToJapanese() { UseConsoleLanguage(u"ja"_qs); }
     } restore;
     // The engine hands over its Japanese captions; the windows show them translated.
-    TfmReport *login = raise(NoticeKind::Login, 0, 7, {u"tanaka\tPC1"_qs});
-    TfmReport *all = raise(NoticeKind::AllLogout, 0, 0, {}, u"ログアウト"_qs);
+    NoticeWindow *login = raise(NoticeKind::Login, 0, 7, {u"tanaka\tPC1"_qs});
+    NoticeWindow *all = raise(NoticeKind::AllLogout, 0, 0, {}, u"ログアウト"_qs);
     EXPECT_EQ(login->lblCaption->text(), u"Report!");
     EXPECT_EQ(login->lblMsg->text(), u"Logged in.");
     EXPECT_EQ(login->lblRem->text(), u"7 seconds left");
@@ -390,6 +390,6 @@ TEST_F(Notices, ReadInEnglishUnderItsTranslation)
               u"All watched terminals have logged out.   ");
     EXPECT_EQ(InvalidRecordNameMessage(u"KR:06.log"_qs), u"The record file name is not valid.\nKR:06.log");
     // The longest countdown still shows all of its digits.
-    TfmReport *logout = raise(NoticeKind::Logout, 0, 9999, {u"tanaka\tPC1"_qs}, LogoutText);
+    NoticeWindow *logout = raise(NoticeKind::Logout, 0, 9999, {u"tanaka\tPC1"_qs}, LogoutText);
     EXPECT_GE(logout->lblRem->width(), logout->lblRem->sizeHint().width());
 }

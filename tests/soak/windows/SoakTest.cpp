@@ -11,23 +11,23 @@
 // and 1 000 unless set; the sanitizer build of tools/test runs fewer).
 
 #include "config/Settings.h"
-#include "engine/TWatchEngine.h"
+#include "engine/WatchEngine.h"
 #include "engine/WatchEvents.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/EventActions.h"
 #include "events/Messenger.h"
 #include "events/RecordFile.h"
-#include "events/windows/TNoticeWindows.h"
-#include "events/windows/TfmReport.h"
+#include "events/windows/NoticeTable.h"
+#include "events/windows/NoticeWindow.h"
 #include "platform/HeapTuning.h"
 #include "platform/ListedEnumeration.h"
 #include "platform/MessageTransport.h"
 #include "platform/ProcessStarter.h"
 #include "platform/SoundPlayer.h"
 #include "platform/SystemShutdown.h"
-#include "probe/TIcmp.h"
-#include "service/flags/ProcessFlags.h"
+#include "probe/Probe.h"
+#include "process/ProcessFlags.h"
 
 #include "support/FakePlatform.h"
 #include "support/TempDir.h"
@@ -175,7 +175,7 @@ public:
     }
     void AddToNotice(NoticeKind kind, const QStringList &list, int seconds) override
     {
-        if (TfmReport *notice = NoticeWindows.Notice(kind))
+        if (NoticeWindow *notice = NoticeWindows.Notice(kind))
             notice->AddLines(list, seconds);
     }
     void ShowNotice(NoticeKind kind) override { NoticeWindows.Show(kind); }
@@ -212,7 +212,7 @@ TEST(Soak, PassesWithEveryEventKeepMemoryFlat)
     const int entries = envCount("CORVANE_SOAK_ENTRIES", 1000);
     TempDir dir;
 
-    Settings = TSettings{};
+    Settings = ProgramSettings{};
     Settings.ProgramDir = dir.path();
     Settings.Config.CheckInterval = 1;
     Settings.Config.Manager = u"MANAGER"_s;
@@ -258,8 +258,8 @@ TEST(Soak, PassesWithEveryEventKeepMemoryFlat)
     messenger.Family = [] { return 2; };
     QWidget owner;
     SoakEvents events(actions, messenger, &owner);
-    TIcmp probe;
-    TWatchEngine engine(&model, &probe, &net, &events);
+    Probe probe;
+    WatchEngine engine(&model, &probe, &net, &events);
 
     int logins = 0, logouts = 0;
     qint64 heapAfterFirst = 0, rssAfterFirst = 0;
@@ -270,7 +270,7 @@ TEST(Soak, PassesWithEveryEventKeepMemoryFlat)
         // Every third pass the notices use the scrolling message bar.
         Settings.Config.MessageLevel = p % 3 == 2 ? 1 : 0;
         QEventLoop loop;
-        QObject::connect(&engine, &TWatchEngine::PassApplied, &loop, &QEventLoop::quit);
+        QObject::connect(&engine, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
         // A guard of the pass's own (a single shot would stay registered
         // for its whole time after the loop is gone).
         QTimer guard;

@@ -1,0 +1,516 @@
+#include "engine/PassWorker.h"
+
+#include "config/Settings.h"
+#include "engine/ExpandTemplate.h"
+#include "engine/NetSearch.h"
+#include "engine/WatchEvents.h"
+#include "engine/WatchList.h"
+#include "engine/WatchListModel.h"
+#include "platform/HostLookup.h"
+#include "probe/Probe.h"
+#include "process/ProcessFlags.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+// The probe keeps a 16-bit size; a larger setting must not wrap round.
+constexpr qint32 MaxSendBytes = 10240;
+// Lookups under way at once ahead of the walk.
+constexpr int LookupThreads = 4;
+} // namespace
+
+// Lookups cannot be interrupted: their threads hold this state and outlive
+// a pass that stops, which only stops waiting for them.
+struct PassWorker::Lookahead {
+    struct Job {
+        qint32 index = 0;
+        bool forward = true;   // a name to an address, else an address to a name
+        QString name;
+        quint32 address = 0;
+        bool done = false;
+        QString result;
+    };
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::vector<Job> jobs;
+    size_t next = 0;
+    bool abandoned = false;
+
+    static void work(const std::shared_ptr<Lookahead> &self)
+    {
+        for (;;) {
+            size_t i;
+            Job job;
+            {
+                std::lock_guard lock(self->mutex);
+                if (self->abandoned || self->next >= self->jobs.size())
+                    return;
+                i = self->next++;
+                job = self->jobs[i];
+            }
+            if (job.done)
+                continue;
+            QString result;
+            if (job.forward) {
+                const HostLookup::Address found = HostLookup::addressOf(job.name);
+                if (found.error == 0) {
+                    in_addr a{found.address};
+                    char text[INET_ADDRSTRLEN];
+                    result = QString::fromLatin1(::inet_ntop(AF_INET, &a, text, sizeof text));
+                }
+            } else {
+                const HostLookup::Name found = HostLookup::nameOf(job.address);
+                if (found.error == 0)
+                    result = found.name;
+            }
+            {
+                std::lock_guard lock(self->mutex);
+                self->jobs[i].result = result;
+                self->jobs[i].done = true;
+            }
+            self->finished.notify_all();
+        }
+    }
+};
+
+PassSettings PassSettings::From(const ProgramSettings &s)
+{
+    PassSettings p;
+    p.SafeCheck = s.Config.SafeCheck;
+    p.LoginDoAction = s.Login.DoAction;
+    p.LogoutDoAction = s.Logout.DoAction;
+    p.LoginAutoMAC = s.Login.AutoMAC;
+    p.LogoutAutoMAC = s.Logout.AutoMAC;
+    p.WaitWave = s.Config.WaitWave;
+    p.TimeOut = s.TCPIP.TimeOut;
+    p.SendBytes = qint16(qBound<qint32>(-32768, s.TCPIP.SendBytes, MaxSendBytes));
+    p.TTL = s.TCPIP.TTL;
+    p.Retry = qBound(0, s.TCPIP.Retry, EchoBatch::MaxRetries);
+    p.Parallel = s.TCPIP.Parallel;
+    return p;
+}
+
+PassWorker::PassWorker(const Host &host, QList<WorkItem> workList, QObject *parent)
+    : QThread(parent), host_(host), EntryCount(qint32(workList.size())), WorkList_(std::move(workList))
+{
+    // Before the thread starts: from then on the probe is the worker's.
+    host_.probe->TimeOut = host_.settings.TimeOut;
+    host_.probe->SetSendBytes(host_.settings.SendBytes);
+    host_.probe->TTL = host_.settings.TTL;
+    EchoIds_.fill(-1, EntryCount);
+    // A pass over one entry (the pinpoint pass) has nothing to overlap and
+    // keeps the probe's single exchange.
+    const auto echoes = std::count_if(WorkList_.cbegin(), WorkList_.cend(),
+                                      [](const WorkItem &item) { return item.IPCheck && !item.Skip; });
+    if (echoes > 1 && host_.settings.Parallel) {
+        EchoBatch::Options options;
+        options.retries = host_.settings.Retry;
+        Echoes_.open(EchoBatch::Kind::Auto, options);
+        EchoData_ = QByteArray(qMax<qint16>(host_.probe->SendBytes(), 0), '\0');
+    }
+}
+
+PassWorker::~PassWorker()
+{
+    Terminate();
+    wait();
+    if (Lookahead_) {
+        std::lock_guard lock(Lookahead_->mutex);
+        Lookahead_->abandoned = true;
+    }
+}
+
+void PassWorker::Terminate()
+{
+    requestInterruption();
+    Echoes_.stop();
+}
+
+void PassWorker::run()
+{
+    WorkerRunning = true;
+    CurrentIndex = 0;
+    SubmitEchoes();
+    StartLookups();
+    while (CurrentIndex < EntryCount) {
+        SubmitResolved();
+        WorkItem &item = WorkList_[CurrentIndex];
+        if (!item.Skip) {
+            ShowProgress();
+            if (Stopping())
+                break;
+            if (item.IPCheck) {
+                if (item.Address.isEmpty()) {
+                    NameToResolve = item.ResourceName;
+                    Resolve();
+                    item.Address = ResolvedAddress.isEmpty() ? QString() : WithFinderMark(ResolvedAddress);
+                    if (Stopping())
+                        break;
+                }
+                AddressCheck();
+                if (Stopping())
+                    break;
+            } else {
+                NetworkCheck();
+            }
+            PublishEntry();
+            if (Stopping())
+                break;
+        }
+        ++CurrentIndex;
+    }
+    // The end handler applies what is left before it looks at the rows.
+    Flush();
+    WorkerRunning = false;
+}
+
+void PassWorker::ShowProgress()
+{
+    if (host_.handOver->ShowsProgress()) {
+        const QString text = QCoreApplication::translate("WatchEngine", "%1 調査中...").arg(WorkList_[CurrentIndex].UserName);
+        Pending_.append({Change::StatusBar, CurrentIndex, 0, 0, text});
+    }
+}
+
+void PassWorker::PublishEntry()
+{
+    const WorkItem &item = WorkList_[CurrentIndex];
+    Pending_.append({Change::Publish, CurrentIndex, item.RowId, 0, item.StatusText, item.ImageIndex, item.State});
+    ErrorsReady = ErrorLines_.size();
+    LoginsReady = LoginLines_.size();
+    LogoutsReady = LogoutLines_.size();
+}
+
+void PassWorker::Flush()
+{
+    // Only the lines added since the last hand-over travel; handing over
+    // whole lists would make the worker copy them at its next line.
+    auto added = [](const QStringList &lines, qsizetype &published, qsizetype ready) {
+        QStringList fresh = lines.mid(published, ready - published);
+        published = ready;
+        return fresh;
+    };
+    const QStringList errors = added(ErrorLines_, ErrorsPublished, ErrorsReady);
+    const QStringList logins = added(LoginLines_, LoginsPublished, LoginsReady);
+    const QStringList logouts = added(LogoutLines_, LogoutsPublished, LogoutsReady);
+    if (Pending_.isEmpty() && errors.isEmpty() && logins.isEmpty() && logouts.isEmpty())
+        return;
+    host_.handOver->Hand(std::move(Pending_), errors, logins, logouts);
+    Pending_.clear();
+}
+
+void PassWorker::Resolve()
+{
+    const QString found = ResolveAddress(NameToResolve);
+    QString padded = found;
+    NormaliseAddress(found, padded);
+    ResolvedAddress = padded;
+}
+
+void PassWorker::NetworkCheck()
+{
+    Flush();
+    const WorkItem &item = WorkList_[CurrentIndex];
+    bool domainListed = false;
+    try {
+        domainListed = FindDomain(*host_.net, item.Provider, item.Domain);
+    } catch (...) {
+        // A browser that fails in an unforeseen way lists nothing.
+        domainListed = false;
+    }
+    if (!domainListed) {
+        MarkLogout(CurrentIndex);
+        return;
+    }
+    int found = NetError;
+    try {
+        found = FindComputer(*host_.net, item.Domain, item.Provider, item.ResourceName, host_.settings.SafeCheck);
+    } catch (...) {
+        found = NetError;
+    }
+    switch (found) {
+    case NetFound: MarkLogin(CurrentIndex); break;
+    case NetNotFound: MarkLogout(CurrentIndex); break;
+    default: MarkError(CurrentIndex); break;
+    }
+}
+
+void PassWorker::AddressCheck()
+{
+    WorkItem &item = WorkList_[CurrentIndex];
+    SetRowText(WatchListModel::ColResult, QString());
+    bool present = false;
+    QString probeAddress;
+    if (item.Address.isEmpty()) {
+        present = false;
+    } else if (HasFinderMark(item.Address)) {
+        SetRowText(WatchListModel::ColAddress, item.Address);
+        probeAddress = item.Address.mid(1);
+        present = ProbeEcho(probeAddress);
+        if (Stopping())
+            return; // the echo may have ended without an outcome
+        SetRowText(WatchListModel::ColResult, EchoText_);
+    } else {
+        probeAddress = item.Address;
+        if (item.ResourceName.isEmpty()) {
+            item.ResourceName = ReverseLookup(item.Address);
+            SetRowText(WatchListModel::ColResourceName,
+                       item.ResourceName.isEmpty() ? QString() : WithFinderMark(item.ResourceName));
+        }
+        present = ProbeEcho(probeAddress);
+        if (Stopping())
+            return; // the echo may have ended without an outcome
+        SetRowText(WatchListModel::ColResult, EchoText_);
+    }
+
+    if (present) {
+        // The row's MAC as the pass found it; the fill is applied only to a
+        // row whose MAC is still empty then.
+        if (host_.settings.LoginAutoMAC && item.MAC.isEmpty()) {
+            const QString mac = ProbeMAC(probeAddress);
+            Pending_.append({Change::FillMAC, CurrentIndex, item.RowId, 0, mac});
+        }
+        MarkLogin(CurrentIndex);
+        return;
+    }
+    MarkLogout(CurrentIndex);
+    // An address found from the name belongs to the terminal only while it
+    // answers; next time the name is looked up again.
+    if (HasFinderMark(item.Address)) {
+        item.Address.clear();
+        SetRowText(WatchListModel::ColAddress, QString());
+    }
+    if (host_.settings.LogoutAutoMAC)
+        SetRowText(WatchListModel::ColMAC, QString());
+}
+
+void PassWorker::RunEntryAction(const WorkItem &item, const QString &action)
+{
+    if (host_.events) {
+        Flush();
+        host_.events->RunAction(action, EntryTemplateValues(item), host_.settings.WaitWave);
+    }
+}
+
+void PassWorker::MarkLogin(int index)
+{
+    WorkItem &item = WorkList_[index];
+    if (item.State != StateLoggedIn) {
+        LoginLines_.append(item.UserName + u'\t' + item.ResourceName);
+        if (host_.settings.LoginDoAction)
+            RunEntryAction(item, item.LoginAction);
+    }
+    item.StatusText = StatusLoggedIn;
+    item.ImageIndex = item.Kind + 0;
+    item.State = StateLoggedIn;
+}
+
+void PassWorker::MarkLogout(int index)
+{
+    WorkItem &item = WorkList_[index];
+    if (item.State != StateLoggedOut) {
+        LogoutLines_.append(item.UserName + u'\t' + item.ResourceName);
+        if (host_.settings.LogoutDoAction)
+            RunEntryAction(item, item.LogoutAction);
+    }
+    item.StatusText = StatusLoggedOut;
+    item.ImageIndex = item.Kind + 1;
+    item.State = StateLoggedOut;
+}
+
+void PassWorker::MarkError(int index)
+{
+    WorkItem &item = WorkList_[index];
+    if (item.ImageIndex != ImageWatchError)
+        ErrorLines_.append(item.UserName + u'\t' + item.ResourceName);
+    item.StatusText = StatusWatchError;
+    item.ImageIndex = ImageWatchError;
+    item.State = StateWatchError;
+}
+
+bool PassWorker::ProbeReady()
+{
+    // Everything below waits on the network.
+    Flush();
+    return host_.probe->ActiveFlag() || host_.probe->Active(true);
+}
+
+QString PassWorker::ResolveAddress(const QString &name)
+{
+    if (JobOf_.value(CurrentIndex, -1) >= 0)
+        return LookedUp();
+    if (!ProbeReady() || !host_.probe->GetIPByName(name))
+        return QString();
+    return host_.probe->GetIPAddr();
+}
+
+QString PassWorker::ReverseLookup(const QString &address)
+{
+    if (JobOf_.value(CurrentIndex, -1) >= 0)
+        return LookedUp();
+    QString compact = address;
+    compact.remove(u' ');
+    if (!ProbeReady() || !host_.probe->GetNameByIP(compact))
+        return QString();
+    return host_.probe->HostName;
+}
+
+void PassWorker::SubmitEchoes()
+{
+    // Addresses found from names are looked up in the walk, and their
+    // echoes go out then.
+    if (!Echoes_.isOpen())
+        return;
+    for (qint32 i = 0; i < EntryCount; ++i) {
+        const WorkItem &item = WorkList_[i];
+        if (item.Skip || !item.IPCheck || item.Address.isEmpty())
+            continue;
+        EchoIds_[i] = Echoes_.submit(EchoTo(WithoutFinderMark(item.Address)));
+    }
+}
+
+void PassWorker::StartLookups()
+{
+    // Only the parallel pass looks ahead; the echoes of found addresses
+    // then go out before the walk reaches their entries.
+    if (!Echoes_.isOpen())
+        return;
+    auto lookahead = std::make_shared<Lookahead>();
+    JobOf_.fill(-1, EntryCount);
+    for (qint32 i = 0; i < EntryCount; ++i) {
+        const WorkItem &item = WorkList_[i];
+        if (item.Skip || !item.IPCheck)
+            continue;
+        Lookahead::Job job;
+        job.index = i;
+        if (item.Address.isEmpty()) {
+            job.name = item.ResourceName;
+            // No name, nothing to look up.
+            job.done = job.name.isEmpty();
+        } else if (!HasFinderMark(item.Address) && item.ResourceName.isEmpty()) {
+            job.forward = false;
+            QString compact = item.Address;
+            compact.remove(u' ');
+            job.address = ::inet_addr(compact.toLatin1().constData());
+        } else {
+            continue;
+        }
+        JobOf_[i] = int(lookahead->jobs.size());
+        lookahead->jobs.push_back(job);
+    }
+    if (lookahead->jobs.empty())
+        return;
+    Lookahead_ = lookahead;
+    const int threads = qMin<int>(LookupThreads, int(lookahead->jobs.size()));
+    for (int t = 0; t < threads; ++t) {
+        try {
+            std::thread([lookahead] { Lookahead::work(lookahead); }).detach();
+        } catch (const std::system_error &) {
+            if (t == 0) {
+                // No thread for the lookahead: the walk looks up itself.
+                Lookahead_.reset();
+                JobOf_.clear();
+            }
+            break;
+        }
+    }
+}
+
+void PassWorker::SubmitResolved()
+{
+    if (!Lookahead_)
+        return;
+    std::lock_guard lock(Lookahead_->mutex);
+    auto &jobs = Lookahead_->jobs;
+    while (Submitted_ < int(jobs.size()) && jobs[size_t(Submitted_)].done) {
+        const Lookahead::Job &job = jobs[size_t(Submitted_++)];
+        if (job.forward && !job.result.isEmpty() && job.index > CurrentIndex) {
+            // As the walk will probe it: in its padded form, spaces removed.
+            QString padded = job.result;
+            NormaliseAddress(job.result, padded);
+            EchoIds_[job.index] = Echoes_.submit(EchoTo(padded));
+        }
+    }
+}
+
+QString PassWorker::LookedUp()
+{
+    std::unique_lock lock(Lookahead_->mutex);
+    const Lookahead::Job &job = Lookahead_->jobs[size_t(JobOf_[CurrentIndex])];
+    if (!job.done) {
+        lock.unlock();
+        Flush();
+        lock.lock();
+        // Looked at again now and then, so that a stop is not kept waiting
+        // for a resolver.
+        while (!job.done && !Stopping())
+            Lookahead_->finished.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return job.done ? job.result : QString();
+}
+
+EchoRequest PassWorker::EchoTo(const QString &address)
+{
+    host_.probe->SetIPAddr(address);
+    EchoRequest rq;
+    rq.address = host_.probe->Address();
+    rq.data = EchoData_;
+    rq.ttl = host_.probe->TTL & 0xFF;
+    rq.ex = host_.probe->EX;
+    rq.timeoutMs = host_.probe->TimeOut;
+    return rq;
+}
+
+bool PassWorker::ProbeEcho(const QString &address)
+{
+    if (!Echoes_.isOpen()) {
+        // One entry after another: the probe's own exchange, sent again
+        // while it times out.
+        if (!ProbeReady()) {
+            EchoText_ = host_.probe->StatusText();
+            return false;
+        }
+        const QString timedOut = Probe::GetErrMsg(IpStatus::ReqTimedOut);
+        bool answered = false;
+        for (int sent = 0; sent <= host_.settings.Retry && !Stopping(); ++sent) {
+            host_.probe->SetIPAddr(address);
+            answered = host_.probe->Ping();
+            EchoText_ = host_.probe->StatusText();
+            if (answered || EchoText_ != timedOut)
+                break;
+        }
+        return answered;
+    }
+    int &id = EchoIds_[CurrentIndex];
+    if (id < 0)
+        id = Echoes_.submit(EchoTo(address));
+    std::optional<EchoReply> reply = Echoes_.result(id);
+    if (!reply) {
+        // The rows are not left behind while the echo is waited for.
+        Flush();
+        reply = Echoes_.wait(id);
+    }
+    // Without an outcome the pass is stopping, and the entry is left as it
+    // was.
+    EchoText_ = reply ? Probe::ReplyText(*reply) : QString();
+    return reply && reply->replied && reply->status == IpStatus::Success;
+}
+
+QString PassWorker::ProbeMAC(const QString &address)
+{
+    if (!ProbeReady())
+        return QString();
+    host_.probe->SetIPAddr(address);
+    return host_.probe->GetMACAddr();
+}
+
+void PassWorker::SetRowText(int column, const QString &text)
+{
+    Pending_.append({Change::Text, CurrentIndex, WorkList_[CurrentIndex].RowId, column, text});
+}
