@@ -1,6 +1,5 @@
 #include "platform/IcmpSocket.h"
 
-#include <QCryptographicHash>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
+#include <sodium/crypto_shorthash_siphash24.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -206,12 +206,13 @@ quint16 IcmpSocket::sequenceAt(quint16 counter) const
 
 void IcmpSocket::token(quint32 address, quint16 sequence, unsigned char *out) const
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(QByteArrayView(reinterpret_cast<const char *>(key_.data()), qsizetype(sizeof key_)));
+    // A keyed pseudo-random function of the destination and the sequence
+    // (SipHash-2-4, 128 bits): one per send and one per reply considered,
+    // cheap beside the exchange itself.
+    static_assert(TokenBytes == crypto_shorthash_siphashx24_BYTES);
     const unsigned char about[6] = {quint8(address), quint8(address >> 8), quint8(address >> 16),
                                     quint8(address >> 24), quint8(sequence >> 8), quint8(sequence)};
-    hash.addData(QByteArrayView(about, sizeof about));
-    std::memcpy(out, hash.resultView().data(), TokenBytes);
+    crypto_shorthash_siphashx24(out, about, sizeof about, reinterpret_cast<const unsigned char *>(key_.data()));
 }
 
 quint16 IcmpSocket::replyBytes(const Answer &answer)

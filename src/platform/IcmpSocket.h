@@ -138,6 +138,6 @@ private:
     int appliedEx_ = -1;
     QByteArray packet_;       // request being sent
     // Drawn at open: the tokens' key and the sequence permutation's rounds.
-    std::array<quint32, 8> key_{};
+    std::array<quint32, 4> key_{};  // the tokens' key, 128 bits
     alignas(quint32) unsigned char rounds_[4][256] = {};
 };
