@@ -3,6 +3,7 @@
 #include "config/ProfileStore.h"
 #include "config/SettingValues.h"
 #include "platform/Cp932.h"
+#include "platform/Journal.h"
 
 #include <QFile>
 
@@ -234,6 +235,7 @@ void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringLi
 
     store.beginBatch();
     s.Krovan.Version = store.readString(u"Krovan", u"Version", QStringLiteral("0.00"));
+    const bool versionMissing = store.readString(u"Krovan", u"Version", QStringLiteral("-")) == u"-";
     const bool sectioned = IsSectionedVersion(s.Krovan.Version);
     forEachKey(s, [&](const Key &k, auto &field, auto def, auto flatDef) {
         using Field = std::remove_cvref_t<decltype(field)>;
@@ -263,9 +265,19 @@ void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringLi
     }
 
     // The old file is kept before its keys go; without a copy (none made,
-    // or an earlier copy already there) nothing is erased.
-    if (!sectioned && QFile::copy(path, OldVersionFilePath(s.ProgramDir)))
+    // or an earlier copy already there) nothing is erased. A file written by
+    // hand without the version key is taken for an old one too (stored
+    // installations rely on that), but the operator is told.
+    if (!sectioned && QFile::copy(path, OldVersionFilePath(s.ProgramDir))) {
         store.eraseSection(u"Krovan");
+        JournalMessage(JournalPriority::Warning,
+                       QStringLiteral("%1 %2: read as an older version's settings, kept as %3; "
+                                      "a file written by hand starts with [Krovan] and Version=2.10a")
+                           .arg(path,
+                                versionMissing ? QStringLiteral("has no [Krovan] Version")
+                                               : QStringLiteral("is of version ") + s.Krovan.Version,
+                                OldVersionFilePath(s.ProgramDir)));
+    }
 
     // Any other placement is drawn centred, so it is held as centred; so is
     // the flat layout's missing one, or its first save would write a 0 that

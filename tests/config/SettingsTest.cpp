@@ -96,6 +96,24 @@ TEST(Settings, TheVersionChoosesTheLayout)
     }
 }
 
+// A newcomer's hand-written file without the version key is taken for an
+// old version's, as installations rely on; the journal says so and names
+// both files and the key.
+TEST(Settings, AHandWrittenFileWithoutTheVersionIsKeptAndTheOperatorIsTold)
+{
+    Program p;
+    p.put(crlf("[Config]\nCheckInterval=9\n"));
+    testing::internal::CaptureStderr();
+    p.load();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(p.s.Config.CheckInterval, 9);
+    EXPECT_TRUE(p.dir.exists("Krovan.oldver.ini"));
+    const std::string settings = (p.dir.path() + u"Krovan.ini"_s).toStdString();
+    EXPECT_EQ(said, "corvane: " + settings + " has no [Krovan] Version: read as an older version's settings, kept as " +
+                        (p.dir.path() + u"Krovan.oldver.ini"_s).toStdString() +
+                        "; a file written by hand starts with [Krovan] and Version=2.10a\n");
+}
+
 TEST(Settings, FlatLayoutIsReadKeptAsOldVersionAndReplacedAtTheNextSave)
 {
     Program p;
