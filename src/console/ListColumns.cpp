@@ -4,7 +4,9 @@
 #include "console/WatchListView.h"
 #include "service/StartupRules.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTreeView>
 
 #include <algorithm>
@@ -45,10 +47,17 @@ void ListColumns::FitDefaults()
     if (!fit_)
         return;
     QHeaderView *header = list_->Header();
+    // A damaged list's texts can be thousands of pixels wide: a fitted
+    // column never opens wider than half the screen.
+    const QScreen *screen = list_->screen() ? list_->screen() : QGuiApplication::primaryScreen();
+    const int widest = screen ? screen->availableGeometry().width() / 2 : 640;
     fitting_ = true;
     for (int column = 0; column < header->count(); ++column) {
-        if (!header->isSectionHidden(column))
-            list_->ReportView()->resizeColumnToContents(column);
+        if (header->isSectionHidden(column))
+            continue;
+        list_->ReportView()->resizeColumnToContents(column);
+        if (header->sectionSize(column) > widest)
+            header->resizeSection(column, widest);
     }
     fitting_ = false;
 }

@@ -2,9 +2,11 @@
 
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
+#include "platform/Journal.h"
 #include "platform/SafeFile.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -135,6 +137,27 @@ bool AddEntry(const WatchEntry &entry, WatchListModel &list)
     return true;
 }
 
+QString DecodeListText(const QByteArray &bytes, ListEncoding &encoding)
+{
+    static constexpr char Bom[] = "\xEF\xBB\xBF";
+    const bool marked = bytes.startsWith(Bom);
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (marked || !ascii) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(marked ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes));
+        if (!utf8.hasError()) {
+            encoding = ListEncoding::Utf8;
+            return text;
+        }
+    }
+    const QString text = Cp932::decode(bytes);
+    const bool clean = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c != QChar::ReplacementCharacter && (c.unicode() >= 0x20 || c == u'\t' || c == u'\r' || c == u'\n');
+    });
+    encoding = clean ? ListEncoding::Cp932 : ListEncoding::Damaged;
+    return text;
+}
+
 bool LoadList(WatchListModel &list, const QString &path)
 {
     QFile file(path);
@@ -146,7 +169,14 @@ bool LoadList(WatchListModel &list, const QString &path)
 
     // Decode before looking at any character: a CP932 trail byte can be 0x5C,
     // which must not pass for a backslash.
-    const QString text = Cp932::decode(bytes);
+    ListEncoding encoding = ListEncoding::Cp932;
+    const QString text = DecodeListText(bytes, encoding);
+    if (encoding == ListEncoding::Utf8)
+        JournalMessage(JournalPriority::Notice,
+                       path + QStringLiteral(" is UTF-8 text: read as such, written back in code page 932 at the next save"));
+    else if (encoding == ListEncoding::Damaged)
+        JournalMessage(JournalPriority::Warning,
+                       path + QStringLiteral(" is damaged (neither code page 932 nor UTF-8 text): what could be read is loaded"));
     std::vector<QStringView> lines;
     for (QStringView line : qTokenize(text, u'\n'))
         lines.push_back(ChopLineBreaks(line));

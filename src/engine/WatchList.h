@@ -10,6 +10,11 @@
 //   4  logout action
 //   5  domain TAB provider
 // State, status text, file order, image and Result are never stored.
+//
+// A file written by hand on Linux is usually UTF-8: one with a byte-order
+// mark, or one that is valid UTF-8 and holds non-ASCII characters (real
+// CP932 Japanese text practically never is; UTF-8 Japanese often passes
+// for CP932), is read as UTF-8 and written back in CP932 at the next save.
 
 #include "engine/WatchEntry.h"
 
@@ -27,8 +32,18 @@ void WriteEntry(const WatchEntry &entry, WatchListModel &list, int row);
 // so that the view places new icons itself.
 bool AddEntry(const WatchEntry &entry, WatchListModel &list);
 
+// How a list file's bytes were read.
+enum class ListEncoding { Cp932, Utf8, Damaged };
+
+// The text of a list file's bytes and how it was read: Damaged when they
+// are neither UTF-8 nor clean CP932 text (an invalid sequence, or control
+// characters other than TAB, CR and LF); what could be read still comes
+// back, decoded as CP932.
+QString DecodeListText(const QByteArray &bytes, ListEncoding &encoding);
+
 // Appends one row per complete entry of the file. False (nothing added) when
-// the file cannot be read.
+// the file cannot be read. A UTF-8 or a damaged file is loaded with one
+// journal line that says so.
 bool LoadList(WatchListModel &list, const QString &path);
 
 // Replaces the file with every row of the list. False when it cannot be

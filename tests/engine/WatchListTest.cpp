@@ -411,6 +411,40 @@ TEST(WatchListFile, LoadAppendsInOneBatch)
     EXPECT_EQ(Entry(list, 50).UserName, QStringLiteral("u49"));
 }
 
+// What a Linux user writes by hand is UTF-8, with or without a byte-order
+// mark: 佐藤 must not become 菴占陸. It is read as UTF-8 (the journal says
+// so) and saved in code page 932; a CP932 file of the same names reads as
+// before, without a word.
+TEST(WatchListFile, AHandWrittenUtf8ListReadsAsUtf8AndSavesInCp932)
+{
+    TempDir dir;
+    const QString names[] = {QString::fromUtf8("佐藤"), QString::fromUtf8("田中")};
+    const QByteArray text = "PC01\t\tN\t0\t-1\t-1\t\r\n" + names[0].toUtf8() + "\r\n\r\n\r\nWORKGROUP\t\r\n"
+                            "PC02\t\tN\t0\t-1\t-1\t\r\n" + names[1].toUtf8() + "\r\n\r\n\r\nWORKGROUP\t\r\n";
+    for (const QByteArray &bytes : {text, "\xEF\xBB\xBF" + text}) {
+        ASSERT_TRUE(dir.write("Krovan.NT", bytes));
+        WatchListModel list;
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(LoadList(list, dir.path("Krovan.NT")));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "corvane: " + dir.path("Krovan.NT").toStdString() +
+                      " is UTF-8 text: read as such, written back in code page 932 at the next save\n");
+        ASSERT_EQ(list.rowCount(), 2);
+        EXPECT_EQ(Entry(list, 0).UserName, names[0]);
+        EXPECT_EQ(Entry(list, 0).ResourceName, QStringLiteral("PC01"));
+        EXPECT_EQ(Entry(list, 1).UserName, names[1]);
+
+        ASSERT_TRUE(SaveList(list, dir.path("Krovan.NT")));
+        EXPECT_TRUE(dir.read("Krovan.NT").contains(Cp932::encode(names[0])));
+        WatchListModel again;
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(LoadList(again, dir.path("Krovan.NT")));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        ASSERT_EQ(again.rowCount(), 2);
+        EXPECT_EQ(Entry(again, 0).UserName, names[0]);
+    }
+}
+
 TEST(WatchListFile, DamagedFilesLoadWhatCanBeLoaded)
 {
     TempDir dir;
@@ -420,7 +454,11 @@ TEST(WatchListFile, DamagedFilesLoadWhatCanBeLoaded)
     damaged += Group(QStringLiteral("PC2\t\tN\t0\t-1\t-1\t"), QStringLiteral("next"));
     ASSERT_TRUE(dir.write("damaged", damaged));
     WatchListModel list;
+    testing::internal::CaptureStderr();
     ASSERT_TRUE(LoadList(list, dir.path("damaged")));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "corvane: " + dir.path("damaged").toStdString() +
+                  " is damaged (neither code page 932 nor UTF-8 text): what could be read is loaded\n");
     ASSERT_EQ(list.rowCount(), 2);
     EXPECT_EQ(Entry(list, 0).ResourceName, QString::fromUtf8("PC\uFFFDA"));
     EXPECT_EQ(Entry(list, 0).UserName, QStringView(u"us\u0000er", 5).toString());

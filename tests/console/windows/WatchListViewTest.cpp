@@ -1,10 +1,13 @@
 // The watch list's control: byte-order sorting, direction toggling, moving,
 // copying and dragging rows and icons.
 
+#include "console/ListColumns.h"
 #include "console/WatchListView.h"
 #include "engine/WatchListModel.h"
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -381,3 +384,16 @@ TEST_F(WatchListViewRows, HeaderReportsTheStartAndEndOfAResize)
 }
 
 }  // namespace
+
+// A damaged list's name can be thousands of pixels wide: fitted to it, its
+// column would push every other one off the window.
+TEST_F(ListFixture, AFittedColumnNeverOpensWiderThanHalfTheScreen)
+{
+    Fill({{QString(4000, u'W'), QStringLiteral("PC01")}});
+    ListColumns columns(&list);
+    columns.Restore();
+    columns.FitDefaults();
+    const int half = list.screen()->availableGeometry().width() / 2;
+    EXPECT_EQ(list.Header()->sectionSize(WatchListModel::ColUserName), half);
+    EXPECT_LT(list.Header()->sectionSize(WatchListModel::ColResourceName), half);
+}
