@@ -40,6 +40,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -599,8 +600,9 @@ void ListEditor::pbOKClick()
     RenumberFileOrder();
     // A list that cannot be written stays here with the operator's work,
     // to be saved again or given up with Cancel.
+    errno = 0;
     if (!ListFile.isEmpty() && !SaveList(*List, ListFile)) {
-        QMessageBox::critical(this, AppTitle, ShownWatchListText(SaveFailedText));
+        QMessageBox::critical(this, AppTitle, SaveFailedMessage(ListFile, errno));
         return;
     }
     accept();

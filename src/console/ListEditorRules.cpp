@@ -2,6 +2,8 @@
 
 #include "platform/Cp932.h"
 
+#include <cstring>
+
 namespace {
 
 QString padBytes(const QString &text, int bytes)
@@ -66,4 +68,12 @@ QString ActionFileText(const QString &path)
 QString ShownWatchListText(const QString &text)
 {
     return QCoreApplication::translate("WatchList", text.toUtf8().constData());
+}
+
+QString SaveFailedMessage(const QString &path, int error)
+{
+    QString message = ShownWatchListText(SaveFailedText) + QStringLiteral("\n\n") + path;
+    if (error)
+        message += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+    return message;
 }

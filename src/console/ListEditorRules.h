@@ -38,6 +38,9 @@ QString ShownWatchListText(const QString &text);
 // The error of a watch-list file that cannot be written, for the main
 // window's save and the editor's OK alike.
 inline const QString SaveFailedText = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "保存に失敗しました！"));
+// That error in the console's language with the file and the reason the
+// system gave (an errno), for the operator to act on.
+QString SaveFailedMessage(const QString &path, int error);
 
 // The captions of the watch list's eleven columns, by column identity.
 inline const QStringList WatchListCaptions = [] {

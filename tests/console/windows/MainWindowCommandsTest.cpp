@@ -661,7 +661,8 @@ TEST_F(MainWindowCommands, SaveListAsksAndReportsAFailure)
         ModalAnswers answers({QMessageBox::Yes, QMessageBox::Ok});
         w.SaveListCommand();
         ASSERT_EQ(answers.Texts.size(), 2);
-        EXPECT_EQ(answers.Texts[1], QStringLiteral("保存に失敗しました！"));
+        EXPECT_EQ(answers.Texts[1],
+                  QStringLiteral("保存に失敗しました！\n\n") + w.ListFilePath + QStringLiteral(": No such file or directory"));
         EXPECT_EQ(answers.Icons[1], QMessageBox::Critical);
         EXPECT_EQ(answers.Titles[1], QStringLiteral("Corvane Ver 2.10a"));
     }
