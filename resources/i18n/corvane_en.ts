@@ -1654,6 +1654,17 @@ Are you sure?</translation>
     </message>
 </context>
 <context>
+    <name>WatchHost</name>
+    <message>
+        <source>プログラムフォルダー %1 に書き込めません（%2）。設定と監視リストは保存されません。書き込めるフォルダーを環境変数 CORVANE_DIR で指定してください。</source>
+        <translation>The program folder %1 cannot be written (%2). The settings and the watch list will not be saved. Name a writable folder in the environment variable CORVANE_DIR.</translation>
+    </message>
+    <message>
+        <source>ICMPエコー要求を送る権限がないため、IPチェックの端末は応答していてもログアウトと表示されます。sysctl -w net.ipv4.ping_group_range=&quot;0 2147483647&quot; または setcap cap_net_raw+ep %1 で許可してください。</source>
+        <translation>Corvane has no right to send ICMP echo requests, so every terminal checked by IP shows as logged out even when it answers. Allow them with sysctl -w net.ipv4.ping_group_range=&quot;0 2147483647&quot; or setcap cap_net_raw+ep %1.</translation>
+    </message>
+</context>
+<context>
     <name>WatchList</name>
     <message>
         <source>保存に失敗しました！</source>

@@ -46,6 +46,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <cerrno>
+
 MainWindow *mainWindow = nullptr;
 
 namespace {
@@ -354,6 +356,9 @@ void MainWindow::DeferredStart()
 
     Host->StartTimers();
     Tray->WakeIconAlert();
+    if (CanAsk)
+        for (const QString &warning : Host->StartWarnings())
+            Warn(warning);
 }
 
 // ---------------------------------------------------------------- enabling
@@ -543,8 +548,9 @@ void MainWindow::SaveListCommand()
 {
     if (!Ask(tr(SaveQuestionText)))
         return;
+    errno = 0;
     if (!SaveList(*Model, ListFilePath))
-        Warn(ShownWatchListText(SaveFailedText), ErrorIcon);
+        Warn(SaveFailedMessage(ListFilePath, errno), ErrorIcon);
 }
 
 void MainWindow::pbSetupClick()

@@ -3,20 +3,45 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-QByteArray JournalText(JournalPriority priority, const char *what, const QString &text, bool withPriority)
+namespace {
+
+QByteArray withoutControls(const QString &text)
 {
     QString clean = text;
     for (QChar &c : clean)
         if (c.category() == QChar::Other_Control)
             c = u' ';
+    return clean.toUtf8();
+}
+
+QByteArray lineOf(JournalPriority priority, const QByteArray &body, bool withPriority)
+{
     QByteArray line;
     if (withPriority)
         line = '<' + QByteArray::number(int(priority)) + '>';
-    line += "corvane: ";
-    line += what;
-    if (!clean.isEmpty())
-        line += ": " + clean.toUtf8();
-    return line + '\n';
+    return line + "corvane: " + body + '\n';
+}
+
+void write(const QByteArray &line)
+{
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+bool journal()
+{
+    static const bool isJournal = StandardErrorIsJournal();
+    return isJournal;
+}
+
+} // namespace
+
+QByteArray JournalText(JournalPriority priority, const char *what, const QString &text, bool withPriority)
+{
+    QByteArray body = what;
+    if (!text.isEmpty())
+        body += ": " + withoutControls(text);
+    return lineOf(priority, body, withPriority);
 }
 
 void JournalEntries(JournalPriority priority, const char *what, const QStringList &lines)
@@ -41,8 +66,10 @@ bool StandardErrorIsJournal()
 
 void JournalLine(JournalPriority priority, const char *what, const QString &text)
 {
-    static const bool journal = StandardErrorIsJournal();
-    const QByteArray line = JournalText(priority, what, text, journal);
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    write(JournalText(priority, what, text, journal()));
+}
+
+void JournalMessage(JournalPriority priority, const QString &message)
+{
+    write(lineOf(priority, withoutControls(message), journal()));
 }

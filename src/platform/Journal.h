@@ -20,6 +20,10 @@ enum class JournalPriority { Error = 3, Warning = 4, Notice = 5, Info = 6 };
 // written as blanks, so no text can start a line of its own.
 void JournalLine(JournalPriority priority, const char *what, const QString &text = {});
 
+// Writes "corvane: MESSAGE": the program's own word on its run (that it
+// watches, that it stopped), with control characters blanked as above.
+void JournalMessage(JournalPriority priority, const QString &message);
+
 // One line per "user TAB resource" line of an event list, as
 // "corvane: WHAT: user (resource)".
 void JournalEntries(JournalPriority priority, const char *what, const QStringList &lines);

@@ -1,5 +1,6 @@
 #include "service/ServiceInstall.h"
 
+#include "platform/InstanceLock.h"
 #include "platform/RunTool.h"
 
 #include <QDir>
@@ -87,12 +88,14 @@ QString UnitText(const QString &executable, const QString &programDir, bool syst
                           "ExecStart=%4\n"
                           "Restart=on-failure\n"
                           "RestartSec=5\n"
+                          "RestartPreventExitStatus=%6\n"
                           "\n"
                           "[Install]\n"
                           "WantedBy=%5\n")
         .arg(unit, service, SystemdQuote(QStringLiteral("CORVANE_DIR=") + programDir, false),
              SystemdQuote(executable, true),
-             systemUnit ? QStringLiteral("multi-user.target") : QStringLiteral("graphical-session.target"));
+             systemUnit ? QStringLiteral("multi-user.target") : QStringLiteral("graphical-session.target"))
+        .arg(AlreadyRunningExitCode);
 }
 
 bool InstallUnit(const QString &unitDir, const QString &executable, const QString &programDir, bool systemUnit,

@@ -12,6 +12,8 @@
 #include "events/Messenger.h"
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/DetachedProcessStarter.h"
+#include "platform/IcmpSocket.h"
+#include "platform/Journal.h"
 #include "platform/NetBrowser.h"
 #include "platform/NoMailslotTransport.h"
 #include "platform/SambaServerApi.h"
@@ -23,8 +25,14 @@
 #include "service/StartupRules.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(parent)
 {
@@ -140,6 +148,8 @@ bool WatchHost::FirstPass(const std::function<bool()> &ask)
 
 void WatchHost::StartTimers()
 {
+    if (!announced_)
+        AnnounceStart();
     Engine->tmWatch->start();
     Access->tmAccess.start();
     if (!keepTimer_) {
@@ -148,6 +158,57 @@ void WatchHost::StartTimers()
     }
     kept_ = Settings;
     keepTimer_->start(KeepSettingsMs);
+}
+
+void WatchHost::AnnounceStart()
+{
+    announced_ = true;
+    int terminals = 0;
+    bool ipChecked = false;
+    for (int row = 0; row < Model->rowCount(); ++row) {
+        WatchEntry entry;
+        if (ReadEntry(*Model, row, entry) && entry.Kind != KindSeparator) {
+            ++terminals;
+            ipChecked = ipChecked || entry.IPCheck;
+        }
+    }
+    // The way the probes' sockets will open: the same kinds are tried in the
+    // same order.
+    IcmpSocket socket;
+    QString echo = QStringLiteral("no right");
+    if (socket.open(IcmpSocket::Kind::Auto) == IcmpSocket::OpenResult::Opened)
+        echo = socket.kind() == IcmpSocket::Kind::PingSocket ? QStringLiteral("ping socket") : QStringLiteral("raw socket");
+    JournalMessage(JournalPriority::Notice,
+                   QStringLiteral("watching %1 %2 from %3 (settings %4; echo by %5)")
+                       .arg(terminals)
+                       .arg(terminals == 1 ? QStringLiteral("terminal") : QStringLiteral("terminals"), ListFilePath,
+                            SettingsFilePath(Settings.ProgramDir), echo));
+    // Without the right every IP-checked terminal shows as logged out, and
+    // the Result column is the only other sign: the console says it once.
+    if (ipChecked && echo == u"no right")
+        startWarnings_ << QCoreApplication::translate(
+                              "WatchHost", "ICMPエコー要求を送る権限がないため、IPチェックの端末は応答していてもログアウトと"
+                                           "表示されます。sysctl -w net.ipv4.ping_group_range=\"0 2147483647\" または "
+                                           "setcap cap_net_raw+ep %1 で許可してください。")
+                              .arg(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget());
+    if (terminals == 0)
+        JournalMessage(JournalPriority::Notice,
+                       QStringLiteral("%1 holds no terminals yet: README.md, \"First run\", says how to add them")
+                           .arg(ListFilePath));
+    // A folder that cannot be written loses the run's settings and the
+    // list's changes at every save, one journal line each; say it once now.
+    const QByteArray folder = QFile::encodeName(Settings.ProgramDir);
+    if (::access(folder.constData(), W_OK) != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        JournalMessage(JournalPriority::Warning,
+                       QStringLiteral("program folder %1 cannot be written (%2): the settings and the watch list "
+                                      "will not be saved; name a writable folder in CORVANE_DIR")
+                           .arg(Settings.ProgramDir, why));
+        startWarnings_ << QCoreApplication::translate(
+                              "WatchHost", "プログラムフォルダー %1 に書き込めません（%2）。設定と監視リストは保存されません。"
+                                           "書き込めるフォルダーを環境変数 CORVANE_DIR で指定してください。")
+                              .arg(Settings.ProgramDir, why);
+    }
 }
 
 void WatchHost::KeepSettings()
@@ -185,7 +246,17 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
         beforeSave();
     if (keepTimer_)
         keepTimer_->stop();
-    SaveSettings(Settings);
+    const QString settingsFile = SettingsFilePath(Settings.ProgramDir);
+    errno = 0;
+    if (SaveSettings(Settings)) {
+        JournalMessage(JournalPriority::Notice, QStringLiteral("stopped (settings written to %1)").arg(settingsFile));
+    } else {
+        const int why = errno;
+        JournalMessage(JournalPriority::Warning,
+                       QStringLiteral("stopped (settings not written to %1: %2)")
+                           .arg(settingsFile, why ? QString::fromLocal8Bit(std::strerror(why))
+                                                  : QStringLiteral("unknown reason")));
+    }
     Engine->tmWatch->stop();
     Access->tmAccess.stop();
 }

@@ -70,16 +70,24 @@ public:
     // the watch list loaded and the engine free; the start-up check when
     // [Config] StartCheck is set (ask, when given and [Config] StartCheckMsg
     // is set, says whether to check now), false when the logon ended
-    // meanwhile and nothing more may start; the timers.
+    // meanwhile and nothing more may start; the timers. The first start of
+    // the timers says in the journal what is watched, from which list,
+    // where the settings go and which way echo requests go out.
     void LoadList();
     bool FirstPass(const std::function<bool()> &ask = {});
     void StartTimers();
     // All of it, for a run without windows.
     void Start();
+    // What the operator must know from the start on, in the console's
+    // language (the journal has had it in English): a program folder that
+    // cannot be written, no right to send the echo requests of IP-checked
+    // terminals. Empty until the timers start.
+    const QStringList &StartWarnings() const { return startWarnings_; }
 
     // The close: no more events, the running pass stopped (its end handler
     // runs), the probes closed, then beforeSave (the windows' own steps),
-    // the settings written and the timers stopped.
+    // the settings written (the journal says where, or why not) and the
+    // timers stopped.
     void Stop(const std::function<void()> &beforeSave = {});
 
     // From the start of the timers on, the settings as they stand are kept
@@ -93,6 +101,7 @@ public:
 
 private:
     void KeepSettings();
+    void AnnounceStart();
 
     std::unique_ptr<SoundPlayer> sound_;
     std::unique_ptr<ProcessStarter> process_;
@@ -105,5 +114,7 @@ private:
     std::unique_ptr<MessageQueue> sends_;  // after the messenger: it goes first
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
+    bool announced_ = false;
+    QStringList startWarnings_;
     ProgramSettings kept_;  // the settings as last kept on disk
 };

@@ -6,6 +6,7 @@
 #include "engine/WatchListModel.h"
 #include "platform/Cp932.h"
 #include "probe/Probe.h"
+#include "support/NetNamespace.h"
 #include "support/SambaTestServer.h"
 #include "support/TempDir.h"
 
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <QDate>
@@ -22,6 +24,8 @@
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -52,13 +56,14 @@ bool Catches(qint64 pid, int signalNumber)
 class CorvaneProcess : public ::testing::Test {
 protected:
     // With setprivArguments the program runs under setpriv as another user,
-    // with no CORVANE_DIR.
-    void Start(const QProcessEnvironment &extra = {}, const QStringList &setprivArguments = {})
+    // with no CORVANE_DIR unless keepProgramDir.
+    void Start(const QProcessEnvironment &extra = {}, const QStringList &setprivArguments = {},
+               bool keepProgramDir = false)
     {
         QProcessEnvironment env = Environment(dir);
         for (const QString &name : extra.keys())
             env.insert(name, extra.value(name));
-        if (!setprivArguments.isEmpty())
+        if (!setprivArguments.isEmpty() && !keepProgramDir)
             env.remove(QStringLiteral("CORVANE_DIR"));
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(channels);
@@ -336,6 +341,152 @@ TEST_F(CorvaneProcess, AHeadlessNoticeLeavesTheJournalToTheProgramsOwnLines)
     // The offscreen platform cannot raise a window; that is no news for
     // whoever reads the service's journal.
     EXPECT_FALSE(said.contains("does not support")) << said.constData();
+}
+
+// "--help", "-h" and "--version" answer and end at once: nothing is
+// watched, read or written (the icon argument before them included).
+TEST_F(CorvaneProcess, HelpAndVersionAnswerAndTouchNothing)
+{
+    for (const QStringList &arguments : {QStringList{u"--help"_s}, QStringList{u"-h"_s}, QStringList{u"--version"_s},
+                                         QStringList{u"34"_s, u"--version"_s}}) {
+        QProcess run;
+        run.setProcessEnvironment(Environment(dir));
+        run.start(QStringLiteral(CORVANE_BINARY), arguments);
+        ASSERT_TRUE(run.waitForFinished(10000)) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode(), 0);
+        const QByteArray out = run.readAllStandardOutput();
+        if (arguments.last() == u"--version")
+            EXPECT_EQ(out, "Corvane 2.10a\n");
+        else
+            EXPECT_TRUE(out.startsWith("usage: corvane") && out.contains("REPORT") && out.contains("CORVANE_DIR"))
+                << out.constData();
+        EXPECT_EQ(run.readAllStandardError(), QByteArray());
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+// One watching Corvane per program folder: a second start says who runs
+// and ends with the status the units do not restart on; a first one that
+// crashed leaves nothing that holds the next start back.
+TEST_F(CorvaneProcess, ASecondStartOnTheSameFolderSaysWhoRunsAndEnds)
+{
+    Start();
+    QProcess second;
+    second.setProcessEnvironment(Environment(dir));
+    second.start(QStringLiteral(CORVANE_BINARY), {});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 10);
+    QString folder = dir.path();
+    folder.chop(1);
+    EXPECT_EQ(QString::fromUtf8(second.readAllStandardError()),
+              u"corvane: Corvane is already running for %1 (process %2)\n"_s.arg(folder).arg(process.processId()));
+
+    process.kill();
+    ASSERT_TRUE(process.waitForFinished(10000));
+    Start();
+    EndBySigterm();
+}
+
+// A program folder that the user cannot write: the start says so, and the
+// end says that the settings were not written and why.
+TEST_F(CorvaneProcess, AProgramFolderThatCannotBeWrittenIsNamedAtTheStartAndTheEnd)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    channels = QProcess::SeparateChannels;
+    Start({}, AsNobody, true);
+    QByteArray said;
+    QDeadlineTimer deadline(30000);
+    while (!said.contains("corvane: watching") && !deadline.hasExpired() && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        said += process.readAllStandardError();
+    }
+    EndBySigterm();
+    said += process.readAllStandardError();
+    const QString text = QString::fromUtf8(said);
+    EXPECT_TRUE(text.contains(u"corvane: program folder "_s + dir.path() +
+                              u" cannot be written (Permission denied): the settings and the watch list will not be "
+                              "saved; name a writable folder in CORVANE_DIR\n"_s))
+        << said.constData();
+    EXPECT_TRUE(text.contains(u"corvane: stopped (settings not written to "_s + dir.path(u"Krovan.ini"_s) +
+                              u": Permission denied)\n"_s))
+        << said.constData();
+    EXPECT_FALSE(dir.exists(u"Krovan.ini"_s));
+}
+
+// An ordinary user with no ping group and no raw-socket right: the start
+// says that echo requests cannot go out, before any terminal shows as
+// logged out for it.
+TEST(CorvaneWithoutEchoRight, TheStartSaysThatNoEchoCanGoOut)
+{
+    NetNamespace::Options options;
+    options.pingSockets = false;
+    NetNamespace::run(options, [] {
+        TempDir dir;
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+        ASSERT_TRUE(dir.write(u"Krovan.NT"_s, "PC01\t127.  0.  0.  1\tY\t0\t-1\t-1\t\r\ntanaka\r\n\r\n\r\n\t\r\n"));
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path(u"Krovan.NT"_s)).constData(), 0666), 0);
+        QProcess run;
+        run.setProcessEnvironment(Environment(dir));
+        run.start(u"setpriv"_s, AsNobody + QStringList{QStringLiteral(CORVANE_BINARY)});
+        ASSERT_TRUE(run.waitForStarted(10000));
+        QByteArray said;
+        QDeadlineTimer deadline(15000);
+        while (!said.contains("corvane: watching") && !deadline.hasExpired() && run.state() == QProcess::Running) {
+            run.waitForReadyRead(200);
+            said += run.readAllStandardError();
+        }
+        run.terminate();
+        run.waitForFinished(15000);
+        said += run.readAllStandardError();
+        EXPECT_TRUE(said.contains("corvane: watching 1 terminal from ")) << said.constData();
+        EXPECT_TRUE(said.contains("; echo by no right)\n")) << said.constData();
+    });
+}
+
+// A newcomer's first headless runs, in a session without XDG_RUNTIME_DIR
+// (su, ssh, a service): the journal says what is watched and where the
+// files are, and at the end where the settings went; nothing of Qt's own.
+TEST_F(CorvaneProcess, AHeadlessRunSaysWhatItWatchesAndWhereItsFilesAre)
+{
+    qunsetenv("XDG_RUNTIME_DIR");
+    channels = QProcess::SeparateChannels;
+    const auto run = [this] {
+        Start();
+        QByteArray said;
+        QDeadlineTimer deadline(30000);
+        while (!said.contains("corvane: watching") && !deadline.hasExpired() && process.state() == QProcess::Running) {
+            process.waitForReadyRead(200);
+            said += process.readAllStandardError();
+        }
+        EndBySigterm();
+        said += process.readAllStandardError();
+        return QString::fromUtf8(said).split(u'\n', Qt::SkipEmptyParts);
+    };
+    const QString list = dir.path(QStringLiteral("Krovan.NT"));
+    const QString settings = dir.path(QStringLiteral("Krovan.ini"));
+    const QRegularExpression watching(u"^corvane: watching (\\d+) terminals from (.*) \\(settings (.*); "
+                                      "echo by (ping socket|raw socket|no right)\\)$"_s);
+
+    QStringList lines = run();
+    ASSERT_EQ(lines.size(), 3) << lines.join(u'\n').toStdString();
+    QRegularExpressionMatch m = watching.match(lines[0]);
+    ASSERT_TRUE(m.hasMatch()) << lines[0].toStdString();
+    EXPECT_EQ(m.captured(1), u"0"_s);
+    EXPECT_EQ(m.captured(2), list);
+    EXPECT_EQ(m.captured(3), settings);
+    EXPECT_EQ(lines[1], u"corvane: "_s + list + u" holds no terminals yet: README.md, \"First run\", says how to add them"_s);
+    EXPECT_EQ(lines[2], u"corvane: stopped (settings written to "_s + settings + u')');
+
+    ASSERT_TRUE(dir.write(QStringLiteral("Krovan.NT"),
+                          "PC01\t\tN\t0\t-1\t-1\t\r\ntanaka\r\n\r\n\r\nWORKGROUP\tMicrosoft Windows Network\r\n"
+                          "PC02\t\tN\t0\t-1\t-1\t\r\nsuzuki\r\n\r\n\r\nWORKGROUP\tMicrosoft Windows Network\r\n"));
+    lines = run();
+    ASSERT_EQ(lines.size(), 2) << lines.join(u'\n').toStdString();
+    m = watching.match(lines[0]);
+    ASSERT_TRUE(m.hasMatch()) << lines[0].toStdString();
+    EXPECT_EQ(m.captured(1), u"2"_s);
+    EXPECT_EQ(lines[1], u"corvane: stopped (settings written to "_s + settings + u')');
 }
 
 TEST_F(CorvaneProcess, ARealClientOfThisMachinesSambaIsRecordedAndReported)

@@ -40,6 +40,7 @@ TEST(UnitText, RunsTheProgramWithItsDirectory)
                                    "ExecStart=\"/opt/corvane/corvane\"\n"
                                    "Restart=on-failure\n"
                                    "RestartSec=5\n"
+                                   "RestartPreventExitStatus=10\n"
                                    "\n"
                                    "[Install]\n"
                                    "WantedBy=graphical-session.target\n"));

@@ -5,7 +5,10 @@
 #include "console/Language.h"
 #include "console/MainWindow.h"
 #include "platform/HeapTuning.h"
+#include "platform/InstanceLock.h"
+#include "platform/Journal.h"
 #include "process/ProcessFlags.h"
+#include "service/InfoCommand.h"
 #include "service/ReportCommand.h"
 #include "service/ServiceControl.h"
 #include "service/ServiceInstall.h"
@@ -15,6 +18,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 namespace {
@@ -46,26 +50,41 @@ public:
     }
 };
 
-// Unseen windows on the offscreen platform cannot be raised or grabbed; Qt
-// says so at every notice, which would fill a headless service's journal
-// with lines about nothing.
+// Qt's own warnings about nothing the operator can act on stay out of the
+// journal, which holds Corvane's lines: unseen windows on the offscreen
+// platform cannot be raised or grabbed (Qt says so at every notice), and a
+// session without XDG_RUNTIME_DIR (a service, su, ssh) makes Qt choose a
+// runtime folder of its own, which Corvane never uses. Both come in Qt's
+// default category; every other message goes on to Qt's handler.
 QtMessageHandler QtDefaultHandler = nullptr;
 
-void QuietOffscreenHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+bool IsQtNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support ")))
-        return;
-    QtDefaultHandler(type, context, message);
+    if (type != QtWarningMsg || (context.category && std::strcmp(context.category, "default") != 0))
+        return false;
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return true;
+    return message.startsWith(QLatin1String("This plugin does not support "))
+        && QGuiApplication::platformName() == QLatin1String("offscreen");
+}
+
+void QuietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!IsQtNoise(type, context, message))
+        QtDefaultHandler(type, context, message);
 }
 
 int Run(int argc, char **argv)
 {
-    ProgramDir = ResolveProgramDir();
-    ServiceRunning = true;
-
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // The usage or the version, before anything is read, made or watched.
+    if (const std::optional<int> answered = RunInfoCommand(arguments))
+        return *answered;
+
+    ProgramDir = ResolveProgramDir();
+    ServiceRunning = true;
     // A report is written and the process ends: no console, no watching.
     // The page reads in the operator's language, as the console's does.
     if (IsReportCommand(arguments)) {
@@ -78,14 +97,25 @@ int Run(int argc, char **argv)
     if (switches.Command != ServiceCommand::None)
         return RunServiceCommand(switches, ExecutablePath(), ProgramDir);
 
+    // One watching Corvane per program folder: a second one would run every
+    // pass, notice and record twice and write the settings over the first's.
+    InstanceLock lock;
+    if (!lock.Acquire(ProgramDir)) {
+        QString folder = ProgramDir;
+        if (folder.size() > 1 && folder.endsWith(u'/'))
+            folder.chop(1);
+        JournalMessage(JournalPriority::Error,
+                       QStringLiteral("Corvane is already running for %1 (process %2)").arg(folder).arg(lock.Holder()));
+        return AlreadyRunningExitCode;
+    }
+
     // No display: run on the offscreen platform, every window exists unseen.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QtDefaultHandler = qInstallMessageHandler(QuietHandler);
     GuardedApplication app(argc, argv);
     app.setApplicationName(AppTitle);
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        QtDefaultHandler = qInstallMessageHandler(QuietOffscreenHandler);
     // Notice windows and the access list come and go; only the main
     // window's close ends the process.
     app.setQuitOnLastWindowClosed(false);
