@@ -1032,9 +1032,12 @@ Are you sure?</translation>
 </context>
 <context>
     <name>NoticeWindow</name>
-    <message>
-        <source>後%1秒</source>
-        <translation>%1 seconds left</translation>
+    <message numerus="yes">
+        <source>後%n秒</source>
+        <translation>
+            <numerusform>%n second left</numerusform>
+            <numerusform>%n seconds left</numerusform>
+        </translation>
     </message>
     <message>
         <source>報告！</source>
@@ -1258,11 +1261,11 @@ Are you sure?</translation>
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>MSXML Ready.</source>
+        <source>XML Ready.</source>
         <translation>XML support ready.</translation>
     </message>
     <message>
-        <source>MSXML not found.</source>
+        <source>XML not found.</source>
         <translation>XML support not found.</translation>
     </message>
     <message>
@@ -1470,7 +1473,7 @@ Are you sure?</translation>
         <translation>Do nothing</translation>
     </message>
     <message>
-        <source>Windowsを終了</source>
+        <source>コンピューターを終了</source>
         <translation>Shut down</translation>
     </message>
     <message>

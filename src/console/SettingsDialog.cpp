@@ -88,9 +88,9 @@ SettingsDialog::SettingsDialog(EventActions *actions, QWidget *owner, std::funct
 
     // The XML engine's state first: the record pages depend on it.
     if (xmlCheck_()) {
-        lblMSXML->setText(tr("MSXML Ready."));
+        lblMSXML->setText(tr("XML Ready."));
     } else {
-        lblMSXML->setText(tr("MSXML not found."));
+        lblMSXML->setText(tr("XML not found."));
         lblMSXML->setStyleSheet(QStringLiteral("color: red"));
     }
 

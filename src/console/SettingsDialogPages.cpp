@@ -191,7 +191,7 @@ void SettingsDialog::BuildAllEventGroup(AllEventGroup &g, const QString &title, 
     g.udActTime = upDown(g.gb, "udActTime", 0, 60);
     g.rbNothing = new QRadioButton(tr("何もしない"), g.gb);
     if (logout)
-        g.rbShutdown = new QRadioButton(tr("Windowsを終了"), g.gb);
+        g.rbShutdown = new QRadioButton(tr("コンピューターを終了"), g.gb);
     g.rbRun = new QRadioButton(tr("ｱﾌﾟﾘｹｰｼｮﾝを実行"), g.gb);
     auto *actions = new QButtonGroup(g.gb);
     actions->addButton(g.rbNothing);

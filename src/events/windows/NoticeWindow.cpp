@@ -85,7 +85,7 @@ void keepOffTaskBar(QWidget *w)
 
 QString RemainingText(int seconds)
 {
-    return QCoreApplication::translate("NoticeWindow", "後%1秒").arg(seconds);
+    return QCoreApplication::translate("NoticeWindow", "後%n秒", nullptr, seconds);
 }
 
 NoticeWindow::NoticeWindow(QWidget *owner, NoticeKind kind, int level, int seconds, const QString &text,

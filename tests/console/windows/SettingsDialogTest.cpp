@@ -126,6 +126,8 @@ TEST_F(SettingsDialogTest, ShutdownChoiceNeedsTheRight)
     Settings.AllLogout.Action = 2;
     ShutdownAllowed = false;
     SettingsDialog dialog(nullptr, nullptr, xmlPresent);
+    // Linux shuts the computer down, not a Windows.
+    EXPECT_EQ(dialog.AllLogout.rbShutdown->text(), QStringLiteral("コンピューターを終了"));
     EXPECT_FALSE(dialog.AllLogout.rbShutdown->isEnabled());
     EXPECT_TRUE(dialog.AllLogout.rbShutdown->isChecked());
     EXPECT_EQ(dialog.AllLogin.rbShutdown, nullptr);
@@ -230,7 +232,7 @@ TEST_F(SettingsDialogTest, WithoutXmlEngineRecordsFallBackToLog)
     Settings.Access.RecordFileExp = QStringLiteral("txt");
     {
         SettingsDialog dialog(nullptr, nullptr, xmlMissing);
-        EXPECT_EQ(dialog.lblMSXML->text(), QStringLiteral("MSXML not found."));
+        EXPECT_EQ(dialog.lblMSXML->text(), QStringLiteral("XML not found."));
         EXPECT_TRUE(dialog.lblMSXML->styleSheet().contains(QStringLiteral("red")));
         dialog.pbOKClick();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -242,7 +244,7 @@ TEST_F(SettingsDialogTest, WithoutXmlEngineRecordsFallBackToLog)
 
     Settings.Login.RecordFileExp = QStringLiteral("xml");
     SettingsDialog dialog(nullptr, nullptr, xmlPresent);
-    EXPECT_EQ(dialog.lblMSXML->text(), QStringLiteral("MSXML Ready."));
+    EXPECT_EQ(dialog.lblMSXML->text(), QStringLiteral("XML Ready."));
     dialog.pbApplyClick();
     EXPECT_EQ(Settings.Login.RecordFileExp, QStringLiteral("xml"));
 }

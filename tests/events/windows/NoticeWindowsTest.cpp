@@ -381,6 +381,7 @@ TEST_F(Notices, ReadInEnglishUnderItsTranslation)
     EXPECT_EQ(login->lblCaption->text(), u"Report!");
     EXPECT_EQ(login->lblMsg->text(), u"Logged in.");
     EXPECT_EQ(login->lblRem->text(), u"7 seconds left");
+    EXPECT_EQ(RemainingText(1), u"1 second left");
     EXPECT_EQ(login->Members(), QStringList{u"tanaka"_qs});
     EXPECT_EQ(QStringList({all->lblCaption1->text(), all->lblCaption2->text(), all->lblCaption3->text()}),
               (QStringList{u"All watched terminals have"_qs, u"logged out"_qs, u"now."_qs}));
