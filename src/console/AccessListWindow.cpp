@@ -111,14 +111,41 @@ AccessListWindow::AccessListWindow(QWidget *parent)
     resize(DesignWidth, DesignHeight);
     move(DesignLeft, DesignTop);
 
-    PlaceWindow();
     RestoreColumns();
+    PlaceWindow();
     LayoutButtons();
     setWindowTitle(tr("Access List"));
 }
 
 void AccessListWindow::PlaceWindow()
 {
+    // Never opened here before (no number stored for its size or place): as
+    // wide as its columns and tall enough for some rows, centred on the main
+    // window, or on the screen when there is none.
+    const auto stored = [](const QString &pair) {
+        const QStringList items = pair.split(u',');
+        return std::any_of(items.begin(), items.end(), [](const QString &item) {
+            bool number = false;
+            item.trimmed().toInt(&number);
+            return number;
+        });
+    };
+    if (!stored(Settings.AccWnd.Size) && !stored(Settings.AccWnd.Pos)) {
+        int columns = 0;
+        for (int column = 0; column < ColumnCount; ++column)
+            columns += tlvSess->header()->sectionSize(column);
+        const QSize size(qMax(int(DesignWidth), columns + 2 * tlvSess->frameWidth() + 24), qMax(int(DesignHeight), 300));
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size);
+        const QPoint centre = mainWindow && mainWindow->isVisible() ? mainWindow->frameGeometry().center() : area.center();
+        QRect placed(QPoint(0, 0), size.boundedTo(area.size()));
+        placed.moveCenter(centre);
+        placed.moveLeft(qBound(area.left(), placed.left(), qMax(area.left(), area.right() + 1 - placed.width())));
+        placed.moveTop(qBound(area.top(), placed.top(), qMax(area.top(), area.bottom() + 1 - placed.height())));
+        resize(placed.size());
+        move(placed.topLeft());
+        return;
+    }
     const auto [width, height] = ReadIntegerPair(Settings.AccWnd.Size, DesignWidth, DesignHeight);
     auto [top, left] = ReadIntegerPair(Settings.AccWnd.Pos, DesignTop, DesignLeft);
     const QScreen *screen = QGuiApplication::primaryScreen();

@@ -103,13 +103,30 @@ TEST_F(AccessListWindowTest, DesignTextsColumnsAndDefaults)
     for (int c = 0; c < AccessListWindow::ColumnCount; ++c)
         widths << w.tlvSess->header()->sectionSize(c);
     EXPECT_EQ(widths, (QList<int>{80, 120, 60, 70, 50}));
-    EXPECT_EQ(w.size(), QSize(437, 123));
-    EXPECT_EQ(w.pos(), QPoint(0, 0));
+    // Nothing stored: the first opening's size (see below), never below the
+    // designed one.
+    EXPECT_EQ(w.size(), QSize(437, 300));
     EXPECT_EQ(w.minimumSize(), QSize(437, 123));
     EXPECT_FALSE(w.pbMsg->isEnabled());
     ASSERT_EQ(w.tlvSess->Images().size(), 3);
     for (const QPixmap &image : w.tlvSess->Images())
         EXPECT_EQ(image.size(), QSize(16, 16));
+}
+
+// Opened for the first time (nothing stored, as in a new Krovan.ini): not
+// the designed 437 x 123 in the corner with its columns cut, but wide enough
+// for every column and centred (on the screen when no main window shows).
+TEST_F(AccessListWindowTest, AFirstOpeningShowsEveryColumnCentred)
+{
+    AccessListWindow w;
+    int columns = 0;
+    for (int c = 0; c < AccessListWindow::ColumnCount; ++c)
+        columns += w.tlvSess->header()->sectionSize(c);
+    EXPECT_GT(w.width(), columns);
+    EXPECT_GT(w.height(), AccessListWindow::DesignHeight);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(qAbs(w.geometry().center().x() - area.center().x()), 1);
+    EXPECT_LE(qAbs(w.geometry().center().y() - area.center().y()), 1);
 }
 
 TEST_F(AccessListWindowTest, StoredGeometryWithBadItemsAndTheOffScreenRule)
@@ -362,7 +379,7 @@ TEST_F(AccessListWindowTest, AccessCheckOpensAndClosesOnlyAnAutomaticList)
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(w.tlvSess->Count(), 0);
     // The automatic close saved the geometry like any close.
-    EXPECT_EQ(Settings.AccWnd.Size, QStringLiteral("437,123"));
+    EXPECT_EQ(Settings.AccWnd.Size, QStringLiteral("437,300"));
 
     // Opened by the operator: stays open with an empty list.
     w.ShowAccessList(false);
