@@ -108,6 +108,19 @@ protected:
         return text;
     }
 
+    // Standard error (with SeparateChannels) until it holds text, while the
+    // program runs and for 30 s at most.
+    QByteArray ErrorUntil(const QByteArray &text)
+    {
+        QByteArray said;
+        QDeadlineTimer deadline(30000);
+        while (!said.contains(text) && !deadline.hasExpired() && process.state() == QProcess::Running) {
+            process.waitForReadyRead(200);
+            said += process.readAllStandardError();
+        }
+        return said;
+    }
+
     void EndBySigterm()
     {
         Signal(SIGTERM);
@@ -328,13 +341,7 @@ TEST_F(CorvaneProcess, AHeadlessNoticeLeavesTheJournalToTheProgramsOwnLines)
     fixture.insert(QStringLiteral("CORVANE_NET_FIXTURE"), dir.path(QStringLiteral("net.txt")));
     channels = QProcess::SeparateChannels;
     Start(fixture);
-    QByteArray said;
-    QDeadlineTimer deadline(30000);
-    while (!said.contains("corvane: login: suzuki (PC02)\n") && !deadline.hasExpired()
-           && process.state() == QProcess::Running) {
-        process.waitForReadyRead(200);
-        said += process.readAllStandardError();
-    }
+    QByteArray said = ErrorUntil("corvane: login: suzuki (PC02)\n");
     EndBySigterm();
     said += process.readAllStandardError();
     ASSERT_TRUE(said.contains("corvane: login: suzuki (PC02)\n")) << said.constData();
@@ -395,12 +402,7 @@ TEST_F(CorvaneProcess, AProgramFolderThatCannotBeWrittenIsNamedAtTheStartAndTheE
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     channels = QProcess::SeparateChannels;
     Start({}, AsNobody, true);
-    QByteArray said;
-    QDeadlineTimer deadline(30000);
-    while (!said.contains("corvane: watching") && !deadline.hasExpired() && process.state() == QProcess::Running) {
-        process.waitForReadyRead(200);
-        said += process.readAllStandardError();
-    }
+    QByteArray said = ErrorUntil("corvane: watching");
     EndBySigterm();
     said += process.readAllStandardError();
     const QString text = QString::fromUtf8(said);
@@ -453,12 +455,7 @@ TEST_F(CorvaneProcess, AHeadlessRunSaysWhatItWatchesAndWhereItsFilesAre)
     channels = QProcess::SeparateChannels;
     const auto run = [this] {
         Start();
-        QByteArray said;
-        QDeadlineTimer deadline(30000);
-        while (!said.contains("corvane: watching") && !deadline.hasExpired() && process.state() == QProcess::Running) {
-            process.waitForReadyRead(200);
-            said += process.readAllStandardError();
-        }
+        QByteArray said = ErrorUntil("corvane: watching");
         EndBySigterm();
         said += process.readAllStandardError();
         return QString::fromUtf8(said).split(u'\n', Qt::SkipEmptyParts);
