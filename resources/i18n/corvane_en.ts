@@ -236,10 +236,6 @@ Are you sure?</translation>
         <translation>The record file name is not valid: %1</translation>
     </message>
     <message>
-        <source>%1: 記録ファイルがありません</source>
-        <translation>%1: no record file</translation>
-    </message>
-    <message>
         <source>%1 行目: %2</source>
         <translation>line %1: %2</translation>
     </message>
@@ -290,6 +286,22 @@ Are you sure?</translation>
     <message>
         <source>読めません: %1</source>
         <translation>Cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>監視停止</source>
+        <translation>watch stopped</translation>
+    </message>
+    <message>
+        <source>終日不在</source>
+        <translation>absent all day</translation>
+    </message>
+    <message>
+        <source>翌日へ</source>
+        <translation>on into the next day</translation>
+    </message>
+    <message>
+        <source>この日の記録はありません。</source>
+        <translation>No records for this day.</translation>
     </message>
 </context>
 <context>

@@ -26,11 +26,6 @@ QString translated(const char *text) { return QCoreApplication::translate("DayRe
 
 // --- Presence --------------------------------------------------------------
 
-struct Tally {
-    int Prior = 0; // terminals of the name logged in when the day began
-    QList<std::pair<int, int>> Events; // second, +1 login / -1 logout
-};
-
 void appendStretch(QList<PresenceStretch> &out, PresenceStretch s)
 {
     if (s.To <= s.From)
@@ -38,38 +33,20 @@ void appendStretch(QList<PresenceStretch> &out, PresenceStretch s)
     if (!out.isEmpty() && out.back().To >= s.From) {
         out.back().To = std::max(out.back().To, s.To);
         out.back().OpenEnd = s.OpenEnd;
+        out.back().AtStop = s.AtStop;
         return;
     }
     out.append(s);
 }
 
-// Several terminals may carry one user name: the name is present while any
-// of them is. A logout with no login before it on the day was a terminal in
-// since before midnight.
-void fillRow(ReportRow &row, const Tally &t, int end)
-{
-    int running = 0, deficit = 0;
-    for (const auto &[second, delta] : t.Events) {
-        running += delta;
-        deficit = std::max(deficit, -running);
-        if (delta > 0 && row.FirstLogin < 0)
-            row.FirstLogin = second;
-        if (delta < 0)
-            row.LastLogout = second;
-    }
-    int count = std::max(t.Prior, deficit);
-    PresenceStretch open{0, 0, count > 0, false};
-    for (const auto &[second, delta] : t.Events) {
-        if (delta > 0 && count++ == 0)
-            open = {second, 0, false, false};
-        else if (delta < 0 && --count == 0)
-            appendStretch(row.Stretches, {open.From, second, open.OpenStart, false});
-    }
-    if (count > 0)
-        appendStretch(row.Stretches, {open.From, end, open.OpenStart, true});
-    for (const PresenceStretch &s : row.Stretches)
-        row.Total += s.To - s.From;
-}
+// One name's presence: how many of its terminals are in (at most as many as
+// carry it), and since when.
+struct Presence {
+    int In = 0;
+    int Cap = 1;
+    int From = 0;
+    bool SinceBefore = false;
+};
 
 QList<PresenceStretch> intersect(const QList<PresenceStretch> &a, const QList<PresenceStretch> &b)
 {
@@ -190,16 +167,21 @@ QString barSvg(const QList<PresenceStretch> &stretches, int end, const QString &
     svg += gridLines();
     // A busy day has thousands of stretches: each is formatted in one go.
     const QByteArray plain = className.toLatin1();
+    const QString stopped = QCoreApplication::translate("DayReport", "監視停止");
     for (const PresenceStretch &s : stretches) {
         const char *cls = (s.OpenStart || s.OpenEnd) && className == u"in" ? "open" : plain.constData();
         const double width = std::max((s.To - s.From) / 60.0, 1.5);
         char rect[200];
         const int n = std::snprintf(rect, sizeof rect,
                                     "<rect class=\"%s\" x=\"%.1f\" y=\"3\" width=\"%.1f\" height=\"18\"><title>"
-                                    "%02d:%02d:%02d - %02d:%02d:%02d</title></rect>",
+                                    "%02d:%02d:%02d - %02d:%02d:%02d",
                                     cls, s.From / 60.0, width, s.From / 3600, s.From / 60 % 60, s.From % 60,
                                     s.To / 3600, s.To / 60 % 60, s.To % 60);
         svg += QLatin1StringView(rect, qMin(n, int(sizeof rect) - 1));
+        // Ended because Corvane stopped watching, not by a logout.
+        if (s.AtStop)
+            svg += QStringLiteral(" (") + stopped + u')';
+        svg += QStringLiteral("</title></rect>");
     }
     return svg + QStringLiteral("</svg>");
 }
@@ -230,15 +212,22 @@ QString userRow(const ReportRow &row, int end)
     const bool sinceBefore = !row.Stretches.isEmpty() && row.Stretches.front().OpenStart;
     const bool stillIn = !row.Stretches.isEmpty() && row.Stretches.back().OpenEnd;
     const QString comma = QCoreApplication::translate("DayReport", "、");
+    const bool stopped = !row.Stretches.isEmpty() && row.Stretches.back().AtStop;
     QStringList first, last;
+    if (row.Stretches.isEmpty())
+        first << QCoreApplication::translate("DayReport", "終日不在");
     if (sinceBefore)
         first << QCoreApplication::translate("DayReport", "前日から");
     if (row.FirstLogin >= 0)
         first << clock(row.FirstLogin);
-    if (row.LastLogout >= 0)
+    if (row.LastLogout >= 0 && !stopped)
         last << clock(row.LastLogout);
+    if (stopped)
+        last << clock(row.Stretches.back().To) + u' ' + QCoreApplication::translate("DayReport", "監視停止");
+    // A past day's presence went on into the next; only today's is "still".
     if (stillIn)
-        last << QCoreApplication::translate("DayReport", "在席中");
+        last << (end >= SecondsPerDay ? QCoreApplication::translate("DayReport", "翌日へ")
+                                      : QCoreApplication::translate("DayReport", "在席中"));
     for (QStringList *cell : {&first, &last})
         if (cell->isEmpty())
             *cell << QStringLiteral("-");
@@ -294,60 +283,121 @@ int ReportEnd(QDate day, const QDateTime &now)
     return now.time().msecsSinceStartOfDay() / 1000;
 }
 
-DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, const QList<ReportListEntry> &list)
+DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, const QList<ReportListEntry> &list,
+                         const QList<RunMark> &runs)
 {
     DayReport report;
     report.Day = day;
+    const QDate first = day.addDays(-DaysLookedBack);
     // Records of several files, or of a clock that was set back, come in any
-    // order; within one moment the files' order stands.
-    QList<const RecordBlock *> order;
+    // order; within one moment the files' order stands, a start goes before
+    // the records it made and a stop after the last ones.
+    struct Step {
+        QDate Date;
+        int Second = 0;
+        int Rank = 1; // 0 start, 1 record, 2 stop
+        const RecordBlock *Block = nullptr;
+    };
+    QList<Step> steps;
     for (const RecordBlock &b : records)
-        if (b.Date.isValid() && b.Date <= day)
-            order.append(&b);
-    std::stable_sort(order.begin(), order.end(), [](const RecordBlock *a, const RecordBlock *b) {
-        return a->Date != b->Date ? a->Date < b->Date : a->Second < b->Second;
+        if (b.Date.isValid() && b.Date <= day && (b.Date >= first || b.Kind == RecordKind::Access))
+            steps.append({b.Date, b.Second, 1, &b});
+    for (const RunMark &m : runs)
+        if (m.Date.isValid() && m.Date >= first && m.Date <= day)
+            steps.append({m.Date, m.Second, m.Start ? 0 : 2, nullptr});
+    std::stable_sort(steps.begin(), steps.end(), [](const Step &a, const Step &b) {
+        return a.Date != b.Date ? a.Date < b.Date : a.Second != b.Second ? a.Second < b.Second : a.Rank < b.Rank;
     });
 
-    QHash<QString, Tally> tallies;
+    QHash<QString, int> terminals; // list entries carrying each name
+    for (const ReportListEntry &e : list)
+        if (!e.Separator)
+            ++terminals[e.UserName];
+    QHash<QString, Presence> presence;
+    QHash<QString, ReportRow> rows;
     QStringList seen; // names in the order the records first give them
-    const auto tally = [&](const QString &name) -> Tally & {
-        auto it = tallies.find(name);
-        if (it == tallies.end()) {
+    const auto rowOf = [&](const QString &name) -> ReportRow & {
+        auto it = rows.find(name);
+        if (it == rows.end()) {
             seen << name;
-            it = tallies.insert(name, {});
+            it = rows.insert(name, {});
+            it->Name = name;
         }
         return *it;
     };
-    for (const RecordBlock *b : order) {
-        if (b->Kind == RecordKind::Access) {
-            if (b->Date == day)
-                addAccesses(report, *b);
+    bool midnight = false;
+    const auto reachDay = [&] {
+        if (midnight)
+            return;
+        midnight = true;
+        for (auto it = presence.begin(); it != presence.end(); ++it)
+            if (it->In > 0) {
+                it->From = 0;
+                it->SinceBefore = true;
+                rowOf(it.key());
+            }
+    };
+    for (const Step &step : steps) {
+        const bool today = step.Date == day;
+        if (today)
+            reachDay();
+        if (!step.Block) {
+            // Started or stopped: whoever was in is in no longer, as far as
+            // the records can tell (a start after no stop ends the run that
+            // ended unseen).
+            for (auto it = presence.begin(); it != presence.end(); ++it) {
+                if (it->In > 0 && today)
+                    appendStretch(rowOf(it.key()).Stretches, {it->From, step.Second, it->SinceBefore, false, true});
+                it->In = 0;
+            }
             continue;
         }
-        const int delta = b->Kind == RecordKind::Login ? 1 : -1;
-        for (const QString &name : b->Names) {
-            Tally &t = tally(name);
-            if (b->Date < day)
-                t.Prior = std::max(0, t.Prior + delta);
-            else
-                t.Events.append({b->Second, delta});
+        const RecordBlock &b = *step.Block;
+        if (b.Kind == RecordKind::Access) {
+            if (today)
+                addAccesses(report, b);
+            continue;
+        }
+        for (const QString &name : b.Names) {
+            Presence &p = presence[name];
+            p.Cap = std::max(1, terminals.value(name));
+            if (b.Kind == RecordKind::Login) {
+                if (p.In == 0) {
+                    p.From = step.Second;
+                    p.SinceBefore = false;
+                    if (today && rowOf(name).FirstLogin < 0)
+                        rowOf(name).FirstLogin = step.Second;
+                }
+                p.In = std::min(p.In + 1, p.Cap);
+            } else if (p.In > 0 && --p.In == 0 && today) {
+                ReportRow &row = rowOf(name);
+                appendStretch(row.Stretches, {p.From, step.Second, p.SinceBefore, false, false});
+                row.LastLogout = step.Second;
+            }
         }
         // A record written after the report's time (a clock running ahead)
         // still belongs on the page.
-        if (b->Date == day)
-            end = std::max(end, b->Second);
+        if (today)
+            end = std::max(end, b.Second);
     }
+    reachDay();
     report.End = end = std::clamp(end, 0, SecondsPerDay);
-
-    QHash<QString, ReportRow> rows;
-    for (const QString &name : std::as_const(seen)) {
-        const Tally &t = tallies[name];
-        if (t.Prior == 0 && t.Events.isEmpty())
-            continue; // only out before the day
-        ReportRow &row = rows[name];
-        row.Name = name;
-        fillRow(row, t, end);
+    for (auto it = presence.begin(); it != presence.end(); ++it)
+        if (it->In > 0)
+            appendStretch(rowOf(it.key()).Stretches, {it->From, end, it->SinceBefore, true, false});
+    for (ReportRow &row : rows) {
+        // A stretch can begin after the report's end only with a clock set
+        // back; the bar stops at the end.
+        for (PresenceStretch &st : row.Stretches)
+            st.To = std::min(st.To, end);
+        row.Stretches.removeIf([](const PresenceStretch &st) { return st.From >= st.To; });
+        for (const PresenceStretch &st : std::as_const(row.Stretches))
+            row.Total += st.To - st.From;
     }
+    // Every counted entry of the list has a row, present or not.
+    for (const ReportListEntry &e : list)
+        if (e.Counted)
+            rowOf(e.UserName);
 
     QSet<QString> placed;
     QString heading;
@@ -414,7 +464,9 @@ QString DayReportHtml(const DayReport &report)
                          ? QCoreApplication::translate("DayReport", "0:00 から 24:00 まで")
                          : QCoreApplication::translate("DayReport", "%1 現在").arg(clock(report.End)));
 
-    if (report.Rows.isEmpty()) {
+    if (report.NoRecords) {
+        html += QStringLiteral("<p>%1</p>\n").arg(QCoreApplication::translate("DayReport", "この日の記録はありません。"));
+    } else if (report.Rows.isEmpty()) {
         html += QStringLiteral("<p>%1</p>\n")
                     .arg(QCoreApplication::translate("DayReport", "この日のログインとログアウトの記録はありません。"));
     } else {
@@ -463,26 +515,35 @@ DayReport MakeDayReport(const ProgramSettings &settings, QDate day, const QDateT
     QList<RecordBlock> records;
     QStringList notes;
     QStringList read;
-    for (RecordKind kind : {RecordKind::Login, RecordKind::Logout, RecordKind::Access}) {
-        const RecordTarget target = RecordFilePath(kind, settings, day);
-        if (read.contains(target.path))
-            continue;
-        read << target.path;
-        if (!target.valid) {
-            notes << QCoreApplication::translate("DayReport", "ファイル名が不正です: %1").arg(target.name);
-            continue;
+    bool dayHasRecords = false;
+    // The day's files, then those of the days before (often the same file
+    // under a monthly or yearly name): who was in at midnight. A missing
+    // file is no fault: a day without logouts has none.
+    for (int back = 0; back <= DaysLookedBack; ++back) {
+        const QDate date = day.addDays(-back);
+        for (RecordKind kind : {RecordKind::Login, RecordKind::Logout, RecordKind::Access}) {
+            const RecordTarget target = RecordFilePath(kind, settings, date);
+            if (read.contains(target.path))
+                continue;
+            read << target.path;
+            if (!target.valid) {
+                if (back == 0)
+                    notes << QCoreApplication::translate("DayReport", "ファイル名が不正です: %1").arg(target.name);
+                continue;
+            }
+            if (!QFileInfo::exists(target.path))
+                continue;
+            dayHasRecords = dayHasRecords || back == 0;
+            RecordReading r = ReadRecordFile(target.path);
+            records += r.Blocks;
+            if (back == 0)
+                for (const QString &note : std::as_const(r.Notes))
+                    notes << target.name + QStringLiteral(": ") + note;
         }
-        if (!QFileInfo::exists(target.path)) {
-            notes << QCoreApplication::translate("DayReport", "%1: 記録ファイルがありません").arg(target.name);
-            continue;
-        }
-        RecordReading r = ReadRecordFile(target.path);
-        records += r.Blocks;
-        for (const QString &note : std::as_const(r.Notes))
-            notes << target.name + QStringLiteral(": ") + note;
     }
-    DayReport report = BuildDayReport(records, day, ReportEnd(day, now), list);
+    DayReport report = BuildDayReport(records, day, ReportEnd(day, now), list, ReadRunMarks(RunLogPath(settings)));
     report.Notes = notes;
+    report.NoRecords = !dayHasRecords;
     return report;
 }
 

@@ -7,6 +7,7 @@
 // (inline SVG and CSS, no script, nothing fetched).
 
 #include "events/RecordReader.h"
+#include "events/RunLog.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -30,12 +31,15 @@ struct ReportListEntry {
 QList<ReportListEntry> ReportListEntries(const WatchListModel &list);
 
 // Seconds of the day, [From, To). OpenStart: present since before the day;
-// OpenEnd: still present when the report was made.
+// OpenEnd: still present at the report's end (when it was made, or at 24:00
+// of a past day: on into the next day); AtStop: ended because Corvane
+// stopped watching.
 struct PresenceStretch {
     int From = 0;
     int To = 0;
     bool OpenStart = false;
     bool OpenEnd = false;
+    bool AtStop = false;
 };
 
 struct ReportRow {
@@ -66,23 +70,35 @@ struct DayReport {
     QList<PresenceStretch> AllOut;
     QList<ReportAccess> Accesses;
     QStringList Notes; // what could not be read
+    bool NoRecords = false; // no record file of the day exists
 };
 
 // The second of day up to which a report made at now reaches: the whole of a
 // past day, now on the day itself, nothing of a day still to come.
 int ReportEnd(QDate day, const QDateTime &now);
 
-// The report over the records (of any days; the earlier ones only tell who
-// was in at midnight). Rows follow the list: its names where they occur in
-// the records, separators before them as headings, the other names after.
-// A logout with no login before it means present since midnight.
+// How many days before the report's day the records are read to know who
+// was in at midnight.
+inline constexpr int DaysLookedBack = 7;
+
+// The report over the records and Corvane's starts and stops (of any days;
+// those of the DaysLookedBack days before only tell who was in at
+// midnight). A name comes in with a login while it is out and goes with the
+// logout that leaves none of its terminals in (the list says how many carry
+// it; a name it does not have, one), or when Corvane stops or starts again:
+// so the logouts of people never in and the second logins of people in,
+// which every start records, change nothing. Rows follow the list: every
+// name of its counted entries (empty when never present) and the other
+// names that were present, separators before them as headings, the names
+// the list does not have after.
 DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end,
-                         const QList<ReportListEntry> &list);
+                         const QList<ReportListEntry> &list, const QList<RunMark> &runs = {});
 
 QString DayReportHtml(const DayReport &report);
 
-// The report of day from the record files the settings name for it (the
-// login, logout and access files, each read once), made at now.
+// The report of day from the record files the settings name for it and for
+// the DaysLookedBack days before (the login, logout and access files, each
+// read once) and from the run log, made at now.
 DayReport MakeDayReport(const ProgramSettings &settings, QDate day, const QDateTime &now,
                         const QList<ReportListEntry> &list);
 

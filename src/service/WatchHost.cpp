@@ -9,6 +9,7 @@
 #include "events/AccessEvent.h"
 #include "events/EventActions.h"
 #include "events/MessageQueue.h"
+#include "events/RunLog.h"
 #include "events/Messenger.h"
 #include "platform/CanberraSoundPlayer.h"
 #include "platform/DetachedProcessStarter.h"
@@ -25,6 +26,7 @@
 #include "service/StartupRules.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
@@ -126,6 +128,11 @@ void WatchHost::DetachOutlets()
 
 void WatchHost::LoadList()
 {
+    // The start goes before the records of the first pass.
+    if (!runMarked_) {
+        runMarked_ = true;
+        MarkRun(true);
+    }
     ::LoadList(*Model, ListFilePath);
     WatchBusyMark::ClearAtStart();
 }
@@ -158,6 +165,16 @@ void WatchHost::StartTimers()
     }
     kept_ = Settings;
     keepTimer_->start(KeepSettingsMs);
+}
+
+void WatchHost::MarkRun(bool start)
+{
+    // Beside the login and logout records, for the day report: a presence
+    // still open at a stop ended there.
+    if (!Settings.Login.DoRecord && !Settings.Logout.DoRecord)
+        return;
+    if (!AppendRunMark(Settings, start, QDateTime::currentDateTime()))
+        JournalLine(JournalPriority::Warning, "run not noted", RunLogPath(Settings));
 }
 
 void WatchHost::AnnounceStart()
@@ -246,6 +263,8 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
         beforeSave();
     if (keepTimer_)
         keepTimer_->stop();
+    if (runMarked_)
+        MarkRun(false);
     const QString settingsFile = SettingsFilePath(Settings.ProgramDir);
     errno = 0;
     if (SaveSettings(Settings)) {

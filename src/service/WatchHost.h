@@ -102,6 +102,7 @@ public:
 private:
     void KeepSettings();
     void AnnounceStart();
+    void MarkRun(bool start);
 
     std::unique_ptr<SoundPlayer> sound_;
     std::unique_ptr<ProcessStarter> process_;
@@ -115,6 +116,7 @@ private:
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
     bool announced_ = false;
+    bool runMarked_ = false;
     QStringList startWarnings_;
     ProgramSettings kept_;  // the settings as last kept on disk
 };

@@ -3,7 +3,8 @@
 // its total; everyone-in lies inside every counted row, all-out outside all
 // of them; no text of the file reaches the page unescaped.
 //
-// Fields: the file, a selector (text or XML, and the report's time).
+// Fields: the file, a selector (text or XML, the report's time, a stop of
+// Corvane).
 
 #include "FuzzInput.h"
 
@@ -47,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                            ? QString()
                                            : r.Blocks.front().Names.front(),
                                        false, true}};
-    const DayReport report = BuildDayReport(r.Blocks, day, end, (pick & 2) ? list : QList<ReportListEntry>{});
+    // Corvane stopped for ten minutes in the morning.
+    const QList<RunMark> runs = (pick & 4) ? QList<RunMark>{{day, 30000, false}, {day, 30600, true}} : QList<RunMark>{};
+    const DayReport report = BuildDayReport(r.Blocks, day, end, (pick & 2) ? list : QList<ReportListEntry>{}, runs);
     FUZZ_CHECK(report.End >= std::min(end, SecondsPerDay) && report.End <= SecondsPerDay);
 
     QList<const ReportRow *> rows;

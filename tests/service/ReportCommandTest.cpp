@@ -77,6 +77,11 @@ TEST(ReportCommand, WritesTheSamePageAsTheMenuToAFileOrStandardOutput)
     EXPECT_EQ(dir.read(QStringLiteral("Krovan.ini")), ini);
 
     EXPECT_EQ(Report(dir, {QStringLiteral("2026-02-30")}).exitCode, 2);
+    // A day Corvane did not record is no error.
+    const Finished quiet = Report(dir, {QStringLiteral("2026-11-01")}, "en_US.UTF-8");
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_TRUE(quiet.out.contains("No records for this day.")) << quiet.out.constData();
+    EXPECT_FALSE(quiet.out.contains("class=\"notes\""));
 }
 
 } // namespace
