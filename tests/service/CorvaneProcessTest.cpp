@@ -327,6 +327,13 @@ TEST_F(CorvaneProcess, StartCheckLogsTheLoopbackTerminalsInAndWritesTheLoginReco
     EndBySigterm();
     // Stopping writes neither the list nor a second record.
     EXPECT_EQ(Cp932::decode(dir.read(name)), record);
+    // Beside the records, for the day report: when this run started and stopped.
+    const QString runs = QString::fromLatin1(dir.read(u"Krovan.runs"_s));
+    EXPECT_TRUE(QRegularExpression(u"^start \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\n"
+                                   "stop \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\n$"_s)
+                    .match(runs)
+                    .hasMatch())
+        << runs.toStdString();
 }
 
 TEST_F(CorvaneProcess, AHeadlessNoticeLeavesTheJournalToTheProgramsOwnLines)
