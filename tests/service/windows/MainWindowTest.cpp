@@ -210,6 +210,20 @@ TEST_F(MainWindowTest, EndOfLogonBeforeTheStartFinished)
     EXPECT_TRUE(dir.exists(QStringLiteral("Krovan.ini")));
 }
 
+// A program folder that cannot be written (here: one that is not there) is
+// said once at a desktop start, where the operator looks, not only in the
+// journal.
+TEST_F(MainWindowTest, ADesktopStartSaysThatTheProgramFolderCannotBeWritten)
+{
+    ProgramDir = dir.path(QStringLiteral("missing/"));
+    BoxAnswers boxes;
+    Started([](MainWindow &w) { w.CanAsk = true; });
+    ASSERT_TRUE(WaitFor([&] { return !boxes.Texts.isEmpty(); }));
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("プログラムフォルダー ") + ProgramDir + QStringLiteral(" に書き込めません")))
+        << boxes.Texts[0].toStdString();
+    EXPECT_TRUE(boxes.Texts[0].contains(QStringLiteral("CORVANE_DIR")));
+}
+
 TEST_F(MainWindowTest, EndOfLogonWhileTheStartQuestionIsOpen)
 {
     WriteSettings("[Config]\r\nStartCheck=1\r\nStartCheckMsg=1\r\n");
