@@ -53,6 +53,14 @@ WatchEntry Entry(const WatchListModel &list, int row)
     return e;
 }
 
+// Loads the file into list and gives what the journal said meanwhile.
+std::string LoadSaying(WatchListModel &list, const QString &path)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(LoadList(list, path));
+    return testing::internal::GetCapturedStderr();
+}
+
 } // namespace
 
 TEST(NormaliseAddress, PadsEveryGroupToThreeCharacters)
@@ -424,9 +432,7 @@ TEST(WatchListFile, AHandWrittenUtf8ListReadsAsUtf8AndSavesInCp932)
     for (const QByteArray &bytes : {text, "\xEF\xBB\xBF" + text}) {
         ASSERT_TRUE(dir.write("Krovan.NT", bytes));
         WatchListModel list;
-        testing::internal::CaptureStderr();
-        ASSERT_TRUE(LoadList(list, dir.path("Krovan.NT")));
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        EXPECT_EQ(LoadSaying(list, dir.path("Krovan.NT")),
                   "corvane: " + dir.path("Krovan.NT").toStdString() +
                       " is UTF-8 text: read as such, written back in code page 932 at the next save\n");
         ASSERT_EQ(list.rowCount(), 2);
@@ -437,9 +443,7 @@ TEST(WatchListFile, AHandWrittenUtf8ListReadsAsUtf8AndSavesInCp932)
         ASSERT_TRUE(SaveList(list, dir.path("Krovan.NT")));
         EXPECT_TRUE(dir.read("Krovan.NT").contains(Cp932::encode(names[0])));
         WatchListModel again;
-        testing::internal::CaptureStderr();
-        ASSERT_TRUE(LoadList(again, dir.path("Krovan.NT")));
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(LoadSaying(again, dir.path("Krovan.NT")), "");
         ASSERT_EQ(again.rowCount(), 2);
         EXPECT_EQ(Entry(again, 0).UserName, names[0]);
     }
@@ -454,9 +458,7 @@ TEST(WatchListFile, DamagedFilesLoadWhatCanBeLoaded)
     damaged += Group(QStringLiteral("PC2\t\tN\t0\t-1\t-1\t"), QStringLiteral("next"));
     ASSERT_TRUE(dir.write("damaged", damaged));
     WatchListModel list;
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(LoadList(list, dir.path("damaged")));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(LoadSaying(list, dir.path("damaged")),
               "corvane: " + dir.path("damaged").toStdString() +
                   " is damaged (neither code page 932 nor UTF-8 text): what could be read is loaded\n");
     ASSERT_EQ(list.rowCount(), 2);
