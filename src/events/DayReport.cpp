@@ -300,7 +300,7 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
     };
     QList<Step> steps;
     for (const RecordBlock &b : records)
-        if (b.Date.isValid() && b.Date <= day && (b.Date >= first || b.Kind == RecordKind::Access))
+        if (b.Date.isValid() && b.Date <= day && b.Date >= first)
             steps.append({b.Date, b.Second, 1, &b});
     for (const RunMark &m : runs)
         if (m.Date.isValid() && m.Date >= first && m.Date <= day)
@@ -359,14 +359,19 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             continue;
         }
         for (const QString &name : b.Names) {
-            Presence &p = presence[name];
-            p.Cap = std::max(1, terminals.value(name));
+            auto found = presence.find(name);
+            if (found == presence.end())
+                found = presence.insert(name, {0, std::max(1, terminals.value(name))});
+            Presence &p = *found;
             if (b.Kind == RecordKind::Login) {
                 if (p.In == 0) {
                     p.From = step.Second;
                     p.SinceBefore = false;
-                    if (today && rowOf(name).FirstLogin < 0)
-                        rowOf(name).FirstLogin = step.Second;
+                    if (today) {
+                        ReportRow &row = rowOf(name);
+                        if (row.FirstLogin < 0)
+                            row.FirstLogin = step.Second;
+                    }
                 }
                 p.In = std::min(p.In + 1, p.Cap);
             } else if (p.In > 0 && --p.In == 0 && today) {
@@ -522,6 +527,9 @@ DayReport MakeDayReport(const ProgramSettings &settings, QDate day, const QDateT
     for (int back = 0; back <= DaysLookedBack; ++back) {
         const QDate date = day.addDays(-back);
         for (RecordKind kind : {RecordKind::Login, RecordKind::Logout, RecordKind::Access}) {
+            // Accesses of the days before tell nothing about presence.
+            if (back > 0 && kind == RecordKind::Access)
+                continue;
             const RecordTarget target = RecordFilePath(kind, settings, date);
             if (read.contains(target.path))
                 continue;

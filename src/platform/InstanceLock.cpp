@@ -23,9 +23,9 @@ bool InstanceLock::Acquire(const QString &programDir)
 {
     const QByteArray path = QFile::encodeName(FilePath(programDir));
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
-    struct stat st {};
     if (fd < 0)
         return true;
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return true;
