@@ -110,6 +110,7 @@ public:
     // Which socket kind activation opens; Auto takes a ping socket when the
     // system's group range allows one. For tests and diagnostics.
     void SetEchoKind(IcmpEcho::Kind kind) { echoKind_ = kind; }
+    IcmpEcho::Kind WantedEchoKind() const { return echoKind_; }
     IcmpEcho::Kind EchoKind() const { return echo_.kind(); }
 
 private:

@@ -189,11 +189,11 @@ void WatchHost::AnnounceStart()
             ipChecked = ipChecked || entry.IPCheck;
         }
     }
-    // The way the probes' sockets will open: the same kinds are tried in the
-    // same order.
+    // The way the pass probe's socket will open: the same kinds are tried in
+    // the same order.
     IcmpSocket socket;
     QString echo = QStringLiteral("no right");
-    if (socket.open(IcmpSocket::Kind::Auto) == IcmpSocket::OpenResult::Opened)
+    if (socket.open(PassProbe->WantedEchoKind()) == IcmpSocket::OpenResult::Opened)
         echo = socket.kind() == IcmpSocket::Kind::PingSocket ? QStringLiteral("ping socket") : QStringLiteral("raw socket");
     JournalMessage(JournalPriority::Notice,
                    QStringLiteral("watching %1 %2 from %3 (settings %4; echo by %5)")

@@ -8,6 +8,8 @@
 #include "process/ProcessFlags.h"
 #include "service/SharedServices.h"
 #include "service/WatchHost.h"
+#include "probe/Probe.h"
+#include "support/NetNamespace.h"
 #include "support/EngineHarness.h"
 #include "support/FakePlatform.h"
 #include "support/SambaTestServer.h"
@@ -133,4 +135,40 @@ TEST(WatchHost, TheRunsSettingsReachTheDiskWithoutAClose)
         delete sharedServices;
         sharedServices = nullptr;
     }
+}
+
+// Without the right to send echo requests every IP-checked terminal that
+// answers would show as logged out: the start says so where the operator
+// looks, not only in the journal.
+TEST(WatchHost, WithoutTheRightToSendEchoesTheStartSaysSo)
+{
+    NetNamespace::Options options;
+    options.pingSockets = false;
+    NetNamespace::run(options, [] {
+        TempDir dir;
+        ProgramDir = dir.path();
+        ServiceRunning = true;
+        WatchBusy = false;
+        sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+        {
+            WatchHost host({});
+            host.PassProbe->SetEchoKind(IcmpEcho::Kind::PingSocket); // as an ordinary user finds it
+            WatchListModel list;
+            WatchEntry entry;
+            entry.UserName = u"tanaka"_s;
+            entry.ResourceName = u"PC01"_s;
+            entry.IPCheck = true;
+            NormaliseAddress(u"127.0.0.1"_s, entry.Address);
+            AddEntry(entry, list);
+            ASSERT_TRUE(SaveList(list, host.ListFilePath));
+            host.LoadList();
+            host.StartTimers();
+            ASSERT_EQ(host.StartWarnings().size(), 1);
+            EXPECT_TRUE(host.StartWarnings()[0].startsWith(u"ICMPエコー要求を送る権限がない"_s));
+            EXPECT_TRUE(host.StartWarnings()[0].contains(u"ping_group_range"_s));
+            host.Stop();
+        }
+        delete sharedServices;
+        sharedServices = nullptr;
+    });
 }
