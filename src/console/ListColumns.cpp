@@ -2,11 +2,14 @@
 
 #include "config/Settings.h"
 #include "console/WatchListView.h"
+#include "engine/WatchEntry.h"
 #include "service/StartupRules.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
+#include <QStyle>
 #include <QTreeView>
 
 #include <algorithm>
@@ -56,10 +59,26 @@ void ListColumns::FitDefaults()
         if (header->isSectionHidden(column))
             continue;
         list_->ReportView()->resizeColumnToContents(column);
+        // A status changes with every pass: its column holds the widest
+        // one, whatever the rows show now.
+        if (column == WatchListModel::ColStatus)
+            header->resizeSection(column, std::max(header->sectionSize(column), WidestStatus()));
         if (header->sectionSize(column) > widest)
             header->resizeSection(column, widest);
     }
     fitting_ = false;
+}
+
+int ListColumns::WidestStatus() const
+{
+    const QTreeView *view = list_->ReportView();
+    const QFontMetrics metrics = view->fontMetrics();
+    int width = 0;
+    for (const QString &status : {StatusLoggedIn, StatusLoggedOut, StatusUnconfirmed, StatusResting, StatusWatchError})
+        width = std::max(width, metrics.horizontalAdvance(
+                                    QCoreApplication::translate("WatchList", status.toUtf8().constData())));
+    // An item's text keeps the focus frame's margin and a pixel on each side.
+    return width + 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
 }
 
 void ListColumns::RestoreOrder()

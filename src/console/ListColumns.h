@@ -27,6 +27,9 @@ public:
     void Keep();
 
 private:
+    // The width that shows each status text in the console's language.
+    int WidestStatus() const;
+
     WatchListView *list_;
     bool fit_ = false;
     bool fitting_ = false;

@@ -1,17 +1,22 @@
 // The watch list's control: byte-order sorting, direction toggling, moving,
 // copying and dragging rows and icons.
 
+#include "console/Language.h"
 #include "console/ListColumns.h"
 #include "console/WatchListView.h"
+#include "engine/WatchEntry.h"
 #include "engine/WatchListModel.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -396,4 +401,23 @@ TEST_F(ListFixture, AFittedColumnNeverOpensWiderThanHalfTheScreen)
     const int half = list.screen()->availableGeometry().width() / 2;
     EXPECT_EQ(list.Header()->sectionSize(WatchListModel::ColUserName), half);
     EXPECT_LT(list.Header()->sectionSize(WatchListModel::ColResourceName), half);
+}
+
+// A status changes with every pass: a column fitted to "Logged in" would
+// cut "Unconfirmed" and "Network watch error" at the next change.
+TEST_F(ListFixture, TheFittedStatusColumnHoldsEveryStatusInEnglish)
+{
+    ASSERT_TRUE(UseConsoleLanguage(u"en"_s));
+    struct BackToJapanese {
+        ~BackToJapanese() { UseConsoleLanguage(u"ja"_s); }
+    } back;
+    Fill({{u"tanaka"_s, u"PC01"_s}});
+    model.setText(0, WatchListModel::ColStatus, StatusLoggedIn);
+    ListColumns columns(&list);
+    columns.Restore();
+    columns.FitDefaults();
+    const QString widest = QCoreApplication::translate("WatchList", StatusWatchError.toUtf8().constData());
+    ASSERT_NE(widest, StatusWatchError);
+    EXPECT_GT(list.Header()->sectionSize(WatchListModel::ColStatus),
+              list.ReportView()->fontMetrics().horizontalAdvance(widest));
 }
