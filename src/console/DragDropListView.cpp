@@ -222,6 +222,10 @@ void DragDropListView::SetViewStyle(ViewKind style)
         icons_->setResizeMode(QListView::Adjust);
         break;
     case vsReport:
+        // Rows all have the height of one row, measured once: measured
+        // while the pictures were the icon view's large ones, it would keep
+        // their height until the next insertion.
+        report_->doItemsLayout();
         break;
     }
     // The list view turns its own dragging on in the icon mode; ours runs

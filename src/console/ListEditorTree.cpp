@@ -4,12 +4,17 @@
 #include "console/ListEditorRules.h"
 #include "console/PropertiesDialog.h"
 #include "engine/NetSearch.h"
+#include "platform/Cp932.h"
 #include "platform/NetBrowser.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QPainter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -97,6 +102,110 @@ bool locateComputer(NetBrowser &net, const QString &name, QString &domain, QStri
     return false;
 }
 
+// A computer's node text keeps its name and comment at fixed byte columns
+// (what the list's entries are read back from). It is drawn as two columns
+// in the desktop's own font: the second starts where the widest first part
+// among the node's siblings ends, so comments line up without a typewriter
+// font and none is cut.
+class NodeTextDelegate : public QStyledItemDelegate {
+public:
+    NodeTextDelegate(QObject *parent, std::function<bool()> commentFirst)
+        : QStyledItemDelegate(parent), commentFirst_(std::move(commentFirst))
+    {
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QString first, second;
+        if (!split(index, first, second)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        text.adjust(margin, 0, -margin, 0);
+        painter->save();
+        painter->setFont(opt.font);
+        painter->setPen(opt.palette.color(opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, first);
+        text.setLeft(text.left() + tab(index, opt.fontMetrics));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, second);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QString first, second;
+        if (!split(index, first, second))
+            return QStyledItemDelegate::sizeHint(option, index);
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text = first;
+        const QWidget *widget = opt.widget;
+        QSize size = (widget ? widget->style() : QApplication::style())
+                         ->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), widget);
+        size.rwidth() += tab(index, opt.fontMetrics) - opt.fontMetrics.horizontalAdvance(first)
+            + opt.fontMetrics.horizontalAdvance(second);
+        return size;
+    }
+
+private:
+    static bool isComputer(const QModelIndex &index)
+    {
+        const int image = index.data(ImageRole).toInt();
+        return index.parent().isValid()
+            && (image == ListEditorTree::NodeComputer || image == ListEditorTree::NodeWatched);
+    }
+
+    int firstColumns() const { return commentFirst_() ? 50 : 17; }
+
+    bool split(const QModelIndex &index, QString &first, QString &second) const
+    {
+        if (!isComputer(index))
+            return false;
+        const QString text = index.data(Qt::DisplayRole).toString();
+        first = ByteColumns(text, 1, firstColumns()).trimmed();
+        second = ByteColumns(text, firstColumns() + 1, int(Cp932::byteLength(text)));
+        return !second.isEmpty();
+    }
+
+    // Where the second part starts: after the widest first part among the
+    // siblings, and a gap.
+    int tab(const QModelIndex &index, const QFontMetrics &metrics) const
+    {
+        const QModelIndex parent = index.parent();
+        const QAbstractItemModel *model = index.model();
+        const Key key{parent.internalPointer(), parent.row(), model->rowCount(parent), firstColumns()};
+        if (!(key == key_)) {
+            int widest = 0;
+            for (int row = 0; row < key.rows; ++row) {
+                const QModelIndex sibling = model->index(row, 0, parent);
+                if (isComputer(sibling))
+                    widest = std::max(widest, metrics.horizontalAdvance(ByteColumns(
+                                                  sibling.data().toString(), 1, key.columns).trimmed()));
+            }
+            key_ = key;
+            tab_ = widest + metrics.horizontalAdvance(QStringLiteral("MM"));
+        }
+        return tab_;
+    }
+
+    struct Key {
+        const void *parent = nullptr;
+        int row = -1, rows = -1, columns = 0;
+        bool operator==(const Key &) const = default;
+    };
+    std::function<bool()> commentFirst_;
+    mutable Key key_;
+    mutable int tab_ = 0;
+};
+
 } // namespace
 
 ListEditorTree::ListEditorTree(QTreeWidget *tree, QStatusBar *status, NetBrowser &net, std::function<bool()> commentFirst,
@@ -109,10 +218,7 @@ ListEditorTree::ListEditorTree(QTreeWidget *tree, QStatusBar *status, NetBrowser
     tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tree_->header()->setStretchLastSection(false);
     tree_->setExpandsOnDoubleClick(false);
-    // Node texts line names and comments up in columns.
-    QFont fixed(QStringLiteral("monospace"));
-    fixed.setStyleHint(QFont::TypeWriter);
-    tree_->setFont(fixed);
+    tree_->setItemDelegate(new NodeTextDelegate(tree_, commentFirst_));
     status_->setSizeGripEnabled(false);
 
     auto *root = new QTreeWidgetItem(tree_, QStringList{tr("ネットワーク全体")});

@@ -170,6 +170,26 @@ TEST_F(ListEditorTest, TreeShowsTheNetworkWithItsKinds)
     EXPECT_EQ(wg->child(2)->text(0), QStringLiteral("PC03"));
 }
 
+// The tree is drawn in the desktop's font, not a typewriter's, and a
+// computer's comment is never cut.
+TEST_F(ListEditorTest, TreeColumnsLineUpInTheDesktopFontWithWholeComments)
+{
+    ListEditor editor(main, *net, nullptr);
+    QTreeWidgetItem *wg = workgroup(editor, QStringLiteral("WORKGROUP"));
+    ASSERT_NE(wg, nullptr);
+    editor.ExpandNode(wg);
+    ASSERT_EQ(wg->childCount(), 3);
+    EXPECT_FALSE(QFontInfo(editor.tvNetWk->font()).fixedPitch());
+    QAbstractItemDelegate *delegate = editor.tvNetWk->itemDelegate();
+    QStyleOptionViewItem option;
+    option.initFrom(editor.tvNetWk);
+    const QFontMetrics metrics(editor.tvNetWk->font());
+    const QModelIndex pc01 = editor.tvNetWk->indexFromItem(wg->child(0));
+    ASSERT_EQ(pc01.data().toString(), QStringLiteral("PC01             受付"));
+    EXPECT_GE(delegate->sizeHint(option, pc01).width(),
+              metrics.horizontalAdvance(QStringLiteral("PC01")) + metrics.horizontalAdvance(QStringLiteral("受付")));
+}
+
 TEST_F(ListEditorTest, WorkgroupAddedAutomatically)
 {
     AddEntry(watched(QStringLiteral("PC02"), QStringLiteral("経理")), main);
