@@ -136,12 +136,12 @@ p.when{margin:0 0 1em;color:#333}
 table{border-collapse:collapse;width:100%}
 th,td{border-bottom:1px solid #c8c8c8;padding:2px 6px;text-align:left;vertical-align:middle}
 td.t{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
-td.bar,th.bar{width:58%;padding:1px 0}table.presence th{white-space:nowrap}
+td.bar,th.bar{width:58%;padding:1px 1.5em 1px 0}table.presence th{white-space:nowrap}
 tr.group th{background:#e6e6e6;font-weight:bold}
 tr.sum th,tr.sum td{border-top:2px solid #666}
 svg{display:block;width:100%;height:auto}
 .track{fill:#f3f3f3}.late{fill:#fff}.grid{stroke:#ccc}.grid6{stroke:#888}
-.in{fill:#1f6fb2}.open{fill:#86b6e0}.allin{fill:#2e8b3d}.allout{fill:#9b9b9b}
+.off{fill:#e8dcc4}.in{fill:#1f6fb2}.open{fill:#86b6e0}.allin{fill:#2e8b3d}.allout{fill:#9b9b9b}
 .axis{font-size:34px;fill:#000}
 ul.notes{color:#8a1c1c}
 *{-webkit-print-color-adjust:exact;print-color-adjust:exact}
@@ -157,13 +157,17 @@ QString gridLines()
     return QStringLiteral("<path class=\"grid\" d=\"%1\"/><path class=\"grid6\" d=\"%2\"/>").arg(minor, major);
 }
 
-QString barSvg(const QList<PresenceStretch> &stretches, int end, const QString &className, const QString &label)
+QString barSvg(const QList<PresenceStretch> &stretches, const QList<PresenceStretch> &unwatched, int end,
+               const QString &className, const QString &label)
 {
     QString svg = QStringLiteral("<svg viewBox=\"0 0 1440 24\" role=\"img\" aria-label=\"%1\">").arg(esc(label));
     svg += QStringLiteral("<rect class=\"track\" x=\"0\" y=\"3\" width=\"1440\" height=\"18\"/>");
     if (end < SecondsPerDay)
         svg += QStringLiteral("<rect class=\"late\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
                    .arg(x(end), x(SecondsPerDay - end));
+    for (const PresenceStretch &s : unwatched)
+        svg += QStringLiteral("<rect class=\"off\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
+                   .arg(x(s.From), x(s.To - s.From));
     svg += gridLines();
     // A busy day has thousands of stretches: each is formatted in one go.
     const QByteArray plain = className.toLatin1();
@@ -206,7 +210,7 @@ QString keySwatch(const char *cls, const QString &text)
         .arg(QLatin1String(cls), text);
 }
 
-QString userRow(const ReportRow &row, int end)
+QString userRow(const ReportRow &row, const QList<PresenceStretch> &unwatched, int end)
 {
     const QString name = row.Name.isEmpty() ? QCoreApplication::translate("DayReport", "(名前なし)") : row.Name;
     const bool sinceBefore = !row.Stretches.isEmpty() && row.Stretches.front().OpenStart;
@@ -233,7 +237,7 @@ QString userRow(const ReportRow &row, int end)
             *cell << QStringLiteral("-");
     return QStringLiteral("<tr><th>%1</th><td class=\"bar\">%2</td><td class=\"t\">%3</td><td class=\"t\">%4</td>"
                           "<td class=\"t\">%5</td></tr>\n")
-        .arg(esc(name), barSvg(row.Stretches, end, QStringLiteral("in"), name), first.join(comma),
+        .arg(esc(name), barSvg(row.Stretches, unwatched, end, QStringLiteral("in"), name), first.join(comma),
              last.join(comma), clock(row.Total));
 }
 
@@ -326,10 +330,15 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
         return *it;
     };
     bool midnight = false;
+    // Whether Corvane watched: unknown (taken as watching) until the run log
+    // says; from a stop to the next start nobody's presence is known.
+    bool watching = true;
+    int stoppedAt = 0;
     const auto reachDay = [&] {
         if (midnight)
             return;
         midnight = true;
+        stoppedAt = 0;
         for (auto it = presence.begin(); it != presence.end(); ++it)
             if (it->In > 0) {
                 it->From = 0;
@@ -350,6 +359,12 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
                     appendStretch(rowOf(it.key()).Stretches, {it->From, step.Second, it->SinceBefore, false, true});
                 it->In = 0;
             }
+            const bool start = step.Rank == 0;
+            if (today && start && !watching && step.Second > stoppedAt)
+                report.Unwatched.append({stoppedAt, step.Second, false, false});
+            if (!start)
+                stoppedAt = step.Second;
+            watching = start;
             continue;
         }
         const RecordBlock &b = *step.Block;
@@ -387,6 +402,8 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
     }
     reachDay();
     report.End = end = std::clamp(end, 0, SecondsPerDay);
+    if (!watching && stoppedAt < end)
+        report.Unwatched.append({stoppedAt, end, false, false});
     for (auto it = presence.begin(); it != presence.end(); ++it)
         if (it->In > 0)
             appendStretch(rowOf(it.key()).Stretches, {it->From, end, it->SinceBefore, true, false});
@@ -447,7 +464,8 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             anyIn += s;
         }
         report.AllIn = allIn;
-        report.AllOut = uncovered(anyIn, end);
+        // While Corvane did not watch, nobody is known to be out.
+        report.AllOut = uncovered(anyIn + report.Unwatched, end);
     }
     return report;
 }
@@ -485,12 +503,12 @@ QString DayReportHtml(const DayReport &report)
             if (row.Heading)
                 html += QStringLiteral("<tr class=\"group\"><th colspan=\"5\">%1</th></tr>\n").arg(esc(row.Name));
             else
-                html += userRow(row, report.End);
+                html += userRow(row, report.Unwatched, report.End);
         }
         const auto summary = [&](const QString &label, const QList<PresenceStretch> &s, const char *cls) {
             return QStringLiteral("<tr class=\"sum\"><th>%1</th><td class=\"bar\">%2</td><td colspan=\"3\">%3</td>"
                                   "</tr>\n")
-                .arg(label, barSvg(s, report.End, QLatin1String(cls), label), stretchesText(s));
+                .arg(label, barSvg(s, report.Unwatched, report.End, QLatin1String(cls), label), stretchesText(s));
         };
         const QString allIn = QCoreApplication::translate("DayReport", "全員在席");
         const QString allOut = QCoreApplication::translate("DayReport", "全員不在");
@@ -499,7 +517,10 @@ QString DayReportHtml(const DayReport &report)
         html += QStringLiteral("</tbody></table>\n<p>")
             + keySwatch("in", QCoreApplication::translate("DayReport", "在席"))
             + keySwatch("open", QCoreApplication::translate("DayReport", "前日から、または作成時に在席中"))
-            + keySwatch("allin", allIn) + keySwatch("allout", allOut) + QStringLiteral("</p>\n");
+            + keySwatch("allin", allIn) + keySwatch("allout", allOut)
+            + (report.Unwatched.isEmpty() ? QString()
+                                          : keySwatch("off", QCoreApplication::translate("DayReport", "監視停止")))
+            + QStringLiteral("</p>\n");
     }
 
     html += QStringLiteral("<h2>%1</h2>\n").arg(QCoreApplication::translate("DayReport", "共有のアクセス"))

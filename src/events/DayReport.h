@@ -68,6 +68,9 @@ struct DayReport {
     QList<ReportRow> Rows;
     QList<PresenceStretch> AllIn;
     QList<PresenceStretch> AllOut;
+    // When Corvane was stopped, as its run log tells: from a stop to the next
+    // start, or to the report's end.
+    QList<PresenceStretch> Unwatched;
     QList<ReportAccess> Accesses;
     QStringList Notes; // what could not be read
     bool NoRecords = false; // no record file of the day exists

@@ -232,6 +232,9 @@ TEST_F(DayReports, RestartsInventNoPresence)
                            "suzuki first=-1 last=-1 total=0");
     ASSERT_TRUE(r.Rows[0].Stretches[0].AtStop);
     EXPECT_TRUE(DayReportHtml(r).contains(u"09:00:00 - 09:20:00 (監視停止)"_qs));
+    // While it was stopped nobody is known to be out.
+    EXPECT_EQ(spans(r.Unwatched), "33600-34200 64800-86400");
+    EXPECT_EQ(spans(r.AllOut), "0-32400 36000-64800");
 }
 
 // Who was in at midnight comes from the days before (a file of its own each
