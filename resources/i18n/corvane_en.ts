@@ -1667,6 +1667,10 @@ Are you sure?</translation>
         <source>%1 分前に調査しました。</source>
         <translation>Checked %1 minutes ago.</translation>
     </message>
+    <message>
+        <source>応答なし %1/%2</source>
+        <translation>No answer %1/%2</translation>
+    </message>
 </context>
 <context>
     <name>WatchHost</name>

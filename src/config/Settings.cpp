@@ -145,6 +145,9 @@ void forEachKey(Record &s, Visit &&visit)
     key({u"TCPIP", u"TTL", u"PingTTL"}, s.TCPIP.TTL, 128);
     key({u"TCPIP", u"Retry"}, s.TCPIP.Retry, 1);
     key({u"TCPIP", u"Parallel"}, s.TCPIP.Parallel, 1);
+    key({u"TCPIP", u"NeighbourCheck"}, s.TCPIP.NeighbourCheck, 0);
+    key({u"TCPIP", u"TcpPorts"}, s.TCPIP.TcpPorts, u"");
+    key({u"TCPIP", u"AwayPasses"}, s.TCPIP.AwayPasses, 1);
 
     key({u"Messenger", u"SendMessage", u"SendMessage", Form::Message}, s.Messenger.SendMessage, u"");
     key({u"Messenger", u"AutoSend", u"AutoSendMessage"}, s.Messenger.AutoSend, 0);

@@ -154,6 +154,15 @@ struct ProgramSettings {
         qint32 Retry = 0;
         // The pass sends all its echoes at once and waits once.
         bool Parallel = false;
+        // A terminal on a directly connected network that does not answer
+        // the echo is present when it answers address resolution now.
+        bool NeighbourCheck = false;
+        // Ports ("445,139") whose connection attempt a terminal that does
+        // not answer the echo may answer instead; empty: none.
+        QString TcpPorts;
+        // Passes in a row that must find a present terminal absent before it
+        // is logged out; the pass uses 1 to 10 of it.
+        qint32 AwayPasses = 0;
     };
     struct MessengerSection {
         bool operator==(const MessengerSection &) const = default;

@@ -66,6 +66,7 @@ void PassHandOver::Apply()
             model.setImageIndex(row, c.image);
             model.setText(row, WatchListModel::ColStatus, c.text);
             model.setDataWord(row, (model.dataWord(row) & ~0xFF00u) | quint32(c.state) << 8);
+            model.setMisses(row, c.misses);
             if (statusBar_)
                 statusBar_(QString());
             break;

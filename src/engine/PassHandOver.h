@@ -35,6 +35,7 @@ public:
         QString text;       // StatusBar, Text, FillMAC; Publish: the Status column
         qint32 image = 0;   // Publish
         EntryState state = StateUnconfirmed;  // Publish
+        quint8 misses = 0;                    // Publish
     };
 
     // Main thread: the status bar text.

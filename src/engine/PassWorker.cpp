@@ -25,6 +25,19 @@ constexpr qint32 MaxSendBytes = 10240;
 constexpr int LookupThreads = 4;
 } // namespace
 
+std::vector<quint16> TcpPortList(const QString &text)
+{
+    std::vector<quint16> ports;
+    for (const QString &field : text.split(u',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const uint port = field.trimmed().toUInt(&ok);
+        if (ok && port >= 1 && port <= 65535 && std::find(ports.begin(), ports.end(), port) == ports.end()
+            && ports.size() < MaxTcpPorts)
+            ports.push_back(quint16(port));
+    }
+    return ports;
+}
+
 // Lookups cannot be interrupted: their threads hold this state and outlive
 // a pass that stops, which only stops waiting for them.
 struct PassWorker::Lookahead {
@@ -93,6 +106,9 @@ PassSettings PassSettings::From(const ProgramSettings &s)
     p.TTL = s.TCPIP.TTL;
     p.Retry = qBound(0, s.TCPIP.Retry, EchoBatch::MaxRetries);
     p.Parallel = s.TCPIP.Parallel;
+    p.NeighbourCheck = s.TCPIP.NeighbourCheck;
+    p.TcpPorts = TcpPortList(s.TCPIP.TcpPorts);
+    p.AwayPasses = qBound(1, s.TCPIP.AwayPasses, MaxAwayPasses);
     return p;
 }
 
@@ -181,7 +197,8 @@ void PassWorker::ShowProgress()
 void PassWorker::PublishEntry()
 {
     const WorkItem &item = WorkList_[CurrentIndex];
-    Pending_.append({Change::Publish, CurrentIndex, item.RowId, 0, item.StatusText, item.ImageIndex, item.State});
+    Pending_.append({Change::Publish, CurrentIndex, item.RowId, 0, item.StatusText, item.ImageIndex, item.State,
+                     quint8(item.Misses)});
     ErrorsReady = ErrorLines_.size();
     LoginsReady = LoginLines_.size();
     LogoutsReady = LogoutLines_.size();
@@ -276,9 +293,19 @@ void PassWorker::AddressCheck()
             const QString mac = ProbeMAC(probeAddress);
             Pending_.append({Change::FillMAC, CurrentIndex, item.RowId, 0, mac});
         }
+        item.Misses = 0;
         MarkLogin(CurrentIndex);
         return;
     }
+    // A present terminal goes only after AwayPasses passes in a row missed
+    // it; until then it stays as it is and says so.
+    if (item.State == StateLoggedIn && ++item.Misses < host_.settings.AwayPasses) {
+        SetRowText(WatchListModel::ColResult, QCoreApplication::translate("WatchEngine", "応答なし %1/%2")
+                                                  .arg(item.Misses)
+                                                  .arg(host_.settings.AwayPasses));
+        return;
+    }
+    item.Misses = 0;
     MarkLogout(CurrentIndex);
     // An address found from the name belongs to the terminal only while it
     // answers; next time the name is looked up again.

@@ -32,11 +32,18 @@
 #include <QThread>
 
 #include <memory>
+#include <vector>
 
 class NetBrowser;
 class Probe;
 class WatchEvents;
 struct ProgramSettings;
+
+inline constexpr int MaxAwayPasses = 10;
+inline constexpr size_t MaxTcpPorts = 16;
+// The ports of [TCPIP] TcpPorts ("445, 139"): numbers 1-65535, each once,
+// at most MaxTcpPorts; anything else is left out.
+std::vector<quint16> TcpPortList(const QString &text);
 
 // The settings a pass works with, copied when it starts: the settings dialog
 // may change them while the worker runs.
@@ -54,6 +61,12 @@ struct PassSettings {
     // the pass goes out when it starts.
     int Retry = 0;
     bool Parallel = false;
+    // Presence beyond the echo: a fresh address-resolution answer on a
+    // directly connected network, a TCP port that answers; and the passes
+    // in a row (1-10) that must miss a present terminal before its logout.
+    bool NeighbourCheck = false;
+    std::vector<quint16> TcpPorts;
+    int AwayPasses = 1;
 
     static PassSettings From(const ProgramSettings &settings);
 };

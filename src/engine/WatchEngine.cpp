@@ -125,6 +125,7 @@ void WatchEngine::StartPass(int index)
         WorkItem item;
         ReadEntry(*model_, i, item);
         item.RowId = model_->rowId(i);
+        item.Misses = model_->misses(i);
         if (item.ImageIndex == ImageResting || item.ImageIndex == ImageWatchError ||
             item.ImageIndex == ImageSeparator) {
             item.Skip = true;

@@ -84,6 +84,8 @@ struct WorkItem : WatchEntry {
     // The identity of the row it was copied from (WatchListModel::rowId):
     // the operator may sort the rows while the pass runs.
     quint64 RowId = 0;
+    // Passes in a row that found the present terminal absent.
+    int Misses = 0;
 };
 
 // A row's 32-bit data word: bits 0-7 icon kind, 8-15 state, 16-31 file order.

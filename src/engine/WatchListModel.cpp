@@ -203,6 +203,12 @@ void WatchListModel::setDataWord(int row, quint32 word)
     rowChanged(row, 0, ColumnCount - 1, {DataWordRole});
 }
 
+void WatchListModel::setMisses(int row, quint8 misses)
+{
+    if (isValidRow(row))
+        rows_[size_t(row)].misses = misses;
+}
+
 void WatchListModel::setIconPosition(int row, qint32 top, qint32 left)
 {
     if (!isValidRow(row))

@@ -50,6 +50,9 @@ public:
         quint32 dataWord = 0;
         qint32 iconTop = -1;
         qint32 iconLeft = -1;
+        // Passes in a row that found the present terminal absent; never
+        // stored in the list file.
+        quint8 misses = 0;
         // The row's identity in its model: given when the row goes in, kept
         // through sorts, moves and setRow, never given twice. The watch
         // worker finds its entry's row by it whatever the operator did to the
@@ -92,6 +95,9 @@ public:
     void setImageIndex(int row, qint32 image);
     void setDataWord(int row, quint32 word);
     void setIconPosition(int row, qint32 top, qint32 left);
+    quint8 misses(int row) const { return this->row(row).misses; }
+    // No notification: nothing shows the count itself.
+    void setMisses(int row, quint8 misses);
     // Replaces a whole row with one change notification.
     void setRow(int row, Row value);
 

@@ -319,6 +319,9 @@ TEST(Settings, AMissingFileGivesFlatDefaultsAndTheFirstSaveCreatesTheSectionedFi
                             "TTL=128\n"
                             "Retry=1\n"
                             "Parallel=1\n"
+                            "NeighbourCheck=0\n"
+                            "TcpPorts=\n"
+                            "AwayPasses=1\n"
                             "\n"
                             "[Messenger]\n"
                             "SendMessage=\n"
@@ -384,7 +387,8 @@ TEST(Settings, EchoRetryAndParallelAreAppendedToAnEarlierFile)
     p.s.TCPIP.Retry = 3;
     p.s.TCPIP.Parallel = false;
     ASSERT_TRUE(SaveSettings(p.s));
-    EXPECT_EQ(keysOf(p.file(), "TCPIP"), QStringList({"TimeOut", "SendBytes", "TTL", "Retry", "Parallel"}));
+    EXPECT_EQ(keysOf(p.file(), "TCPIP"), QStringList({"TimeOut", "SendBytes", "TTL", "Retry", "Parallel",
+                                                      "NeighbourCheck", "TcpPorts", "AwayPasses"}));
     Program again;
     again.put(p.file());
     again.load();
