@@ -1656,6 +1656,38 @@ Are you sure?</translation>
         <source>スタイルシート(&amp;S)</source>
         <translation>&amp;Stylesheet</translation>
     </message>
+    <message>
+        <source>ARPに応答した端末も在席とする(&amp;N)</source>
+        <translation>Cou&amp;nt terminals that answer ARP as present</translation>
+    </message>
+    <message>
+        <source>例: 445,139,3389,22</source>
+        <translation>e.g. 445,139,3389,22</translation>
+    </message>
+    <message>
+        <source>ログアウトまでの不在(&amp;L)</source>
+        <translation>Away before &amp;logout</translation>
+    </message>
+    <message>
+        <source>回続けて</source>
+        <translation>passes in a row</translation>
+    </message>
+    <message>
+        <source>エコー要求に応答しない端末（Windowsのファイアウォールの既定）を見つける方法です。</source>
+        <translation>Ways to find terminals that do not answer echo requests (what Windows' firewall does by default).</translation>
+    </message>
+    <message>
+        <source>同じネットワークにある端末だけ。スリープ中もARPに応答するネットワークアダプターが多く、その端末は在席と表示されます。</source>
+        <translation>Only for terminals on this computer's own networks. Many network adapters answer ARP while their PC sleeps; such a PC shows as present.</translation>
+    </message>
+    <message>
+        <source>TCPポート(&amp;C)</source>
+        <translation>T&amp;CP ports</translation>
+    </message>
+    <message>
+        <source>エコーに応答しない端末にこれらのポートへ接続を試み、受け付けるか拒否すれば在席とします。空欄で使いません。毎回の試みは侵入検知にポートスキャンと見えることがあり、ファイアウォールが黙って捨てる端末は見つかりません。</source>
+        <translation>A terminal that does not answer the echo gets a connection attempt on these ports; accepting or refusing it means present. Empty: not used. Attempts at every pass can look like a port scan to an intrusion detector, and a terminal whose firewall silently drops them is not found.</translation>
+    </message>
 </context>
 <context>
     <name>WatchEngine</name>

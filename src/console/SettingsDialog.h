@@ -159,6 +159,9 @@ public:
     QSpinBox *udTTL = nullptr;
     QSpinBox *udRetry = nullptr;
     QCheckBox *cbParallel = nullptr;
+    QSpinBox *udAwayPasses = nullptr;
+    QCheckBox *cbNeighbourCheck = nullptr;
+    QLineEdit *edTcpPorts = nullptr;
 
     // "ログ"
     RecordGroup LoginRecord, LogoutRecord, AccessRecord;

@@ -353,6 +353,11 @@ QWidget *SettingsDialog::BuildPingPage()
     udTTL = upDown(page, "udTTL", 0, 255);
     udRetry = upDown(page, "udRetry", 0, 5);
     cbParallel = checkBox(page, "cbParallel", tr("同時に調査する(&P)"));
+    udAwayPasses = upDown(page, "udAwayPasses", 1, 10);
+    cbNeighbourCheck = checkBox(page, "cbNeighbourCheck", tr("ARPに応答した端末も在席とする(&N)"));
+    edTcpPorts = new QLineEdit(page);
+    edTcpPorts->setObjectName(QStringLiteral("edTcpPorts"));
+    edTcpPorts->setPlaceholderText(tr("例: 445,139,3389,22"));
     auto *grid = new QGridLayout(page);
     const struct {
         QString caption;
@@ -363,6 +368,7 @@ QWidget *SettingsDialog::BuildPingPage()
         {tr("送信バイト数(&B)"), udSendBytes, tr("Bytes")},
         {tr("TTL(&T)"), udTTL, QString()},
         {tr("再送回数(&R)"), udRetry, tr("回")},
+        {tr("ログアウトまでの不在(&L)"), udAwayPasses, tr("回続けて")},
     };
     int row = 0;
     for (const auto &line : lines) {
@@ -373,6 +379,22 @@ QWidget *SettingsDialog::BuildPingPage()
         grid->addWidget(new QLabel(line.unit, page), row++, 2);
     }
     grid->addWidget(cbParallel, row++, 0, 1, 3);
+    // What each check beyond the echo costs, where the choice is made.
+    const auto hint = [&](const QString &text) {
+        auto *label = new QLabel(text, page);
+        label->setWordWrap(true);
+        label->setEnabled(false);
+        grid->addWidget(label, row++, 0, 1, 4);
+    };
+    hint(tr("エコー要求に応答しない端末（Windowsのファイアウォールの既定）を見つける方法です。"));
+    grid->addWidget(cbNeighbourCheck, row++, 0, 1, 4);
+    hint(tr("同じネットワークにある端末だけ。スリープ中もARPに応答するネットワークアダプターが多く、その端末は在席と表示されます。"));
+    auto *portsLabel = new QLabel(tr("TCPポート(&C)"), page);
+    portsLabel->setBuddy(edTcpPorts);
+    grid->addWidget(portsLabel, row, 0);
+    grid->addWidget(edTcpPorts, row++, 1, 1, 3);
+    hint(tr("エコーに応答しない端末にこれらのポートへ接続を試み、受け付けるか拒否すれば在席とします。空欄で使いません。"
+            "毎回の試みは侵入検知にポートスキャンと見えることがあり、ファイアウォールが黙って捨てる端末は見つかりません。"));
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(row, 1);
     return page;

@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <algorithm>
+
 namespace {
 
 // [Config] Language by the entries of the dialog's list.
@@ -105,6 +107,9 @@ void SettingsDialog::LoadControls()
     udTTL->setValue(UpDownPosition(s.TCPIP.TTL, 8, 0, 255));
     udRetry->setValue(UpDownPosition(s.TCPIP.Retry, 16, 0, 5));
     cbParallel->setChecked(s.TCPIP.Parallel);
+    udAwayPasses->setValue(std::clamp(s.TCPIP.AwayPasses, 1, 10));
+    cbNeighbourCheck->setChecked(s.TCPIP.NeighbourCheck);
+    edTcpPorts->setText(s.TCPIP.TcpPorts);
 
     for (auto [g, e] : {std::pair{&LoginRecord, &s.Login}, std::pair{&LogoutRecord, &s.Logout}}) {
         g->cbDoRecord->setChecked(e->DoRecord);
@@ -190,6 +195,9 @@ void SettingsDialog::SaveControls()
     s.TCPIP.TTL = quint8(udTTL->value());
     s.TCPIP.Retry = udRetry->value();
     s.TCPIP.Parallel = cbParallel->isChecked();
+    s.TCPIP.AwayPasses = udAwayPasses->value();
+    s.TCPIP.NeighbourCheck = cbNeighbourCheck->isChecked();
+    s.TCPIP.TcpPorts = edTcpPorts->text().simplified();
 
     for (auto [g, e] : {std::pair{&LoginRecord, &s.Login}, std::pair{&LogoutRecord, &s.Logout}}) {
         e->DoRecord = g->cbDoRecord->isChecked();

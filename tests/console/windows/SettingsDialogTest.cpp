@@ -19,6 +19,9 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <QRegularExpression>
+#include <QSet>
+#include <QAbstractButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -310,6 +313,40 @@ TEST_F(SettingsDialogTest, EchoRetriesAndParallelCheckOnThePingPage)
     dialog.pbApplyClick();
     EXPECT_EQ(Settings.TCPIP.Retry, 0);
     EXPECT_FALSE(Settings.TCPIP.Parallel);
+}
+
+// The checks beyond the echo go back as set, and no access key on the page
+// clashes with another there or with the dialog's buttons.
+TEST_F(SettingsDialogTest, ChecksBeyondTheEchoOnThePingPage)
+{
+    Settings.TCPIP.AwayPasses = 30;
+    Settings.TCPIP.NeighbourCheck = true;
+    Settings.TCPIP.TcpPorts = QStringLiteral("445,139");
+    SettingsDialog dialog(nullptr, nullptr, xmlPresent);
+    EXPECT_EQ(dialog.udAwayPasses->value(), 10);
+    EXPECT_TRUE(dialog.cbNeighbourCheck->isChecked());
+    EXPECT_EQ(dialog.edTcpPorts->text(), QStringLiteral("445,139"));
+    dialog.udAwayPasses->setValue(3);
+    dialog.cbNeighbourCheck->setChecked(false);
+    dialog.edTcpPorts->setText(QStringLiteral(" 445, 3389 "));
+    dialog.pbApplyClick();
+    EXPECT_EQ(Settings.TCPIP.AwayPasses, 3);
+    EXPECT_FALSE(Settings.TCPIP.NeighbourCheck);
+    EXPECT_EQ(Settings.TCPIP.TcpPorts, QStringLiteral("445, 3389"));
+
+    QWidget *page = dialog.udRetry->parentWidget();
+    QStringList texts{dialog.pbApply->text(), dialog.pbOK->text(), dialog.pbCancel->text()};
+    for (const QLabel *label : page->findChildren<QLabel *>())
+        texts << label->text();
+    for (const QAbstractButton *button : page->findChildren<QAbstractButton *>())
+        texts << button->text();
+    QStringList keys;
+    static const QRegularExpression key(QStringLiteral("&(\\w)"));
+    for (const QString &text : texts)
+        if (const QRegularExpressionMatch m = key.match(text); m.hasMatch())
+            keys << m.captured(1).toUpper();
+    EXPECT_EQ(keys.size(), QSet<QString>(keys.begin(), keys.end()).size()) << keys.join(u' ').toStdString();
+    EXPECT_GE(keys.size(), 8);
 }
 
 TEST_F(SettingsDialogTest, AccessIntervalComesBackInsideWhenLeft)
