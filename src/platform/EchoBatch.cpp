@@ -97,24 +97,40 @@ int EchoBatch::submit(const EchoRequest &rq)
     r.timeout = std::chrono::milliseconds(qMax(rq.timeoutMs, 0));
     r.queuedAt = Clock::now();
     const int id = int(requests_.size());
+    // The sending thread looks at the queue again by itself while it holds
+    // anything; only one that may sleep with nothing to send is woken.
+    bool wakeSender = false;
     if (!thread_.joinable()) {
         r.finished = true;
         r.reply.status = IpStatus::GeneralFailure;
     } else {
+        wakeSender = ready_.empty();
         ready_.push_back(id);
     }
     requests_.push_back(std::move(r));
     lock.unlock();
-    wake();
+    if (wakeSender)
+        wake();
     return id;
 }
 
 std::optional<EchoReply> EchoBatch::wait(int id)
 {
+    return wait(id, std::nullopt);
+}
+
+std::optional<EchoReply> EchoBatch::wait(int id, std::optional<std::chrono::microseconds> upTo)
+{
     std::unique_lock lock(mutex_);
     if (id < 0 || id >= int(requests_.size()))
         return std::nullopt;
-    done_.wait(lock, [&] { return requests_[size_t(id)].finished || stopped_; });
+    waiters_.insert(id);
+    const auto done = [&] { return requests_[size_t(id)].finished || stopped_; };
+    if (upTo)
+        done_.wait_for(lock, *upTo, done);
+    else
+        done_.wait(lock, done);
+    waiters_.erase(waiters_.find(id));
     const Request &r = requests_[size_t(id)];
     return r.finished ? std::optional(r.reply) : std::nullopt;
 }
@@ -152,7 +168,7 @@ void EchoBatch::run()
         const auto now = Clock::now();
         expire(now);
         if (!ready_.empty() && (now >= nextSend_ || lastAnswered_)) {
-            sendNext(now);
+            sendNext(now, lock);
             continue;
         }
         std::optional<Clock::time_point> until;
@@ -168,9 +184,23 @@ void EchoBatch::run()
             wait.tv_nsec = long(ns % 1000000000);
         }
         pollfd fds[2] = {{socket_.fd(), POLLIN, 0}, {wake_, POLLIN, 0}};
+        // A caller whose echo has its outcome is woken when this thread is
+        // about to sleep (or after kDeferLimit turns without a sleep): while
+        // answers come as fast as the requests go, it wakes once for many
+        // echoes instead of once for each.
+        if (wakeWaiters_ && deferred_ >= kDeferLimit)
+            wakeTheWaiters();
+        const bool peek = wakeWaiters_;
+        timespec zero{};
         lock.unlock();
-        const int ready = ::ppoll(fds, 2, until ? &wait : nullptr, nullptr);
+        const int ready = ::ppoll(fds, 2, peek ? &zero : until ? &wait : nullptr, nullptr);
         lock.lock();
+        if (peek && ready == 0) {
+            wakeTheWaiters();
+            continue;
+        }
+        if (peek)
+            ++deferred_;
         if (ready <= 0)
             continue;
         if (fds[1].revents & POLLIN) {
@@ -178,9 +208,9 @@ void EchoBatch::run()
             [[maybe_unused]] const ssize_t n = ::read(wake_, &count, sizeof count);
         }
         if (fds[0].revents & POLLERR)
-            readErrors();
+            readErrors(lock);
         if (fds[0].revents & POLLIN)
-            readReplies();
+            readReplies(lock);
     }
 }
 
@@ -196,12 +226,12 @@ void EchoBatch::expire(Clock::time_point now)
             r.queuedAt = now;
             ready_.push_back(d.request);
         } else {
-            finish(r, IpStatus::ReqTimedOut);
+            finish(d.request, IpStatus::ReqTimedOut);
         }
     }
 }
 
-void EchoBatch::sendNext(Clock::time_point now)
+void EchoBatch::sendNext(Clock::time_point now, std::unique_lock<std::mutex> &lock)
 {
     const int id = ready_.front();
     ready_.pop_front();
@@ -209,18 +239,25 @@ void EchoBatch::sendNext(Clock::time_point now)
     if (r.finished)
         return;
     if (!IcmpSocket::isHostAddress(r.address)) {
-        finish(r, IpStatus::BadDestination);
+        finish(id, IpStatus::BadDestination);
         return;
     }
     if (!socket_.applyOptions(r.ttl, r.ex)) {
-        finish(r, IpStatus::BadOption);
+        finish(id, IpStatus::BadOption);
         return;
     }
-    // Errors still queued go to their own requests first: left pending on
-    // the socket, one would fail this send.
-    readErrors();
+    // An error still queued for an earlier request fails this send once
+    // (below); it is not looked for before every send, which would cost a
+    // call of its own per echo.
     const quint16 sequence = nextSequence();
-    int err = socket_.send(r.address, sequence, r.data);
+    // The socket's calls go without the lock, so that a caller asking for
+    // an outcome never waits for them; only this thread touches the socket
+    // and the request's sending state.
+    const quint32 address = r.address;
+    const QByteArray data = r.data;
+    lock.unlock();
+    int err = socket_.send(address, sequence, data);
+    lock.lock();
     if (err == EAGAIN || err == ENOBUFS) {
         // The socket's buffer is full of requests that wait for address
         // resolution; this one waits its turn again, up to its time-out.
@@ -233,11 +270,11 @@ void EchoBatch::sendNext(Clock::time_point now)
     } else if (err != 0) {
         // An error that arrived for an earlier request since the queue was
         // read fails one send; the request itself may well go.
-        readErrors();
+        readErrors(lock);
         err = socket_.send(r.address, sequence, r.data);
     }
     if (err != 0) {
-        finish(r, SendErrorStatus(err));
+        finish(id, SendErrorStatus(err));
         return;
     }
     const int attempt = r.attempts++;
@@ -263,11 +300,13 @@ quint16 EchoBatch::nextSequence()
     return sequence;
 }
 
-void EchoBatch::readReplies()
+void EchoBatch::readReplies(std::unique_lock<std::mutex> &lock)
 {
     IcmpSocket::Answer answer;
     for (int i = 0; i < kDrainLimit; ++i) {
+        lock.unlock();
         const IcmpSocket::Read read = socket_.readAnswer(buffer_, answer);
+        lock.lock();
         if (read == IcmpSocket::Read::Empty)
             return;
         if (read == IcmpSocket::Read::Answer)
@@ -275,12 +314,14 @@ void EchoBatch::readReplies()
     }
 }
 
-void EchoBatch::readErrors()
+void EchoBatch::readErrors(std::unique_lock<std::mutex> &lock)
 {
     // Only a ping socket queues errors; a raw socket's arrive as packets.
     IcmpSocket::Answer answer;
     for (int i = 0; i < kDrainLimit; ++i) {
+        lock.unlock();
         const IcmpSocket::Read read = socket_.readQueuedError(buffer_, answer);
+        lock.lock();
         if (read == IcmpSocket::Read::Empty)
             break;
         if (read == IcmpSocket::Read::Answer)
@@ -308,15 +349,26 @@ void EchoBatch::take(const IcmpSocket::Answer &answer)
     r.reply.bytes = IcmpSocket::replyBytes(answer);
     r.reply.roundTripMs = quint32(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.sentAt[size_t(attempt)]).count());
-    finish(r, answer.status);
+    finish(id, answer.status);
     if (id == lastSent_)
         lastAnswered_ = true;
 }
 
-void EchoBatch::finish(Request &r, quint32 status)
+void EchoBatch::finish(int id, quint32 status)
 {
+    Request &r = requests_[size_t(id)];
     r.finished = true;
     r.reply.status = status;
-    // Waiting callers are few (one worker) and each checks its own echo.
+    // Only a caller waiting for this echo is woken (see run): a pass waits
+    // for one echo at a time, and a wake for every other would cost it a
+    // switch of threads per echo.
+    if (waiters_.count(id))
+        wakeWaiters_ = true;
+}
+
+void EchoBatch::wakeTheWaiters()
+{
+    wakeWaiters_ = false;
+    deferred_ = 0;
     done_.notify_all();
 }

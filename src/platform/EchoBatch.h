@@ -36,6 +36,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <queue>
 #include <thread>
 #include <vector>
@@ -77,6 +78,9 @@ public:
     // The outcome of echo `id`, waiting for it as long as it takes (at most
     // its deadlines); nothing when the batch was stopped first.
     std::optional<EchoReply> wait(int id);
+    // The same, waiting at most upTo: nothing when the echo has no outcome
+    // by then.
+    std::optional<EchoReply> wait(int id, std::optional<std::chrono::microseconds> upTo);
     // The outcome of echo `id` if it has one already.
     std::optional<EchoReply> result(int id);
 
@@ -95,18 +99,23 @@ private:
 
     void run();
     void expire(std::chrono::steady_clock::time_point now);
-    void sendNext(std::chrono::steady_clock::time_point now);
+    void sendNext(std::chrono::steady_clock::time_point now, std::unique_lock<std::mutex> &lock);
     quint16 nextSequence();
-    void readReplies();
-    void readErrors();
+    void readReplies(std::unique_lock<std::mutex> &lock);
+    void readErrors(std::unique_lock<std::mutex> &lock);
     void take(const IcmpSocket::Answer &answer);
-    void finish(Request &request, quint32 status);
+    void finish(int id, quint32 status);
+    void wakeTheWaiters();
+    static constexpr int kDeferLimit = 64;
     void wake();
 
     IcmpSocket socket_;
     Options options_;
     std::mutex mutex_;
     std::condition_variable done_;
+    std::multiset<int> waiters_;  // the echoes callers wait for in wait()
+    bool wakeWaiters_ = false;    // one of them has its outcome
+    int deferred_ = 0;            // turns since then without a sleep
     std::deque<Request> requests_;
     std::deque<int> ready_;   // requests waiting for their (next) send
     std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>> deadlines_;
