@@ -1,0 +1,489 @@
+#include "platform/ArpCheck.h"
+
+#include "platform/IcmpSocket.h"
+#include "platform/LocalInterfaces.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <endian.h>
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <linux/filter.h>
+#include <net/if_arp.h>
+#include <linux/if_ether.h>
+#include <netpacket/packet.h>
+#include <net/if.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <thread>
+#include <unistd.h>
+#include <unordered_map>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// The least time between two requests (or two arping starts), so that a
+// long list never floods the link.
+constexpr auto kPace = 1ms;
+// The longest sleep between two looks at the stop callback.
+constexpr auto kStopCheck = 20ms;
+// How often running arping processes are looked at.
+constexpr auto kReapEvery = 5ms;
+// What an arping that answered may take to exit after the wait.
+constexpr auto kArpingGrace = 100ms;
+constexpr int kDrainLimit = 256;
+
+using Hardware = std::array<quint8, 6>;
+
+// An interface that resolves addresses, with one of its IPv4 addresses.
+struct Link {
+    int index = 0;
+    QByteArray name;
+    quint32 address = 0;  // host order
+    quint32 mask = 0;     // host order
+    Hardware hardware{};
+};
+
+std::vector<Link> resolvingLinks()
+{
+    std::vector<Link> links;
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        return links;
+    for (const LocalInterface &i : UpIPv4Interfaces()) {
+        char name[IF_NAMESIZE] = {};
+        if (i.mask == 0 || !::if_indextoname(unsigned(i.index), name))
+            continue;
+        ifreq ifr{};
+        std::strncpy(ifr.ifr_name, name, IFNAMSIZ - 1);
+        if (::ioctl(s, SIOCGIFFLAGS, &ifr) != 0 || !(ifr.ifr_flags & IFF_UP) ||
+            (ifr.ifr_flags & (IFF_LOOPBACK | IFF_POINTOPOINT | IFF_NOARP)))
+            continue;
+        if (::ioctl(s, SIOCGIFHWADDR, &ifr) != 0 || ifr.ifr_hwaddr.sa_family != ARPHRD_ETHER)
+            continue;
+        Link link;
+        link.index = i.index;
+        link.name = name;
+        link.address = i.address;
+        link.mask = i.mask;
+        std::memcpy(link.hardware.data(), ifr.ifr_hwaddr.sa_data, 6);
+        links.push_back(link);
+    }
+    ::close(s);
+    return links;
+}
+
+// One address to ask, listed once however often the caller names it.
+struct Target {
+    quint32 address = 0;
+    int link = -1;          // index into the links; -1 when not on link
+    bool self = false;
+    bool sent = false;
+    bool answered = false;
+};
+
+// The link that asks for the address: the narrowest subnet that holds it.
+int linkFor(const std::vector<Link> &links, quint32 address, bool &self)
+{
+    self = false;
+    int best = -1;
+    if (!IcmpSocket::isHostAddress(htonl(address)))
+        return -1;
+    for (int i = 0; i < int(links.size()); ++i) {
+        const Link &l = links[size_t(i)];
+        if ((address & l.mask) != (l.address & l.mask))
+            continue;
+        if (best >= 0 && links[size_t(best)].mask >= l.mask)
+            continue;
+        best = i;
+    }
+    if (best < 0)
+        return -1;
+    const Link &l = links[size_t(best)];
+    for (const Link &other : links)
+        if (other.address == address)
+            self = true;
+    // Below /31 the all-zeros and all-ones hosts name the subnet and its
+    // broadcast, no terminal.
+    const quint32 host = address & ~l.mask;
+    if (!self && l.mask < 0xFFFFFFFEu && (host == 0 || host == ~l.mask))
+        return -1;
+    return best;
+}
+
+struct Plan {
+    std::vector<Link> links;
+    std::vector<Target> targets;
+    std::vector<int> of;  // the target of each listed address
+};
+
+Plan plan(const std::vector<quint32> &addresses)
+{
+    Plan p;
+    p.links = resolvingLinks();
+    p.of.reserve(addresses.size());
+    std::unordered_map<quint32, int> seen;
+    for (const quint32 a : addresses) {
+        const auto [it, added] = seen.emplace(a, int(p.targets.size()));
+        if (added) {
+            Target t;
+            t.address = a;
+            t.link = linkFor(p.links, a, t.self);
+            t.answered = t.self;
+            p.targets.push_back(t);
+        }
+        p.of.push_back(it->second);
+    }
+    return p;
+}
+
+std::vector<ArpCheck::Answer> answersOf(const Plan &p)
+{
+    std::vector<ArpCheck::Answer> out;
+    out.reserve(p.of.size());
+    for (const int i : p.of) {
+        const Target &t = p.targets[size_t(i)];
+        out.push_back({t.link >= 0, t.answered});
+    }
+    return out;
+}
+
+bool stopped(const std::function<bool()> &stopping)
+{
+    return stopping && stopping();
+}
+
+timespec timespecOf(Clock::duration d)
+{
+    const qint64 ns = qMax<qint64>(std::chrono::duration_cast<std::chrono::nanoseconds>(d).count(), 0);
+    return {time_t(ns / 1000000000), long(ns % 1000000000)};
+}
+
+// --- Packet socket ---
+
+int openPacketSocket()
+{
+    return ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, htons(ETH_P_ARP));
+}
+
+// Lets only ARP replies through; packets that came before the filter are
+// checked like all others.
+void keepReplies(int fd)
+{
+    static sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 6),                  // ar_op
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ARPOP_REPLY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFF),
+        BPF_STMT(BPF_RET | BPF_K, 0),
+    };
+    const sock_fprog program{quint16(std::size(code)), code};
+    ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+}
+
+// Sends the request; 0 or the errno of the failure.
+int sendRequest(int fd, const Link &link, quint32 address)
+{
+    unsigned char packet[28] = {};
+    const quint16 hrd = htons(ARPHRD_ETHER), pro = htons(ETH_P_IP), op = htons(ARPOP_REQUEST);
+    std::memcpy(packet, &hrd, 2);
+    std::memcpy(packet + 2, &pro, 2);
+    packet[4] = 6;
+    packet[5] = 4;
+    std::memcpy(packet + 6, &op, 2);
+    std::memcpy(packet + 8, link.hardware.data(), 6);
+    const quint32 sender = htonl(link.address), target = htonl(address);
+    std::memcpy(packet + 14, &sender, 4);
+    std::memcpy(packet + 24, &target, 4);
+
+    sockaddr_ll to{};
+    to.sll_family = AF_PACKET;
+    to.sll_protocol = htons(ETH_P_ARP);
+    to.sll_ifindex = link.index;
+    to.sll_halen = 6;
+    std::memset(to.sll_addr, 0xFF, 6);
+    if (::sendto(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr *>(&to), sizeof to) == ssize_t(sizeof packet))
+        return 0;
+    return errno ? errno : EIO;
+}
+
+// Reads what has arrived and marks the targets it answers; how many.
+int readReplies(int fd, Plan &p, const std::unordered_map<quint32, int> &bySender)
+{
+    unsigned char packet[64];
+    int answered = 0;
+    for (int i = 0; i < kDrainLimit; ++i) {
+        sockaddr_ll from{};
+        socklen_t fromLen = sizeof from;
+        const ssize_t n =
+            ::recvfrom(fd, packet, sizeof packet, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &fromLen);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (n < 28 || from.sll_pkttype == PACKET_OUTGOING)
+            continue;
+        quint16 hrd, pro, op;
+        std::memcpy(&hrd, packet, 2);
+        std::memcpy(&pro, packet + 2, 2);
+        std::memcpy(&op, packet + 6, 2);
+        if (ntohs(hrd) != ARPHRD_ETHER || ntohs(pro) != ETH_P_IP || packet[4] != 6 || packet[5] != 4 ||
+            ntohs(op) != ARPOP_REPLY)
+            continue;
+        quint32 sender, target;
+        std::memcpy(&sender, packet + 14, 4);
+        std::memcpy(&target, packet + 24, 4);
+        const auto it = bySender.find(ntohl(sender));
+        if (it == bySender.end())
+            continue;
+        Target &t = p.targets[size_t(it->second)];
+        const Link &link = p.links[size_t(t.link)];
+        if (!t.sent || t.answered || from.sll_ifindex != link.index || ntohl(target) != link.address ||
+            std::memcmp(packet + 18, link.hardware.data(), 6) != 0)
+            continue;
+        t.answered = true;
+        ++answered;
+    }
+    return answered;
+}
+
+void askByPacketSocket(Plan &p, std::chrono::milliseconds wait, const std::function<bool()> &stopping)
+{
+    std::vector<int> toAsk;
+    std::unordered_map<quint32, int> bySender;
+    for (int i = 0; i < int(p.targets.size()); ++i) {
+        const Target &t = p.targets[size_t(i)];
+        if (t.link >= 0 && !t.self) {
+            toAsk.push_back(i);
+            bySender.emplace(t.address, i);
+        }
+    }
+    if (toAsk.empty())
+        return;
+    const int fd = openPacketSocket();
+    if (fd < 0)
+        return;
+    keepReplies(fd);
+
+    size_t next = 0;
+    int unanswered = int(toAsk.size());
+    auto nextSend = Clock::now();
+    auto firstTry = nextSend;   // of the request at `next`
+    auto lastSent = nextSend;
+    for (;;) {
+        if (stopped(stopping))
+            break;
+        auto now = Clock::now();
+        if (next < toAsk.size() && now >= nextSend) {
+            // Whatever arrived before this request goes out is read first:
+            // it cannot be this request's answer.
+            unanswered -= readReplies(fd, p, bySender);
+            Target &t = p.targets[size_t(toAsk[next])];
+            const int err = sendRequest(fd, p.links[size_t(t.link)], t.address);
+            now = Clock::now();
+            if ((err == ENOBUFS || err == EAGAIN) && now - firstTry < wait) {
+                // The interface's queue is full; this one waits its turn.
+                nextSend = now + kPace;
+                continue;
+            }
+            if (err == 0) {
+                t.sent = true;
+                lastSent = now;
+            }
+            ++next;
+            firstTry = nextSend = now + kPace;
+            continue;
+        }
+        if (next == toAsk.size() && (unanswered == 0 || now >= lastSent + wait))
+            break;
+        auto until = next < toAsk.size() ? nextSend : lastSent + wait;
+        until = qMin(until, now + kStopCheck);
+        pollfd pfd{fd, POLLIN, 0};
+        const timespec left = timespecOf(until - now);
+        if (::ppoll(&pfd, 1, &left, nullptr) > 0)
+            unanswered -= readReplies(fd, p, bySender);
+    }
+    ::close(fd);
+}
+
+// --- arping ---
+
+QString arpingPath()
+{
+    QString path = QStandardPaths::findExecutable(QStringLiteral("arping"));
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(QStringLiteral("arping"),
+                                              {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    return path;
+}
+
+// Whether the program takes the raw-socket right when we run it: it is
+// set-user-ID root, or its file capabilities permit CAP_NET_RAW, and our
+// bounding set still holds that capability.
+bool takesRawRight(const QByteArray &path)
+{
+    struct stat st{};
+    if (::stat(path.constData(), &st) != 0 || ::access(path.constData(), X_OK) != 0)
+        return false;
+    if (::prctl(PR_CAPBSET_READ, CAP_NET_RAW, 0, 0, 0) != 1)
+        return false;
+    if ((st.st_mode & S_ISUID) && st.st_uid == 0)
+        return true;
+    vfs_ns_cap_data caps{};
+    const ssize_t n = ::getxattr(path.constData(), "security.capability", &caps, sizeof caps);
+    if (n < ssize_t(sizeof(quint32) * 3))
+        return false;
+    const quint32 revision = quint32(le32toh(caps.magic_etc)) & VFS_CAP_REVISION_MASK;
+    if (revision != VFS_CAP_REVISION_1 && revision != VFS_CAP_REVISION_2 && revision != VFS_CAP_REVISION_3)
+        return false;
+    return le32toh(caps.data[0].permitted) & (1u << CAP_NET_RAW);
+}
+
+// Starts `arping` for one address; its process id, or -1.
+pid_t startArping(const QByteArray &path, const Link &link, quint32 address, std::chrono::milliseconds wait)
+{
+    // arping's deadline is in whole seconds; the caller ends it after the
+    // wait if it is still running then.
+    const qint64 seconds = qMax<qint64>(1, (wait.count() + 999) / 1000);
+    QByteArray w = QByteArray::number(seconds);
+    QByteArray device = link.name;
+    in_addr a{htonl(link.address)};
+    char source[INET_ADDRSTRLEN] = {}, target[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &a, source, sizeof source);
+    a.s_addr = htonl(address);
+    ::inet_ntop(AF_INET, &a, target, sizeof target);
+    QByteArray program = path;
+    char q[] = "-q", c[] = "-c", one[] = "1", wOpt[] = "-w", iOpt[] = "-I", sOpt[] = "-s";
+    char *argv[] = {program.data(), q, c, one, wOpt, w.data(), iOpt, device.data(), sOpt, source, target, nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    for (const int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // The child starts with no signal blocked or caught, whatever this
+    // thread holds.
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, program.constData(), &actions, &attributes, argv, environ) != 0)
+        pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void askByArping(Plan &p, std::chrono::milliseconds wait, const std::function<bool()> &stopping)
+{
+    std::vector<int> toAsk;
+    for (int i = 0; i < int(p.targets.size()); ++i)
+        if (p.targets[size_t(i)].link >= 0 && !p.targets[size_t(i)].self)
+            toAsk.push_back(i);
+    if (toAsk.empty())
+        return;
+    const QByteArray path = QFile::encodeName(arpingPath());
+    if (path.isEmpty())
+        return;
+
+    struct Running {
+        pid_t pid;
+        int target;
+        Clock::time_point end;
+    };
+    std::vector<Running> running;
+    size_t next = 0;
+    auto nextStart = Clock::now();
+    for (;;) {
+        if (stopped(stopping)) {
+            for (const Running &r : running) {
+                ::kill(r.pid, SIGKILL);
+                ::waitpid(r.pid, nullptr, 0);
+            }
+            return;
+        }
+        auto now = Clock::now();
+        while (next < toAsk.size() && int(running.size()) < ArpCheck::ArpingsAtOnce && now >= nextStart) {
+            const int target = toAsk[next++];
+            const Target &t = p.targets[size_t(target)];
+            const pid_t pid = startArping(path, p.links[size_t(t.link)], t.address, wait);
+            now = Clock::now();
+            if (pid > 0)
+                running.push_back({pid, target, now + wait + kArpingGrace});
+            nextStart = now + kPace;
+        }
+        for (size_t i = 0; i < running.size();) {
+            const Running &r = running[i];
+            int status = 0;
+            pid_t done = ::waitpid(r.pid, &status, WNOHANG);
+            if (done == 0 && now >= r.end) {
+                ::kill(r.pid, SIGKILL);
+                done = ::waitpid(r.pid, &status, 0);
+                status = -1;
+            }
+            if (done == 0 || (done < 0 && errno == EINTR)) {
+                ++i;
+                continue;
+            }
+            // Exit status 0: a reply came. 1 is silence (and a bad
+            // argument), 2 a failure to ask.
+            if (done == r.pid && status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                p.targets[size_t(r.target)].answered = true;
+            running[i] = running.back();
+            running.pop_back();
+        }
+        if (next == toAsk.size() && running.empty())
+            return;
+        std::this_thread::sleep_for(kReapEvery);
+    }
+}
+
+} // namespace
+
+ArpCheck::Means ArpCheck::Available()
+{
+    const int fd = openPacketSocket();
+    if (fd >= 0) {
+        ::close(fd);
+        return Means::PacketSocket;
+    }
+    const QString path = arpingPath();
+    if (!path.isEmpty() && takesRawRight(QFile::encodeName(path)))
+        return Means::Arping;
+    return Means::None;
+}
+
+std::vector<ArpCheck::Answer> ArpCheck::Ask(const std::vector<quint32> &addresses, std::chrono::milliseconds wait,
+                                            Means means, const std::function<bool()> &stopping)
+{
+    Plan p = plan(addresses);
+    wait = qMax(wait, std::chrono::milliseconds(0));
+    if (means == Means::PacketSocket)
+        askByPacketSocket(p, wait, stopping);
+    else if (means == Means::Arping)
+        askByArping(p, wait, stopping);
+    return answersOf(p);
+}
