@@ -1674,11 +1674,11 @@ Are you sure?</translation>
     </message>
     <message>
         <source>エコー要求に応答しない端末（Windowsのファイアウォールの既定）を見つける方法です。</source>
-        <translation>Ways to find terminals that do not answer echo requests (what Windows' firewall does by default).</translation>
+        <translation>Ways to find terminals that do not answer echo requests (what Windows&apos; firewall does by default).</translation>
     </message>
     <message>
         <source>同じネットワークにある端末だけ。スリープ中もARPに応答するネットワークアダプターが多く、その端末は在席と表示されます。</source>
-        <translation>Only for terminals on this computer's own networks. Many network adapters answer ARP while their PC sleeps; such a PC shows as present.</translation>
+        <translation>Only for terminals on this computer&apos;s own networks. Many network adapters answer ARP while their PC sleeps; such a PC shows as present.</translation>
     </message>
     <message>
         <source>TCPポート(&amp;C)</source>
@@ -1702,6 +1702,10 @@ Are you sure?</translation>
     <message>
         <source>応答なし %1/%2</source>
         <translation>No answer %1/%2</translation>
+    </message>
+    <message>
+        <source>ARPに応答</source>
+        <translation>answers ARP</translation>
     </message>
 </context>
 <context>

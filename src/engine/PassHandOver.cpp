@@ -9,7 +9,8 @@ PassHandOver::PassHandOver(WatchListModel *model, StatusBarFn statusBar, LinesFn
 {
 }
 
-void PassHandOver::Hand(QList<Change> &&changes, QStringList errors, QStringList logins, QStringList logouts)
+void PassHandOver::Hand(QList<Change> &&changes, QStringList errors, QStringList logins, QStringList loginWays,
+                        QStringList logouts)
 {
     bool post = false;
     {
@@ -17,6 +18,7 @@ void PassHandOver::Hand(QList<Change> &&changes, QStringList errors, QStringList
         handed_.append(std::move(changes));
         handedErrors_ += errors;
         handedLogins_ += logins;
+        handedLoginWays_ += loginWays;
         handedLogouts_ += logouts;
         post = !std::exchange(applyPosted_, true);
     }
@@ -33,6 +35,7 @@ void PassHandOver::TakeHandedOver()
     handed_.clear();
     errors_ += std::exchange(handedErrors_, {});
     logins_ += std::exchange(handedLogins_, {});
+    loginWays_ += std::exchange(handedLoginWays_, {});
     logouts_ += std::exchange(handedLogouts_, {});
     applyPosted_ = false;
 }
@@ -79,7 +82,8 @@ void PassHandOver::Apply()
         return;
     const QStringList errors = std::exchange(errors_, {});
     const QStringList logins = std::exchange(logins_, {});
+    const QStringList loginWays = std::exchange(loginWays_, {});
     const QStringList logouts = std::exchange(logouts_, {});
     if (publishLines_)
-        publishLines_(errors, logins, logouts);
+        publishLines_(errors, logins, loginWays, logouts);
 }

@@ -40,8 +40,11 @@ public:
 
     // Main thread: the status bar text.
     using StatusBarFn = std::function<void(const QString &)>;
-    // Main thread: the error, login and logout lines published entries added.
-    using LinesFn = std::function<void(const QStringList &, const QStringList &, const QStringList &)>;
+    // Main thread: the error, login and logout lines published entries
+    // added, and for each login line how the terminal was seen when it was
+    // not by an echo or a browse list ("ARP", "TCP 445"), else empty.
+    using LinesFn = std::function<void(const QStringList &errors, const QStringList &logins,
+                                       const QStringList &loginWays, const QStringList &logouts)>;
 
     // The model's thread applies; the model outlives the pass.
     PassHandOver(WatchListModel *model, StatusBarFn statusBar, LinesFn publishLines);
@@ -51,7 +54,8 @@ public:
 
     // Worker: adds to what is handed over, and posts an apply unless one is
     // on its way.
-    void Hand(QList<Change> &&changes, QStringList errors, QStringList logins, QStringList logouts);
+    void Hand(QList<Change> &&changes, QStringList errors, QStringList logins, QStringList loginWays,
+              QStringList logouts);
 
     // Main thread: applies everything handed over so far. An apply started
     // from inside one of its own callbacks finishes the sweep in progress.
@@ -71,11 +75,11 @@ private:
 
     std::mutex mutex_;
     QList<Change> handed_;
-    QStringList handedErrors_, handedLogins_, handedLogouts_;
+    QStringList handedErrors_, handedLogins_, handedLoginWays_, handedLogouts_;
     bool applyPosted_ = false;
 
     // The sweep in progress (main thread).
     QList<Change> sweep_;
     qsizetype next_ = 0;
-    QStringList errors_, logins_, logouts_;
+    QStringList errors_, logins_, loginWays_, logouts_;
 };

@@ -7,10 +7,13 @@
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "platform/HostLookup.h"
+#include "platform/Journal.h"
+#include "platform/TcpKnock.h"
 #include "probe/Probe.h"
 #include "process/ProcessFlags.h"
 
 #include <QCoreApplication>
+#include <QSet>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -23,6 +26,48 @@ namespace {
 constexpr qint32 MaxSendBytes = 10240;
 // Lookups under way at once ahead of the walk.
 constexpr int LookupThreads = 4;
+// How long an echo goes unanswered before the checks beyond it start: an
+// answer on a local network takes milliseconds, and a terminal that
+// answers the echo costs nothing more.
+constexpr int GraceMs = 100;
+// How often the silent echoes are gathered, and how many batches may be
+// asked at once.
+constexpr int FeedTickMs = 10;
+constexpr int MaxAsking = 32;
+// How long address resolution is waited for when it only explains an
+// unanswered echo (the check itself is off): an answer on a local network
+// takes milliseconds.
+constexpr int DiagnosisWaitMs = 300;
+
+quint32 hostOrderAddress(const QString &text)
+{
+    QString compact = WithoutFinderMark(text);
+    compact.remove(u' ');
+    in_addr a{};
+    return ::inet_pton(AF_INET, compact.toLatin1().constData(), &a) == 1 ? ntohl(a.s_addr) : 0;
+}
+
+// Once per run and terminal: why an echo goes unanswered by a terminal that
+// is there, and what to do.
+void tellOnce(const QString &terminal, const QString &way, bool counted)
+{
+    static std::mutex mutex;
+    static QSet<QString> told;
+    {
+        std::lock_guard lock(mutex);
+        if (told.contains(terminal))
+            return;
+        told.insert(terminal);
+    }
+    JournalLine(JournalPriority::Notice, "no echo answer",
+                terminal + QStringLiteral(" answers ") + way
+                    + QStringLiteral(" but not echo requests (a firewall drops them: on Windows, switch on the rule "
+                                     "\"File and Printer Sharing (Echo Request - ICMPv4-In)\")")
+                    + (counted ? QStringLiteral("; it counts as present by ") + way
+                               : QStringLiteral("; it counts as absent unless [TCPIP] NeighbourCheck=1 (a sleeping "
+                                                "PC whose adapter answers ARP then counts as present) or TcpPorts "
+                                                "is set")));
+}
 } // namespace
 
 std::vector<quint16> TcpPortList(const QString &text)
@@ -120,6 +165,16 @@ PassWorker::PassWorker(const Host &host, QList<WorkItem> workList, QObject *pare
     host_.probe->SetSendBytes(host_.settings.SendBytes);
     host_.probe->TTL = host_.settings.TTL;
     EchoIds_.fill(-1, EntryCount);
+    Beyond_.resize(size_t(EntryCount));
+    Grace_ = std::chrono::milliseconds(std::clamp(host_.settings.TimeOut / 2, 1, GraceMs));
+    ArpMeans_ = ArpCheck::Available();
+    if (host_.settings.NeighbourCheck && ArpMeans_ == ArpCheck::Means::None) {
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true))
+            JournalLine(JournalPriority::Warning, "address-resolution check unavailable",
+                        QStringLiteral("[TCPIP] NeighbourCheck needs the raw-socket right or arping (Debian's "
+                                       "iputils-arping)"));
+    }
     // A pass over one entry (the pinpoint pass) has nothing to overlap and
     // keeps the probe's single exchange.
     const auto echoes = std::count_if(WorkList_.cbegin(), WorkList_.cend(),
@@ -136,6 +191,7 @@ PassWorker::~PassWorker()
 {
     Terminate();
     wait();
+    FinishBeyondEcho();
     if (Lookahead_) {
         std::lock_guard lock(Lookahead_->mutex);
         Lookahead_->abandoned = true;
@@ -153,6 +209,16 @@ void PassWorker::run()
     WorkerRunning = true;
     CurrentIndex = 0;
     SubmitEchoes();
+    if (Echoes_.isOpen() && BeyondEchoWanted()) {
+        std::vector<std::pair<int, quint32>> echoes;
+        for (qint32 i = 0; i < EntryCount; ++i)
+            echoes.emplace_back(EchoIds_[i], EchoIds_[i] < 0 ? 0 : hostOrderAddress(WorkList_[i].Address));
+        try {
+            Feeder_ = std::thread(&PassWorker::FeedBeyondEcho, this, std::move(echoes));
+        } catch (const std::system_error &) {
+            // Without it the walk asks each silent entry itself.
+        }
+    }
     StartLookups();
     while (CurrentIndex < EntryCount) {
         SubmitResolved();
@@ -181,6 +247,7 @@ void PassWorker::run()
         }
         ++CurrentIndex;
     }
+    FinishBeyondEcho();
     // The end handler applies what is left before it looks at the rows.
     Flush();
     WorkerRunning = false;
@@ -214,11 +281,12 @@ void PassWorker::Flush()
         return fresh;
     };
     const QStringList errors = added(ErrorLines_, ErrorsPublished, ErrorsReady);
+    const QStringList loginWays = LoginWays_.mid(LoginsPublished, LoginsReady - LoginsPublished);
     const QStringList logins = added(LoginLines_, LoginsPublished, LoginsReady);
     const QStringList logouts = added(LogoutLines_, LogoutsPublished, LogoutsReady);
     if (Pending_.isEmpty() && errors.isEmpty() && logins.isEmpty() && logouts.isEmpty())
         return;
-    host_.handOver->Hand(std::move(Pending_), errors, logins, logouts);
+    host_.handOver->Hand(std::move(Pending_), errors, logins, loginWays, logouts);
     Pending_.clear();
 }
 
@@ -261,6 +329,7 @@ void PassWorker::NetworkCheck()
 void PassWorker::AddressCheck()
 {
     WorkItem &item = WorkList_[CurrentIndex];
+    SeenBy_.clear();
     SetRowText(WatchListModel::ColResult, QString());
     bool present = false;
     QString probeAddress;
@@ -272,6 +341,9 @@ void PassWorker::AddressCheck()
         present = ProbeEcho(probeAddress);
         if (Stopping())
             return; // the echo may have ended without an outcome
+        present = present || SeenBeyondEcho(probeAddress);
+        if (Stopping())
+            return;
         SetRowText(WatchListModel::ColResult, EchoText_);
     } else {
         probeAddress = item.Address;
@@ -283,6 +355,9 @@ void PassWorker::AddressCheck()
         present = ProbeEcho(probeAddress);
         if (Stopping())
             return; // the echo may have ended without an outcome
+        present = present || SeenBeyondEcho(probeAddress);
+        if (Stopping())
+            return;
         SetRowText(WatchListModel::ColResult, EchoText_);
     }
 
@@ -330,6 +405,7 @@ void PassWorker::MarkLogin(int index)
     WorkItem &item = WorkList_[index];
     if (item.State != StateLoggedIn) {
         LoginLines_.append(item.UserName + u'\t' + item.ResourceName);
+        LoginWays_.append(SeenBy_);
         if (host_.settings.LoginDoAction)
             RunEntryAction(item, item.LoginAction);
     }
@@ -519,9 +595,15 @@ bool PassWorker::ProbeEcho(const QString &address)
         id = Echoes_.submit(EchoTo(address));
     std::optional<EchoReply> reply = Echoes_.result(id);
     if (!reply) {
-        // The rows are not left behind while the echo is waited for.
-        Flush();
-        reply = Echoes_.wait(id);
+        // The rows are not left behind while the echo is waited for; a wait
+        // of a moment (an answer on its way) hands nothing over first, so a
+        // pass of answering terminals does not post to the console per
+        // entry.
+        reply = Echoes_.wait(id, std::chrono::milliseconds(2));
+        if (!reply && !Stopping()) {
+            Flush();
+            reply = Echoes_.wait(id);
+        }
     }
     // Without an outcome the pass is stopping, and the entry is left as it
     // was.
@@ -540,4 +622,151 @@ QString PassWorker::ProbeMAC(const QString &address)
 void PassWorker::SetRowText(int column, const QString &text)
 {
     Pending_.append({Change::Text, CurrentIndex, WorkList_[CurrentIndex].RowId, column, text});
+}
+
+bool PassWorker::BeyondEchoWanted() const
+{
+    // The address-resolution answer is asked for whenever the right to ask
+    // exists: with the check off it still explains a silent terminal.
+    return ArpMeans_ != ArpCheck::Means::None || !host_.settings.TcpPorts.empty();
+}
+
+void PassWorker::AskBeyondEcho(std::vector<int> batch, std::vector<quint32> addresses)
+{
+    const PassSettings &s = host_.settings;
+    const auto stopping = [this] { return Stopping() || WalkDone_; };
+    const std::chrono::milliseconds wait(std::max(s.TimeOut, 1));
+    std::vector<TcpAnswer> knocked;
+    std::thread knocking;
+    if (!s.TcpPorts.empty()) {
+        try {
+            knocking = std::thread([&] { knocked = KnockTcp(addresses, s.TcpPorts, wait, stopping); });
+        } catch (const std::system_error &) {
+            knocked = KnockTcp(addresses, s.TcpPorts, wait, stopping);
+        }
+    }
+    std::vector<ArpCheck::Answer> resolved;
+    if (ArpMeans_ != ArpCheck::Means::None)
+        resolved = ArpCheck::Ask(addresses,
+                                 s.NeighbourCheck ? wait : std::min(wait, std::chrono::milliseconds(DiagnosisWaitMs)),
+                                 ArpMeans_, stopping);
+    if (knocking.joinable())
+        knocking.join();
+    {
+        std::lock_guard lock(BeyondMutex_);
+        for (size_t k = 0; k < batch.size(); ++k) {
+            Beyond &b = Beyond_[size_t(batch[k])];
+            b.arp = k < resolved.size() && resolved[k].answered;
+            b.tcpPort = k < knocked.size() && knocked[k].present ? knocked[k].port : 0;
+            b.done = true;
+        }
+        --BeyondAsking_;
+    }
+    BeyondDone_.notify_all();
+}
+
+void PassWorker::FeedBeyondEcho(std::vector<std::pair<int, quint32>> echoes)
+{
+    // Every echo submitted when the pass started, by its number and
+    // address: those still unanswered after the grace are asked together,
+    // every FeedTickMs, while the rest of their time-out runs.
+    std::unique_lock lock(BeyondMutex_);
+    while (!Stopping() && !WalkDone_) {
+        std::vector<int> batch;
+        std::vector<quint32> addresses;
+        bool waiting = false;
+        for (size_t i = 0; i < echoes.size(); ++i) {
+            const auto [id, address] = echoes[i];
+            Beyond &b = Beyond_[i];
+            if (id < 0 || b.asked)
+                continue;
+            if (BeyondAsking_ < MaxAsking && Echoes_.unansweredFor(id, Grace_)) {
+                b.asked = true;
+                batch.push_back(int(i));
+                addresses.push_back(address);
+            } else if (!Echoes_.result(id)) {
+                waiting = true;
+            }
+        }
+        if (!batch.empty()) {
+            ++BeyondAsking_;
+            try {
+                Asking_.emplace_back(&PassWorker::AskBeyondEcho, this, std::move(batch), std::move(addresses));
+            } catch (const std::system_error &) {
+                // No thread: these entries are asked by the walk itself.
+                for (size_t i = 0; i < echoes.size(); ++i)
+                    if (Beyond_[i].asked && !Beyond_[i].done)
+                        Beyond_[i].asked = false;
+                --BeyondAsking_;
+                return;
+            }
+        } else if (!waiting) {
+            return; // every echo has its outcome or its question
+        }
+        BeyondDone_.wait_for(lock, std::chrono::milliseconds(FeedTickMs));
+    }
+}
+
+void PassWorker::FinishBeyondEcho()
+{
+    {
+        std::lock_guard lock(BeyondMutex_);
+        WalkDone_ = true;
+    }
+    BeyondDone_.notify_all();
+    if (Feeder_.joinable())
+        Feeder_.join();
+    for (std::thread &t : Asking_)
+        if (t.joinable())
+            t.join();
+    Asking_.clear();
+}
+
+bool PassWorker::SeenBeyondEcho(const QString &address)
+{
+    if (!BeyondEchoWanted())
+        return false;
+    Flush();
+    bool ask = false;
+    {
+        std::lock_guard lock(BeyondMutex_);
+        Beyond &b = Beyond_[size_t(CurrentIndex)];
+        ask = !b.asked;
+        b.asked = true;
+        if (ask)
+            ++BeyondAsking_;
+    }
+    // Not asked yet (an address looked up in the walk, or a pass without
+    // the batch): asked now, alone.
+    if (ask)
+        AskBeyondEcho({CurrentIndex}, {hostOrderAddress(address)});
+    {
+        std::unique_lock lock(BeyondMutex_);
+        BeyondDone_.wait(lock, [this] { return Beyond_[size_t(CurrentIndex)].done; });
+    }
+    if (Stopping())
+        return false;
+    const Beyond b = [this] {
+        std::lock_guard lock(BeyondMutex_);
+        return Beyond_[size_t(CurrentIndex)];
+    }();
+    const WorkItem &item = WorkList_[CurrentIndex];
+    const QString terminal = (item.ResourceName.isEmpty() ? item.UserName : WithoutFinderMark(item.ResourceName))
+        + QStringLiteral(" (") + WithoutFinderMark(address).remove(u' ') + u')';
+    if (b.tcpPort) {
+        SeenBy_ = QStringLiteral("TCP %1").arg(b.tcpPort);
+        EchoText_ = SeenBy_;
+        tellOnce(terminal, SeenBy_, true);
+        return true;
+    }
+    if (b.arp) {
+        tellOnce(terminal, QStringLiteral("ARP"), host_.settings.NeighbourCheck);
+        if (host_.settings.NeighbourCheck) {
+            SeenBy_ = QStringLiteral("ARP");
+            EchoText_ = SeenBy_;
+            return true;
+        }
+        EchoText_ += QStringLiteral(" (") + QCoreApplication::translate("WatchEngine", "ARPに応答") + u')';
+    }
+    return false;
 }

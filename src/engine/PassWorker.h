@@ -25,13 +25,18 @@
 
 #include "engine/PassHandOver.h"
 #include "engine/WatchEntry.h"
+#include "platform/ArpCheck.h"
 #include "platform/EchoBatch.h"
 
 #include <QList>
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 class NetBrowser;
@@ -117,6 +122,13 @@ private:
     QString ReverseLookup(const QString &address);
     bool ProbeEcho(const QString &address);
     QString ProbeMAC(const QString &address);
+    // Whether the current entry, its echo unanswered, answered otherwise:
+    // sets the Result text and SeenBy_; true when that makes it present.
+    bool SeenBeyondEcho(const QString &address);
+    bool BeyondEchoWanted() const;
+    void AskBeyondEcho(std::vector<int> batch, std::vector<quint32> addresses);
+    void FeedBeyondEcho(std::vector<std::pair<int, quint32>> echoes);
+    void FinishBeyondEcho();
     bool ProbeReady();
     void SubmitEchoes();
     EchoRequest EchoTo(const QString &address);
@@ -141,6 +153,25 @@ private:
     QByteArray EchoData_;
     QList<int> EchoIds_;      // per work item, -1 when not submitted
     QString EchoText_;        // the last echo's result line or status
+    // Presence beyond the echo, per work item: asked in batches, the first
+    // time the walk reaches an entry whose echo went unanswered, for it and
+    // every later entry whose echo has gone unanswered by then.
+    struct Beyond {
+        bool asked = false;
+        bool done = false;
+        bool arp = false;       // answered address resolution in this pass
+        quint16 tcpPort = 0;    // the first port that answered, 0 for none
+    };
+    std::vector<Beyond> Beyond_;   // guarded by BeyondMutex_, as is the count below
+    int BeyondAsking_ = 0;         // batches being asked
+    std::atomic<bool> WalkDone_{false};  // the walk is over: what is still asked ends
+    std::mutex BeyondMutex_;
+    std::condition_variable BeyondDone_;
+    std::thread Feeder_;
+    std::vector<std::thread> Asking_;  // the feeder's alone
+    ArpCheck::Means ArpMeans_ = ArpCheck::Means::None;
+    QString ProbeAddress_;    // the current entry's address, as probed
+    std::chrono::microseconds Grace_{0};
     // Names and addresses of the parallel pass looked up ahead of the walk.
     struct Lookahead;
     std::shared_ptr<Lookahead> Lookahead_;
@@ -153,7 +184,9 @@ private:
     QList<WorkItem> WorkList_;
     QStringList ErrorLines_;
     QStringList LoginLines_;
+    QStringList LoginWays_;   // per login line: how it was seen, empty for the echo or a browse list
     QStringList LogoutLines_;
+    QString SeenBy_;          // how the current entry was seen, as LoginWays_ has it
 
     using Change = PassHandOver::Change;
     QList<Change> Pending_;  // the worker's own, not handed over yet

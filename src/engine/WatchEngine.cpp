@@ -116,6 +116,7 @@ void WatchEngine::StartPass(int index)
 
     ErrorList.clear();
     LoginList.clear();
+    LoginWays.clear();
     LogoutList.clear();
 
     QList<WorkItem> work;
@@ -139,9 +140,11 @@ void WatchEngine::StartPass(int index)
 
     handOver_ = std::make_shared<PassHandOver>(
         model_, [this](const QString &text) { emit StatusBarText(text); },
-        [this](const QStringList &errors, const QStringList &logins, const QStringList &logouts) {
+        [this](const QStringList &errors, const QStringList &logins, const QStringList &loginWays,
+               const QStringList &logouts) {
             ErrorList += errors;
             LoginList += logins;
+            LoginWays += loginWays;
             LogoutList += logouts;
         });
     PassWorker::Host host;
@@ -255,7 +258,11 @@ void WatchEngine::ApplyResults()
     }
 
     JournalEntries(JournalPriority::Notice, "watch error", ErrorList);
-    JournalEntries(JournalPriority::Notice, "login", LoginList);
+    // A login seen otherwise than by an echo or a browse list says how.
+    for (qsizetype i = 0; i < LoginList.size(); ++i)
+        JournalLine(JournalPriority::Notice, "login",
+                    LoginList[i].section(u'\t', 0, 0) + QStringLiteral(" (") + LoginList[i].section(u'\t', 1, 1) + u')'
+                        + (LoginWays.value(i).isEmpty() ? QString() : QStringLiteral(" by ") + LoginWays[i]));
     JournalEntries(JournalPriority::Notice, "logout", LogoutList);
 
     LoginNames.clear();

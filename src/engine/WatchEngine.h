@@ -71,6 +71,9 @@ public:
     // resource names of the last applied pass's logins and logouts, each
     // followed by a TAB.
     QStringList ErrorList, LoginList, LogoutList;
+    // Per login line: how the terminal was seen when not by an echo or a
+    // browse list ("ARP", "TCP 445"), else empty.
+    QStringList LoginWays;
     QString LoginNames, LogoutNames;
 
     // The worker of the running pass, until its end handler has run.

@@ -143,6 +143,17 @@ std::optional<EchoReply> EchoBatch::result(int id)
     return requests_[size_t(id)].reply;
 }
 
+bool EchoBatch::unansweredFor(int id, std::chrono::microseconds age)
+{
+    std::lock_guard lock(mutex_);
+    if (id < 0 || id >= int(requests_.size()))
+        return false;
+    const Request &r = requests_[size_t(id)];
+    if (r.finished)
+        return !(r.reply.replied && r.reply.status == IpStatus::Success);
+    return r.attempts > 0 && Clock::now() - r.sentAt[0] >= age;
+}
+
 void EchoBatch::stop()
 {
     {

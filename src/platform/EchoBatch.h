@@ -84,6 +84,10 @@ public:
     // The outcome of echo `id` if it has one already.
     std::optional<EchoReply> result(int id);
 
+    // Whether echo `id` has gone unanswered: it failed, or its first send
+    // went out at least `age` ago and nothing has answered yet.
+    bool unansweredFor(int id, std::chrono::microseconds age);
+
     // Ends every exchange at once: waiting callers return, and echoes
     // without an outcome never get one.
     void stop();

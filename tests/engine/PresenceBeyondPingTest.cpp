@@ -27,6 +27,16 @@ bool dropEchoesTo(const QStringList &addresses)
     return nft.waitForFinished(10000) && nft.exitStatus() == QProcess::NormalExit && nft.exitCode() == 0;
 }
 
+// Runs nft with these rules in a namespace of the test.
+bool nftIn(const NetNamespace &where, const QByteArray &rules)
+{
+    QProcess nft;
+    nft.start(u"nsenter"_s, {u"--net="_s + where.path(), u"nft"_s, u"-f"_s, u"-"_s});
+    nft.write(rules);
+    nft.closeWriteChannel();
+    return nft.waitForFinished(10000) && nft.exitStatus() == QProcess::NormalExit && nft.exitCode() == 0;
+}
+
 } // namespace
 
 // A laptop on Wi-Fi misses a pass now and then; one that leaves misses them
@@ -59,5 +69,74 @@ TEST_F(PresenceBeyondPing, ALogoutWaitsForAwayPassesMissedInARow)
         EXPECT_EQ(text(flaky, WatchListModel::ColResult), u"応答なし 1/3"_s);
         EXPECT_EQ(status(leaving), StatusLoggedOut);
         EXPECT_EQ(events.takeCalls(), QStringList({u"report 2 [suzuki\t]"_s}));
+    });
+}
+
+// A PC whose firewall drops echo requests, on this computer's own network:
+// with the defaults it is absent, and the row says that it answers ARP;
+// with NeighbourCheck it is present by ARP. An address nobody holds stays
+// absent, and so does a PC that left after a pass, although its neighbour
+// entry is still fresh in the cache.
+TEST_F(PresenceBeyondPing, AnOnLinkPcThatDropsEchoesIsFoundByAddressResolution)
+{
+    NetNamespace::run({}, [this] {
+        const NetNamespace here = NetNamespace::current();
+        const NetNamespace pc = NetNamespace::create();
+        ASSERT_TRUE(NetNamespace::link(here, u"vhere"_s, u"10.9.0.1/24"_s, pc, u"vpc"_s, u"10.9.0.2/24"_s));
+        ASSERT_TRUE(pc.sysctl(u"net/ipv4/icmp_echo_ignore_all"_s, u"1"_s));
+        Settings.TCPIP.TimeOut = 300;
+        Settings.Login.ManagerReport = true;
+        const int silent = add(u"tanaka"_s, u"PC01"_s, KindStandard, true, u"10.9.0.2"_s);
+        const int nobody = add(u"suzuki"_s, u"PC02"_s, KindStandard, true, u"10.9.0.77"_s);
+
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(status(silent), StatusLoggedOut);
+        EXPECT_EQ(text(silent, WatchListModel::ColResult), u"IP_REQ_TIMED_OUT (ARPに応答)"_s);
+        EXPECT_EQ(status(nobody), StatusLoggedOut);
+        EXPECT_FALSE(text(nobody, WatchListModel::ColResult).contains(u"ARP"_s));
+
+        Settings.TCPIP.NeighbourCheck = true;
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(status(silent), StatusLoggedIn);
+        EXPECT_EQ(text(silent, WatchListModel::ColResult), u"ARP"_s);
+        EXPECT_EQ(status(nobody), StatusLoggedOut);
+        EXPECT_EQ(events.takeCalls().filter(u"report 1"_s), QStringList({u"report 1 [tanaka\tPC01]"_s}));
+
+        // It leaves: its neighbour entry stays REACHABLE for a while, and
+        // counts for nothing.
+        ASSERT_TRUE(pc.ip({u"addr"_s, u"flush"_s, u"dev"_s, u"vpc"_s}));
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(status(silent), StatusLoggedOut);
+    });
+}
+
+// Beyond a router: a PC whose firewall drops echo requests but whose
+// system resets a connection to a closed port is present by TCP; an
+// address nobody holds, for which the router itself refuses connections
+// with "port unreachable", is not.
+TEST_F(PresenceBeyondPing, ARoutedPcIsFoundByItsOwnTcpResetButNotByTheRoutersRefusal)
+{
+    NetNamespace::run({}, [this] {
+        const NetNamespace here = NetNamespace::current();
+        const NetNamespace router = NetNamespace::create();
+        const NetNamespace far = NetNamespace::create();
+        ASSERT_TRUE(NetNamespace::link(here, u"vhere"_s, u"10.1.0.1/24"_s, router, u"vnear"_s, u"10.1.0.2/24"_s));
+        ASSERT_TRUE(NetNamespace::link(router, u"vfar"_s, u"10.2.0.1/24"_s, far, u"vpc"_s, u"10.2.0.2/24"_s));
+        ASSERT_TRUE(here.ip({u"route"_s, u"add"_s, u"10.2.0.0/24"_s, u"via"_s, u"10.1.0.2"_s}));
+        ASSERT_TRUE(far.ip({u"route"_s, u"add"_s, u"default"_s, u"via"_s, u"10.2.0.1"_s}));
+        ASSERT_TRUE(router.sysctl(u"net/ipv4/ip_forward"_s, u"1"_s));
+        ASSERT_TRUE(far.sysctl(u"net/ipv4/icmp_echo_ignore_all"_s, u"1"_s));
+        if (!nftIn(router, "table inet f { chain forwarding { type filter hook forward priority 0;\n"
+                           " ip daddr 10.2.0.9 tcp dport 445 reject with icmp type port-unreachable\n"
+                           " ip daddr 10.2.0.9 icmp type echo-request drop\n }\n}\n"))
+            GTEST_SKIP() << "nft is not installed";
+        Settings.TCPIP.TimeOut = 300;
+        Settings.TCPIP.TcpPorts = u"445"_s;
+        const int routed = add(u"tanaka"_s, u"PC01"_s, KindStandard, true, u"10.2.0.2"_s);
+        const int refused = add(u"suzuki"_s, u"PC09"_s, KindStandard, true, u"10.2.0.9"_s);
+        ASSERT_TRUE(pass());
+        EXPECT_EQ(status(routed), StatusLoggedIn);
+        EXPECT_EQ(text(routed, WatchListModel::ColResult), u"TCP 445"_s);
+        EXPECT_EQ(status(refused), StatusLoggedOut) << text(refused, WatchListModel::ColResult).toStdString();
     });
 }
