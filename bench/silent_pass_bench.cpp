@@ -23,6 +23,7 @@
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
+#include <csignal>
 
 namespace {
 
@@ -31,25 +32,25 @@ constexpr int kTimeOutMs = 200;
 
 using bench::NoEvents;
 
-// range(0): [TCPIP] Parallel, range(1): Retry.
-void BM_SilentPass(benchmark::State &state)
+// The pass's entries: kEntries addresses from first.last + 1 on.
+void fillList(WatchListModel &model, const char *first)
 {
-    Settings.TCPIP.TimeOut = kTimeOutMs;
-    Settings.TCPIP.TTL = 128;
-    Settings.TCPIP.Parallel = state.range(0) != 0;
-    Settings.TCPIP.Retry = int(state.range(1));
-    WatchListModel model;
     for (int i = 1; i <= kEntries; ++i) {
         WatchEntry e;
         e.UserName = QStringLiteral("user%1").arg(i);
         e.ResourceName = QStringLiteral("PC%1").arg(i);
         e.IPCheck = true;
-        NormaliseAddress(QStringLiteral("127.0.0.%1").arg(i), e.Address);
+        NormaliseAddress(QStringLiteral("%1.%2").arg(QLatin1String(first)).arg(i), e.Address);
         e.StatusText = StatusUnconfirmed;
         e.ImageIndex = ImageUnconfirmed;
         e.State = StateUnconfirmed;
         AddEntry(e, model);
     }
+}
+
+// Passes over the list; every entry is in (present) or out after each.
+void passes(benchmark::State &state, WatchListModel &model, bool present)
+{
     Probe probe;
     FixtureNetBrowser net{QString()};
     NoEvents events;
@@ -60,13 +61,60 @@ void BM_SilentPass(benchmark::State &state)
         QObject::connect(&engine, &WatchEngine::PassApplied, &loop, &QEventLoop::quit);
         engine.StartPass(-1);
         loop.exec();
-        // Every entry logs out in the first pass and stays out after it.
-        const bool wrong = !engine.LoginList.isEmpty() || (first && engine.LogoutList.size() != kEntries);
+        // Every entry changes in the first pass and stays so after it.
+        const QStringList &same = present ? engine.LoginList : engine.LogoutList;
+        const QStringList &other = present ? engine.LogoutList : engine.LoginList;
+        const bool wrong = !other.isEmpty() || (first && same.size() != kEntries);
         first = false;
         if (wrong) {
-            state.SkipWithError("an address answered");
+            state.SkipWithError(present ? "an address did not answer" : "an address answered");
             return;
         }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+// range(0): [TCPIP] Parallel, range(1): Retry, range(2): the checks beyond
+// the echo on (address resolution, four TCP ports, which drop here).
+void BM_SilentPass(benchmark::State &state)
+{
+    Settings = ProgramSettings{};
+    Settings.TCPIP.TimeOut = kTimeOutMs;
+    Settings.TCPIP.TTL = 128;
+    Settings.TCPIP.Parallel = state.range(0) != 0;
+    Settings.TCPIP.Retry = int(state.range(1));
+    if (state.range(2)) {
+        Settings.TCPIP.NeighbourCheck = true;
+        Settings.TCPIP.TcpPorts = QStringLiteral("445,139,3389,22");
+    }
+    WatchListModel model;
+    fillList(model, "127.0.0");
+    passes(state, model, false);
+}
+
+// 100 computers on this computer's own network that drop echo requests
+// (one peer namespace holding 10.99.0.1-100 behind a veth pair), found by
+// address resolution.
+void BM_OnLinkPassArp(benchmark::State &state)
+{
+    Settings = ProgramSettings{};
+    Settings.TCPIP.TimeOut = kTimeOutMs;
+    Settings.TCPIP.TTL = 128;
+    Settings.TCPIP.Parallel = true;
+    Settings.TCPIP.Retry = 0;
+    Settings.TCPIP.NeighbourCheck = true;
+    WatchListModel model;
+    fillList(model, "10.99.0");
+    passes(state, model, true);
+}
+
+void BM_OnLinkFping(benchmark::State &state)
+{
+    std::string out;
+    for (auto _ : state) {
+        if (!bench::runPeer(state, {"fping", "-q", "-r", "0", "-t", "200", "-i", "1", "-g", "10.99.0.1", "10.99.0.100"},
+                            1, &out))
+            return;
     }
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
@@ -133,8 +181,10 @@ void BM_SilentFpingRetries(benchmark::State &state)
 
 BENCHMARK(BM_SilentEchoes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SilentFpingRetries)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_SilentPass)->Args({1, 0})->Args({1, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_SilentPass)->Args({0, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_SilentPass)->Args({1, 0, 0})->Args({1, 1, 0})->Args({1, 0, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_SilentPass)->Args({0, 0, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_OnLinkPassArp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_OnLinkFping)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SilentFping)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 int main(int argc, char **argv)
@@ -143,7 +193,32 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_silent needs a private network namespace (run as root)\n");
         return 2;
     }
+    // The four ports of the checks beyond the echo drop here, as on a PC
+    // whose firewall drops them; and a peer on the local network holds 100
+    // addresses and drops echo requests too. Its namespace lives as long as
+    // the sleep that holds it.
+    std::string peer;
+    const int made = bench::runProgram(
+        {"sh", "-c",
+         "printf 'table inet b {\\n chain in {\\n  type filter hook input priority 0;\\n"
+         "  tcp dport { 22, 139, 445, 3389 } drop\\n }\\n}\\n' | nft -f - || exit 1\n"
+         "unshare -n sleep 3600 </dev/null >/dev/null 2>&1 & p=$!\n"
+         "for i in $(seq 50); do [ \"$(readlink /proc/$p/ns/net)\" != \"$(readlink /proc/self/ns/net)\" ] && break; "
+         "sleep 0.02; done\n"
+         "ip link add vb type veth peer name vp && ip link set vp netns $p || exit 1\n"
+         "nsenter -t $p -n sh -c 'ip link set lo up && ip link set vp up && "
+         "for i in $(seq 100); do ip addr add 10.99.0.$i/24 dev vp; done && "
+         "echo 1 >/proc/sys/net/ipv4/icmp_echo_ignore_all' || exit 1\n"
+         "ip addr add 10.99.0.254/24 dev vb && ip link set vb up || exit 1\n"
+         "echo $p\n"},
+        &peer);
+    if (made != 0) {
+        std::fprintf(stderr, "bench_silent could not make its peer (nft, iproute2 and util-linux needed)\n");
+        return 2;
+    }
     QCoreApplication app(argc, argv);
     ServiceRunning = true;
-    return bench::runBenchmarks(argc, argv);
+    const int result = bench::runBenchmarks(argc, argv);
+    ::kill(pid_t(std::stol(peer)), SIGKILL);
+    return result;
 }

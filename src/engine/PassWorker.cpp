@@ -34,6 +34,10 @@ constexpr int GraceMs = 100;
 // asked at once.
 constexpr int FeedTickMs = 10;
 constexpr int MaxAsking = 32;
+// Connection attempts open at once per batch (fewer when the process has
+// fewer descriptors to spare): 1 000 silent terminals with four ports take
+// four waits.
+constexpr int KnocksAtOnce = 1024;
 // How long address resolution is waited for when it only explains an
 // unanswered echo (the check itself is off): an answer on a local network
 // takes milliseconds.
@@ -640,9 +644,9 @@ void PassWorker::AskBeyondEcho(std::vector<int> batch, std::vector<quint32> addr
     std::thread knocking;
     if (!s.TcpPorts.empty()) {
         try {
-            knocking = std::thread([&] { knocked = KnockTcp(addresses, s.TcpPorts, wait, stopping); });
+            knocking = std::thread([&] { knocked = KnockTcp(addresses, s.TcpPorts, wait, stopping, KnocksAtOnce); });
         } catch (const std::system_error &) {
-            knocked = KnockTcp(addresses, s.TcpPorts, wait, stopping);
+            knocked = KnockTcp(addresses, s.TcpPorts, wait, stopping, KnocksAtOnce);
         }
     }
     std::vector<ArpCheck::Answer> resolved;
@@ -670,21 +674,29 @@ void PassWorker::FeedBeyondEcho(std::vector<std::pair<int, quint32>> echoes)
     // Every echo submitted when the pass started, by its number and
     // address: those still unanswered after the grace are asked together,
     // every FeedTickMs, while the rest of their time-out runs.
+    std::vector<int> ids;
+    for (const auto &e : echoes)
+        ids.push_back(e.first);
     std::unique_lock lock(BeyondMutex_);
+    // Nothing can have gone unanswered for the grace before it has passed:
+    // a pass of answering terminals ends before the first look.
+    BeyondDone_.wait_for(lock, Grace_, [this] { return Stopping() || WalkDone_; });
     while (!Stopping() && !WalkDone_) {
         std::vector<int> batch;
         std::vector<quint32> addresses;
         bool waiting = false;
+        lock.unlock();
+        const std::vector<EchoBatch::Silence> silence = Echoes_.silence(ids, Grace_);
+        lock.lock();
         for (size_t i = 0; i < echoes.size(); ++i) {
-            const auto [id, address] = echoes[i];
             Beyond &b = Beyond_[i];
-            if (id < 0 || b.asked)
+            if (ids[i] < 0 || b.asked)
                 continue;
-            if (BeyondAsking_ < MaxAsking && Echoes_.unansweredFor(id, Grace_)) {
+            if (silence[i] == EchoBatch::Silence::Silent && BeyondAsking_ < MaxAsking) {
                 b.asked = true;
                 batch.push_back(int(i));
-                addresses.push_back(address);
-            } else if (!Echoes_.result(id)) {
+                addresses.push_back(echoes[i].second);
+            } else if (silence[i] != EchoBatch::Silence::Answered) {
                 waiting = true;
             }
         }

@@ -12,6 +12,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <algorithm>
 #include <cstring>
 #include <endian.h>
 #include <fcntl.h>
@@ -27,6 +28,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <thread>
@@ -73,7 +75,7 @@ std::vector<Link> resolvingLinks()
         if (i.mask == 0 || !::if_indextoname(unsigned(i.index), name))
             continue;
         ifreq ifr{};
-        std::strncpy(ifr.ifr_name, name, IFNAMSIZ - 1);
+        std::memcpy(ifr.ifr_name, name, std::min(sizeof ifr.ifr_name - 1, std::strlen(name)));
         if (::ioctl(s, SIOCGIFFLAGS, &ifr) != 0 || !(ifr.ifr_flags & IFF_UP) ||
             (ifr.ifr_flags & (IFF_LOOPBACK | IFF_POINTOPOINT | IFF_NOARP)))
             continue;
@@ -463,13 +465,22 @@ void askByArping(Plan &p, std::chrono::milliseconds wait, const std::function<bo
 
 } // namespace
 
+// Whether this thread holds the raw-socket right now. Asked of the kernel
+// rather than tried: closing a packet socket waits for the network stack's
+// readers to move on, milliseconds that every pass would pay.
+static bool holdsRawRight()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    return data[CAP_NET_RAW / 32].effective & (1u << (CAP_NET_RAW % 32));
+}
+
 ArpCheck::Means ArpCheck::Available()
 {
-    const int fd = openPacketSocket();
-    if (fd >= 0) {
-        ::close(fd);
+    if (holdsRawRight())
         return Means::PacketSocket;
-    }
     const QString path = arpingPath();
     if (!path.isEmpty() && takesRawRight(QFile::encodeName(path)))
         return Means::Arping;

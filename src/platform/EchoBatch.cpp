@@ -143,15 +143,22 @@ std::optional<EchoReply> EchoBatch::result(int id)
     return requests_[size_t(id)].reply;
 }
 
-bool EchoBatch::unansweredFor(int id, std::chrono::microseconds age)
+std::vector<EchoBatch::Silence> EchoBatch::silence(const std::vector<int> &ids, std::chrono::microseconds age)
 {
+    std::vector<Silence> out(ids.size(), Silence::Answered);
     std::lock_guard lock(mutex_);
-    if (id < 0 || id >= int(requests_.size()))
-        return false;
-    const Request &r = requests_[size_t(id)];
-    if (r.finished)
-        return !(r.reply.replied && r.reply.status == IpStatus::Success);
-    return r.attempts > 0 && Clock::now() - r.sentAt[0] >= age;
+    const auto now = Clock::now();
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const int id = ids[i];
+        if (id < 0 || id >= int(requests_.size()))
+            continue;
+        const Request &r = requests_[size_t(id)];
+        if (r.finished)
+            out[i] = r.reply.replied && r.reply.status == IpStatus::Success ? Silence::Answered : Silence::Silent;
+        else
+            out[i] = r.attempts > 0 && now - r.sentAt[0] >= age ? Silence::Silent : Silence::Waiting;
+    }
+    return out;
 }
 
 void EchoBatch::stop()

@@ -84,9 +84,12 @@ public:
     // The outcome of echo `id` if it has one already.
     std::optional<EchoReply> result(int id);
 
-    // Whether echo `id` has gone unanswered: it failed, or its first send
-    // went out at least `age` ago and nothing has answered yet.
-    bool unansweredFor(int id, std::chrono::microseconds age);
+    // For each echo: Silent when it failed, or its first send went out at
+    // least `age` ago and nothing has answered yet; Waiting while it may
+    // still be answered before that; Answered otherwise (an unknown number
+    // included). One look under the lock for all of them.
+    enum class Silence : quint8 { Answered, Waiting, Silent };
+    std::vector<Silence> silence(const std::vector<int> &ids, std::chrono::microseconds age);
 
     // Ends every exchange at once: waiting callers return, and echoes
     // without an outcome never get one.

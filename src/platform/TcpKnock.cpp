@@ -180,7 +180,9 @@ std::vector<TcpAnswer> KnockTcp(const std::vector<quint32> &addresses, const std
     std::vector<Attempt> attempts;
     std::vector<pollfd> polled;
     size_t nextTarget = 0, nextPort = 0;
-    std::optional<Clock::time_point> starvedSince; // no socket to be had, none open
+    // When no socket could be had and none was open; unset otherwise.
+    bool starved = false;
+    Clock::time_point starvedSince{};
 
     auto settle = [&](const Attempt &a, Outcome o) {
         if (o != Outcome::Accepted && o != Outcome::Refused)
@@ -228,13 +230,15 @@ std::vector<TcpAnswer> KnockTcp(const std::vector<quint32> &addresses, const std
                 budget = qMax(int(attempts.size()), 1);
                 if (!attempts.empty())
                     break;
-                if (!starvedSince)
+                if (!starved) {
+                    starved = true;
                     starvedSince = now;
-                if (now - *starvedSince < wait)
+                }
+                if (now - starvedSince < wait)
                     break;
                 err = ETIMEDOUT;
             } else {
-                starvedSince.reset();
+                starved = false;
             }
             if (++nextPort == knocked.size()) {
                 ++nextTarget;
@@ -254,7 +258,7 @@ std::vector<TcpAnswer> KnockTcp(const std::vector<quint32> &addresses, const std
             break;
 
         auto until = now + kStopCheck;
-        if (starvedSince && attempts.empty())
+        if (starved && attempts.empty())
             until = qMin(until, now + kRetryOpen);
         for (const Attempt &a : attempts)
             until = qMin(until, a.deadline);

@@ -150,6 +150,7 @@ int Run(int argc, char **argv)
 int main(int argc, char **argv)
 {
     KeepLargeBlocksReturnable();
+    RaiseDescriptorLimit();
     try {
         return Run(argc, argv);
     } catch (const std::exception &e) {
