@@ -211,7 +211,7 @@ bool ProfileStore::save(Document &doc) const
         // A last line without a line end gets one once lines follow it.
         out += line.eol.isEmpty() && i + 1 < doc.lines.size() ? QByteArray("\r\n") : line.eol;
     }
-    if (!SafeFile::replace(path_, out))
+    if (!SafeFile::replace(path_, out, private_))
         return false;
     doc.changed = false;
     return true;

@@ -55,6 +55,10 @@ public:
     // none.
     bool eraseSection(QStringView section);
 
+    // The file holds secrets: a new file is created readable by its owner
+    // only, an existing one loses what group and others could do.
+    void setPrivate(bool secret) { private_ = secret; }
+
     // Batches nest; the outermost endBatch() writes, and only when something
     // changed. endBatch() is false when that write failed.
     void beginBatch();
@@ -84,6 +88,7 @@ private:
     static void removeSection(Document &doc, const QByteArray &section);
 
     QString path_;
+    bool private_ = false;
     int batchDepth_ = 0;
     Document batch_;
 };

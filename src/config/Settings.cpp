@@ -162,6 +162,14 @@ void forEachKey(Record &s, Visit &&visit)
     key(bg(u"Transport"), s.Background.Transport, 1);
     key(bg(u"TextColor"), s.Background.TextColor, 0);
     key(bg(u"TileMode"), s.Background.TileMode, TilePlacement::Centred);
+
+    key({u"Mail", u"Server"}, s.Mail.Server, u"");
+    key({u"Mail", u"Port"}, s.Mail.Port, 587);
+    key({u"Mail", u"Security"}, s.Mail.Security, u"starttls");
+    key({u"Mail", u"User"}, s.Mail.User, u"");
+    key({u"Mail", u"Password"}, s.Mail.Password, u"");
+    key({u"Mail", u"From"}, s.Mail.From, u"");
+    key({u"Mail", u"CAFile"}, s.Mail.CAFile, u"");
 }
 
 template <class Field, class Default>
@@ -299,6 +307,12 @@ void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringLi
     }
 }
 
+bool HoldsSecrets(const ProgramSettings &s)
+{
+    return !s.Mail.Password.isEmpty() || s.Config.Manager.contains(QLatin1String("http://"), Qt::CaseInsensitive)
+        || s.Config.Manager.contains(QLatin1String("https://"), Qt::CaseInsensitive);
+}
+
 bool SaveSettings(const ProgramSettings &held)
 {
     ProgramSettings s = held;
@@ -306,6 +320,9 @@ bool SaveSettings(const ProgramSettings &held)
     s.MainWnd.Pos = held.RunOnly.MainPos.ToSave(held.MainWnd.Pos);
     s.AllLogout.Action = held.RunOnly.AllLogoutAction.ToSave(held.AllLogout.Action);
     ProfileStore store(SettingsFilePath(s.ProgramDir));
+    // A password, or a webhook's URL (itself the secret), is for this
+    // user's eyes only from the file's first byte on.
+    store.setPrivate(HoldsSecrets(s));
     store.beginBatch();
     store.writeString(u"Krovan", u"Version", QStringLiteral("2.10a"));
     forEachKey(s, [&](const Key &k, const auto &field, auto, auto) {

@@ -177,6 +177,19 @@ struct ProgramSettings {
         qint32 TileMode = 0;
     };
 
+    // [Mail]: the server that delivers the reports sent to mailto:
+    // managers.
+    struct MailSection {
+        bool operator==(const MailSection &) const = default;
+        QString Server;
+        qint32 Port = 0;
+        QString Security; // "starttls", "tls" or "none"
+        QString User;
+        QString Password;
+        QString From;
+        QString CAFile;
+    };
+
     ProgramSection Krovan;
     MainWindowSection MainWnd;
     EditorWindowSection EditWnd;
@@ -190,6 +203,7 @@ struct ProgramSettings {
     TcpipSection TCPIP;
     MessengerSection Messenger;
     BackgroundSection Background;
+    MailSection Mail;
     QString ProgramDir; // ends in '/'
 
     // Not saved as such: the stored values this run replaced.
@@ -236,6 +250,9 @@ void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringLi
 // stay. A value replaced for this run only (RunOnly) is saved as stored.
 // False when the file could not be written.
 bool SaveSettings(const ProgramSettings &s);
+// Whether the settings hold a secret (a mail password, a webhook URL): the
+// file is then readable by its owner only.
+bool HoldsSecrets(const ProgramSettings &s);
 
 // Line breaks of a [Messenger] SendMessage as stored in the file (the four
 // characters \r\n) and back.

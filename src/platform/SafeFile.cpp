@@ -104,7 +104,7 @@ bool writeAll(int fd, QByteArrayView bytes)
 
 namespace SafeFile {
 
-bool replace(const QString &path, QByteArrayView bytes)
+bool replace(const QString &path, QByteArrayView bytes, bool isPrivate)
 {
     Place place;
     if (!placeOf(path, place))
@@ -124,6 +124,10 @@ bool replace(const QString &path, QByteArrayView bytes)
         } else if (errno != ENOENT) {
             return false;
         }
+    }
+    if (isPrivate) {
+        mode = keepMode ? mode & ~mode_t(077) : 0600;
+        keepMode = true; // the temporary file, made 0600, takes the mode
     }
 
     QByteArray temp;

@@ -20,8 +20,10 @@ namespace SafeFile {
 // exclusively, written whole and flushed to disk) is renamed over the name
 // itself, so that readers see the old contents or the new, and a link at the
 // name is refused. A new file gets mode 0666 less the umask, an existing
-// one keeps its mode.
-bool replace(const QString &path, QByteArrayView bytes);
+// one keeps its mode. A private file (it holds secrets) is never readable
+// by others, not even for a moment: a new one is made with mode 0600, an
+// existing one keeps its mode less what group and others could do.
+bool replace(const QString &path, QByteArrayView bytes, bool isPrivate = false);
 
 // Appends the bytes in one unbuffered append under an exclusive lock of the
 // file (another process may append too), creating the file when missing.

@@ -6,6 +6,7 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -331,7 +332,16 @@ TEST(Settings, AMissingFileGivesFlatDefaultsAndTheFirstSaveCreatesTheSectionedFi
                             "File=\n"
                             "Transport=0\n"
                             "TextColor=0\n"
-                            "TileMode=1\n";
+                            "TileMode=1\n"
+                            "\n"
+                            "[Mail]\n"
+                            "Server=\n"
+                            "Port=587\n"
+                            "Security=starttls\n"
+                            "User=\n"
+                            "Password=\n"
+                            "From=\n"
+                            "CAFile=\n";
     EXPECT_EQ(p.file(), crlf(expected));
 
     // Saving again changes nothing.
@@ -659,4 +669,33 @@ TEST(Settings, ChoicesReplacedForOneRunAreSavedAsStoredUnlessChosenAgain)
     ASSERT_TRUE(SaveSettings(p.s));
     LoadSettings(back, p.dir.path(), {}, {});
     EXPECT_EQ(back.AllLogout.Action, 3);
+}
+
+// A mail password or a webhook URL (itself the secret) is never readable by
+// others, not even between the file's creation and a later chmod: a new
+// file is made 0600, an existing one loses group and other rights, and a
+// file without secrets keeps its mode.
+TEST(Settings, AFileHoldingSecretsIsTheOwnersAlone)
+{
+    const mode_t umaskBefore = ::umask(022);
+    const auto modeOf = [](const Program &p) {
+        struct stat st {};
+        ::stat(QFile::encodeName(p.dir.path("Krovan.ini")).constData(), &st);
+        return st.st_mode & 0777;
+    };
+    Program plain;
+    plain.load();
+    ASSERT_TRUE(SaveSettings(plain.s));
+    EXPECT_EQ(modeOf(plain), 0644u);
+
+    Program fresh;
+    fresh.load();
+    fresh.s.Mail.Password = QStringLiteral("secret");
+    ASSERT_TRUE(SaveSettings(fresh.s));
+    EXPECT_EQ(modeOf(fresh), 0600u);
+
+    plain.s.Config.Manager = QStringLiteral("PC01,https://hooks.example/T0/B0/XXXX");
+    ASSERT_TRUE(SaveSettings(plain.s));
+    EXPECT_EQ(modeOf(plain), 0600u);
+    ::umask(umaskBefore);
 }
