@@ -67,7 +67,7 @@ QList<PresenceStretch> uncovered(QList<PresenceStretch> all, int end)
     QList<PresenceStretch> out;
     int at = 0;
     for (const PresenceStretch &s : all) {
-        if (s.From > at)
+        if (std::min(s.From, end) > at)
             out.append({at, std::min(s.From, end), false, false});
         at = std::max(at, s.To);
     }
@@ -404,6 +404,11 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
     report.End = end = std::clamp(end, 0, SecondsPerDay);
     if (!watching && stoppedAt < end)
         report.Unwatched.append({stoppedAt, end, false, false});
+    // A stop or start after the report's time (a run log written on, or a
+    // clock set back) is cut at the end like the presence.
+    for (PresenceStretch &st : report.Unwatched)
+        st.To = std::min(st.To, end);
+    report.Unwatched.removeIf([](const PresenceStretch &st) { return st.From >= st.To; });
     for (auto it = presence.begin(); it != presence.end(); ++it)
         if (it->In > 0)
             appendStretch(rowOf(it.key()).Stretches, {it->From, end, it->SinceBefore, true, false});
