@@ -1688,6 +1688,86 @@ Are you sure?</translation>
         <source>エコーに応答しない端末にこれらのポートへ接続を試み、受け付けるか拒否すれば在席とします。空欄で使いません。毎回の試みは侵入検知にポートスキャンと見えることがあり、ファイアウォールが黙って捨てる端末は見つかりません。</source>
         <translation>A terminal that does not answer the echo gets a connection attempt on these ports; accepting or refusing it means present. Empty: not used. Attempts at every pass can look like a port scan to an intrusion detector, and a terminal whose firewall silently drops them is not found.</translation>
     </message>
+    <message>
+        <source>通知</source>
+        <translation>Notifications</translation>
+    </message>
+    <message>
+        <source>PC01, mailto:kanri@example.jp, https://…</source>
+        <translation>PC01, mailto:manager@example.com, https://…</translation>
+    </message>
+    <message>
+        <source>カンマで区切って並べます。コンピューター名にはSMBメッセージ、mailto:アドレスには電子メール（[通知]ページのサーバーから）、http:// または https:// のURLにはJSONのWebhook、text+https://… にはテキストだけのWebhook（ntfyなど）で報告します。</source>
+        <translation>Separated by commas. A computer name gets an SMB message, a mailto: address an e-mail (through the Notifications page's server), an http:// or https:// URL a JSON webhook, and text+https://… a plain-text webhook (ntfy and the like).</translation>
+    </message>
+    <message>
+        <source>STARTTLS（必須）</source>
+        <translation>STARTTLS (required)</translation>
+    </message>
+    <message>
+        <source>TLS（ポート465）</source>
+        <translation>TLS (port 465)</translation>
+    </message>
+    <message>
+        <source>なし（このコンピューターか信頼できる中継）</source>
+        <translation>None (a server on this computer or a trusted relay)</translation>
+    </message>
+    <message>
+        <source>証明書(*.pem *.crt)|*.pem;*.crt|すべてのﾌｧｲﾙ(*.*)|*.*</source>
+        <translation>Certificates (*.pem *.crt)|*.pem;*.crt|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>テスト送信(&amp;T)</source>
+        <translation>Send a &amp;test</translation>
+    </message>
+    <message>
+        <source>管理者端末に mailto:アドレス を書くと、報告をこのサーバーから電子メールで送ります。</source>
+        <translation>A mailto: address among the manager terminals gets the reports by e-mail through this server.</translation>
+    </message>
+    <message>
+        <source>サーバー(&amp;V)</source>
+        <translation>Ser&amp;ver</translation>
+    </message>
+    <message>
+        <source>ポート(&amp;O)</source>
+        <translation>P&amp;ort</translation>
+    </message>
+    <message>
+        <source>暗号化(&amp;E)</source>
+        <translation>&amp;Encryption</translation>
+    </message>
+    <message>
+        <source>ユーザー(&amp;U)</source>
+        <translation>&amp;User</translation>
+    </message>
+    <message>
+        <source>パスワード(&amp;W)</source>
+        <translation>Pass&amp;word</translation>
+    </message>
+    <message>
+        <source>差出人(&amp;F)</source>
+        <translation>&amp;From</translation>
+    </message>
+    <message>
+        <source>CAファイル(&amp;C)</source>
+        <translation>&amp;CA file</translation>
+    </message>
+    <message>
+        <source>システムの代わりに信頼するCAの証明書。空欄ならシステムのものを使います。証明書の検証を止める設定はありません。</source>
+        <translation>The certificate of a CA to trust instead of the system's; empty: the system's. There is no setting that skips certificate checks.</translation>
+    </message>
+    <message>
+        <source>サーバーと、宛先（管理者端末の mailto:アドレス）か差出人を入れてください。</source>
+        <translation>Enter the server, and a recipient (a mailto: address among the manager terminals) or the sender.</translation>
+    </message>
+    <message>
+        <source>このプログラムはメールを送れません。</source>
+        <translation>This program cannot send mail.</translation>
+    </message>
+    <message>
+        <source>%1 に送信中...</source>
+        <translation>Sending to %1...</translation>
+    </message>
 </context>
 <context>
     <name>WatchEngine</name>

@@ -23,6 +23,7 @@ constexpr HelpPage Pages[] = {
     {HelpConfigFirstPage + 4, "config.html"},
     {HelpConfigFirstPage + 5, "config.html"},
     {HelpConfigFirstPage + 6, "config.html"},
+    {HelpConfigFirstPage + 7, "config.html"},
     {HelpProperty, "property.html"},
     {HelpVersion, "property.html"},
     {HelpSession, "access.html"},

@@ -57,6 +57,7 @@ SettingsDialog::SettingsDialog(EventActions *actions, QWidget *owner, std::funct
     pcConfig->addTab(BuildPingPage(), tr("Ping"));
     pcConfig->addTab(BuildRecordPage(), tr("ログ"));
     pcConfig->addTab(BuildXmlPage(), tr("XML設定"));
+    pcConfig->addTab(BuildMailPage(), tr("通知"));
     // F1 explains the page that is showing.
     setProperty("helpContext", int(HelpConfigFirstPage));
     connect(pcConfig, &QTabWidget::currentChanged, this,

@@ -12,6 +12,8 @@
 // into the settings in SettingsDialogValues.cpp; this file's class definition and
 // SettingsDialog.cpp keep the dialog, its enabling rules and its commands.
 
+#include "config/Settings.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -58,6 +60,14 @@ public:
     // Copy every control into the settings record (apply and OK).
     void pbApplyClick();
     void pbOKClick();
+
+    // The notifications page's test: sends a test mail with the page's
+    // values to the first mailto: manager (else to the sender itself) off
+    // the main thread, and shows the server's answer.
+    void pbMailTestClick();
+    // What sends it (the server's answer or the failure, in words); the
+    // program's own when not set.
+    std::function<QString(const ProgramSettings::MailSection &, const QString &to)> SendTestMail;
 
     // One group of "個別設定": [Login] or [Logout].
     struct EventGroup {
@@ -169,6 +179,15 @@ public:
     // "XML設定"
     QComboBox *cmbXMLEncoding = nullptr;
     FileChooser *fsXSLFile = nullptr;
+    QLineEdit *edMailServer = nullptr;
+    QSpinBox *udMailPort = nullptr;
+    QComboBox *cmbMailSecurity = nullptr;
+    QLineEdit *edMailUser = nullptr;
+    QLineEdit *edMailPassword = nullptr;
+    QLineEdit *edMailFrom = nullptr;
+    FileChooser *fsMailCAFile = nullptr;
+    QPushButton *pbMailTest = nullptr;
+    QLabel *lblMailTest = nullptr;
     QLabel *lblMSXML = nullptr;
 
     // "ﾃｽﾄ" of a wave box: plays the file when it exists, otherwise warns
@@ -176,6 +195,7 @@ public:
     void WaveTest(QLineEdit *box);
 
 private:
+    ProgramSettings::MailSection MailValues() const;
     // The pages (SettingsDialogPages.cpp).
     QWidget *BuildBasicPage();
     QWidget *BuildEventPage();
@@ -184,6 +204,7 @@ private:
     QWidget *BuildPingPage();
     QWidget *BuildRecordPage();
     QWidget *BuildXmlPage();
+    QWidget *BuildMailPage();
     void BuildEventGroup(EventGroup &g, const QString &title, const QString &macCaption);
     void BuildAllEventGroup(AllEventGroup &g, const QString &title, bool logout);
     void BuildRecordGroup(RecordGroup &g, const QString &title, const QString &prompt);

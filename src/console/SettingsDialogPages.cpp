@@ -69,6 +69,11 @@ QWidget *SettingsDialog::BuildBasicPage()
     edManager->setObjectName(QStringLiteral("edManager"));
     auto *lblManager = new QLabel(tr("管理者端末(&M)"), page);
     lblManager->setBuddy(edManager);
+    // Besides computer names, e-mail addresses and webhooks.
+    edManager->setPlaceholderText(tr("PC01, mailto:kanri@example.jp, https://…"));
+    edManager->setToolTip(tr("カンマで区切って並べます。コンピューター名にはSMBメッセージ、mailto:アドレスには電子メール"
+                             "（[通知]ページのサーバーから）、http:// または https:// のURLにはJSONのWebhook、"
+                             "text+https://… にはテキストだけのWebhook（ntfyなど）で報告します。"));
     cbSmallIcon = checkBox(page, "cbSmallIcon", tr("「大きなアイコン表示」で小さいアイコンを使う(&I)"));
     cbDisableClose = checkBox(page, "cbDisableClose", tr("閉じるボタンを無効にする(&X)"));
     cmbBlinkIcon = listBox(page, "cmbBlinkIcon",
@@ -454,6 +459,63 @@ QWidget *SettingsDialog::BuildRecordPage()
         layout->addWidget(g->gb);
     }
     layout->addStretch();
+    return page;
+}
+
+QWidget *SettingsDialog::BuildMailPage()
+{
+    auto *page = new QWidget;
+    edMailServer = new QLineEdit(page);
+    edMailServer->setObjectName(QStringLiteral("edMailServer"));
+    udMailPort = upDown(page, "udMailPort", 1, 65535);
+    udMailPort->setAlignment(Qt::AlignLeft);
+    cmbMailSecurity = listBox(page, "cmbMailSecurity",
+                              {tr("STARTTLS（必須）"), tr("TLS（ポート465）"), tr("なし（このコンピューターか信頼できる中継）")});
+    edMailUser = new QLineEdit(page);
+    edMailUser->setObjectName(QStringLiteral("edMailUser"));
+    edMailPassword = new QLineEdit(page);
+    edMailPassword->setObjectName(QStringLiteral("edMailPassword"));
+    edMailPassword->setEchoMode(QLineEdit::Password);
+    edMailFrom = new QLineEdit(page);
+    edMailFrom->setObjectName(QStringLiteral("edMailFrom"));
+    fsMailCAFile = new FileChooser(page);
+    fsMailCAFile->setObjectName(QStringLiteral("fsMailCAFile"));
+    fsMailCAFile->SetButtonCaption(tr("参照(&R)"));
+    fsMailCAFile->Filter = tr("証明書(*.pem *.crt)|*.pem;*.crt|すべてのﾌｧｲﾙ(*.*)|*.*");
+    pbMailTest = new QPushButton(tr("テスト送信(&T)"), page);
+    pbMailTest->setObjectName(QStringLiteral("pbMailTest"));
+    lblMailTest = new QLabel(page);
+    lblMailTest->setObjectName(QStringLiteral("lblMailTest"));
+    lblMailTest->setWordWrap(true);
+    lblMailTest->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *grid = new QGridLayout(page);
+    int row = 0;
+    const auto line = [&](const QString &caption, QWidget *field, QWidget *buddy = nullptr) {
+        auto *label = new QLabel(caption, page);
+        label->setBuddy(buddy ? buddy : field);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row++, 1, 1, 2);
+    };
+    auto *hint = new QLabel(tr("管理者端末に mailto:アドレス を書くと、報告をこのサーバーから電子メールで送ります。"), page);
+    hint->setWordWrap(true);
+    grid->addWidget(hint, row++, 0, 1, 3);
+    line(tr("サーバー(&V)"), edMailServer);
+    line(tr("ポート(&O)"), udMailPort);
+    line(tr("暗号化(&E)"), cmbMailSecurity);
+    line(tr("ユーザー(&U)"), edMailUser);
+    line(tr("パスワード(&W)"), edMailPassword);
+    line(tr("差出人(&F)"), edMailFrom);
+    line(tr("CAファイル(&C)"), fsMailCAFile, fsMailCAFile->edFile);
+    auto *caHint = new QLabel(tr("システムの代わりに信頼するCAの証明書。空欄ならシステムのものを使います。証明書の検証を止める設定はありません。"), page);
+    caHint->setWordWrap(true);
+    caHint->setEnabled(false);
+    grid->addWidget(caHint, row++, 1, 1, 2);
+    grid->addWidget(pbMailTest, row, 0);
+    grid->addWidget(lblMailTest, row++, 1, 1, 2);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(row, 1);
+    connect(pbMailTest, &QPushButton::clicked, this, &SettingsDialog::pbMailTestClick);
     return page;
 }
 

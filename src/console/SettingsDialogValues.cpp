@@ -12,13 +12,22 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QApplication>
+#include <QPointer>
+#include <QPushButton>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace {
+
+// [Mail] Security, in the order of the page's list.
+const QStringList MailSecurityNames{QStringLiteral("starttls"), QStringLiteral("tls"), QStringLiteral("none")};
 
 // [Config] Language by the entries of the dialog's list.
 const QString LanguageValues[] = {QString(), QStringLiteral("ja"), QStringLiteral("en")};
@@ -124,6 +133,14 @@ void SettingsDialog::LoadControls()
 
     cmbXMLEncoding->setCurrentText(c.XMLEncoding);
     fsXSLFile->SetFileName(c.XSLFile);
+
+    edMailServer->setText(s.Mail.Server);
+    udMailPort->setValue(s.Mail.Port >= 1 && s.Mail.Port <= 65535 ? s.Mail.Port : 587);
+    cmbMailSecurity->setCurrentIndex(std::max(0, int(MailSecurityNames.indexOf(s.Mail.Security.toLower()))));
+    edMailUser->setText(s.Mail.User);
+    edMailPassword->setText(s.Mail.Password);
+    edMailFrom->setText(s.Mail.From);
+    fsMailCAFile->SetFileName(s.Mail.CAFile);
 }
 
 void SettingsDialog::SaveControls()
@@ -212,4 +229,58 @@ void SettingsDialog::SaveControls()
 
     c.XMLEncoding = cmbXMLEncoding->currentText();
     c.XSLFile = fsXSLFile->FileName();
+
+    s.Mail = MailValues();
+}
+
+ProgramSettings::MailSection SettingsDialog::MailValues() const
+{
+    ProgramSettings::MailSection m;
+    m.Server = edMailServer->text().trimmed();
+    m.Port = udMailPort->value();
+    m.Security = MailSecurityNames.value(cmbMailSecurity->currentIndex(), MailSecurityNames.front());
+    m.User = edMailUser->text();
+    m.Password = edMailPassword->text();
+    m.From = edMailFrom->text().trimmed();
+    m.CAFile = fsMailCAFile->FileName();
+    return m;
+}
+
+void SettingsDialog::pbMailTestClick()
+{
+    const ProgramSettings::MailSection mail = MailValues();
+    QString to;
+    for (const QString &field : edManager->text().split(u','))
+        if (field.trimmed().startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive)) {
+            to = field.trimmed().mid(7);
+            break;
+        }
+    if (to.isEmpty())
+        to = mail.From;
+    if (to.isEmpty() || mail.Server.isEmpty()) {
+        lblMailTest->setText(tr("サーバーと、宛先（管理者端末の mailto:アドレス）か差出人を入れてください。"));
+        return;
+    }
+    const auto send = SendTestMail;
+    if (!send) {
+        lblMailTest->setText(tr("このプログラムはメールを送れません。"));
+        return;
+    }
+    pbMailTest->setEnabled(false);
+    lblMailTest->setText(tr("%1 に送信中...").arg(to));
+    QPointer<SettingsDialog> self(this);
+    try {
+        std::thread([self, send, mail, to] {
+            const QString answer = send(mail, to);
+            QMetaObject::invokeMethod(qApp, [self, answer] {
+                if (!self)
+                    return;
+                self->lblMailTest->setText(answer);
+                self->pbMailTest->setEnabled(true);
+            });
+        }).detach();
+    } catch (const std::system_error &) {
+        lblMailTest->setText(tr("このプログラムはメールを送れません。"));
+        pbMailTest->setEnabled(true);
+    }
 }
