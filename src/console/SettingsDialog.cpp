@@ -7,8 +7,10 @@
 #include "console/FolderDialog.h"
 #include "console/HelpPages.h"
 #include "events/EventActions.h"
+#include "events/Messenger.h"
 #include "events/RecordFile.h"
 #include "events/XmlDocument.h"
+#include "platform/ReportDelivery.h"
 #include "process/ProcessFlags.h"
 
 #include <QCheckBox>
@@ -47,6 +49,12 @@ SettingsDialog::SettingsDialog(EventActions *actions, QWidget *owner, std::funct
     current = this;
     setObjectName(QStringLiteral("fmConfig"));
     setWindowTitle(tr("Config"));
+    SendTestMail = [](const ProgramSettings::MailSection &mail, const QString &to) {
+        const ReportDelivery::TestAnswer answer = ReportDelivery::testMail(
+            MailSettingsOf(mail), to, tr("Corvane のテストメール"),
+            tr("Corvane の通知ページから送ったテストメールです。管理者への報告はこのサーバーから届きます。"));
+        return (answer.delivered ? tr("送信しました: %1") : tr("送信できませんでした: %1")).arg(answer.text);
+    };
 
     pcConfig = new QTabWidget(this);
     pcConfig->setObjectName(QStringLiteral("pcConfig"));

@@ -4,8 +4,12 @@
 #include "platform/Cp932.h"
 #include "platform/MessageTransport.h"
 #include "platform/Platform.h"
+#include "platform/ReportDelivery.h"
 
+#include <QDateTime>
 #include <QSysInfo>
+
+#include <optional>
 
 namespace {
 
@@ -18,7 +22,7 @@ QString onTheWire(const QString &text)
 
 // The original rule: the 26 bytes reserved for the closing text are the only
 // allowance, and only the names themselves are counted.
-QString reportBody(const QStringList &list, qsizetype maxNames)
+QString reportBody(const QStringList &list, qsizetype maxNames, bool limited = true)
 {
     static const QString colon = QStringLiteral("：");
     static const QString crlf = QStringLiteral("\r\n");
@@ -33,7 +37,7 @@ QString reportBody(const QStringList &list, qsizetype maxNames)
             body += crlf + QStringLiteral("その他") + QString::number(count - i) + QStringLiteral("名");
             break;
         }
-        if (Cp932::byteLength(body) + Cp932::byteLength(name) + 26 > MessageByteLimit) {
+        if (limited && Cp932::byteLength(body) + Cp932::byteLength(name) + 26 > MessageByteLimit) {
             body += crlf + QStringLiteral("その他") + QString::number(count - i) + QStringLiteral("名");
             break;
         }
@@ -147,6 +151,77 @@ void Messenger::ReportToManager(ReportKind kind, const QStringList *list)
     if (Settings.Config.Manager.isEmpty())
         return;
     const QString text = ManagerReportText(kind, list);
-    for (const QString &manager : ManagerRecipients(Settings.Config.Manager))
-        SendMessenger(manager, text);
+    std::optional<Report> chat, mail;
+    for (const QString &manager : ManagerRecipients(Settings.Config.Manager)) {
+        if (!IsDeliveredRecipient(manager)) {
+            SendMessenger(manager, text);
+            continue;
+        }
+        if (!Delivery)
+            continue;
+        const QString recipient = manager.trimmed();
+        const bool toMail = recipient.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive);
+        std::optional<Report> &report = toMail ? mail : chat;
+        if (!report) {
+            const QString computer = computerName_().isEmpty() ? QSysInfo::machineHostName() : computerName_();
+            report = DeliveredReport(kind, list, computer, toMail);
+        }
+        if (toMail)
+            Delivery->setMail(MailSettingsOf(Settings.Mail));
+        Delivery->deliver(recipient, *report);
+    }
+}
+
+MailSettings MailSettingsOf(const ProgramSettings::MailSection &m)
+{
+    MailSettings s;
+    s.server = m.Server.trimmed();
+    s.port = m.Port >= 1 && m.Port <= 65535 ? m.Port : 587;
+    const QString security = m.Security.trimmed().toLower();
+    s.security = security == u"tls" ? MailSettings::Security::Tls
+        : security == u"none"       ? MailSettings::Security::None
+                                    : MailSettings::Security::StartTls;
+    s.user = m.User;
+    s.password = m.Password;
+    s.from = m.From.trimmed();
+    s.caFile = m.CAFile;
+    return s;
+}
+
+bool IsDeliveredRecipient(const QString &field)
+{
+    QString f = field.trimmed();
+    if (f.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
+        return true;
+    if (f.startsWith(QLatin1String("text+"), Qt::CaseInsensitive))
+        f = f.mid(5);
+    return f.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
+        || f.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+}
+
+Report DeliveredReport(ReportKind kind, const QStringList *list, const QString &computer, bool forMail)
+{
+    static const char *const events[] = {"", "login", "logout", "all-login", "all-logout", "access"};
+    const int k = int(kind);
+    Report r;
+    r.event = QLatin1String(k >= 1 && k <= 5 ? events[k] : "");
+    const QString closing = ManagerClosingText(kind).trimmed();
+    QStringList lines;
+    if (list) {
+        for (const QString &line : *list) {
+            const QString user = line.section(u'\t', 0, 0);
+            const QString resource = line.section(u'\t', 1, 1);
+            r.entries.append({user, resource});
+            lines << (resource.isEmpty() ? user : user + QStringLiteral(" (") + resource + u')');
+        }
+    }
+    if (forMail)
+        r.text = (lines.isEmpty() ? QString() : lines.join(u'\n') + QStringLiteral("\n\n")) + closing;
+    else
+        r.text = (list ? reportBody(*list, list->size(), false) : QString()) + ManagerClosingText(kind);
+    r.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    r.computer = computer;
+    r.time = QDateTime::currentDateTime();
+    r.subject = closing + QStringLiteral(" (") + computer + u')';
+    return r;
 }

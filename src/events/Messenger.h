@@ -8,8 +8,10 @@
 //
 // A recipient and a text may each take at most 100 bytes of code page 932;
 // a longer one is not sent at all. Sends are synchronous and keep no state:
-// no queue, no retry.
+// no queue, no retry. Manager reports to e-mail addresses and webhooks go
+// to the report delivery instead, which queues and retries.
 
+#include "config/Settings.h"
 #include "engine/EventKinds.h"
 
 #include <QByteArray>
@@ -21,6 +23,9 @@
 
 class MailslotTransport;
 class MessageTransport;
+class ReportDelivery;
+struct MailSettings;
+struct Report;
 
 inline constexpr qsizetype MessageByteLimit = 100;
 
@@ -45,6 +50,10 @@ public:
     // The platform family of the moment; PlatformFamily when not set.
     std::function<int()> Family;
 
+    // Where the reports to mailto: and webhook recipients go (queued, sent
+    // in the background); without it such recipients get nothing.
+    ReportDelivery *Delivery = nullptr;
+
 private:
     MessageTransport &network_;
     MailslotTransport &mailslot_;
@@ -65,6 +74,21 @@ QString ManagerReportText(ReportKind kind, const QStringList *list);
 // The manager computers of a [Config] Manager value: the comma-separated
 // fields up to the first empty one, blanks kept.
 QStringList ManagerRecipients(const QString &manager);
+
+// Whether a manager field names an e-mail (mailto:) or a webhook (http://,
+// https://, or either after text+) rather than a computer.
+bool IsDeliveredRecipient(const QString &field);
+
+// The report of an event for an e-mail or a webhook: the text as the
+// message has it, without the message's 100-byte cut (forMail: one line a
+// terminal, "user (resource)", then the closing text), the entries, this
+// computer's name, the time, and for an e-mail the subject (the closing
+// text and the computer's name).
+Report DeliveredReport(ReportKind kind, const QStringList *list, const QString &computer, bool forMail);
+
+// The mail server of a [Mail] section (port 587 and STARTTLS for what it
+// leaves out or gets wrong).
+MailSettings MailSettingsOf(const ProgramSettings::MailSection &mail);
 
 // \\RECIPIENT\mailslot\messngr, in code page 932.
 QByteArray MailslotName(QByteArrayView recipient);

@@ -17,6 +17,7 @@
 #include "platform/Journal.h"
 #include "platform/NetBrowser.h"
 #include "platform/NoMailslotTransport.h"
+#include "platform/ReportDelivery.h"
 #include "platform/SambaServerApi.h"
 #include "platform/SmbclientMessageTransport.h"
 #include "platform/SystemShutdown.h"
@@ -29,6 +30,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+#include <QDeadlineTimer>
 #include <QSysInfo>
 #include <QTimer>
 
@@ -56,7 +59,9 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     server_ = std::make_unique<SambaServerApi>(SambaServerApi::ConfigFromEnvironment());
     net_ = CreateNetBrowser();
     actions_ = std::make_unique<EventActions>(*sound_, *process_, sharedServices->Shutdown());
+    delivery_ = std::make_unique<ReportDelivery>();
     messenger_ = std::make_unique<Messenger>(*transport_, *mailslot_);
+    messenger_->Delivery = delivery_.get();
     sends_ = std::make_unique<MessageQueue>(*messenger_);
 
     Model = new WatchListModel(this);
@@ -259,6 +264,12 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
         if (probe && probe->ActiveFlag())
             probe->Active(false);
     }
+    // The reports still on their way get five seconds in all (the messages
+    // queued before them first); the journal names what is left.
+    const QDeadlineTimer reports(5000);
+    while (!sends_->Idle() && !reports.hasExpired())
+        QThread::msleep(20);
+    delivery_->finish(std::chrono::milliseconds(std::max<qint64>(reports.remainingTime(), 0)));
     if (beforeSave)
         beforeSave();
     if (keepTimer_)

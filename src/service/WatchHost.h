@@ -33,6 +33,7 @@ class WatchEngine;
 class WatchEvents;
 class WatchListModel;
 class QTimer;
+class ReportDelivery;
 
 class WatchHost : public QObject {
     Q_OBJECT
@@ -111,6 +112,7 @@ private:
     std::unique_ptr<ServerApi> server_;
     std::unique_ptr<NetBrowser> net_;
     std::unique_ptr<EventActions> actions_;
+    std::unique_ptr<ReportDelivery> delivery_;  // before the messenger: it goes after it
     std::unique_ptr<Messenger> messenger_;
     std::unique_ptr<MessageQueue> sends_;  // after the messenger: it goes first
     AccessEventOutlets *accessOutlets_ = nullptr;

@@ -2,9 +2,22 @@
 #include "events/Messenger.h"
 #include "platform/Cp932.h"
 #include "platform/MessageTransport.h"
+#include "platform/ReportDelivery.h"
 #include "platform/SmbclientMessageTransport.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -215,4 +228,112 @@ TEST(SmbclientMessageTransportTest, EnvironmentPointsEveryMessageAtOneServer)
     EXPECT_EQ(t.Port, 4455);
     EXPECT_EQ(t.ConfigFile, QStringLiteral("/tmp/x/smb.conf"));
     EXPECT_TRUE(SmbclientMessageTransport::FromEnvironment().Address.isEmpty());
+}
+
+namespace {
+
+// Takes HTTP requests on a loopback port and answers each with 200, keeping
+// what came; at most `count` requests, and never longer than ten seconds.
+struct HttpReceiver {
+    explicit HttpReceiver(int count)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof a;
+        ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(fd, 8);
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &length);
+        port = ntohs(a.sin_port);
+        thread = std::thread([this, count] {
+            for (int i = 0; i < count; ++i) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, 10000) != 1)
+                    return;
+                const int c = ::accept(fd, nullptr, nullptr);
+                QByteArray request;
+                char buffer[4096];
+                for (int reads = 0; reads < 1000; ++reads) {
+                    pollfd q{c, POLLIN, 0};
+                    if (::poll(&q, 1, 5000) != 1)
+                        break;
+                    const ssize_t n = ::read(c, buffer, sizeof buffer);
+                    if (n <= 0)
+                        break;
+                    request.append(buffer, n);
+                    const qsizetype head = request.indexOf("\r\n\r\n");
+                    const qsizetype at = request.toLower().indexOf("content-length:");
+                    if (head >= 0 && at >= 0
+                        && request.size() >= head + 4 + request.mid(at + 15, request.indexOf('\r', at) - at - 15).trimmed().toInt())
+                        break;
+                }
+                const char answer[] = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                [[maybe_unused]] const ssize_t sent = ::write(c, answer, sizeof answer - 1);
+                ::close(c);
+                std::lock_guard lock(mutex);
+                requests << request;
+            }
+        });
+    }
+    ~HttpReceiver()
+    {
+        thread.join();
+        ::close(fd);
+    }
+    QList<QByteArray> taken()
+    {
+        std::lock_guard lock(mutex);
+        return requests;
+    }
+    int fd = -1;
+    quint16 port = 0;
+    std::mutex mutex;
+    QList<QByteArray> requests;
+    std::thread thread;
+};
+
+QByteArray bodyOf(const QByteArray &request)
+{
+    return request.mid(request.indexOf("\r\n\r\n") + 4);
+}
+
+} // namespace
+
+// A manager of today reads a chat or a phone: webhooks get the whole report
+// (no 100-byte cut) in the background, beside the SMB message that keeps
+// its cut; the webhook's path never reaches the journal or the message.
+TEST_F(MessengerTest, WebhooksGetTheWholeReportBesideTheMessage)
+{
+    HttpReceiver receiver(2);
+    ReportDelivery delivery;
+    messenger.Delivery = &delivery;
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(receiver.port);
+    Settings.Config.Manager = QStringLiteral("pc1, text+%1/office/secret-topic ,%1/hooks/T0/B0/secret").arg(base);
+    const QStringList list = names(20, QStringLiteral("user%1"));
+    messenger.ReportToManager(ReportKind::Login, &list);
+    ASSERT_TRUE(delivery.finish(std::chrono::seconds(10)));
+
+    ASSERT_EQ(network.Sent.size(), 1);
+    EXPECT_TRUE(network.Sent[0].startsWith(QStringLiteral("pc1|CORVANEPC|user01：")));
+    EXPECT_TRUE(network.Sent[0].contains(QStringLiteral("その他"))) << "the message keeps its cut";
+
+    const QList<QByteArray> requests = receiver.taken();
+    ASSERT_EQ(requests.size(), 2);
+    QByteArray text, json;
+    for (const QByteArray &r : requests)
+        (r.startsWith("POST /office/secret-topic ") ? text : json) = r;
+    ASSERT_TRUE(json.startsWith("POST /hooks/T0/B0/secret ")) << json.left(80).constData();
+    EXPECT_TRUE(text.toLower().contains("content-type: text/plain; charset=utf-8"));
+    const QString whole = QString::fromUtf8(bodyOf(text));
+    EXPECT_TRUE(whole.contains(QStringLiteral("user20"))) << whole.toStdString();
+    EXPECT_FALSE(whole.contains(QStringLiteral("その他")));
+    EXPECT_TRUE(whole.endsWith(QStringLiteral("がログインしました。")));
+    const QJsonObject o = QJsonDocument::fromJson(bodyOf(json)).object();
+    EXPECT_EQ(o.value(QStringLiteral("event")).toString(), QStringLiteral("login"));
+    EXPECT_EQ(o.value(QStringLiteral("computer")).toString(), QStringLiteral("CORVANEPC"));
+    EXPECT_EQ(o.value(QStringLiteral("entries")).toArray().size(), 20);
+    EXPECT_EQ(o.value(QStringLiteral("entries")).toArray()[19].toObject().value(QStringLiteral("user")).toString(),
+              QStringLiteral("user20"));
+    EXPECT_TRUE(o.value(QStringLiteral("text")).toString().contains(QStringLiteral("user20")));
 }
