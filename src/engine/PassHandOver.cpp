@@ -2,6 +2,7 @@
 
 #include "engine/WatchListModel.h"
 
+#include <QDateTime>
 #include <QMetaObject>
 
 PassHandOver::PassHandOver(WatchListModel *model, StatusBarFn statusBar, LinesFn publishLines)
@@ -68,8 +69,11 @@ void PassHandOver::Apply()
             const int row = model.rowOfId(c.rowId, c.row);
             model.setImageIndex(row, c.image);
             model.setText(row, WatchListModel::ColStatus, c.text);
+            const bool changed = DataWordState(model.dataWord(row)) != c.state;
             model.setDataWord(row, (model.dataWord(row) & ~0xFF00u) | quint32(c.state) << 8);
             model.setMisses(row, c.misses);
+            if (model.isValidRow(row))
+                model.setSeen(row, c.seenBy, changed ? QDateTime::currentMSecsSinceEpoch() : model.row(row).since);
             if (statusBar_)
                 statusBar_(QString());
             break;

@@ -36,6 +36,7 @@ public:
         qint32 image = 0;   // Publish
         EntryState state = StateUnconfirmed;  // Publish
         quint8 misses = 0;                    // Publish
+        quint8 seenBy = 0;                    // Publish
     };
 
     // Main thread: the status bar text.

@@ -269,7 +269,7 @@ void PassWorker::PublishEntry()
 {
     const WorkItem &item = WorkList_[CurrentIndex];
     Pending_.append({Change::Publish, CurrentIndex, item.RowId, 0, item.StatusText, item.ImageIndex, item.State,
-                     quint8(item.Misses)});
+                     quint8(item.Misses), item.State == StateLoggedIn ? item.SeenBy : quint8(SeenByNone)});
     ErrorsReady = ErrorLines_.size();
     LoginsReady = LoginLines_.size();
     LogoutsReady = LogoutLines_.size();
@@ -324,7 +324,10 @@ void PassWorker::NetworkCheck()
         found = NetError;
     }
     switch (found) {
-    case NetFound: MarkLogin(CurrentIndex); break;
+    case NetFound:
+        WorkList_[CurrentIndex].SeenBy = SeenByBrowseList;
+        MarkLogin(CurrentIndex);
+        break;
     case NetNotFound: MarkLogout(CurrentIndex); break;
     default: MarkError(CurrentIndex); break;
     }
@@ -373,6 +376,7 @@ void PassWorker::AddressCheck()
             Pending_.append({Change::FillMAC, CurrentIndex, item.RowId, 0, mac});
         }
         item.Misses = 0;
+        item.SeenBy = SeenBy_.isEmpty() ? SeenByEcho : SeenBy_.startsWith(u"TCP") ? SeenByTcp : SeenByArp;
         MarkLogin(CurrentIndex);
         return;
     }

@@ -109,6 +109,7 @@ void WatchEngine::StartPass(int index)
     if (PassRunning())
         return;
     passMark_.emplace();
+    passClock_.start();
     tmWatch->stop();
     consoleLocked_ = true;
     emit BusyIcon(true);
@@ -127,6 +128,7 @@ void WatchEngine::StartPass(int index)
         ReadEntry(*model_, i, item);
         item.RowId = model_->rowId(i);
         item.Misses = model_->misses(i);
+        item.SeenBy = model_->row(i).seenBy;
         if (item.ImageIndex == ImageResting || item.ImageIndex == ImageWatchError ||
             item.ImageIndex == ImageSeparator) {
             item.Skip = true;
@@ -257,6 +259,11 @@ void WatchEngine::ApplyResults()
         return;
     }
 
+    ++PassesApplied;
+    LastPassSeconds = passClock_.isValid() ? passClock_.nsecsElapsed() / 1e9 : 0;
+    EventCounts[0] += quint64(LoginList.size());
+    EventCounts[1] += quint64(LogoutList.size());
+    EventCounts[2] += quint64(ErrorList.size());
     JournalEntries(JournalPriority::Notice, "watch error", ErrorList);
     // A login seen otherwise than by an echo or a browse list says how.
     for (qsizetype i = 0; i < LoginList.size(); ++i)
@@ -331,6 +338,7 @@ void WatchEngine::Tally()
     if (total == counts[StateLoggedIn] && !AllLoginRaised) {
         const auto &s = Settings.AllLogin;
         JournalLine(JournalPriority::Notice, "all-login");
+        ++EventCounts[3];
         if (s.PlayWave)
             events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
         if (s.ManagerReport)
@@ -352,6 +360,7 @@ void WatchEngine::Tally()
     if (total == counts[StateLoggedOut] && !AllLogoutRaised) {
         const auto &s = Settings.AllLogout;
         JournalLine(JournalPriority::Notice, "all-logout");
+        ++EventCounts[4];
         if (s.PlayWave)
             events_->PlaySoundFile(s.WaveFile, Settings.Config.WaitWave);
         if (s.ManagerReport)

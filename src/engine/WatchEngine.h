@@ -13,11 +13,13 @@
 #include "engine/EventKinds.h"
 #include "process/ProcessFlags.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -75,6 +77,12 @@ public:
     // browse list ("ARP", "TCP 445"), else empty.
     QStringList LoginWays;
     QString LoginNames, LogoutNames;
+
+    // Counted since the start, for other systems: passes applied, how long
+    // the last took, and the events raised (as CountedEvent numbers them).
+    quint64 PassesApplied = 0;
+    double LastPassSeconds = 0;
+    std::array<quint64, 6> EventCounts{};
 
     // The worker of the running pass, until its end handler has run.
     QPointer<PassWorker> Worker;
@@ -149,6 +157,7 @@ private:
     bool consoleLocked_ = false;
     // The running pass's busy mark, given back by its end handler.
     std::optional<WatchBusyMark> passMark_;
+    QElapsedTimer passClock_;
     // The shutdown request's busy mark: a refusal gives it back.
     std::optional<WatchBusyMark> shutdownMark_;
 };

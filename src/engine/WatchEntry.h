@@ -86,7 +86,17 @@ struct WorkItem : WatchEntry {
     quint64 RowId = 0;
     // Passes in a row that found the present terminal absent.
     int Misses = 0;
+    // How the pass saw it present (SeenBy), none when it did not.
+    quint8 SeenBy = 0;
 };
+
+// How a terminal was seen present, as a row keeps it.
+enum SeenBy : quint8 { SeenByNone, SeenByEcho, SeenByBrowseList, SeenByDiscovery, SeenByArp, SeenByTcp };
+inline const char *SeenByName(quint8 way)
+{
+    static const char *const names[] = {"", "echo", "browse list", "discovery", "arp", "tcp"};
+    return way < 6 ? names[way] : "";
+}
 
 // A row's 32-bit data word: bits 0-7 icon kind, 8-15 state, 16-31 file order.
 constexpr quint32 PackDataWord(quint8 kind, quint8 state, int fileOrder)

@@ -209,6 +209,14 @@ void WatchListModel::setMisses(int row, quint8 misses)
         rows_[size_t(row)].misses = misses;
 }
 
+void WatchListModel::setSeen(int row, quint8 seenBy, qint64 since)
+{
+    if (isValidRow(row)) {
+        rows_[size_t(row)].seenBy = seenBy;
+        rows_[size_t(row)].since = since;
+    }
+}
+
 void WatchListModel::setIconPosition(int row, qint32 top, qint32 left)
 {
     if (!isValidRow(row))

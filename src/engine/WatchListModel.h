@@ -53,6 +53,11 @@ public:
         // Passes in a row that found the present terminal absent; never
         // stored in the list file.
         quint8 misses = 0;
+        // How the terminal was last seen present (SeenBy), and when this
+        // run last saw its state change (ms since the epoch, 0 for never);
+        // neither is stored in the list file.
+        quint8 seenBy = 0;
+        qint64 since = 0;
         // The row's identity in its model: given when the row goes in, kept
         // through sorts, moves and setRow, never given twice. The watch
         // worker finds its entry's row by it whatever the operator did to the
@@ -96,8 +101,9 @@ public:
     void setDataWord(int row, quint32 word);
     void setIconPosition(int row, qint32 top, qint32 left);
     quint8 misses(int row) const { return this->row(row).misses; }
-    // No notification: nothing shows the count itself.
+    // No notification: nothing shows these three themselves.
     void setMisses(int row, quint8 misses);
+    void setSeen(int row, quint8 seenBy, qint64 since);
     // Replaces a whole row with one change notification.
     void setRow(int row, Row value);
 

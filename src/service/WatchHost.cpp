@@ -1,9 +1,11 @@
 #include "service/WatchHost.h"
 
 #include "access/AccessCheck.h"
+#include "access/AccessSession.h"
 #include "config/SettingValues.h"
 #include "config/Settings.h"
 #include "engine/WatchEngine.h"
+#include "engine/WatchEntry.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/AccessEvent.h"
@@ -28,11 +30,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
-#include <QDeadlineTimer>
 #include <QSysInfo>
+#include <QThread>
+#include <QTime>
 #include <QTimer>
 
 #include <cerrno>
@@ -97,9 +100,32 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
         sends_->Send(terminal, text, Access, std::move(done));
     };
     Access->RaiseAccessEvent = [this](const QStringList &report) {
+        ++accessEvents_;
+        snapshotTimer_->start();
         if (accessOutlets_)
             RaiseAccessEvent(report, Access->AccessDetailList, Settings, Engine->Ending, *actions_, *accessOutlets_);
     };
+
+    // A change of the list (a pass's rows, the editor's OK, a rest) shows
+    // in the next snapshot: many changes at once make one.
+    snapshotTimer_ = new QTimer(this);
+    snapshotTimer_->setSingleShot(true);
+    snapshotTimer_->setInterval(SnapshotDelayMs);
+    connect(snapshotTimer_, &QTimer::timeout, this, &WatchHost::PublishSnapshot);
+    const auto changed = [this] {
+        if (!snapshotTimer_->isActive())
+            snapshotTimer_->start(SnapshotDelayMs);
+    };
+    connect(Model, &QAbstractItemModel::dataChanged, this, changed);
+    connect(Model, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(Model, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(Model, &QAbstractItemModel::rowsMoved, this, changed);
+    connect(Model, &QAbstractItemModel::modelReset, this, changed);
+    connect(Engine, &WatchEngine::PassApplied, this, &WatchHost::PublishSnapshot);
+    auto *refresh = new QTimer(this);
+    refresh->setInterval(SnapshotRefreshMs);
+    connect(refresh, &QTimer::timeout, this, changed);
+    refresh->start();
     Access->LoadAccessLibrary(PlatformFamily);
 
     if (PlatformFamily == LinuxFamily && !sharedServices->Shutdown().CanPowerOff()) {
@@ -289,4 +315,69 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     }
     Engine->tmWatch->stop();
     Access->tmAccess.stop();
+}
+
+namespace {
+
+qint64 clockSeconds(const QString &hms)
+{
+    const QTime t = QTime::fromString(hms, QStringLiteral("hh:mm:ss"));
+    return t.isValid() ? t.msecsSinceStartOfDay() / 1000 : 0;
+}
+
+} // namespace
+
+void WatchHost::PublishSnapshot()
+{
+    snapshotTimer_->stop();
+    auto s = std::make_shared<WatchSnapshot>();
+    s->taken = QDateTime::currentDateTime();
+    s->terminals.reserve(Model->rowCount());
+    QString group;
+    for (int row = 0; row < Model->rowCount(); ++row) {
+        WatchEntry e;
+        if (!ReadEntry(*Model, row, e))
+            continue;
+        if (e.Kind == KindSeparator) {
+            group = e.UserName;
+            continue;
+        }
+        TerminalState t;
+        t.resource = WithoutFinderMark(e.ResourceName);
+        t.user = e.UserName;
+        t.group = group;
+        t.address = WithoutFinderMark(e.Address).remove(u' ');
+        const int image = Model->imageIndex(row);
+        t.state = image == ImageResting  ? QStringLiteral("resting")
+            : image == ImageWatchError   ? QStringLiteral("error")
+            : e.State == StateLoggedIn   ? QStringLiteral("in")
+            : e.State == StateLoggedOut  ? QStringLiteral("out")
+                                         : QStringLiteral("unknown");
+        const WatchListModel::Row &r = Model->row(row);
+        if (r.since > 0)
+            t.since = QDateTime::fromMSecsSinceEpoch(r.since);
+        if (t.state == u"in")
+            t.seenBy = QLatin1String(SeenByName(r.seenBy));
+        s->terminals.append(std::move(t));
+    }
+    for (const AccessSession &a : Access->AccessSessionList) {
+        SessionState session;
+        session.user = a.UserName;
+        session.terminal = a.Terminal;
+        QStringList shares;
+        for (const AccessConnection &c : a.Connections)
+            shares << c.ShareName;
+        session.shares = shares.join(u',');
+        session.connectedSeconds = clockSeconds(a.ConnectTime);
+        session.idleSeconds = clockSeconds(a.AccessTime);
+        s->sessions.append(std::move(session));
+    }
+    s->lastPassSeconds = Engine->LastPassSeconds;
+    s->passes = Engine->PassesApplied;
+    for (size_t k = 0; k < Engine->EventCounts.size(); ++k)
+        s->events[k] = Engine->EventCounts[k];
+    s->events[size_t(CountedEvent::Access)] = accessEvents_;
+    s->computer = QSysInfo::machineHostName();
+    s->language = QCoreApplication::translate("DayReport", "ja", "language code of the page");
+    Board.publish(std::move(s));
 }

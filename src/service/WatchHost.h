@@ -8,6 +8,7 @@
 // or a test's when no window exists.
 
 #include "config/Settings.h"
+#include "engine/WatchSnapshot.h"
 #include "platform/Platform.h"
 
 #include <QObject>
@@ -100,6 +101,15 @@ public:
     std::function<void()> BeforeKeepSettings;
     int KeepSettingsMs = 3000;
 
+    // The watch as other systems read it (the HTTP endpoint, MQTT): a new
+    // snapshot after every applied pass, within SnapshotDelayMs of a change
+    // of the list or an access event, and every SnapshotRefreshMs for the
+    // sessions' times.
+    SnapshotBoard Board;
+    void PublishSnapshot();
+    int SnapshotDelayMs = 100;
+    static constexpr int SnapshotRefreshMs = 10000;
+
 private:
     void KeepSettings();
     void AnnounceStart();
@@ -117,6 +127,8 @@ private:
     std::unique_ptr<MessageQueue> sends_;  // after the messenger: it goes first
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
+    QTimer *snapshotTimer_ = nullptr;
+    quint64 accessEvents_ = 0;
     bool announced_ = false;
     bool runMarked_ = false;
     QStringList startWarnings_;

@@ -172,3 +172,61 @@ TEST(WatchHost, WithoutTheRightToSendEchoesTheStartSaysSo)
         sharedServices = nullptr;
     });
 }
+
+// What other systems read: after a pass the snapshot holds each entry under
+// its group with its state, since when and how it was seen, and the
+// counters; an entry set to rest shows so in the next snapshot.
+TEST(WatchHost, TheSnapshotFollowsThePassesAndTheList)
+{
+    TempDir dir;
+    ProgramDir = dir.path();
+    ServiceRunning = true;
+    WatchBusy = false;
+    sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+    {
+        WatchHost host({});
+        host.SnapshotDelayMs = 10;
+        WatchListModel list;
+        WatchEntry entry;
+        entry.UserName = u"総務"_s;
+        entry.ResourceName = SeparatorText;
+        entry.Kind = KindSeparator;
+        entry.StatusText = SeparatorText;
+        entry.ImageIndex = ImageSeparator;
+        AddEntry(entry, list);
+        entry = WatchEntry{};
+        entry.UserName = u"tanaka"_s;
+        entry.ResourceName = u"PC01"_s;
+        entry.IPCheck = true;
+        entry.StatusText = StatusUnconfirmed;
+        entry.ImageIndex = ImageUnconfirmed;
+        entry.State = StateUnconfirmed;
+        NormaliseAddress(u"127.0.0.1"_s, entry.Address);
+        AddEntry(entry, list);
+        ASSERT_TRUE(SaveList(list, host.ListFilePath));
+        RecordingEvents events;
+        host.AttachOutlets(&events, nullptr);
+        host.LoadList();
+        host.Engine->StartPass(-1);
+        ASSERT_TRUE(WaitFor([&] { return host.Board.current()->passes == 1; }, 30000));
+        WatchSnapshotPtr s = host.Board.current();
+        ASSERT_EQ(s->terminals.size(), 1);
+        const TerminalState &t = s->terminals[0];
+        EXPECT_EQ(t.group, u"総務"_s);
+        EXPECT_EQ(t.resource, u"PC01"_s);
+        EXPECT_EQ(t.address, u"127.0.0.1"_s);
+        EXPECT_EQ(t.state, u"in"_s);
+        EXPECT_EQ(t.seenBy, u"echo"_s);
+        EXPECT_TRUE(t.since.isValid());
+        EXPECT_EQ(s->events[size_t(CountedEvent::Login)], 1u);
+
+        const quint64 before = host.Board.version();
+        host.Model->setImageIndex(1, ImageResting);
+        ASSERT_TRUE(WaitFor([&] { return host.Board.version() > before; }, 5000));
+        EXPECT_EQ(host.Board.current()->terminals[0].state, u"resting"_s);
+        host.Stop();
+        host.DetachOutlets();
+    }
+    delete sharedServices;
+    sharedServices = nullptr;
+}
