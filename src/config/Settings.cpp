@@ -170,6 +170,19 @@ void forEachKey(Record &s, Visit &&visit)
     key({u"Mail", u"Password"}, s.Mail.Password, u"");
     key({u"Mail", u"From"}, s.Mail.From, u"");
     key({u"Mail", u"CAFile"}, s.Mail.CAFile, u"");
+
+    key({u"Web", u"Port"}, s.Web.Port, 0);
+    key({u"Web", u"Address"}, s.Web.Address, u"127.0.0.1");
+    key({u"Web", u"Token"}, s.Web.Token, u"");
+    key({u"Web", u"CertFile"}, s.Web.CertFile, u"");
+    key({u"Web", u"KeyFile"}, s.Web.KeyFile, u"");
+
+    key({u"MQTT", u"Broker"}, s.Mqtt.Broker, u"");
+    key({u"MQTT", u"Port"}, s.Mqtt.Port, 1883);
+    key({u"MQTT", u"Topic"}, s.Mqtt.Topic, u"corvane");
+    key({u"MQTT", u"User"}, s.Mqtt.User, u"");
+    key({u"MQTT", u"Password"}, s.Mqtt.Password, u"");
+    key({u"MQTT", u"CAFile"}, s.Mqtt.CAFile, u"");
 }
 
 template <class Field, class Default>
@@ -309,7 +322,8 @@ void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringLi
 
 bool HoldsSecrets(const ProgramSettings &s)
 {
-    return !s.Mail.Password.isEmpty() || s.Config.Manager.contains(QLatin1String("http://"), Qt::CaseInsensitive)
+    return !s.Mail.Password.isEmpty() || !s.Web.Token.isEmpty() || !s.Mqtt.Password.isEmpty()
+        || s.Config.Manager.contains(QLatin1String("http://"), Qt::CaseInsensitive)
         || s.Config.Manager.contains(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 

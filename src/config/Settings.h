@@ -190,6 +190,27 @@ struct ProgramSettings {
         QString CAFile;
     };
 
+    // [Web]: the HTTP endpoint (off with port 0).
+    struct WebSection {
+        bool operator==(const WebSection &) const = default;
+        qint32 Port = 0;
+        QString Address;
+        QString Token;
+        QString CertFile;
+        QString KeyFile;
+    };
+    // [MQTT]: presence for home and office automation (off without a
+    // broker).
+    struct MqttSection {
+        bool operator==(const MqttSection &) const = default;
+        QString Broker;
+        qint32 Port = 0;
+        QString Topic;
+        QString User;
+        QString Password;
+        QString CAFile;
+    };
+
     ProgramSection Krovan;
     MainWindowSection MainWnd;
     EditorWindowSection EditWnd;
@@ -204,6 +225,8 @@ struct ProgramSettings {
     MessengerSection Messenger;
     BackgroundSection Background;
     MailSection Mail;
+    WebSection Web;
+    MqttSection Mqtt;
     QString ProgramDir; // ends in '/'
 
     // Not saved as such: the stored values this run replaced.
@@ -250,8 +273,8 @@ void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringLi
 // stay. A value replaced for this run only (RunOnly) is saved as stored.
 // False when the file could not be written.
 bool SaveSettings(const ProgramSettings &s);
-// Whether the settings hold a secret (a mail password, a webhook URL): the
-// file is then readable by its owner only.
+// Whether the settings hold a secret (a mail or MQTT password, a webhook
+// URL, the web token): the file is then readable by its owner only.
 bool HoldsSecrets(const ProgramSettings &s);
 
 // Line breaks of a [Messenger] SendMessage as stored in the file (the four

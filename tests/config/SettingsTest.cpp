@@ -341,6 +341,21 @@ TEST(Settings, AMissingFileGivesFlatDefaultsAndTheFirstSaveCreatesTheSectionedFi
                             "User=\n"
                             "Password=\n"
                             "From=\n"
+                            "CAFile=\n"
+                            "\n"
+                            "[Web]\n"
+                            "Port=0\n"
+                            "Address=127.0.0.1\n"
+                            "Token=\n"
+                            "CertFile=\n"
+                            "KeyFile=\n"
+                            "\n"
+                            "[MQTT]\n"
+                            "Broker=\n"
+                            "Port=1883\n"
+                            "Topic=corvane\n"
+                            "User=\n"
+                            "Password=\n"
                             "CAFile=\n";
     EXPECT_EQ(p.file(), crlf(expected));
 
