@@ -1698,7 +1698,7 @@ Are you sure?</translation>
     </message>
     <message>
         <source>カンマで区切って並べます。コンピューター名にはSMBメッセージ、mailto:アドレスには電子メール（[通知]ページのサーバーから）、http:// または https:// のURLにはJSONのWebhook、text+https://… にはテキストだけのWebhook（ntfyなど）で報告します。</source>
-        <translation>Separated by commas. A computer name gets an SMB message, a mailto: address an e-mail (through the Notifications page's server), an http:// or https:// URL a JSON webhook, and text+https://… a plain-text webhook (ntfy and the like).</translation>
+        <translation>Separated by commas. A computer name gets an SMB message, a mailto: address an e-mail (through the Notifications page&apos;s server), an http:// or https:// URL a JSON webhook, and text+https://… a plain-text webhook (ntfy and the like).</translation>
     </message>
     <message>
         <source>STARTTLS（必須）</source>
@@ -1754,7 +1754,7 @@ Are you sure?</translation>
     </message>
     <message>
         <source>システムの代わりに信頼するCAの証明書。空欄ならシステムのものを使います。証明書の検証を止める設定はありません。</source>
-        <translation>The certificate of a CA to trust instead of the system's; empty: the system's. There is no setting that skips certificate checks.</translation>
+        <translation>The certificate of a CA to trust instead of the system&apos;s; empty: the system&apos;s. There is no setting that skips certificate checks.</translation>
     </message>
     <message>
         <source>サーバーと、宛先（管理者端末の mailto:アドレス）か差出人を入れてください。</source>
@@ -1767,6 +1767,94 @@ Are you sure?</translation>
     <message>
         <source>%1 に送信中...</source>
         <translation>Sending to %1...</translation>
+    </message>
+    <message>
+        <source>Corvane のテストメール</source>
+        <translation>Corvane test mail</translation>
+    </message>
+    <message>
+        <source>Corvane の通知ページから送ったテストメールです。管理者への報告はこのサーバーから届きます。</source>
+        <translation>This test mail was sent from Corvane's Notifications page. Reports to the manager come through this server.</translation>
+    </message>
+    <message>
+        <source>送信しました: %1</source>
+        <translation>Sent: %1</translation>
+    </message>
+    <message>
+        <source>送信できませんでした: %1</source>
+        <translation>Not sent: %1</translation>
+    </message>
+    <message>
+        <source>連携</source>
+        <translation>Integration</translation>
+    </message>
+    <message>
+        <source>使わない</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>トークンを作る(&amp;G)</source>
+        <translation>&amp;Make a token</translation>
+    </message>
+    <message>
+        <source>Webページ、JSON、Prometheusのメトリクス</source>
+        <translation>Web page, JSON, Prometheus metrics</translation>
+    </message>
+    <message>
+        <source>Webポート(&amp;W)</source>
+        <translation>&amp;Web port</translation>
+    </message>
+    <message>
+        <source>待ち受けアドレス(&amp;D)</source>
+        <translation>Listening a&amp;ddress</translation>
+    </message>
+    <message>
+        <source>トークン(&amp;K)</source>
+        <translation>To&amp;ken</translation>
+    </message>
+    <message>
+        <source>トークンがないと、アドレスにかかわらずこのコンピューターからだけ読めます。ほかのコンピューターから読むにはトークンを作り、証明書と秘密鍵でHTTPSにしてください。</source>
+        <translation>Without a token only this computer can read it, whatever the address. For other computers, make a token and use HTTPS with a certificate and a private key.</translation>
+    </message>
+    <message>
+        <source>証明書(&amp;E)</source>
+        <translation>C&amp;ertificate</translation>
+    </message>
+    <message>
+        <source>秘密鍵(&amp;Y)</source>
+        <translation>Private ke&amp;y</translation>
+    </message>
+    <message>
+        <source>ページのアドレス</source>
+        <translation>Page address</translation>
+    </message>
+    <message>
+        <source>MQTT（Home Assistant などのホームオートメーション）</source>
+        <translation>MQTT (home automation such as Home Assistant)</translation>
+    </message>
+    <message>
+        <source>ブローカー(&amp;B)</source>
+        <translation>&amp;Broker</translation>
+    </message>
+    <message>
+        <source>MQTTポート(&amp;Q)</source>
+        <translation>MQTT port (&amp;Q)</translation>
+    </message>
+    <message>
+        <source>トピック(&amp;T)</source>
+        <translation>&amp;Topic</translation>
+    </message>
+    <message>
+        <source>MQTTユーザー(&amp;U)</source>
+        <translation>MQTT &amp;user</translation>
+    </message>
+    <message>
+        <source>MQTTパスワード(&amp;S)</source>
+        <translation>MQTT pa&amp;ssword</translation>
+    </message>
+    <message>
+        <source>（使わない）</source>
+        <translation>(off)</translation>
     </message>
 </context>
 <context>

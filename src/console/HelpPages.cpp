@@ -24,6 +24,7 @@ constexpr HelpPage Pages[] = {
     {HelpConfigFirstPage + 5, "config.html"},
     {HelpConfigFirstPage + 6, "config.html"},
     {HelpConfigFirstPage + 7, "config.html"},
+    {HelpConfigFirstPage + 8, "config.html"},
     {HelpProperty, "property.html"},
     {HelpVersion, "property.html"},
     {HelpSession, "access.html"},

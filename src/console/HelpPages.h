@@ -23,7 +23,7 @@ enum HelpContext : int {
     HelpEdit = 20,
     HelpUser = 21,
     HelpAddSet = 22,
-    HelpConfig = 30,  // the settings dialog; its pages are 31 to 38 in tab order
+    HelpConfig = 30,  // the settings dialog; its pages are 31 to 39 in tab order
     HelpConfigFirstPage = 31,
     HelpProperty = 40,
     HelpVersion = 41,

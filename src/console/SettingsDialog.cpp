@@ -66,6 +66,7 @@ SettingsDialog::SettingsDialog(EventActions *actions, QWidget *owner, std::funct
     pcConfig->addTab(BuildRecordPage(), tr("ログ"));
     pcConfig->addTab(BuildXmlPage(), tr("XML設定"));
     pcConfig->addTab(BuildMailPage(), tr("通知"));
+    pcConfig->addTab(BuildIntegrationPage(), tr("連携"));
     // F1 explains the page that is showing.
     setProperty("helpContext", int(HelpConfigFirstPage));
     connect(pcConfig, &QTabWidget::currentChanged, this,

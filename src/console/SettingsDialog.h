@@ -188,6 +188,19 @@ public:
     FileChooser *fsMailCAFile = nullptr;
     QPushButton *pbMailTest = nullptr;
     QLabel *lblMailTest = nullptr;
+    QSpinBox *udWebPort = nullptr;
+    QLineEdit *edWebAddress = nullptr;
+    QLineEdit *edWebToken = nullptr;
+    QPushButton *pbWebToken = nullptr;
+    FileChooser *fsWebCert = nullptr;
+    FileChooser *fsWebKey = nullptr;
+    QLineEdit *edWebUrl = nullptr;
+    QLineEdit *edMqttBroker = nullptr;
+    QSpinBox *udMqttPort = nullptr;
+    QLineEdit *edMqttTopic = nullptr;
+    QLineEdit *edMqttUser = nullptr;
+    QLineEdit *edMqttPassword = nullptr;
+    FileChooser *fsMqttCAFile = nullptr;
     QLabel *lblMSXML = nullptr;
 
     // "ﾃｽﾄ" of a wave box: plays the file when it exists, otherwise warns
@@ -205,6 +218,9 @@ private:
     QWidget *BuildRecordPage();
     QWidget *BuildXmlPage();
     QWidget *BuildMailPage();
+    QWidget *BuildIntegrationPage();
+    // The page's address as a browser would open it.
+    void ShowWebUrl();
     void BuildEventGroup(EventGroup &g, const QString &title, const QString &macCaption);
     void BuildAllEventGroup(AllEventGroup &g, const QString &title, bool logout);
     void BuildRecordGroup(RecordGroup &g, const QString &title, const QString &prompt);
@@ -229,3 +245,6 @@ private:
     // know shows as the first entry and is kept until another is picked.
     int languageShown_ = 0;
 };
+
+// A random token for the web endpoint: 32 bytes, base64url.
+QString NewWebToken();

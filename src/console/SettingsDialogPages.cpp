@@ -15,9 +15,15 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QSysInfo>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <array>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -517,6 +523,118 @@ QWidget *SettingsDialog::BuildMailPage()
     grid->setRowStretch(row, 1);
     connect(pbMailTest, &QPushButton::clicked, this, &SettingsDialog::pbMailTestClick);
     return page;
+}
+
+QWidget *SettingsDialog::BuildIntegrationPage()
+{
+    auto *page = new QWidget;
+    udWebPort = upDown(page, "udWebPort", 0, 65535);
+    udWebPort->setAlignment(Qt::AlignLeft);
+    udWebPort->setSpecialValueText(tr("使わない"));
+    edWebAddress = new QLineEdit(page);
+    edWebAddress->setObjectName(QStringLiteral("edWebAddress"));
+    edWebToken = new QLineEdit(page);
+    edWebToken->setObjectName(QStringLiteral("edWebToken"));
+    edWebToken->setEchoMode(QLineEdit::PasswordEchoOnEdit);
+    pbWebToken = new QPushButton(tr("トークンを作る(&G)"), page);
+    pbWebToken->setObjectName(QStringLiteral("pbWebToken"));
+    fsWebCert = new FileChooser(page);
+    fsWebCert->setObjectName(QStringLiteral("fsWebCert"));
+    fsWebCert->SetButtonCaption(tr("参照..."));
+    fsWebKey = new FileChooser(page);
+    fsWebKey->setObjectName(QStringLiteral("fsWebKey"));
+    fsWebKey->SetButtonCaption(tr("参照..."));
+    edWebUrl = new QLineEdit(page);
+    edWebUrl->setObjectName(QStringLiteral("edWebUrl"));
+    edWebUrl->setReadOnly(true);
+    edMqttBroker = new QLineEdit(page);
+    edMqttBroker->setObjectName(QStringLiteral("edMqttBroker"));
+    udMqttPort = upDown(page, "udMqttPort", 1, 65535);
+    udMqttPort->setAlignment(Qt::AlignLeft);
+    edMqttTopic = new QLineEdit(page);
+    edMqttTopic->setObjectName(QStringLiteral("edMqttTopic"));
+    edMqttUser = new QLineEdit(page);
+    edMqttUser->setObjectName(QStringLiteral("edMqttUser"));
+    edMqttPassword = new QLineEdit(page);
+    edMqttPassword->setObjectName(QStringLiteral("edMqttPassword"));
+    edMqttPassword->setEchoMode(QLineEdit::Password);
+    fsMqttCAFile = new FileChooser(page);
+    fsMqttCAFile->setObjectName(QStringLiteral("fsMqttCAFile"));
+    fsMqttCAFile->SetButtonCaption(tr("参照..."));
+
+    auto *grid = new QGridLayout(page);
+    int row = 0;
+    const auto line = [&](const QString &caption, QWidget *field, QWidget *buddy = nullptr, int span = 2) {
+        auto *label = new QLabel(caption, page);
+        label->setBuddy(buddy ? buddy : field);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row++, 1, 1, span);
+    };
+    const auto hint = [&](const QString &text) {
+        auto *label = new QLabel(text, page);
+        label->setWordWrap(true);
+        label->setEnabled(false);
+        grid->addWidget(label, row++, 1, 1, 2);
+    };
+    auto *web = new QLabel(tr("Webページ、JSON、Prometheusのメトリクス"), page);
+    web->setStyleSheet(QStringLiteral("font-weight: bold"));
+    grid->addWidget(web, row++, 0, 1, 3);
+    line(tr("Webポート(&W)"), udWebPort);
+    line(tr("待ち受けアドレス(&D)"), edWebAddress);
+    grid->addWidget(new QLabel(tr("トークン(&K)"), page), row, 0);
+    qobject_cast<QLabel *>(grid->itemAtPosition(row, 0)->widget())->setBuddy(edWebToken);
+    grid->addWidget(edWebToken, row, 1);
+    grid->addWidget(pbWebToken, row++, 2);
+    hint(tr("トークンがないと、アドレスにかかわらずこのコンピューターからだけ読めます。ほかのコンピューターから読むにはトークンを作り、"
+            "証明書と秘密鍵でHTTPSにしてください。"));
+    line(tr("証明書(&E)"), fsWebCert, fsWebCert->edFile);
+    line(tr("秘密鍵(&Y)"), fsWebKey, fsWebKey->edFile);
+    line(tr("ページのアドレス"), edWebUrl);
+    auto *mqtt = new QLabel(tr("MQTT（Home Assistant などのホームオートメーション）"), page);
+    mqtt->setStyleSheet(QStringLiteral("font-weight: bold"));
+    grid->addWidget(mqtt, row++, 0, 1, 3);
+    line(tr("ブローカー(&B)"), edMqttBroker);
+    line(tr("MQTTポート(&Q)"), udMqttPort);
+    line(tr("トピック(&T)"), edMqttTopic);
+    line(tr("MQTTユーザー(&U)"), edMqttUser);
+    line(tr("MQTTパスワード(&S)"), edMqttPassword);
+    line(tr("CAファイル(&C)"), fsMqttCAFile, fsMqttCAFile->edFile);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+
+    connect(pbWebToken, &QPushButton::clicked, this, [this] { edWebToken->setText(NewWebToken()); });
+    for (QLineEdit *e : {edWebAddress, edWebToken})
+        connect(e, &QLineEdit::textChanged, this, &SettingsDialog::ShowWebUrl);
+    connect(udWebPort, &QSpinBox::valueChanged, this, &SettingsDialog::ShowWebUrl);
+    connect(fsWebCert, &FileChooser::OnChange, this, &SettingsDialog::ShowWebUrl);
+    connect(fsWebKey, &FileChooser::OnChange, this, &SettingsDialog::ShowWebUrl);
+    return page;
+}
+
+QString NewWebToken()
+{
+    std::array<quint32, 8> words;
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words.data()), int(sizeof words))
+                                   .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
+void SettingsDialog::ShowWebUrl()
+{
+    if (udWebPort->value() == 0) {
+        edWebUrl->setText(tr("（使わない）"));
+        return;
+    }
+    QString address = edWebAddress->text().trimmed();
+    // Without a token only this computer is answered, whatever the address.
+    if (edWebToken->text().isEmpty() || address.isEmpty())
+        address = QStringLiteral("127.0.0.1");
+    else if (address == u"0.0.0.0" || address == u"::")
+        address = QSysInfo::machineHostName();
+    if (address.contains(u':'))
+        address = u'[' + address + u']';
+    const bool tls = !fsWebCert->FileName().isEmpty() && !fsWebKey->FileName().isEmpty();
+    edWebUrl->setText(QStringLiteral("%1://%2:%3/").arg(tls ? u"https"_s : u"http"_s, address).arg(udWebPort->value()));
 }
 
 QWidget *SettingsDialog::BuildXmlPage()

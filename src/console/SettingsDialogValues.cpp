@@ -141,6 +141,19 @@ void SettingsDialog::LoadControls()
     edMailPassword->setText(s.Mail.Password);
     edMailFrom->setText(s.Mail.From);
     fsMailCAFile->SetFileName(s.Mail.CAFile);
+
+    udWebPort->setValue(s.Web.Port >= 0 && s.Web.Port <= 65535 ? s.Web.Port : 0);
+    edWebAddress->setText(s.Web.Address);
+    edWebToken->setText(s.Web.Token);
+    fsWebCert->SetFileName(s.Web.CertFile);
+    fsWebKey->SetFileName(s.Web.KeyFile);
+    edMqttBroker->setText(s.Mqtt.Broker);
+    udMqttPort->setValue(s.Mqtt.Port >= 1 && s.Mqtt.Port <= 65535 ? s.Mqtt.Port : 1883);
+    edMqttTopic->setText(s.Mqtt.Topic);
+    edMqttUser->setText(s.Mqtt.User);
+    edMqttPassword->setText(s.Mqtt.Password);
+    fsMqttCAFile->SetFileName(s.Mqtt.CAFile);
+    ShowWebUrl();
 }
 
 void SettingsDialog::SaveControls()
@@ -231,6 +244,17 @@ void SettingsDialog::SaveControls()
     c.XSLFile = fsXSLFile->FileName();
 
     s.Mail = MailValues();
+    s.Web.Port = udWebPort->value();
+    s.Web.Address = edWebAddress->text().trimmed();
+    s.Web.Token = edWebToken->text().trimmed();
+    s.Web.CertFile = fsWebCert->FileName();
+    s.Web.KeyFile = fsWebKey->FileName();
+    s.Mqtt.Broker = edMqttBroker->text().trimmed();
+    s.Mqtt.Port = udMqttPort->value();
+    s.Mqtt.Topic = edMqttTopic->text().trimmed();
+    s.Mqtt.User = edMqttUser->text();
+    s.Mqtt.Password = edMqttPassword->text();
+    s.Mqtt.CAFile = fsMqttCAFile->FileName();
 }
 
 ProgramSettings::MailSection SettingsDialog::MailValues() const

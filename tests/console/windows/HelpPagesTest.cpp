@@ -139,7 +139,7 @@ TEST(HelpPages, TheWindowsCarryContextsThatHaveAPlace)
         SettingsDialog config(nullptr, nullptr, [] { return true; });
         auto *pages = config.findChild<QTabWidget *>(QStringLiteral("pcConfig"));
         ASSERT_NE(pages, nullptr);
-        ASSERT_EQ(pages->count(), 8);
+        ASSERT_EQ(pages->count(), 9);
         for (int i = pages->count() - 1; i >= 0; --i) {
             pages->setCurrentIndex(i);
             // F1 on any control of the page explains that page.
@@ -158,7 +158,7 @@ TEST(HelpPages, TheWindowsCarryContextsThatHaveAPlace)
     contexts << HelpContextOf(notice);
     NoticeWindows.CloseAll();
 
-    EXPECT_EQ(contexts, (QList<int>{HelpProperty, HelpVersion, 38, 37, 36, 35, 34, 33, 32, 31, HelpUser, HelpAddSet,
+    EXPECT_EQ(contexts, (QList<int>{HelpProperty, HelpVersion, 39, 38, 37, 36, 35, 34, 33, 32, 31, HelpUser, HelpAddSet,
                                     HelpSession, HelpReport}));
     for (int context : contexts) {
         const QUrl url = HelpUrl(ShippedHelp, context);

@@ -100,10 +100,10 @@ TEST(Language, TheSettingsAndTheEditorReadInEnglishUnderItsTranslation)
     const QStringList english = shownTexts();
     UseConsoleLanguage(u"ja"_s);
     EXPECT_EQ(english, (QStringList{u"General"_s, u"Each Terminal"_s, u"All Terminals"_s, u"Access"_s, u"Ping"_s,
-                                    u"Records"_s, u"XML"_s, u"Notifications"_s, u"Separator"_s, u"&User Name..."_s, u"&Cancel"_s,
+                                    u"Records"_s, u"XML"_s, u"Notifications"_s, u"Integration"_s, u"Separator"_s, u"&User Name..."_s, u"&Cancel"_s,
                                     u"User Name"_s}));
     EXPECT_EQ(shownTexts(), (QStringList{u"基本"_s, u"個別設定"_s, u"全体設定"_s, u"アクセス"_s, u"Ping"_s, u"ログ"_s,
-                                         u"XML設定"_s, u"通知"_s, u"ｾﾊﾟﾚｰﾀ"_s, u"ﾕｰｻﾞｰ名(&U)..."_s, u"&Cancel"_s,
+                                         u"XML設定"_s, u"通知"_s, u"連携"_s, u"ｾﾊﾟﾚｰﾀ"_s, u"ﾕｰｻﾞｰ名(&U)..."_s, u"&Cancel"_s,
                                          u"ﾕｰｻﾞｰ名"_s}));
 }
 

@@ -22,6 +22,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QAbstractButton>
+#include <QTabWidget>
+#include <QGroupBox>
 #include <gtest/gtest.h>
 
 namespace {
@@ -407,3 +409,51 @@ TEST_F(SettingsDialogTest, OneDialogAtATime)
 }
 
 } // namespace
+
+// The access keys of the pages for the checks beyond the echo, the
+// notifications and the integration are their own: none clashes with
+// another on the page or with the dialog's buttons. (The access page's
+// texts, which share A with the apply button, are the program's own and
+// stay as they are.)
+TEST_F(SettingsDialogTest, NoAccessKeyClashesOnTheNewerPages)
+{
+    SettingsDialog dialog(nullptr, nullptr, xmlPresent);
+    auto *pages = dialog.findChild<QTabWidget *>(QStringLiteral("pcConfig"));
+    ASSERT_NE(pages, nullptr);
+    static const QRegularExpression key(QStringLiteral("&(\\w)"));
+    for (int i = 0; i < pages->count(); ++i) {
+        if (!QStringList{QStringLiteral("Ping"), QStringLiteral("通知"), QStringLiteral("連携")}.contains(pages->tabText(i)))
+            continue;
+        QStringList keys;
+        QStringList texts{dialog.pbApply->text(), dialog.pbOK->text(), dialog.pbCancel->text()};
+        for (const QLabel *label : pages->widget(i)->findChildren<QLabel *>())
+            texts << label->text();
+        for (const QAbstractButton *button : pages->widget(i)->findChildren<QAbstractButton *>())
+            texts << button->text();
+        for (const QGroupBox *box : pages->widget(i)->findChildren<QGroupBox *>())
+            texts << box->title();
+        for (const QString &text : texts)
+            if (const QRegularExpressionMatch m = key.match(text); m.hasMatch())
+                keys << m.captured(1).toUpper();
+        EXPECT_EQ(keys.size(), QSet<QString>(keys.begin(), keys.end()).size())
+            << pages->tabText(i).toStdString() << ": " << keys.join(u' ').toStdString();
+    }
+}
+
+// A browser on another desk needs a token: the button makes a fresh random
+// one, and the page shows the address to open.
+TEST_F(SettingsDialogTest, TheIntegrationPageMakesATokenAndShowsTheAddress)
+{
+    Settings.Web.Port = 8080;
+    Settings.Web.Address = QStringLiteral("192.0.2.10");
+    SettingsDialog dialog(nullptr, nullptr, xmlPresent);
+    EXPECT_EQ(dialog.edWebUrl->text(), QStringLiteral("http://127.0.0.1:8080/")) << "no token: this computer only";
+    dialog.pbWebToken->click();
+    const QString token = dialog.edWebToken->text();
+    EXPECT_GE(token.size(), 43);
+    EXPECT_EQ(dialog.edWebUrl->text(), QStringLiteral("http://192.0.2.10:8080/"));
+    dialog.pbWebToken->click();
+    EXPECT_NE(dialog.edWebToken->text(), token);
+    dialog.pbApplyClick();
+    EXPECT_EQ(Settings.Web.Token, dialog.edWebToken->text());
+}
