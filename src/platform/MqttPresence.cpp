@@ -718,7 +718,7 @@ void MqttPresence::configure(const MqttSettings &settings)
 
 void MqttPresence::update(WatchSnapshotPtr snapshot)
 {
-    if (!snapshot)
+    if (!snapshot || !snapshot->taken.isValid())
         return;
     {
         std::lock_guard lock(channel_->mutex);

@@ -88,8 +88,9 @@ public:
     // ends it. The same settings again change nothing.
     void configure(const MqttSettings &settings);
 
-    // The watch list as it is now (null: ignored). Nothing is published
-    // before the first one. Only the latest one handed over counts:
+    // The watch list as it is now. Nothing is published before the first
+    // one; a null snapshot or one never taken (the empty one a board holds
+    // before its first) is ignored. Only the latest one handed over counts:
     // states that come and go faster than the broker takes them are skipped.
     void update(WatchSnapshotPtr snapshot);
 

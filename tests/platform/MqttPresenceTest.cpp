@@ -251,6 +251,7 @@ struct Terminal {
 WatchSnapshotPtr snapshotOf(const QList<Terminal> &terminals)
 {
     auto snapshot = std::make_shared<WatchSnapshot>();
+    snapshot->taken = QDateTime::currentDateTime();
     snapshot->computer = Computer;
     for (const Terminal &t : terminals) {
         TerminalState state;
