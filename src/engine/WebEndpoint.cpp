@@ -769,10 +769,12 @@ WebEndpoint::WebEndpoint(const SnapshotBoard &board, DayReport dayReport, WebLim
 
 WebEndpoint::~WebEndpoint()
 {
-    QMetaObject::invokeMethod(
-        server_, [this] { delete server_; }, Qt::BlockingQueuedConnection);
+    // The sockets and timers go on their own thread; what is left of the
+    // server holds none once the thread has ended.
+    stop();
     thread_->quit();
     thread_->wait();
+    delete server_;
 }
 
 QString WebEndpoint::start(const WebSettings &settings)
