@@ -4,6 +4,7 @@
 // second network namespace across a veth pair for the token.
 
 #include "engine/WebEndpoint.h"
+#include "engine/WebPages.h"
 
 #include "platform/RunTool.h"
 #include "support/NetNamespace.h"
@@ -26,6 +27,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
 #include <mutex>
 #include <thread>
 
@@ -326,6 +330,43 @@ TEST_F(WebEndpointTest, DayReportsOfTodayAndOfAGivenDay)
         EXPECT_EQ(ask(get(path)).status, 404) << path;
     ASSERT_EQ(days().size(), 2);
     EXPECT_EQ(days()[0], QDate::currentDate());
+}
+
+// A list read in a zone with summer time: each since keeps the offset of
+// its own instant, on both sides of a change and in the hour that repeats.
+bool sinceOffsetsRightInBerlin()
+{
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    const std::pair<const char *, const char *> cases[] = {
+        {"2024-01-15T10:00:00Z", "2024-01-15T11:00:00+01:00"},
+        {"2024-03-31T00:59:59Z", "2024-03-31T01:59:59+01:00"},
+        {"2024-03-31T01:00:00Z", "2024-03-31T03:00:00+02:00"},
+        {"2024-07-01T10:00:00Z", "2024-07-01T12:00:00+02:00"},
+        {"2024-10-27T00:30:00Z", "2024-10-27T02:30:00+02:00"},
+        {"2024-10-27T01:30:00Z", "2024-10-27T02:30:00+01:00"},
+    };
+    WatchSnapshot snapshot;
+    for (const auto &[utc, expected] : cases) {
+        TerminalState t;
+        t.since = QDateTime::fromMSecsSinceEpoch(
+            QDateTime::fromString(QString::fromLatin1(utc), Qt::ISODate).toMSecsSinceEpoch());
+        snapshot.terminals << t;
+    }
+    const QByteArray json = WebPages::TerminalsJson(snapshot);
+    bool all = true;
+    for (const auto &[utc, expected] : cases)
+        if (!json.contains(QByteArray("\"since\":\"") + expected + '"')) {
+            std::cerr << utc << " is not " << expected << '\n';
+            all = false;
+        }
+    return all;
+}
+
+TEST(WebPagesTime, SinceKeepsItsOffsetAcrossSummerTimeChanges)
+{
+    // _exit: the forked child holds the memory of threads it does not have.
+    EXPECT_EXIT(::_exit(sinceOffsetsRightInBerlin() ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 // --- Refusals -----------------------------------------------------------------
