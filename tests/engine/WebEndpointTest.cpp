@@ -281,8 +281,9 @@ TEST_F(WebEndpointTest, MetricsReadByPrometheusParsers)
 
     bool checked = false;
     if (QFile::exists(QStringLiteral("/usr/bin/promtool"))) {
-        const ToolRun lint = RunTool(QStringLiteral("/usr/bin/promtool"), {QStringLiteral("check"), QStringLiteral("metrics")},
-                                     20000, ToolChannels::Merged, r.body);
+        const ToolRun lint = RunTool(QStringLiteral("/usr/bin/promtool"),
+                                     {QStringLiteral("check"), QStringLiteral("metrics")}, 20000,
+                                     ToolChannels::Merged, r.body);
         EXPECT_TRUE(lint.Succeeded()) << lint.output.constData();
         checked = true;
     }
@@ -375,7 +376,8 @@ TEST_F(WebEndpointTest, WithoutTokenOnlyLoopbackNamesAreAnswered)
 {
     const quint16 port = start();
     const QByteArray p = QByteArray::number(port);
-    for (const QByteArray &host : QList<QByteArray>{"localhost", "localhost:" + p, "127.0.0.1:" + p, "127.0.0.5", "[::1]:" + p})
+    for (const QByteArray &host :
+         QList<QByteArray>{"localhost", "localhost:" + p, "127.0.0.1:" + p, "127.0.0.5", "[::1]:" + p})
         EXPECT_EQ(ask(get("/api/terminals", {}, host)).status, 200) << host.constData();
     // A page of another site whose name now resolves to 127.0.0.1.
     for (const QByteArray &host : QList<QByteArray>{"rebind.example", "rebind.example:" + p, "127.0.0.1.rebind.example",
