@@ -6,6 +6,7 @@
 #include "config/Settings.h"
 #include "engine/WatchEngine.h"
 #include "engine/WatchEntry.h"
+#include "engine/WebEndpoint.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
 #include "events/AccessEvent.h"
@@ -17,6 +18,7 @@
 #include "platform/DetachedProcessStarter.h"
 #include "platform/IcmpSocket.h"
 #include "platform/Journal.h"
+#include "platform/MqttPresence.h"
 #include "platform/NetBrowser.h"
 #include "platform/NoMailslotTransport.h"
 #include "platform/ReportDelivery.h"
@@ -196,6 +198,44 @@ void WatchHost::StartTimers()
     }
     kept_ = Settings;
     keepTimer_->start(KeepSettingsMs);
+    ApplyIntegration();
+}
+
+void WatchHost::ApplyIntegration()
+{
+    if (!web_) {
+        web_ = std::make_unique<WebEndpoint>(Board, [this](QDate day) { return DayReportPage(day); });
+        mqtt_ = std::make_unique<MqttPresence>();
+    }
+    const ProgramSettings::WebSection &w = Settings.Web;
+    WebSettings web;
+    web.port = quint16(w.Port >= 0 && w.Port <= 65535 ? w.Port : 0);
+    web.address = w.Address.trimmed();
+    web.token = w.Token.trimmed();
+    web.certFile = w.CertFile;
+    web.keyFile = w.KeyFile;
+    const QString webText = QStringList{QString::number(web.port), web.address, web.token, web.certFile, web.keyFile}.join(u'\n');
+    if (webText != webApplied_) {
+        webApplied_ = webText;
+        const QString failed = web_->start(web);
+        if (!failed.isEmpty())
+            JournalLine(JournalPriority::Warning, "web", QStringLiteral("not serving on port %1: %2").arg(web.port).arg(failed));
+    }
+    const ProgramSettings::MqttSection &m = Settings.Mqtt;
+    MqttSettings mqtt;
+    mqtt.broker = m.Broker.trimmed();
+    mqtt.port = quint16(m.Port >= 1 && m.Port <= 65535 ? m.Port : 1883);
+    mqtt.topic = m.Topic.trimmed();
+    mqtt.user = m.User;
+    mqtt.password = m.Password;
+    mqtt.caFile = m.CAFile;
+    const QString mqttText = QStringList{mqtt.broker, QString::number(mqtt.port), mqtt.topic, mqtt.user, mqtt.password,
+                                         mqtt.caFile}.join(u'\n');
+    if (mqtt_ && mqttText != mqttApplied_) {
+        mqttApplied_ = mqttText;
+        mqtt_->configure(mqtt);
+        mqtt_->update(Board.current());
+    }
 }
 
 void WatchHost::MarkRun(bool start)
@@ -261,6 +301,8 @@ void WatchHost::AnnounceStart()
 
 void WatchHost::KeepSettings()
 {
+    // Settings applied in the dialog reach the endpoint and the broker too.
+    ApplyIntegration();
     if (BeforeKeepSettings)
         BeforeKeepSettings();
     // Compared in memory: the file is read and written only after a change.
@@ -292,6 +334,11 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     }
     // The reports still on their way get five seconds in all (the messages
     // queued before them first); the journal names what is left.
+    // Other systems hear of the stop: the endpoint closes, the broker is
+    // told "offline".
+    if (web_)
+        web_->stop();
+    mqtt_.reset();
     const QDeadlineTimer reports(5000);
     while (!sends_->Idle() && !reports.hasExpired())
         QThread::msleep(20);
@@ -380,4 +427,21 @@ void WatchHost::PublishSnapshot()
     s->computer = QSysInfo::machineHostName();
     s->language = QCoreApplication::translate("DayReport", "ja", "language code of the page");
     Board.publish(std::move(s));
+    if (mqtt_)
+        mqtt_->update(Board.current());
+    std::lock_guard lock(reportMutex_);
+    reportSettings_ = Settings;
+    reportList_ = ReportListEntries(*Model);
+}
+
+QByteArray WatchHost::DayReportPage(QDate day) const
+{
+    ProgramSettings settings;
+    QList<ReportListEntry> list;
+    {
+        std::lock_guard lock(reportMutex_);
+        settings = reportSettings_;
+        list = reportList_;
+    }
+    return DayReportHtml(MakeDayReport(settings, day, QDateTime::currentDateTime(), list)).toUtf8();
 }

@@ -9,14 +9,17 @@
 
 #include "config/Settings.h"
 #include "engine/WatchSnapshot.h"
+#include "events/DayReport.h"
 #include "platform/Platform.h"
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class AccessCheck;
 class AccessEventOutlets;
@@ -35,6 +38,8 @@ class WatchEvents;
 class WatchListModel;
 class QTimer;
 class ReportDelivery;
+class WebEndpoint;
+class MqttPresence;
 
 class WatchHost : public QObject {
     Q_OBJECT
@@ -107,6 +112,9 @@ public:
     // sessions' times.
     SnapshotBoard Board;
     void PublishSnapshot();
+    // The day report of a day as `corvane REPORT` writes it, with the list
+    // and settings of the last snapshot; safe on any thread.
+    QByteArray DayReportPage(QDate day) const;
     int SnapshotDelayMs = 100;
     static constexpr int SnapshotRefreshMs = 10000;
 
@@ -129,6 +137,15 @@ private:
     QTimer *keepTimer_ = nullptr;
     QTimer *snapshotTimer_ = nullptr;
     quint64 accessEvents_ = 0;
+    // What DayReportPage reads, copied by PublishSnapshot.
+    mutable std::mutex reportMutex_;
+    ProgramSettings reportSettings_;
+    QList<ReportListEntry> reportList_;
+    // What other systems read, last: they go first, before what they read.
+    void ApplyIntegration();
+    std::unique_ptr<WebEndpoint> web_;
+    std::unique_ptr<MqttPresence> mqtt_;
+    QString webApplied_, mqttApplied_;  // the settings they run with, as text
     bool announced_ = false;
     bool runMarked_ = false;
     QStringList startWarnings_;

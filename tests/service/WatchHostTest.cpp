@@ -18,6 +18,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTcpServer>
 
 namespace {
 
@@ -226,6 +229,60 @@ TEST(WatchHost, TheSnapshotFollowsThePassesAndTheList)
         EXPECT_EQ(host.Board.current()->terminals[0].state, u"resting"_s);
         host.Stop();
         host.DetachOutlets();
+    }
+    delete sharedServices;
+    sharedServices = nullptr;
+}
+
+// With [Web] Port set, the running host answers on loopback with its list
+// and its day report; the close stops it.
+TEST(WatchHost, TheWebEndpointServesTheRunningList)
+{
+    TempDir dir;
+    ProgramDir = dir.path();
+    ServiceRunning = true;
+    WatchBusy = false;
+    sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+    const auto get = [](quint16 port, const QByteArray &path) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (!socket.waitForConnected(5000))
+            return QByteArray();
+        socket.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        QByteArray answer;
+        QDeadlineTimer deadline(10000);
+        while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired() && socket.waitForReadyRead(1000))
+            answer += socket.readAll();
+        return answer + socket.readAll();
+    };
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        WatchHost host({});
+        Settings.Web.Port = port;
+        WatchListModel list;
+        WatchEntry entry;
+        entry.UserName = u"tanaka"_s;
+        entry.ResourceName = u"PC01"_s;
+        entry.StatusText = StatusUnconfirmed;
+        entry.ImageIndex = ImageUnconfirmed;
+        entry.State = StateUnconfirmed;
+        AddEntry(entry, list);
+        ASSERT_TRUE(SaveList(list, host.ListFilePath));
+        host.LoadList();
+        host.StartTimers();
+        host.PublishSnapshot();
+        const QByteArray terminals = get(port, "/api/terminals");
+        EXPECT_TRUE(terminals.startsWith("HTTP/1.1 200")) << terminals.left(200).constData();
+        EXPECT_TRUE(terminals.contains("\"resource\":\"PC01\"") || terminals.contains("\"resource\": \"PC01\""))
+            << terminals.constData();
+        const QByteArray report = get(port, "/report");
+        EXPECT_TRUE(report.startsWith("HTTP/1.1 200")) << report.left(200).constData();
+        EXPECT_TRUE(report.contains("<!DOCTYPE html>"));
+        host.Stop();
+        EXPECT_TRUE(get(port, "/api/terminals").isEmpty()) << "the close stops the endpoint";
     }
     delete sharedServices;
     sharedServices = nullptr;
