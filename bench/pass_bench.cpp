@@ -15,6 +15,8 @@
 #include "engine/WatchEngine.h"
 #include "engine/WatchList.h"
 #include "engine/WatchListModel.h"
+#include "engine/WatchSnapshot.h"
+#include "engine/WebEndpoint.h"
 #include "platform/FixtureNetBrowser.h"
 #include "probe/Probe.h"
 #include "process/ProcessFlags.h"
@@ -29,7 +31,13 @@
 #include "BenchSupport.h"
 #include "NoEvents.h"
 
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -59,8 +67,59 @@ void fillList(WatchListModel &model)
     }
 }
 
+// range(0): a client polls the web endpoint's /api/terminals every second
+// while the passes run (a snapshot of the same 1 000 entries is served).
 void BM_Pass(benchmark::State &state)
 {
+    SnapshotBoard board;
+    std::unique_ptr<WebEndpoint> web;
+    std::atomic<bool> polling{state.range(0) != 0};
+    std::thread poller;
+    if (polling) {
+        auto snapshot = std::make_shared<WatchSnapshot>();
+        for (int i = 0; i < kEntries; ++i)
+            snapshot->terminals.append({QStringLiteral("PC%1").arg(i), QStringLiteral("user%1").arg(i), {}, address(i),
+                                        QStringLiteral("in"), QDateTime::currentDateTime(), QStringLiteral("echo")});
+        board.publish(snapshot);
+        web = std::make_unique<WebEndpoint>(board, [](QDate) { return QByteArray(); });
+        WebSettings settings;
+        settings.anyPort = true;
+        settings.port = 1;
+        if (!web->start(settings).isEmpty()) {
+            state.SkipWithError("no endpoint");
+            return;
+        }
+        const quint16 port = web->port();
+        poller = std::thread([&polling, port] {
+            while (polling) {
+                const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+                sockaddr_in a{};
+                a.sin_family = AF_INET;
+                a.sin_port = htons(port);
+                a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
+                    const char request[] = "GET /api/terminals HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+                    [[maybe_unused]] ssize_t n = ::write(fd, request, sizeof request - 1);
+                    char buffer[65536];
+                    while (::read(fd, buffer, sizeof buffer) > 0) {
+                    }
+                }
+                ::close(fd);
+                for (int i = 0; i < 10 && polling; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
+    struct Stop {
+        std::atomic<bool> &polling;
+        std::thread &poller;
+        ~Stop()
+        {
+            polling = false;
+            if (poller.joinable())
+                poller.join();
+        }
+    } stop{polling, poller};
     Settings.TCPIP.TimeOut = 1000;
     Settings.TCPIP.TTL = 128;
     // The installed defaults: echoes all at once, one retry.
@@ -149,7 +208,7 @@ void BM_Fping(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_Pass)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_Pass)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_EchoesAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_HandOff)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Fping)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
