@@ -314,8 +314,14 @@ void askByPacketSocket(Plan &p, std::chrono::milliseconds wait, const std::funct
             firstTry = nextSend = now + kPace;
             continue;
         }
-        if (next == toAsk.size() && (unanswered == 0 || now >= lastSent + wait))
+        if (next == toAsk.size() && unanswered == 0)
             break;
+        if (next == toAsk.size() && now >= lastSent + wait) {
+            // A thread woken late (a busy machine) still takes the replies
+            // that came while it slept.
+            readReplies(fd, p, bySender);
+            break;
+        }
         auto until = next < toAsk.size() ? nextSend : lastSent + wait;
         until = qMin(until, now + kStopCheck);
         pollfd pfd{fd, POLLIN, 0};
