@@ -124,10 +124,12 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     connect(Model, &QAbstractItemModel::rowsMoved, this, changed);
     connect(Model, &QAbstractItemModel::modelReset, this, changed);
     connect(Engine, &WatchEngine::PassApplied, this, &WatchHost::PublishSnapshot);
-    auto *refresh = new QTimer(this);
-    refresh->setInterval(SnapshotRefreshMs);
-    connect(refresh, &QTimer::timeout, this, changed);
-    refresh->start();
+    // The sessions' times age without any change: while someone reads the
+    // snapshots (the endpoint or the broker is on) they are taken again now
+    // and then; with both off nothing wakes for them.
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setInterval(SnapshotRefreshMs);
+    connect(refreshTimer_, &QTimer::timeout, this, changed);
     Access->LoadAccessLibrary(PlatformFamily);
 
     if (PlatformFamily == LinuxFamily && !sharedServices->Shutdown().CanPowerOff()) {
@@ -214,9 +216,8 @@ void WatchHost::ApplyIntegration()
     web.token = w.Token.trimmed();
     web.certFile = w.CertFile;
     web.keyFile = w.KeyFile;
-    const QString webText = QStringList{QString::number(web.port), web.address, web.token, web.certFile, web.keyFile}.join(u'\n');
-    if (webText != webApplied_) {
-        webApplied_ = webText;
+    if (web != webApplied_) {
+        webApplied_ = web;
         const QString failed = web_->start(web);
         if (!failed.isEmpty())
             JournalLine(JournalPriority::Warning, "web", QStringLiteral("not serving on port %1: %2").arg(web.port).arg(failed));
@@ -229,13 +230,16 @@ void WatchHost::ApplyIntegration()
     mqtt.user = m.User;
     mqtt.password = m.Password;
     mqtt.caFile = m.CAFile;
-    const QString mqttText = QStringList{mqtt.broker, QString::number(mqtt.port), mqtt.topic, mqtt.user, mqtt.password,
-                                         mqtt.caFile}.join(u'\n');
-    if (mqtt_ && mqttText != mqttApplied_) {
-        mqttApplied_ = mqttText;
+    if (mqtt_ && mqtt != mqttApplied_) {
+        mqttApplied_ = mqtt;
         mqtt_->configure(mqtt);
         mqtt_->update(Board.current());
     }
+    const bool read = webApplied_.port != 0 || !mqttApplied_.broker.isEmpty();
+    if (read && !refreshTimer_->isActive())
+        refreshTimer_->start();
+    else if (!read)
+        refreshTimer_->stop();
 }
 
 void WatchHost::MarkRun(bool start)

@@ -9,7 +9,9 @@
 
 #include "config/Settings.h"
 #include "engine/WatchSnapshot.h"
+#include "engine/WebEndpoint.h"
 #include "events/DayReport.h"
+#include "platform/MqttPresence.h"
 #include "platform/Platform.h"
 
 #include <QDate>
@@ -38,8 +40,6 @@ class WatchEvents;
 class WatchListModel;
 class QTimer;
 class ReportDelivery;
-class WebEndpoint;
-class MqttPresence;
 
 class WatchHost : public QObject {
     Q_OBJECT
@@ -136,6 +136,7 @@ private:
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
     QTimer *snapshotTimer_ = nullptr;
+    QTimer *refreshTimer_ = nullptr;
     quint64 accessEvents_ = 0;
     // What DayReportPage reads, copied by PublishSnapshot.
     mutable std::mutex reportMutex_;
@@ -145,7 +146,8 @@ private:
     void ApplyIntegration();
     std::unique_ptr<WebEndpoint> web_;
     std::unique_ptr<MqttPresence> mqtt_;
-    QString webApplied_, mqttApplied_;  // the settings they run with, as text
+    WebSettings webApplied_;   // the settings they run with
+    MqttSettings mqttApplied_;
     bool announced_ = false;
     bool runMarked_ = false;
     QStringList startWarnings_;
