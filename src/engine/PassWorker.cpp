@@ -677,49 +677,54 @@ void PassWorker::FeedBeyondEcho(std::vector<std::pair<int, quint32>> echoes)
 {
     // Every echo submitted when the pass started, by its number and
     // address: those still unanswered after the grace are asked together,
-    // every FeedTickMs, while the rest of their time-out runs.
-    std::vector<int> ids;
-    for (const auto &e : echoes)
-        ids.push_back(e.first);
+    // every FeedTickMs, while the rest of their time-out runs. Each look
+    // takes only the entries still open.
+    std::vector<int> open;  // work indices
+    for (size_t i = 0; i < echoes.size(); ++i)
+        if (echoes[i].first >= 0)
+            open.push_back(int(i));
     std::unique_lock lock(BeyondMutex_);
     // Nothing can have gone unanswered for the grace before it has passed:
     // a pass of answering terminals ends before the first look.
     BeyondDone_.wait_for(lock, Grace_, [this] { return Stopping() || WalkDone_; });
-    while (!Stopping() && !WalkDone_) {
-        std::vector<int> batch;
-        std::vector<quint32> addresses;
-        bool waiting = false;
+    while (!Stopping() && !WalkDone_ && !open.empty()) {
+        std::vector<int> ids;
+        for (int i : open)
+            ids.push_back(echoes[size_t(i)].first);
         lock.unlock();
         const std::vector<EchoBatch::Silence> silence = Echoes_.silence(ids, Grace_);
         lock.lock();
-        for (size_t i = 0; i < echoes.size(); ++i) {
-            Beyond &b = Beyond_[i];
-            if (ids[i] < 0 || b.asked)
+        std::vector<int> batch, stillOpen;
+        std::vector<quint32> addresses;
+        for (size_t k = 0; k < open.size(); ++k) {
+            const int i = open[k];
+            Beyond &b = Beyond_[size_t(i)];
+            if (b.asked || silence[k] == EchoBatch::Silence::Answered)
                 continue;
-            if (silence[i] == EchoBatch::Silence::Silent && BeyondAsking_ < MaxAsking) {
+            if (silence[k] == EchoBatch::Silence::Silent && BeyondAsking_ < MaxAsking) {
                 b.asked = true;
-                batch.push_back(int(i));
-                addresses.push_back(echoes[i].second);
-            } else if (silence[i] != EchoBatch::Silence::Answered) {
-                waiting = true;
+                batch.push_back(i);
+                addresses.push_back(echoes[size_t(i)].second);
+            } else {
+                stillOpen.push_back(i);
             }
         }
+        open = std::move(stillOpen);
         if (!batch.empty()) {
             ++BeyondAsking_;
+            const std::vector<int> asked = batch;
             try {
                 Asking_.emplace_back(&PassWorker::AskBeyondEcho, this, std::move(batch), std::move(addresses));
             } catch (const std::system_error &) {
                 // No thread: these entries are asked by the walk itself.
-                for (size_t i = 0; i < echoes.size(); ++i)
-                    if (Beyond_[i].asked && !Beyond_[i].done)
-                        Beyond_[i].asked = false;
+                for (int i : asked)
+                    Beyond_[size_t(i)].asked = false;
                 --BeyondAsking_;
                 return;
             }
-        } else if (!waiting) {
-            return; // every echo has its outcome or its question
         }
-        BeyondDone_.wait_for(lock, std::chrono::milliseconds(FeedTickMs));
+        if (!open.empty())
+            BeyondDone_.wait_for(lock, std::chrono::milliseconds(FeedTickMs));
     }
 }
 
