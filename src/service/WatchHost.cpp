@@ -218,6 +218,8 @@ void WatchHost::ApplyIntegration()
     web.keyFile = w.KeyFile;
     if (web != webApplied_) {
         webApplied_ = web;
+        // What the endpoint serves is taken now, not at the next change.
+        PublishSnapshot();
         const QString failed = web_->start(web);
         if (!failed.isEmpty())
             JournalLine(JournalPriority::Warning, "web", QStringLiteral("not serving on port %1: %2").arg(web.port).arg(failed));
@@ -433,6 +435,9 @@ void WatchHost::PublishSnapshot()
     Board.publish(std::move(s));
     if (mqtt_)
         mqtt_->update(Board.current());
+    // Only the endpoint serves the day report.
+    if (webApplied_.port == 0)
+        return;
     std::lock_guard lock(reportMutex_);
     reportSettings_ = Settings;
     reportList_ = ReportListEntries(*Model);
