@@ -36,6 +36,24 @@ struct AccessOutlets : AccessEventOutlets {
     void EnableAccessMenuItem() override {}
 };
 
+// A program folder of its own and the shared services, for a host made in
+// the test.
+struct HostFolder {
+    TempDir dir;
+    HostFolder()
+    {
+        ProgramDir = dir.path();
+        ServiceRunning = true;
+        WatchBusy = false;
+        sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+    }
+    ~HostFolder()
+    {
+        delete sharedServices;
+        sharedServices = nullptr;
+    }
+};
+
 } // namespace
 
 TEST(WatchHost, WatchesAndChecksAccessWithNoWindow)
@@ -148,11 +166,7 @@ TEST(WatchHost, WithoutTheRightToSendEchoesTheStartSaysSo)
     NetNamespace::Options options;
     options.pingSockets = false;
     NetNamespace::run(options, [] {
-        TempDir dir;
-        ProgramDir = dir.path();
-        ServiceRunning = true;
-        WatchBusy = false;
-        sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+        HostFolder folder;
         {
             WatchHost host({});
             host.PassProbe->SetEchoKind(IcmpEcho::Kind::PingSocket); // as an ordinary user finds it
@@ -171,8 +185,6 @@ TEST(WatchHost, WithoutTheRightToSendEchoesTheStartSaysSo)
             EXPECT_TRUE(host.StartWarnings()[0].contains(u"ping_group_range"_s));
             host.Stop();
         }
-        delete sharedServices;
-        sharedServices = nullptr;
     });
 }
 
@@ -181,11 +193,7 @@ TEST(WatchHost, WithoutTheRightToSendEchoesTheStartSaysSo)
 // counters; an entry set to rest shows so in the next snapshot.
 TEST(WatchHost, TheSnapshotFollowsThePassesAndTheList)
 {
-    TempDir dir;
-    ProgramDir = dir.path();
-    ServiceRunning = true;
-    WatchBusy = false;
-    sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+    HostFolder folder;
     {
         WatchHost host({});
         host.SnapshotDelayMs = 10;
@@ -230,19 +238,13 @@ TEST(WatchHost, TheSnapshotFollowsThePassesAndTheList)
         host.Stop();
         host.DetachOutlets();
     }
-    delete sharedServices;
-    sharedServices = nullptr;
 }
 
 // With [Web] Port set, the running host answers on loopback with its list
 // and its day report; the close stops it.
 TEST(WatchHost, TheWebEndpointServesTheRunningList)
 {
-    TempDir dir;
-    ProgramDir = dir.path();
-    ServiceRunning = true;
-    WatchBusy = false;
-    sharedServices = new SharedServices(std::make_unique<FakeShutdown>(), std::make_unique<SambaPlatformQuery>());
+    HostFolder folder;
     const auto get = [](quint16 port, const QByteArray &path) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, port);
@@ -284,6 +286,4 @@ TEST(WatchHost, TheWebEndpointServesTheRunningList)
         host.Stop();
         EXPECT_TRUE(get(port, "/api/terminals").isEmpty()) << "the close stops the endpoint";
     }
-    delete sharedServices;
-    sharedServices = nullptr;
 }
