@@ -1894,6 +1894,10 @@ Are you sure?</translation>
         <translation>The list could not be saved.</translation>
     </message>
     <message>
+        <source>「%1」にはリストファイルに保存できない文字が含まれています。</source>
+        <translation>“%1” holds a character that the list file (code page 932) cannot store.</translation>
+    </message>
+    <message>
         <source>ﾕｰｻﾞｰ名</source>
         <translation>User Name</translation>
     </message>

@@ -601,8 +601,9 @@ void ListEditor::pbOKClick()
     // A list that cannot be written stays here with the operator's work,
     // to be saved again or given up with Cancel.
     errno = 0;
-    if (!ListFile.isEmpty() && !SaveList(*List, ListFile)) {
-        QMessageBox::critical(this, AppTitle, SaveFailedMessage(ListFile, errno));
+    QString unencodable;
+    if (!ListFile.isEmpty() && !SaveList(*List, ListFile, &unencodable)) {
+        QMessageBox::critical(this, AppTitle, SaveFailedMessage(ListFile, errno, unencodable));
         return;
     }
     accept();

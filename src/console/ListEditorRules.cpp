@@ -70,10 +70,14 @@ QString ShownWatchListText(const QString &text)
     return QCoreApplication::translate("WatchList", text.toUtf8().constData());
 }
 
-QString SaveFailedMessage(const QString &path, int error)
+QString SaveFailedMessage(const QString &path, int error, const QString &unencodable)
 {
     QString message = ShownWatchListText(SaveFailedText) + QStringLiteral("\n\n") + path;
-    if (error)
+    if (!unencodable.isEmpty())
+        message += QStringLiteral("\n\n")
+                   + QCoreApplication::translate("WatchList", "「%1」にはリストファイルに保存できない文字が含まれています。")
+                         .arg(unencodable);
+    else if (error)
         message += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
     return message;
 }

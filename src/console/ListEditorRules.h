@@ -39,8 +39,9 @@ QString ShownWatchListText(const QString &text);
 // window's save and the editor's OK alike.
 inline const QString SaveFailedText = QString::fromUtf8(QT_TRANSLATE_NOOP("WatchList", "保存に失敗しました！"));
 // That error in the console's language with the file and the reason the
-// system gave (an errno), for the operator to act on.
-QString SaveFailedMessage(const QString &path, int error);
+// system gave (an errno), for the operator to act on; `unencodable`, when
+// not empty, is the text whose character the file's code page cannot hold.
+QString SaveFailedMessage(const QString &path, int error, const QString &unencodable = {});
 
 // The captions of the watch list's eleven columns, by column identity.
 inline const QStringList WatchListCaptions = [] {

@@ -549,8 +549,9 @@ void MainWindow::SaveListCommand()
     if (!Ask(tr(SaveQuestionText)))
         return;
     errno = 0;
-    if (!SaveList(*Model, ListFilePath))
-        Warn(SaveFailedMessage(ListFilePath, errno), ErrorIcon);
+    QString unencodable;
+    if (!SaveList(*Model, ListFilePath, &unencodable))
+        Warn(SaveFailedMessage(ListFilePath, errno, unencodable), ErrorIcon);
 }
 
 void MainWindow::pbSetupClick()

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -90,6 +92,16 @@ void PadGroup(QString &out, qsizetype groupStart, int groupLength)
         out.insert(groupStart, QString(3 - groupLength, u' '));
 }
 
+// Whether the page holds every character of the text. The mark of bytes a
+// damaged file had already lost when it was read (the journal said so then)
+// goes out as "?": there is nothing left of them to keep.
+bool Storable(const QString &text)
+{
+    return Cp932::canEncode(text) || std::all_of(text.begin(), text.end(), [](QChar c) {
+               return c == QChar::ReplacementCharacter || Cp932::canEncode(QStringView(&c, 1));
+           });
+}
+
 } // namespace
 
 QString IPCheckText(const QString &resourceName, bool ipCheck)
@@ -140,11 +152,20 @@ bool AddEntry(const WatchEntry &entry, WatchListModel &list)
 QString DecodeListText(const QByteArray &bytes, ListEncoding &encoding)
 {
     static constexpr char Bom[] = "\xEF\xBB\xBF";
-    const bool marked = bytes.startsWith(Bom);
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
-    if (marked || !ascii) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = utf8.decode(marked ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    if (bytes.startsWith(Bom)) {
+        const QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
+        encoding = utf8.hasError() ? ListEncoding::Damaged : ListEncoding::Utf8;
+        return text;
+    }
+    // Half-width katakana are single code page 932 bytes A1-DF, so a pair of
+    // them (ﾕｷ is D5 B7) is also a valid two-byte UTF-8 character. Every kana
+    // and kanji takes three bytes in UTF-8, and a lead byte of three or more
+    // (E0 and above) in a valid UTF-8 text is always such a sequence: only
+    // then is a text without a mark taken for UTF-8.
+    const bool longSequence = std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) >= 0xE0; });
+    if (longSequence) {
+        const QString text = utf8.decode(bytes);
         if (!utf8.hasError()) {
             encoding = ListEncoding::Utf8;
             return text;
@@ -234,11 +255,21 @@ bool LoadList(WatchListModel &list, const QString &path)
     return true;
 }
 
-bool SaveList(const WatchListModel &list, const QString &path)
+bool SaveList(const WatchListModel &list, const QString &path, QString *unencodable)
 {
     using M = WatchListModel;
     QString text;
     for (const M::Row &r : list.rows()) {
+        // A "?" written for a name would replace it for good at the next load.
+        for (int column : {M::ColResourceName, M::ColAddress, M::ColIPCheck, M::ColMAC, M::ColUserName,
+                           M::ColLoginAction, M::ColLogoutAction, M::ColDomain, M::ColProvider}) {
+            if (!Storable(r.texts[column])) {
+                if (unencodable)
+                    *unencodable = r.texts[column];
+                errno = EILSEQ;
+                return false;
+            }
+        }
         const QString &address = r.texts[M::ColAddress];
         AppendField(text, r.texts[M::ColResourceName], true);
         text += u'\t';

@@ -12,9 +12,11 @@
 // State, status text, file order, image and Result are never stored.
 //
 // A file written by hand on Linux is usually UTF-8: one with a byte-order
-// mark, or one that is valid UTF-8 and holds non-ASCII characters (real
-// CP932 Japanese text practically never is; UTF-8 Japanese often passes
-// for CP932), is read as UTF-8 and written back in CP932 at the next save.
+// mark, or one that is valid UTF-8 and holds a character of three or more
+// bytes (every kana and kanji; real CP932 Japanese text practically never
+// is valid UTF-8 with one, while two half-width kana often make a valid
+// two-byte character), is read as UTF-8 and written back in CP932 at the
+// next save. Anything else is CP932, the file's own format.
 
 #include "engine/WatchEntry.h"
 
@@ -47,8 +49,10 @@ QString DecodeListText(const QByteArray &bytes, ListEncoding &encoding);
 bool LoadList(WatchListModel &list, const QString &path);
 
 // Replaces the file with every row of the list. False when it cannot be
-// written, in which case the old file is left as it was.
-bool SaveList(const WatchListModel &list, const QString &path);
+// written, in which case the old file is left as it was; a text with a
+// character that code page 932 cannot hold is never written as "?": the
+// save fails (errno EILSEQ) and `unencodable` receives that text.
+bool SaveList(const WatchListModel &list, const QString &path, QString *unencodable = nullptr);
 
 // The 15-character form of a dotted IPv4 address, each group right-aligned
 // in three characters ("10.0.0.1" -> " 10.  0.  0.  1"). Empty text is

@@ -1,5 +1,6 @@
 #include "platform/Cp932.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iconv.h>
@@ -145,6 +146,12 @@ QByteArray encode(QStringView text)
     }
     out.truncate(o - out.data());
     return out;
+}
+
+bool canEncode(QStringView text)
+{
+    const Tables &t = tables();
+    return std::all_of(text.begin(), text.end(), [&](QChar c) { return c.unicode() < 0x80 || t.reverse[c.unicode()]; });
 }
 
 qsizetype byteLength(QStringView text)

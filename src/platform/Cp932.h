@@ -19,6 +19,10 @@ namespace Cp932 {
 QString decode(QByteArrayView bytes);
 QByteArray encode(QStringView text);
 
+// True when every character of the text has a code in the page, so that
+// encode() writes no "?" for it.
+bool canEncode(QStringView text);
+
 // Bytes the text takes in code page 932.
 qsizetype byteLength(QStringView text);
 

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -447,6 +449,46 @@ TEST(WatchListFile, AHandWrittenUtf8ListReadsAsUtf8AndSavesInCp932)
         ASSERT_EQ(again.rowCount(), 2);
         EXPECT_EQ(Entry(again, 0).UserName, names[0]);
     }
+}
+
+// Half-width katakana are single CP932 bytes, and two of them can make a
+// valid two-byte UTF-8 character (ﾕｷ is D5 B7, "շ" in UTF-8). Such a list is
+// the program's own CP932 file: it loads without a word and saves back to
+// the same bytes.
+TEST(WatchListFile, HalfWidthKanaThatPassForUtf8StayCp932)
+{
+    TempDir dir;
+    const QByteArray bytes = "PC01\t\tN\t0\t-1\t-1\t\r\n\xD5\xB7\r\n\r\n\r\nWORKGROUP\t\r\n"
+                             "PC02\t\tN\t0\t-1\t-1\t\r\n\xCF\xB2\r\n\r\n\r\nWORKGROUP\t\r\n";
+    ASSERT_TRUE(dir.write("Krovan.NT", bytes));
+    WatchListModel list;
+    EXPECT_EQ(LoadSaying(list, dir.path("Krovan.NT")), "");
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(Entry(list, 0).UserName, QString::fromUtf8("ﾕｷ"));
+    EXPECT_EQ(Entry(list, 1).UserName, QString::fromUtf8("ﾏｲ"));
+    ASSERT_TRUE(SaveList(list, dir.path("Krovan.NT")));
+    EXPECT_EQ(dir.read("Krovan.NT"), bytes);
+}
+
+// A name the page cannot hold (from a hand-written UTF-8 list, or typed in)
+// is never saved as "?": the save fails naming it and the file stays.
+TEST(WatchListFile, ANameTheCodePageCannotHoldFailsTheSaveAndKeepsTheFile)
+{
+    TempDir dir;
+    const QByteArray utf8 = "PC01\t\tN\t0\t-1\t-1\t\r\n" + QString::fromUtf8("佐藤").toUtf8() +
+                            "\r\n\r\n\r\nWG\t\r\nPC02\t\tN\t0\t-1\t-1\t\r\n" +
+                            QString::fromUtf8("김민준").toUtf8() + "\r\n\r\n\r\nWG\t\r\n";
+    ASSERT_TRUE(dir.write("Krovan.NT", utf8));
+    WatchListModel list;
+    ASSERT_TRUE(LoadList(list, dir.path("Krovan.NT")));
+    ASSERT_EQ(list.rowCount(), 2);
+    QString unencodable;
+    errno = 0;
+    EXPECT_FALSE(SaveList(list, dir.path("Krovan.NT"), &unencodable));
+    EXPECT_EQ(errno, EILSEQ);
+    EXPECT_EQ(unencodable, QString::fromUtf8("김민준"));
+    EXPECT_EQ(dir.read("Krovan.NT"), utf8);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Krovan.NT")});
 }
 
 TEST(WatchListFile, DamagedFilesLoadWhatCanBeLoaded)
