@@ -4,14 +4,30 @@
 #include "config/SettingValues.h"
 #include "platform/Cp932.h"
 #include "platform/Journal.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
 
+#include <cerrno>
 #include <type_traits>
+
+#include <sys/stat.h>
 
 ProgramSettings Settings;
 
 namespace {
+
+// The copy of an older layout's file, kept for the operator: it may hold a
+// password, so it is the owner's alone whatever the old file's mode was.
+// Never over an earlier copy, nor through a link at its name.
+bool KeepOldVersion(const QString &path, const QString &copy)
+{
+    const std::optional<QByteArray> bytes = SafeFile::read(path);
+    struct stat st;
+    if (!bytes || ::lstat(QFile::encodeName(copy).constData(), &st) == 0 || errno != ENOENT)
+        return false;
+    return SafeFile::replace(copy, *bytes, true);
+}
 
 // How a text key is stored beyond the plain profile value.
 enum class Form {
@@ -292,7 +308,7 @@ void LoadSettings(ProgramSettings &s, const QString &programDir, const QStringLi
     // or an earlier copy already there) nothing is erased. A file written by
     // hand without the version key is taken for an old one too (stored
     // installations rely on that), but the operator is told.
-    if (!sectioned && QFile::copy(path, OldVersionFilePath(s.ProgramDir))) {
+    if (!sectioned && KeepOldVersion(path, OldVersionFilePath(s.ProgramDir))) {
         store.eraseSection(u"Krovan");
         JournalMessage(JournalPriority::Warning,
                        QStringLiteral("%1 %2: read as an older version's settings, kept as %3; "

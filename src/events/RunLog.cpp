@@ -15,7 +15,8 @@ bool AppendRunMark(const ProgramSettings &settings, bool start, const QDateTime 
 {
     const QByteArray line = (start ? QByteArrayLiteral("start ") : QByteArrayLiteral("stop "))
         + when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1() + '\n';
-    return SafeFile::append(RunLogPath(settings), line);
+    // The program's own file: nobody else's to read, or to lock.
+    return SafeFile::append(RunLogPath(settings), line, true);
 }
 
 QList<RunMark> ReadRunMarks(const QString &path)

@@ -1,9 +1,18 @@
 #include "platform/SafeFile.h"
 
-#include <QFile>
-#include <QRandomGenerator>
+#include "platform/Journal.h"
 
+#include <QFile>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,6 +26,7 @@ class Fd {
 public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     Fd(const Fd &) = delete;
+    Fd(Fd &&other) noexcept : fd_(other.release()) {}
     Fd &operator=(const Fd &) = delete;
     ~Fd()
     {
@@ -100,6 +110,142 @@ bool writeAll(int fd, QByteArrayView bytes)
     return true;
 }
 
+// Writes the bytes at the end of the file; with the lock held, a write cut
+// short is cut back to the length before it. Without the lock another
+// writer may have appended meanwhile: only what this write alone left is
+// cut back.
+bool appendAt(int fd, QByteArrayView bytes, bool locked)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return false;
+    const qsizetype before = bytes.size();
+    if (writeAll(fd, bytes))
+        return true;
+    const int saved = errno;
+    struct stat now;
+    const bool alone = locked || (::fstat(fd, &now) == 0 && now.st_size < st.st_size + before);
+    if (alone && ::ftruncate(fd, st.st_size) != 0) {
+        // Nothing more can be done; the failure that counts is the write's.
+    }
+    errno = saved;
+    return false;
+}
+
+std::atomic<qint64> lockWaitMs{1000};
+
+// The appends whose lock was held when they came, in the order they came,
+// each with its own descriptor and a deadline after which it goes out
+// without the lock.
+class Appender {
+public:
+    ~Appender()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    bool waiting(const QString &path)
+    {
+        const std::lock_guard lock(mutex_);
+        return waitingFor_.contains(path);
+    }
+
+    void hand(const QString &path, int fd, QByteArrayView bytes)
+    {
+        using namespace std::chrono;
+        {
+            const std::lock_guard lock(mutex_);
+            queue_.push_back({path, Fd(fd), bytes.toByteArray(),
+                              steady_clock::now() + milliseconds(lockWaitMs.load())});
+            ++waitingFor_[path];
+            if (!thread_.joinable())
+                thread_ = std::thread([this] { run(); });
+        }
+        wake_.notify_all();
+    }
+
+    void finish()
+    {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [this] { return queue_.empty(); });
+    }
+
+private:
+    struct Item {
+        QString path;
+        Fd fd;
+        QByteArray bytes;
+        std::chrono::steady_clock::time_point deadline;
+    };
+
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty())
+                return;
+            Item &item = queue_.front();
+            lock.unlock();
+            const bool locked = takeLock(item);
+            const bool written = appendAt(item.fd.get(), item.bytes, locked);
+            const QString path = item.path;
+            lock.lock();
+            const bool say = !locked && !unlockedSaid_.contains(path);
+            if (locked)
+                unlockedSaid_.remove(path);
+            else
+                unlockedSaid_.insert(path);
+            if (--waitingFor_[path] == 0)
+                waitingFor_.remove(path);
+            queue_.pop_front();
+            const bool empty = queue_.empty();
+            lock.unlock();
+            // Once per file until its lock is had again: whoever holds it
+            // may hold it for hours.
+            if (say)
+                JournalLine(JournalPriority::Warning, "appended without its lock (another process holds it)", path);
+            if (!written)
+                JournalLine(JournalPriority::Warning, "not written", path);
+            if (empty)
+                done_.notify_all();
+            lock.lock();
+        }
+    }
+
+    static bool takeLock(const Item &item)
+    {
+        for (;;) {
+            if (::flock(item.fd.get(), LOCK_EX | LOCK_NB) == 0)
+                return true;
+            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= item.deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::deque<Item> queue_;
+    QHash<QString, int> waitingFor_;
+    QSet<QString> unlockedSaid_;
+    std::thread thread_;
+    bool stopping_ = false;
+};
+
+Appender &appender()
+{
+    static Appender a;
+    return a;
+}
+
 } // namespace
 
 namespace SafeFile {
@@ -152,28 +298,38 @@ bool replace(const QString &path, QByteArrayView bytes, bool isPrivate)
     return true;
 }
 
-bool append(const QString &path, QByteArrayView bytes)
+bool append(const QString &path, QByteArrayView bytes, bool isPrivate)
 {
     Place place;
     if (!placeOf(path, place))
         return false;
-    const Fd fd(openRegular(place, O_WRONLY | O_APPEND | O_CREAT, 0666));
+    Fd fd(openRegular(place, O_WRONLY | O_APPEND | O_CREAT, isPrivate ? 0600 : 0666));
     if (!fd.valid())
         return false;
-    while (::flock(fd.get(), LOCK_EX) != 0)
-        if (errno != EINTR)
-            return false;
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
-        return false;
-    if (writeAll(fd.get(), bytes))
-        return true;
-    const int saved = errno;
-    if (::ftruncate(fd.get(), st.st_size) != 0) {
-        // Nothing more can be done; the failure that counts is the write's.
+    if (isPrivate) {
+        struct stat st;
+        if (::fstat(fd.get(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0)
+            ::fchmod(fd.get(), st.st_mode & 07700);
     }
-    errno = saved;
-    return false;
+    Appender &writer = appender();
+    if (!writer.waiting(path)) {
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+            return appendAt(fd.get(), bytes, true);
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+    }
+    writer.hand(path, fd.release(), bytes);
+    return true;
+}
+
+void finishAppends()
+{
+    appender().finish();
+}
+
+void setAppendLockWait(std::chrono::milliseconds wait)
+{
+    lockWaitMs = wait.count();
 }
 
 std::optional<QByteArray> read(const QString &path)

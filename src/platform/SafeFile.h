@@ -12,6 +12,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 namespace SafeFile {
@@ -30,7 +31,27 @@ bool replace(const QString &path, QByteArrayView bytes, bool isPrivate = false);
 // When not every byte went out (a full disk), the file is cut back to its
 // length before the append, so that no half block is left for the next one
 // to run into.
-bool append(const QString &path, QByteArrayView bytes);
+//
+// The caller never waits for the lock: anyone who can read the file can
+// hold it. It is tried without blocking; when it is held, the bytes go to a
+// writer thread that tries it again for a bounded time (appendLockWait) and
+// then appends without it (one write on an O_APPEND descriptor, which the
+// kernel keeps whole), saying so once in the journal for that file. Later
+// appends to a file with bytes still waiting go after them, so that records
+// keep their order. True when written or handed to the writer; a handed
+// append that fails later is said in the journal.
+//
+// A private file (the program's own, such as its run log) is made 0600, and
+// an existing one of this user loses what group and others could do.
+bool append(const QString &path, QByteArrayView bytes, bool isPrivate = false);
+
+// Waits until every append handed to the writer has been made: at most
+// about appendLockWait after the last was handed over.
+void finishAppends();
+
+// How long a handed append waits for its lock; about a second unless a test
+// says otherwise.
+void setAppendLockWait(std::chrono::milliseconds wait);
 
 // The contents of a regular file, or nothing (a link, a FIFO, a folder, a
 // missing or unreadable file).

@@ -18,6 +18,7 @@
 #include "platform/DetachedProcessStarter.h"
 #include "platform/IcmpSocket.h"
 #include "platform/Journal.h"
+#include "platform/SafeFile.h"
 #include "platform/MqttPresence.h"
 #include "platform/NetBrowser.h"
 #include "platform/NoMailslotTransport.h"
@@ -355,6 +356,9 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
         keepTimer_->stop();
     if (runMarked_)
         MarkRun(false);
+    // Records whose file another process holds locked go out now, without
+    // the lock if need be: about a second at most.
+    SafeFile::finishAppends();
     const QString settingsFile = SettingsFilePath(Settings.ProgramDir);
     errno = 0;
     if (SaveSettings(Settings)) {

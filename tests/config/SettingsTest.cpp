@@ -120,6 +120,8 @@ TEST(Settings, FlatLayoutIsReadKeptAsOldVersionAndReplacedAtTheNextSave)
     Program p;
     const QByteArray old = crlf(kFlatFile);
     p.put(old);
+    ASSERT_TRUE(QFile::setPermissions(p.dir.path(u"Krovan.ini"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
+                                          | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther));
     p.load();
 
     EXPECT_EQ(p.s.Krovan.Version, "1.91");
@@ -149,8 +151,12 @@ TEST(Settings, FlatLayoutIsReadKeptAsOldVersionAndReplacedAtTheNextSave)
     EXPECT_FALSE(p.s.Background.Transport);
     EXPECT_EQ(p.s.Background.TileMode, 1); // the flat layout has none: centred
 
-    // The old file is kept as it was; [Krovan] goes, nothing else changes.
+    // The old file is kept as it was, for its owner's eyes only (it may hold
+    // a password, whatever its own mode was); [Krovan] goes, nothing else
+    // changes.
     EXPECT_EQ(p.dir.read("Krovan.oldver.ini"), old);
+    EXPECT_EQ(QFile::permissions(p.dir.path(u"Krovan.oldver.ini"_s)),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     EXPECT_EQ(p.file(), crlf("[Other]\nKept=yes\n"));
 
     ASSERT_TRUE(SaveSettings(p.s));

@@ -4,6 +4,7 @@
 #include "events/RecordReader.h"
 #include "events/XmlDocument.h"
 #include "platform/Cp932.h"
+#include "platform/SafeFile.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -11,6 +12,9 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -230,6 +234,38 @@ TEST_F(Records, ARecordThatDoesNotFitLeavesNoHalfBlock)
     EXPECT_EQ(r.Blocks[0].Names.size(), 3);
     EXPECT_EQ(r.Blocks[1].Kind, RecordKind::Logout);
     EXPECT_TRUE(r.Notes.isEmpty());
+}
+
+// Anyone who can read a record file can hold its lock. The watch never waits
+// for it: the records go out in order, without the lock once it has been
+// held too long, and the journal names the file once.
+TEST_F(Records, ALockHeldByAnotherProcessDelaysNoRecordAndLosesNone)
+{
+    SafeFile::setAppendLockWait(std::chrono::milliseconds(200));
+    const QString path = dir.path(u"KR20261206.log"_qs);
+    ASSERT_TRUE(WriteRecord(RecordKind::Login, {u"first\tPC1"_qs}, s, Sunday, warn));
+    const int holder = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    testing::internal::CaptureStderr();
+    // Each call comes back at once (a wait would hang here for good).
+    EXPECT_TRUE(WriteRecord(RecordKind::Login, {u"second\tPC2"_qs}, s, Sunday, warn));
+    EXPECT_TRUE(WriteRecord(RecordKind::Logout, {u"third\tPC3"_qs}, s, Sunday, warn));
+    SafeFile::finishAppends();
+    // Given back: the next record waits behind none and takes the lock.
+    ::close(holder);
+    EXPECT_TRUE(WriteRecord(RecordKind::Logout, {u"fourth\tPC4"_qs}, s, SundayEvening, warn));
+    SafeFile::finishAppends();
+    const std::string said = testing::internal::GetCapturedStderr();
+    SafeFile::setAppendLockWait(std::chrono::milliseconds(1000));
+
+    EXPECT_EQ(said, "corvane: appended without its lock (another process holds it): " + path.toStdString() + "\n");
+    const RecordReading r = ReadRecordFile(path);
+    const QStringList order{u"first"_qs, u"second"_qs, u"third"_qs, u"fourth"_qs};
+    ASSERT_EQ(r.Blocks.size(), order.size());
+    for (int i = 0; i < order.size(); ++i)
+        EXPECT_EQ(r.Blocks[i].Names, QStringList(order[i]));
 }
 
 TEST_F(Records, XmlCreatedThenAppended)

@@ -100,13 +100,32 @@ int Run(int argc, char **argv)
     // One watching Corvane per program folder: a second one would run every
     // pass, notice and record twice and write the settings over the first's.
     InstanceLock lock;
-    if (!lock.Acquire(ProgramDir)) {
+    {
         QString folder = ProgramDir;
         if (folder.size() > 1 && folder.endsWith(u'/'))
             folder.chop(1);
-        JournalMessage(JournalPriority::Error,
-                       QStringLiteral("Corvane is already running for %1 (process %2)").arg(folder).arg(lock.Holder()));
-        return AlreadyRunningExitCode;
+        switch (lock.Acquire(ProgramDir)) {
+        case InstanceLock::Result::Acquired:
+            break;
+        case InstanceLock::Result::NoLockFile:
+            JournalMessage(JournalPriority::Warning,
+                           QStringLiteral("no lock file can be made in %1: a second Corvane on it would not be kept "
+                                          "from starting")
+                               .arg(folder));
+            break;
+        case InstanceLock::Result::HeldByOwnUser:
+            JournalMessage(JournalPriority::Error, QStringLiteral("Corvane is already running for %1 (process %2)")
+                                                       .arg(folder)
+                                                       .arg(lock.Holder()));
+            return AlreadyRunningExitCode;
+        case InstanceLock::Result::HeldByOtherUser:
+            JournalMessage(JournalPriority::Error,
+                           QStringLiteral("%1 is locked by user %2 (process %3), not by a Corvane of this user: "
+                                          "not started")
+                               .arg(InstanceLock::FilePath(ProgramDir), lock.HolderUser())
+                               .arg(lock.Holder()));
+            return LockHeldByOtherUserExitCode;
+        }
     }
 
     // No display: run on the offscreen platform, every window exists unseen.
