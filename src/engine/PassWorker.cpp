@@ -817,7 +817,8 @@ bool PassWorker::SeenBeyondEcho(const QString &address)
     }
     if (b.arpOther) {
         tellOtherSender(terminal, FormatMAC(*Owners_[size_t(CurrentIndex)]));
-        EchoText_ += QStringLiteral(" (") + QCoreApplication::translate("WatchEngine", "別のMACがARPに応答") + u')';
+        EchoText_ +=
+            QStringLiteral(" (") + QCoreApplication::translate("WatchEngine", "別のMACがARPに応答") + u')';
     }
     if (b.arp) {
         tellOnce(terminal, QStringLiteral("ARP"), host_.settings.NeighbourCheck);

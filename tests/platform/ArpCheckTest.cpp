@@ -14,9 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <grp.h>
-#include <linux/if_ether.h>
 #include <net/if.h>
-#include <net/if_arp.h>
 #include <netpacket/packet.h>
 #include <sys/socket.h>
 #include <thread>
@@ -67,39 +65,22 @@ const Hardware kEveryone{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 // own making, unasked, every 2 ms (for at most 4 s) until it is dropped.
 class Forger {
 public:
-    struct Reply {
-        Hardware sender;
-        quint32 senderAddress;
-        Hardware target;  // also the frame's destination
-        quint32 targetAddress;
-    };
-
-    Forger(const NetNamespace &peer, const Reply &reply)
+    Forger(const NetNamespace &peer, const Hardware &sender, quint32 senderAddress, const Hardware &target,
+           quint32 targetAddress)
     {
+        const auto bytes = [](const auto &v) { return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); };
+        // Ethernet header, then the ARP reply (Ethernet and IPv4, 6 and 4
+        // bytes, opcode 2).
+        const QByteArray frame = bytes(target) + bytes(sender) + QByteArray::fromHex("08060001080006040002") +
+                                 bytes(sender) + bytes(htonl(senderAddress)) + bytes(target) +
+                                 bytes(htonl(targetAddress));
+        sockaddr_ll to{AF_PACKET, 0, int(peer.inside([] { return ::if_nametoindex("vpeer"); })), 0, 0, 6, {}};
+        std::memcpy(to.sll_addr, target.data(), 6);
         fd_ = peer.inside([] { return ::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0); });
-        const unsigned index = peer.inside([] { return ::if_nametoindex("vpeer"); });
-        unsigned char frame[42] = {};
-        std::memcpy(frame, reply.target.data(), 6);
-        std::memcpy(frame + 6, reply.sender.data(), 6);
-        const quint16 words[] = {htons(ETH_P_ARP), htons(ARPHRD_ETHER), htons(ETH_P_IP)};
-        std::memcpy(frame + 12, words, sizeof words);
-        frame[18] = 6;
-        frame[19] = 4;
-        const quint16 op = htons(ARPOP_REPLY);
-        std::memcpy(frame + 20, &op, 2);
-        const quint32 spa = htonl(reply.senderAddress), tpa = htonl(reply.targetAddress);
-        std::memcpy(frame + 22, reply.sender.data(), 6);
-        std::memcpy(frame + 28, &spa, 4);
-        std::memcpy(frame + 32, reply.target.data(), 6);
-        std::memcpy(frame + 38, &tpa, 4);
-        sockaddr_ll to{};
-        to.sll_family = AF_PACKET;
-        to.sll_ifindex = int(index);
-        to.sll_halen = 6;
-        std::memcpy(to.sll_addr, reply.target.data(), 6);
-        thread_ = std::thread([this, to, frame]() mutable {
+        thread_ = std::thread([this, to, frame] {
             for (int i = 0; i < 2000 && !stop_; ++i) {
-                ::sendto(fd_, frame, sizeof frame, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+                ::sendto(fd_, frame.constData(), size_t(frame.size()), 0, reinterpret_cast<const sockaddr *>(&to),
+                         sizeof to);
                 std::this_thread::sleep_for(2ms);
             }
         });
@@ -208,8 +189,8 @@ TEST(ArpCheck, AReplyCountsOnlyFromTheListedHardwareAddress)
             ASSERT_TRUE(linkPeer(here, peer));
             ASSERT_TRUE(here.ip({"link", "set", "vhere", "address", "02:00:00:00:09:01"}));
             ASSERT_TRUE(peer.ip({"link", "set", "vpeer", "address", "02:00:00:00:09:02"}));
-            const Forger blind(peer, {kForger, v4("10.9.0.50"), kHere, v4("10.9.0.1")});
-            const Forger announcing(peer, {kAway, v4("10.9.0.60"), kEveryone, v4("10.9.0.60")});
+            const Forger blind(peer, kForger, v4("10.9.0.50"), kHere, v4("10.9.0.1"));
+            const Forger announcing(peer, kAway, v4("10.9.0.60"), kEveryone, v4("10.9.0.60"));
             ASSERT_TRUE(blind.ok() && announcing.ok());
             if (means == Means::Arping)
                 dropToNobody();

@@ -22,19 +22,6 @@ TEST(MAC, RefusesAnythingButSixBytes)
         EXPECT_FALSE(Probe::StringToMAC(QString::fromLatin1(text))) << text;
 }
 
-// A MAC in the list guards a terminal's presence by address resolution, so
-// it is read in whatever form its operator wrote it; a separator row's
-// "-----" is no MAC.
-TEST(MAC, AListedMacIsReadInTheFormsOperatorsWrite)
-{
-    const MAC mac{0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
-    for (const char *text : {"00:0A:1B:2C:3D:4E", "00-0a-1b-2c-3d-4e", " 0: A:1B:2C:3D:4E ", "000a.1b2c.3d4e",
-                             "000A1B2C3D4E"})
-        EXPECT_EQ(ReadListedMAC(QString::fromLatin1(text)), mac) << text;
-    for (const char *text : {"", "-----", "00:0A:1B:2C:3D", "00-0A-1B-2C-3D-4G", "0x0A1B2C3D4E"})
-        EXPECT_FALSE(ReadListedMAC(QString::fromLatin1(text))) << text;
-}
-
 TEST(MAC, MagicPacketIsSyncThenSixteenCopies)
 {
     const QByteArray packet = MagicPacket(MAC{1, 2, 3, 4, 5, 6});
