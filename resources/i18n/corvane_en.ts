@@ -1875,6 +1875,10 @@ Are you sure?</translation>
         <source>ARPに応答</source>
         <translation>answers ARP</translation>
     </message>
+    <message>
+        <source>別のMACがARPに応答</source>
+        <translation>another MAC answers ARP</translation>
+    </message>
 </context>
 <context>
     <name>WatchHost</name>

@@ -9,6 +9,7 @@
 #include "platform/HostLookup.h"
 #include "platform/Journal.h"
 #include "platform/TcpKnock.h"
+#include "probe/MAC.h"
 #include "probe/Probe.h"
 #include "process/ProcessFlags.h"
 
@@ -20,6 +21,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 // The probe keeps a 16-bit size; a larger setting must not wrap round.
@@ -51,18 +53,25 @@ quint32 hostOrderAddress(const QString &text)
     return ::inet_pton(AF_INET, compact.toLatin1().constData(), &a) == 1 ? ntohl(a.s_addr) : 0;
 }
 
-// Once per run and terminal: why an echo goes unanswered by a terminal that
-// is there, and what to do.
-void tellOnce(const QString &terminal, const QString &way, bool counted)
+// Whether this is the first time in this run that the journal is told
+// this.
+bool firstTime(const QString &what)
 {
     static std::mutex mutex;
     static QSet<QString> told;
-    {
-        std::lock_guard lock(mutex);
-        if (told.contains(terminal))
-            return;
-        told.insert(terminal);
-    }
+    std::lock_guard lock(mutex);
+    if (told.contains(what))
+        return false;
+    told.insert(what);
+    return true;
+}
+
+// Once per run and terminal: why an echo goes unanswered by a terminal that
+// is there, and what to do.
+void tellOnce(const QString &terminal, const QString &way, bool counted, bool reset = false)
+{
+    if (!firstTime(terminal))
+        return;
     JournalLine(JournalPriority::Notice, "no echo answer",
                 terminal + QStringLiteral(" answers ") + way
                     + QStringLiteral(" but not echo requests (a firewall drops them: on Windows, switch on the rule "
@@ -70,7 +79,22 @@ void tellOnce(const QString &terminal, const QString &way, bool counted)
                     + (counted ? QStringLiteral("; it counts as present by ") + way
                                : QStringLiteral("; it counts as absent unless [TCPIP] NeighbourCheck=1 (a sleeping "
                                                 "PC whose adapter answers ARP then counts as present) or TcpPorts "
-                                                "is set")));
+                                                "is set"))
+                    + (reset ? QStringLiteral("; a reset may also come from a router or firewall on the way, in its "
+                                              "name")
+                             : QString()));
+}
+
+// Once per run and terminal: address resolution for it is answered, but not
+// by the MAC its row holds.
+void tellOtherSender(const QString &terminal, const QString &mac)
+{
+    if (!firstTime(QStringLiteral("mac ") + terminal))
+        return;
+    JournalLine(JournalPriority::Warning, "ARP answered by another MAC",
+                terminal + QStringLiteral(": address resolution is answered, but not by its listed MAC ") + mac
+                    + QStringLiteral(", so it does not count (another computer holds or claims its address; if "
+                                     "the terminal's network adapter changed, clear its MAC in the list)"));
 }
 } // namespace
 
@@ -170,6 +194,9 @@ PassWorker::PassWorker(const Host &host, QList<WorkItem> workList, QObject *pare
     host_.probe->TTL = host_.settings.TTL;
     EchoIds_.fill(-1, EntryCount);
     Beyond_.resize(size_t(EntryCount));
+    Owners_.reserve(size_t(EntryCount));
+    for (const WorkItem &item : std::as_const(WorkList_))
+        Owners_.push_back(ReadListedMAC(item.MAC));
     Grace_ = std::chrono::milliseconds(std::clamp(host_.settings.TimeOut / 2, 1, GraceMs));
     ArpMeans_ = ArpCheck::Available();
     if (host_.settings.NeighbourCheck && ArpMeans_ == ArpCheck::Means::None) {
@@ -642,6 +669,10 @@ bool PassWorker::BeyondEchoWanted() const
 void PassWorker::AskBeyondEcho(std::vector<int> batch, std::vector<quint32> addresses)
 {
     const PassSettings &s = host_.settings;
+    std::vector<std::optional<ArpCheck::Hardware>> owners;
+    owners.reserve(batch.size());
+    for (const int i : batch)
+        owners.push_back(Owners_[size_t(i)]);
     const auto stopping = [this] { return Stopping() || WalkDone_; };
     const std::chrono::milliseconds wait(std::max(s.TimeOut, 1));
     std::vector<TcpAnswer> knocked;
@@ -657,7 +688,7 @@ void PassWorker::AskBeyondEcho(std::vector<int> batch, std::vector<quint32> addr
     if (ArpMeans_ != ArpCheck::Means::None)
         resolved = ArpCheck::Ask(addresses,
                                  s.NeighbourCheck ? wait : std::min(wait, std::chrono::milliseconds(DiagnosisWaitMs)),
-                                 ArpMeans_, stopping);
+                                 ArpMeans_, stopping, owners);
     if (knocking.joinable())
         knocking.join();
     {
@@ -665,7 +696,9 @@ void PassWorker::AskBeyondEcho(std::vector<int> batch, std::vector<quint32> addr
         for (size_t k = 0; k < batch.size(); ++k) {
             Beyond &b = Beyond_[size_t(batch[k])];
             b.arp = k < resolved.size() && resolved[k].answered;
+            b.arpOther = k < resolved.size() && resolved[k].otherSender;
             b.tcpPort = k < knocked.size() && knocked[k].present ? knocked[k].port : 0;
+            b.tcpReset = b.tcpPort && !knocked[k].accepted;
             b.done = true;
         }
         --BeyondAsking_;
@@ -775,10 +808,17 @@ bool PassWorker::SeenBeyondEcho(const QString &address)
     const QString terminal = (item.ResourceName.isEmpty() ? item.UserName : WithoutFinderMark(item.ResourceName))
         + QStringLiteral(" (") + WithoutFinderMark(address).remove(u' ') + u')';
     if (b.tcpPort) {
-        SeenBy_ = QStringLiteral("TCP %1").arg(b.tcpPort);
+        // A reset is told apart: a firewall on the way may send it in the
+        // terminal's name, and nothing tells the two apart.
+        SeenBy_ = QStringLiteral("TCP %1").arg(b.tcpPort) + (b.tcpReset ? QStringLiteral(" (reset)") : QString());
         EchoText_ = SeenBy_;
-        tellOnce(terminal, SeenBy_, true);
+        tellOnce(terminal, SeenBy_, true, b.tcpReset);
         return true;
+    }
+    if (b.arpOther) {
+        tellOtherSender(terminal, FormatMAC(*Owners_[size_t(CurrentIndex)]));
+        EchoText_ +=
+            QStringLiteral(" (") + QCoreApplication::translate("WatchEngine", "別のMACがARPに応答") + u')';
     }
     if (b.arp) {
         tellOnce(terminal, QStringLiteral("ARP"), host_.settings.NeighbourCheck);

@@ -160,9 +160,15 @@ private:
         bool asked = false;
         bool done = false;
         bool arp = false;       // answered address resolution in this pass
+        bool arpOther = false;  // only hardware addresses other than its listed MAC answered
         quint16 tcpPort = 0;    // the first port that answered, 0 for none
+        bool tcpReset = false;  // that port reset the attempt rather than accepting it
     };
     std::vector<Beyond> Beyond_;   // guarded by BeyondMutex_, as is the count below
+    // Per work item, the MAC its row holds: only that hardware address
+    // answers address resolution for it. Read by the asking threads, never
+    // written after the constructor.
+    std::vector<std::optional<ArpCheck::Hardware>> Owners_;
     int BeyondAsking_ = 0;         // batches being asked
     std::atomic<bool> WalkDone_{false};  // the walk is over: what is still asked ends
     std::mutex BeyondMutex_;

@@ -10,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <algorithm>
@@ -49,11 +50,12 @@ constexpr auto kPace = 1ms;
 constexpr auto kStopCheck = 20ms;
 // How often running arping processes are looked at.
 constexpr auto kReapEvery = 5ms;
-// What an arping that answered may take to exit after the wait.
+// How long past the wait an arping is still read: a reply that came in
+// time may still be on its way through the pipe.
 constexpr auto kArpingGrace = 100ms;
 constexpr int kDrainLimit = 256;
 
-using Hardware = std::array<quint8, 6>;
+using Hardware = ArpCheck::Hardware;
 
 // An interface that resolves addresses, with one of its IPv4 addresses.
 struct Link {
@@ -93,13 +95,34 @@ std::vector<Link> resolvingLinks()
     return links;
 }
 
-// One address to ask, listed once however often the caller names it.
+// One address to ask, listed once however often the caller names it, with
+// the hardware addresses its listings want the reply from.
 struct Target {
     quint32 address = 0;
     int link = -1;          // index into the links; -1 when not on link
     bool self = false;
     bool sent = false;
-    bool answered = false;
+    bool anyWanted = false;    // a listing takes a reply from any sender
+    bool anyAnswered = false;  // a reply came, from any sender
+    std::vector<Hardware> owners;
+    std::vector<bool> ownerAnswered;
+
+    bool done() const
+    {
+        return (!anyWanted || anyAnswered) &&
+               std::all_of(ownerAnswered.begin(), ownerAnswered.end(), [](bool b) { return b; });
+    }
+
+    // A reply from this sender came; true when it completed the target.
+    bool answeredBy(const quint8 *sender)
+    {
+        const bool wasDone = done();
+        anyAnswered = true;
+        for (size_t i = 0; i < owners.size(); ++i)
+            if (std::memcmp(owners[i].data(), sender, 6) == 0)
+                ownerAnswered[i] = true;
+        return !wasDone && done();
+    }
 };
 
 // The link that asks for the address: the narrowest subnet that holds it.
@@ -134,26 +157,44 @@ int linkFor(const std::vector<Link> &links, quint32 address, bool &self)
 struct Plan {
     std::vector<Link> links;
     std::vector<Target> targets;
-    std::vector<int> of;  // the target of each listed address
+    // Per listed address: its target, and the index of its owner there (-1
+    // for any sender).
+    std::vector<std::pair<int, int>> of;
 };
 
-Plan plan(const std::vector<quint32> &addresses)
+Plan plan(const std::vector<quint32> &addresses, const std::vector<std::optional<Hardware>> &owners)
 {
     Plan p;
     p.links = resolvingLinks();
     p.of.reserve(addresses.size());
     std::unordered_map<quint32, int> seen;
-    for (const quint32 a : addresses) {
+    for (size_t k = 0; k < addresses.size(); ++k) {
+        const quint32 a = addresses[k];
         const auto [it, added] = seen.emplace(a, int(p.targets.size()));
         if (added) {
             Target t;
             t.address = a;
             t.link = linkFor(p.links, a, t.self);
-            t.answered = t.self;
             p.targets.push_back(t);
         }
-        p.of.push_back(it->second);
+        Target &t = p.targets[size_t(it->second)];
+        int owner = -1;
+        if (k < owners.size() && owners[k]) {
+            const auto o = std::find(t.owners.begin(), t.owners.end(), *owners[k]);
+            owner = int(o - t.owners.begin());
+            if (o == t.owners.end()) {
+                t.owners.push_back(*owners[k]);
+                t.ownerAnswered.push_back(false);
+            }
+        } else {
+            t.anyWanted = true;
+        }
+        p.of.emplace_back(it->second, owner);
     }
+    // This computer's own address answers with its interface's hardware.
+    for (Target &t : p.targets)
+        if (t.self)
+            t.answeredBy(p.links[size_t(t.link)].hardware.data());
     return p;
 }
 
@@ -161,9 +202,10 @@ std::vector<ArpCheck::Answer> answersOf(const Plan &p)
 {
     std::vector<ArpCheck::Answer> out;
     out.reserve(p.of.size());
-    for (const int i : p.of) {
+    for (const auto &[i, owner] : p.of) {
         const Target &t = p.targets[size_t(i)];
-        out.push_back({t.link >= 0, t.answered});
+        const bool answered = owner < 0 ? t.anyAnswered : bool(t.ownerAnswered[size_t(owner)]);
+        out.push_back({t.link >= 0, answered, !answered && t.anyAnswered});
     }
     return out;
 }
@@ -258,11 +300,10 @@ int readReplies(int fd, Plan &p, const std::unordered_map<quint32, int> &bySende
             continue;
         Target &t = p.targets[size_t(it->second)];
         const Link &link = p.links[size_t(t.link)];
-        if (!t.sent || t.answered || from.sll_ifindex != link.index || ntohl(target) != link.address ||
+        if (!t.sent || t.done() || from.sll_ifindex != link.index || ntohl(target) != link.address ||
             std::memcmp(packet + 18, link.hardware.data(), 6) != 0)
             continue;
-        t.answered = true;
-        ++answered;
+        answered += t.answeredBy(packet + 8);
     }
     return answered;
 }
@@ -365,9 +406,28 @@ bool takesRawRight(const QByteArray &path)
     return le32toh(caps.data[0].permitted) & (1u << CAP_NET_RAW);
 }
 
-// Starts `arping` for one address; its process id, or -1.
-pid_t startArping(const QByteArray &path, const Link &link, quint32 address, std::chrono::milliseconds wait)
+// A running arping: its process, the target it asks for, when it is ended
+// at the latest, and the read end of its output with what is not a whole
+// line yet.
+struct Arping {
+    pid_t pid = -1;
+    int target = 0;
+    Clock::time_point end;
+    int output = -1;
+    QByteArray partial;
+};
+
+// Starts `arping` for one address, its output on a pipe; pid -1 when it
+// could not be started.
+Arping startArping(const QByteArray &path, const Link &link, quint32 address, std::chrono::milliseconds wait)
 {
+    Arping run;
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return run;
+    // The child's end blocks: an arping whose output is not read yet waits
+    // rather than losing a line.
+    ::fcntl(pipe[1], F_SETFL, 0);
     // arping's deadline is in whole seconds; the caller ends it after the
     // wait if it is still running then.
     const qint64 seconds = qMax<qint64>(1, (wait.count() + 999) / 1000);
@@ -379,15 +439,20 @@ pid_t startArping(const QByteArray &path, const Link &link, quint32 address, std
     a.s_addr = htonl(address);
     ::inet_ntop(AF_INET, &a, target, sizeof target);
     QByteArray program = path;
-    char q[] = "-q", c[] = "-c", one[] = "1", wOpt[] = "-w", iOpt[] = "-I", sOpt[] = "-s";
-    char *argv[] = {program.data(), q, c, one, wOpt, w.data(), iOpt, device.data(), sOpt, source, target, nullptr};
+    // No count: it asks every second and prints every reply until the
+    // deadline, so that a reply from some other computer that comes first
+    // does not end it before the owner's. -b keeps the requests broadcast
+    // (after a reply arping would send them only to that reply's sender).
+    char b[] = "-b", wOpt[] = "-w", iOpt[] = "-I", sOpt[] = "-s";
+    char *argv[] = {program.data(), b, wOpt, w.data(), iOpt, device.data(), sOpt, source, target, nullptr};
 
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
-    for (const int fd : {0, 1, 2})
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipe[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     // The child starts with no signal blocked or caught, whatever this
     // thread holds.
@@ -397,12 +462,70 @@ pid_t startArping(const QByteArray &path, const Link &link, quint32 address, std
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, program.constData(), &actions, &attributes, argv, environ) != 0)
-        pid = -1;
+    if (::posix_spawn(&run.pid, program.constData(), &actions, &attributes, argv, environ) != 0)
+        run.pid = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    ::close(pipe[1]);
+    if (run.pid > 0)
+        run.output = pipe[0];
+    else
+        ::close(pipe[0]);
+    return run;
+}
+
+// The hardware address that a line of arping's names between brackets
+// ("Unicast reply from 10.9.0.2 [02:00:0A:09:00:02]  0.6ms"), if any.
+std::optional<Hardware> senderOf(const QByteArray &line)
+{
+    const qsizetype open = line.indexOf('[');
+    if (open < 0 || line.size() < open + 19 || line[open + 18] != ']')
+        return std::nullopt;
+    Hardware h{};
+    for (int i = 0; i < 6; ++i) {
+        const qsizetype at = open + 1 + 3 * i;
+        if (i < 5 && line[at + 2] != ':')
+            return std::nullopt;
+        bool ok = false;
+        const uint byte = line.mid(at, 2).toUInt(&ok, 16);
+        if (!ok || !std::isxdigit(uchar(line[at])) || !std::isxdigit(uchar(line[at + 1])))
+            return std::nullopt;
+        h[size_t(i)] = quint8(byte);
+    }
+    return h;
+}
+
+// Reads what the arping wrote and marks its target with every sender it
+// names. A long flood of lines is read a bounded amount at a time.
+void readArping(Arping &run, Target &t)
+{
+    constexpr qsizetype kLongestLine = 256;
+    char buffer[4096];
+    for (int i = 0; i < 16; ++i) {
+        const ssize_t n = ::read(run.output, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        run.partial.append(buffer, n);
+        qsizetype from = 0;
+        for (qsizetype eol; (eol = run.partial.indexOf('\n', from)) >= 0; from = eol + 1)
+            if (const auto sender = senderOf(run.partial.mid(from, eol - from)))
+                t.answeredBy(sender->data());
+        run.partial.remove(0, from);
+        if (run.partial.size() > kLongestLine)
+            run.partial.clear();
+    }
+}
+
+void endArping(Arping &run, Target &t, bool kill)
+{
+    if (kill)
+        ::kill(run.pid, SIGKILL);
+    while (::waitpid(run.pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    readArping(run, t);
+    ::close(run.output);
 }
 
 void askByArping(Plan &p, std::chrono::milliseconds wait, const std::function<bool()> &stopping)
@@ -417,50 +540,46 @@ void askByArping(Plan &p, std::chrono::milliseconds wait, const std::function<bo
     if (path.isEmpty())
         return;
 
-    struct Running {
-        pid_t pid;
-        int target;
-        Clock::time_point end;
-    };
-    std::vector<Running> running;
+    std::vector<Arping> running;
     size_t next = 0;
     auto nextStart = Clock::now();
     for (;;) {
         if (stopped(stopping)) {
-            for (const Running &r : running) {
-                ::kill(r.pid, SIGKILL);
-                ::waitpid(r.pid, nullptr, 0);
-            }
+            for (Arping &r : running)
+                endArping(r, p.targets[size_t(r.target)], true);
             return;
         }
         auto now = Clock::now();
         while (next < toAsk.size() && int(running.size()) < ArpCheck::ArpingsAtOnce && now >= nextStart) {
             const int target = toAsk[next++];
             const Target &t = p.targets[size_t(target)];
-            const pid_t pid = startArping(path, p.links[size_t(t.link)], t.address, wait);
+            Arping run = startArping(path, p.links[size_t(t.link)], t.address, wait);
             now = Clock::now();
-            if (pid > 0)
-                running.push_back({pid, target, now + wait + kArpingGrace});
+            if (run.pid > 0) {
+                run.target = target;
+                run.end = now + wait + kArpingGrace;
+                running.push_back(std::move(run));
+            }
             nextStart = now + kPace;
         }
         for (size_t i = 0; i < running.size();) {
-            const Running &r = running[i];
-            int status = 0;
-            pid_t done = ::waitpid(r.pid, &status, WNOHANG);
-            if (done == 0 && now >= r.end) {
-                ::kill(r.pid, SIGKILL);
-                done = ::waitpid(r.pid, &status, 0);
-                status = -1;
-            }
-            if (done == 0 || (done < 0 && errno == EINTR)) {
+            Arping &r = running[i];
+            Target &t = p.targets[size_t(r.target)];
+            readArping(r, t);
+            const pid_t done = ::waitpid(r.pid, nullptr, WNOHANG);
+            if (done == r.pid || (done < 0 && errno != EINTR)) {
+                // Exited (or no longer ours to wait for): what it wrote last
+                // is still read.
+                readArping(r, t);
+                ::close(r.output);
+            } else if (t.done() || now >= r.end) {
+                endArping(r, t, true);
+            } else {
                 ++i;
                 continue;
             }
-            // Exit status 0: a reply came. 1 is silence (and a bad
-            // argument), 2 a failure to ask.
-            if (done == r.pid && status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0)
-                p.targets[size_t(r.target)].answered = true;
-            running[i] = running.back();
+            if (i + 1 != running.size())
+                running[i] = std::move(running.back());
             running.pop_back();
         }
         if (next == toAsk.size() && running.empty())
@@ -494,9 +613,10 @@ ArpCheck::Means ArpCheck::Available()
 }
 
 std::vector<ArpCheck::Answer> ArpCheck::Ask(const std::vector<quint32> &addresses, std::chrono::milliseconds wait,
-                                            Means means, const std::function<bool()> &stopping)
+                                            Means means, const std::function<bool()> &stopping,
+                                            const std::vector<std::optional<Hardware>> &owners)
 {
-    Plan p = plan(addresses);
+    Plan p = plan(addresses, owners);
     wait = qMax(wait, std::chrono::milliseconds(0));
     if (means == Means::PacketSocket)
         askByPacketSocket(p, wait, stopping);

@@ -10,6 +10,11 @@
 // reply that comes from the asked address, to our address on the interface
 // that asked, and arrives after the request went out counts.
 //
+// Any computer on the link can reply in an address's name, asked or not.
+// When the caller knows the terminal's hardware address (the MAC its list
+// holds), only a reply whose sender hardware address is that one counts; a
+// reply from another says so, and counts for nothing.
+//
 // An address is on link when it lies in the subnet of an up IPv4 interface
 // that resolves addresses (neither loopback, nor point-to-point, nor
 // NOARP, with Ethernet hardware addresses); that interface and its address
@@ -22,18 +27,21 @@
 // every request then has the whole wait for its answer, and the call
 // returns when every address has answered, or when the wait has passed
 // since the last request went out. Without it, iputils' arping asks
-// (`arping -q -c 1 -w SECONDS -I INTERFACE -s SOURCE ADDRESS`: one request,
-// exit status 0 when answered), ArpingsAtOnce processes at a time, each
-// ended after the wait; no shell runs it. ArpingsAtOnce addresses thus take
-// one wait, a longer list as many waits as it needs rounds.
+// (`arping -b -w SECONDS -I INTERFACE -s SOURCE ADDRESS`: a broadcast
+// request a second, a line naming the sender's hardware address for every
+// reply), ArpingsAtOnce processes at a time, each ended when its address is
+// answered or after the wait; no shell runs it. ArpingsAtOnce addresses
+// thus take one wait, a longer list as many waits as it needs rounds.
 //
 // Blocking; for a worker thread. Holds no state between calls, so calls on
 // several threads at once are safe.
 
 #include <QtGlobal>
 
+#include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class ArpCheck {
@@ -46,19 +54,25 @@ public:
     // set-user-ID root) that our bounding set lets it take, else nothing.
     static Means Available();
 
+    using Hardware = std::array<quint8, 6>;
+
     struct Answer {
         bool onLink = false;    // asked (or this computer's own address)
-        bool answered = false;  // a fresh reply came within the wait
+        bool answered = false;  // a fresh reply came within the wait (from the owner, when one is named)
+        bool otherSender = false;  // an owner is named, and only other hardware addresses replied
     };
 
     // One answer per address (IPv4, host byte order), in the same order; an
-    // address listed twice is asked once. stopping is called at least every
-    // 50 ms; when it returns true the call ends at once (ending any arping
-    // it started), addresses without an answer yet counting as unanswered.
-    // With a means that does not work (None, or a socket that cannot be
-    // opened now) nothing is asked and nothing answers.
+    // address listed twice is asked once. owners, when not empty, names per
+    // address the hardware address its reply must come from, or none (any
+    // sender counts). stopping is called at least every 50 ms; when it
+    // returns true the call ends at once (ending any arping it started),
+    // addresses without an answer yet counting as unanswered. With a means
+    // that does not work (None, or a socket that cannot be opened now)
+    // nothing is asked and nothing answers.
     static std::vector<Answer> Ask(const std::vector<quint32> &addresses, std::chrono::milliseconds wait,
-                                   Means means, const std::function<bool()> &stopping = {});
+                                   Means means, const std::function<bool()> &stopping = {},
+                                   const std::vector<std::optional<Hardware>> &owners = {});
 
     static constexpr int ArpingsAtOnce = 32;
 };

@@ -41,6 +41,25 @@ std::optional<MAC> ParseMAC(const QString &text)
     return mac;
 }
 
+std::optional<MAC> ReadListedMAC(const QString &text)
+{
+    QString compact = text;
+    compact.remove(u' ').remove(u'\t');
+    if (auto mac = ParseMAC(QString(compact).replace(u'-', u':')))
+        return mac;
+    compact.remove(u':').remove(u'-').remove(u'.');
+    if (compact.size() != 12)
+        return std::nullopt;
+    MAC mac{};
+    for (int i = 0; i < 12; ++i) {
+        const int digit = QStringView(u"0123456789abcdef").indexOf(compact[i].toLower());
+        if (digit < 0)
+            return std::nullopt;
+        mac[size_t(i / 2)] = quint8(mac[size_t(i / 2)] << 4 | digit);
+    }
+    return mac;
+}
+
 QByteArray MagicPacket(const MAC &mac)
 {
     QByteArray packet(6, char(0xFF));

@@ -20,5 +20,11 @@ QString FormatMAC(const MAC &mac);
 // case; "0x" is already implied). Anything else gives no address.
 std::optional<MAC> ParseMAC(const QString &text);
 
+// A MAC as a watch list may hold it: FormatMAC's text or one written by
+// hand, in either case, its bytes joined by ":" or "-" (or by nothing, or
+// in dotted groups of four digits), spaces anywhere. Anything else gives no
+// address.
+std::optional<MAC> ReadListedMAC(const QString &text);
+
 // 102 bytes: six 0xFF, then the address sixteen times.
 QByteArray MagicPacket(const MAC &mac);

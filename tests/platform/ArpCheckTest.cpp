@@ -1,6 +1,7 @@
 // The address-resolution check against real neighbours in private
-// namespaces: who answers now, who left, who is not on the link, and the
-// same through arping for a process without the raw-socket right.
+// namespaces: who answers now, who left, who is not on the link, who
+// answers in another's name, and the same through arping for a process
+// without the raw-socket right.
 
 #include "platform/ArpCheck.h"
 #include "platform/NeighbourTable.h"
@@ -9,8 +10,14 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <grp.h>
+#include <net/if.h>
+#include <netpacket/packet.h>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -41,6 +48,56 @@ bool linkPeer(const NetNamespace &here, const NetNamespace &peer)
            peer.ip({"addr", "add", "10.10.0.2/32", "dev", "lo"}) &&
            here.ip({"route", "add", "10.10.0.0/24", "via", "10.9.0.2"});
 }
+
+void dropToNobody()
+{
+    ASSERT_EQ(::setgroups(0, nullptr), 0);
+    ASSERT_EQ(::setresgid(65534, 65534, 65534), 0);
+    ASSERT_EQ(::setresuid(65534, 65534, 65534), 0);
+}
+
+using Hardware = ArpCheck::Hardware;
+const Hardware kHere{0x02, 0, 0, 0, 0x09, 0x01}, kPeer{0x02, 0, 0, 0, 0x09, 0x02};
+const Hardware kAway{0x02, 0, 0, 0, 0x09, 0x63}, kForger{0x02, 0, 0, 0, 0x09, 0x66};
+const Hardware kEveryone{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// A computer on the peer's side of the link that sends ARP replies of its
+// own making, unasked, every 2 ms (for at most 4 s) until it is dropped.
+class Forger {
+public:
+    Forger(const NetNamespace &peer, const Hardware &sender, quint32 senderAddress, const Hardware &target,
+           quint32 targetAddress)
+    {
+        const auto bytes = [](const auto &v) { return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); };
+        // Ethernet header, then the ARP reply (Ethernet and IPv4, 6 and 4
+        // bytes, opcode 2).
+        const QByteArray frame = bytes(target) + bytes(sender) + QByteArray::fromHex("08060001080006040002") +
+                                 bytes(sender) + bytes(htonl(senderAddress)) + bytes(target) +
+                                 bytes(htonl(targetAddress));
+        sockaddr_ll to{AF_PACKET, 0, int(peer.inside([] { return ::if_nametoindex("vpeer"); })), 0, 0, 6, {}};
+        std::memcpy(to.sll_addr, target.data(), 6);
+        fd_ = peer.inside([] { return ::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0); });
+        thread_ = std::thread([this, to, frame] {
+            for (int i = 0; i < 2000 && !stop_; ++i) {
+                ::sendto(fd_, frame.constData(), size_t(frame.size()), 0, reinterpret_cast<const sockaddr *>(&to),
+                         sizeof to);
+                std::this_thread::sleep_for(2ms);
+            }
+        });
+    }
+    ~Forger()
+    {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 } // namespace
 
@@ -90,9 +147,7 @@ TEST(ArpCheck, AnOrdinaryUserAsksThroughArping)
         const NetNamespace here = NetNamespace::current();
         const NetNamespace peer = NetNamespace::create();
         ASSERT_TRUE(linkPeer(here, peer));
-        ASSERT_EQ(::setgroups(0, nullptr), 0);
-        ASSERT_EQ(::setresgid(65534, 65534, 65534), 0);
-        ASSERT_EQ(::setresuid(65534, 65534, 65534), 0);
+        dropToNobody();
 
         ASSERT_EQ(ArpCheck::Available(), Means::Arping) << "is arping installed with its capability?";
         const auto a = ArpCheck::Ask({v4("10.9.0.2"), v4("10.9.0.77")}, 1000ms, Means::Arping);
@@ -117,4 +172,39 @@ TEST(ArpCheck, StoppingEndsTheWait)
             EXPECT_LT(Clock::now() - start, 5s) << int(means);
         }
     });
+}
+
+// The list holds a terminal's MAC. Its address is taken by another computer
+// while it is away, and a forger on the link floods replies for an address
+// nobody holds, and announcements in the away terminal's name: only the
+// listed hardware address answers for a terminal, whether this process asks
+// itself or through arping. An entry without a MAC takes any reply, as
+// before.
+TEST(ArpCheck, AReplyCountsOnlyFromTheListedHardwareAddress)
+{
+    for (const Means means : {Means::PacketSocket, Means::Arping}) {
+        NetNamespace::run(quietPeer(), [means] {
+            const NetNamespace here = NetNamespace::current();
+            const NetNamespace peer = NetNamespace::create();
+            ASSERT_TRUE(linkPeer(here, peer));
+            ASSERT_TRUE(here.ip({"link", "set", "vhere", "address", "02:00:00:00:09:01"}));
+            ASSERT_TRUE(peer.ip({"link", "set", "vpeer", "address", "02:00:00:00:09:02"}));
+            const Forger blind(peer, kForger, v4("10.9.0.50"), kHere, v4("10.9.0.1"));
+            const Forger announcing(peer, kAway, v4("10.9.0.60"), kEveryone, v4("10.9.0.60"));
+            ASSERT_TRUE(blind.ok() && announcing.ok());
+            if (means == Means::Arping)
+                dropToNobody();
+
+            const auto a = ArpCheck::Ask({v4("10.9.0.2"), v4("10.9.0.2"), v4("10.9.0.50"), v4("10.9.0.50"),
+                                          v4("10.9.0.60")},
+                                         500ms, means, {}, {kPeer, kAway, kAway, std::nullopt, kAway});
+            ASSERT_EQ(a.size(), 5u);
+            EXPECT_TRUE(a[0].answered) << "its owner holds it: " << int(means);
+            EXPECT_FALSE(a[1].answered) << "another computer holds the away terminal's address: " << int(means);
+            EXPECT_TRUE(a[1].otherSender) << int(means);
+            EXPECT_FALSE(a[2].answered) << "forged in the name of a listed terminal: " << int(means);
+            EXPECT_TRUE(a[3].answered) << "without a MAC any reply counts: " << int(means);
+            EXPECT_FALSE(a[4].answered || a[4].otherSender) << "an announcement answers nobody: " << int(means);
+        });
+    }
 }
