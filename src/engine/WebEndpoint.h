@@ -62,6 +62,8 @@ struct WebLimits {
     int headerLines = 64;
     qsizetype body = 4 * 1024;
     std::chrono::milliseconds requestTime{10000};
+    std::chrono::milliseconds headerTime{3000};
+    std::chrono::milliseconds firstWait{1000};
     int sessions = 64;
     std::chrono::seconds sessionLife{12 * 3600};
 };
