@@ -1856,6 +1856,10 @@ Are you sure?</translation>
         <source>（使わない）</source>
         <translation>(off)</translation>
     </message>
+    <message>
+        <source>トークンが短すぎます。%1文字以上にしてください（「トークンを作る」で作れます）。短いトークンのままではWebページを開きません。</source>
+        <translation>The token is too short: give it at least %1 characters (&quot;Make a token&quot; makes one). With a short token the web page stays off.</translation>
+    </message>
 </context>
 <context>
     <name>WatchEngine</name>

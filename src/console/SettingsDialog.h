@@ -192,6 +192,7 @@ public:
     QLineEdit *edWebAddress = nullptr;
     QLineEdit *edWebToken = nullptr;
     QPushButton *pbWebToken = nullptr;
+    QLabel *lblWebToken = nullptr;
     FileChooser *fsWebCert = nullptr;
     FileChooser *fsWebKey = nullptr;
     QLineEdit *edWebUrl = nullptr;

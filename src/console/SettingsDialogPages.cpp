@@ -4,6 +4,7 @@
 #include "console/SettingsDialog.h"
 
 #include "console/FileChooser.h"
+#include "engine/WebEndpoint.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -538,6 +539,10 @@ QWidget *SettingsDialog::BuildIntegrationPage()
     edWebToken->setEchoMode(QLineEdit::PasswordEchoOnEdit);
     pbWebToken = new QPushButton(tr("トークンを作る(&G)"), page);
     pbWebToken->setObjectName(QStringLiteral("pbWebToken"));
+    lblWebToken = new QLabel(page);
+    lblWebToken->setObjectName(QStringLiteral("lblWebToken"));
+    lblWebToken->setWordWrap(true);
+    lblWebToken->setStyleSheet(QStringLiteral("color: red"));
     fsWebCert = new FileChooser(page);
     fsWebCert->setObjectName(QStringLiteral("fsWebCert"));
     fsWebCert->SetButtonCaption(tr("参照..."));
@@ -585,6 +590,7 @@ QWidget *SettingsDialog::BuildIntegrationPage()
     qobject_cast<QLabel *>(grid->itemAtPosition(row, 0)->widget())->setBuddy(edWebToken);
     grid->addWidget(edWebToken, row, 1);
     grid->addWidget(pbWebToken, row++, 2);
+    grid->addWidget(lblWebToken, row++, 1, 1, 2);
     hint(tr("トークンがないと、アドレスにかかわらずこのコンピューターからだけ読めます。ほかのコンピューターから読むにはトークンを作り、"
             "証明書と秘密鍵でHTTPSにしてください。"));
     line(tr("証明書(&E)"), fsWebCert, fsWebCert->edFile);
@@ -621,7 +627,14 @@ QString NewWebToken()
 
 void SettingsDialog::ShowWebUrl()
 {
-    if (udWebPort->value() == 0) {
+    // The endpoint does not start with a token that guessing could find.
+    const QString token = edWebToken->text().trimmed();
+    const bool tooShort = !token.isEmpty() && token.toUcs4().size() < WebTokenMinimum;
+    lblWebToken->setText(tooShort ? tr("トークンが短すぎます。%1文字以上にしてください（「トークンを作る」で作れます）。"
+                                       "短いトークンのままではWebページを開きません。")
+                                        .arg(WebTokenMinimum)
+                                  : QString());
+    if (udWebPort->value() == 0 || tooShort) {
         edWebUrl->setText(tr("（使わない）"));
         return;
     }

@@ -1,6 +1,7 @@
 #include "engine/WebEndpoint.h"
 
 #include "engine/WebPages.h"
+#include "engine/WebSources.h"
 #include "platform/Journal.h"
 
 #include <QDeadlineTimer>
@@ -31,9 +32,9 @@
 // 0.9.75 bounds connections and memory, but its time-out is one of
 // inactivity: with MHD_OPTION_CONNECTION_TIMEOUT at 10 s, a client sending
 // one byte of its headers a second was still connected after 30 s, so 32
-// such clients would hold the endpoint for hours. Here the 10 seconds count
-// from the accept to the close, whatever the client does in between, and
-// every bound answers with its own status (414, 431, 413).
+// such clients would hold the endpoint for hours. Here the times count
+// from the accept, whatever the client does in between, and every bound
+// answers with its own status (414, 431, 413).
 
 namespace {
 
@@ -45,6 +46,7 @@ const char Csp[] = "default-src 'none'; style-src 'unsafe-inline'; form-action '
 constexpr std::chrono::milliseconds Linger{2000};
 
 struct Request {
+    QString source;  // WebSourceOf the client
     QByteArray method;
     QByteArray target;
     QByteArray version;
@@ -107,6 +109,7 @@ const char *reason(int status)
     case 413: return "Content Too Large";
     case 414: return "URI Too Long";
     case 415: return "Unsupported Media Type";
+    case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
     case 501: return "Not Implemented";
@@ -311,7 +314,7 @@ class Connection;
 class WebEndpoint::Server : public QObject {
 public:
     Server(const SnapshotBoard &board, DayReport dayReport, WebLimits limits, std::atomic<quint16> &port)
-        : board_(board), dayReport_(std::move(dayReport)), limits_(limits), port_(port)
+        : board_(board), dayReport_(std::move(dayReport)), limits_(limits), port_(port), sources_(limits_)
     {
         if (sodium_init() < 0)
             qFatal("libsodium cannot start");
@@ -325,15 +328,18 @@ public:
     // and whether a body may follow.
     std::optional<Response> screen(const Request &request, bool *takesBody) const;
     Response respond(const Request &request);
-    void closed() { --open_; }
+    void closed(const QString &source) { sources_.leave(source); }
 
     const WebLimits &limits() const { return limits_; }
     bool tls() const { return tls_; }
     const QSslConfiguration &sslConfiguration() const { return ssl_; }
 
 private:
+    enum class Access { Granted, Token, Refused, WrongToken };
+
     void accept(qintptr descriptor);
-    bool authorised(const Request &request) const;
+    Access access(const Request &request) const;
+    void missed(const QString &source);
     void journalOnce(JournalPriority priority, const QString &text);
 
     const SnapshotBoard &board_;
@@ -347,7 +353,7 @@ private:
     QString token_;
     Digest tokenDigest_{};
     Sessions sessions_;
-    int open_ = 0;
+    WebSources sources_;
     QSet<QString> journalled_;
 };
 
@@ -359,15 +365,18 @@ namespace {
 // reset.
 class Connection : public QObject {
 public:
-    Connection(WebEndpoint::Server &server, QTcpSocket *socket, QObject *parent)
-        : QObject(parent), server_(server), socket_(socket)
+    Connection(WebEndpoint::Server &server, QTcpSocket *socket, const QString &source, QObject *parent)
+        : QObject(parent), server_(server), socket_(socket), whole_(server.limits().requestTime)
     {
+        request_.source = source;
         socket_->setParent(this);
         socket_->setReadBufferSize(64 * 1024);
         deadline_ = new QTimer(this);
         deadline_->setSingleShot(true);
         QObject::connect(deadline_, &QTimer::timeout, this, [this] { finish(); });
-        deadline_->start(server_.limits().requestTime);
+        // A place is held for the headers' short time; only a client that
+        // has sent them gets the rest of the request's.
+        deadline_->start(std::min(server_.limits().headerTime, server_.limits().requestTime));
         QObject::connect(socket_, &QTcpSocket::readyRead, this, [this] { readable(); });
         QObject::connect(socket_, &QTcpSocket::disconnected, this, [this] { finish(); });
         QObject::connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
@@ -401,16 +410,23 @@ private:
         while (phase_ == Phase::RequestLine || phase_ == Phase::Headers) {
             const qsizetype end = in_.indexOf('\n');
             if (phase_ == Phase::RequestLine) {
-                if (end < 0 ? in_.size() > limits.requestLine : end > limits.requestLine)
+                const qsizetype length = end < 0 ? in_.size() : end;
+                if (length > limits.requestLine)
                     return answer(refusal(414));
+                if (blank_ + length > limits.requestLine)
+                    return answer(refusal(400));
                 if (end < 0)
                     return;
                 QByteArray line = in_.left(end);
                 in_.remove(0, end + 1);
                 if (line.endsWith('\r'))
                     line.chop(1);
-                if (line.isEmpty())
-                    continue;  // blank lines before a request are allowed
+                if (line.isEmpty()) {
+                    // Blank lines before a request are allowed, but as part
+                    // of its line, or a client could send them for ever.
+                    blank_ += end + 1;
+                    continue;
+                }
                 const QList<QByteArray> parts = line.split(' ');
                 if (parts.size() != 3 || !isToken(parts[0]) || parts[1].isEmpty())
                     return answer(refusal(400));
@@ -449,6 +465,7 @@ private:
 
     void headersDone()
     {
+        restOfRequest();
         const QList<QByteArray> hosts = request_.all("host");
         if (hosts.size() > 1 || (hosts.isEmpty() && request_.version == "HTTP/1.1"))
             return answer(refusal(400));
@@ -473,8 +490,14 @@ private:
         parse();
     }
 
+    void restOfRequest()
+    {
+        deadline_->start(std::chrono::ceil<std::chrono::milliseconds>(whole_.remainingTimeAsDuration()));
+    }
+
     void answer(const Response &response)
     {
+        restOfRequest();
         phase_ = Phase::Writing;
         in_.clear();
         socket_->write(serialised(response, request_.head()));
@@ -505,16 +528,18 @@ private:
         deadline_->stop();
         QObject::disconnect(socket_, nullptr, this, nullptr);
         socket_->abort();
-        server_.closed();
+        server_.closed(request_.source);
         deleteLater();
     }
 
     WebEndpoint::Server &server_;
     QTcpSocket *socket_;
     QTimer *deadline_;
+    const QDeadlineTimer whole_;  // the request's time, from the accept
     Phase phase_ = Phase::RequestLine;
     QByteArray in_;
     Request request_;
+    qsizetype blank_ = 0;  // bytes of blank lines before the request line
     qsizetype headerBytes_ = 0;
     int headerLines_ = 0;
     bool finished_ = false;
@@ -525,13 +550,18 @@ private:
 QString WebEndpoint::Server::listen(const WebSettings &settings)
 {
     stop();
+    if (settings.port == 0 && !settings.anyPort)
+        return {};
+    if (!settings.token.isEmpty() && settings.token.toUcs4().size() < WebTokenMinimum)
+        return QStringLiteral("the token has fewer than %1 characters and could be guessed; the settings' "
+                              "\"make a token\" button makes a safe one")
+            .arg(WebTokenMinimum);
     if (settings.token != token_) {
         sessions_.clear();
+        sources_.forgetMisses();
         token_ = settings.token;
         tokenDigest_ = digest(token_.toUtf8());
     }
-    if (settings.port == 0 && !settings.anyPort)
-        return {};
 
     const QString text = settings.address.trimmed();
     QHostAddress address;
@@ -615,12 +645,17 @@ void WebEndpoint::Server::stop()
     port_ = 0;
     const QObjectList connections = connections_->children();
     qDeleteAll(connections);
-    open_ = 0;
+    sources_.leaveAll();
 }
 
 void WebEndpoint::Server::accept(qintptr descriptor)
 {
-    if (open_ >= limits_.connections) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    const QString source = ::getpeername(int(descriptor), reinterpret_cast<sockaddr *>(&peer), &length) == 0
+        ? WebSourceOf(QHostAddress(reinterpret_cast<const sockaddr *>(&peer)))
+        : QString();
+    if (!sources_.enter(source)) {
         if (!tls_) {
             static const char busy[] = "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nRetry-After: 10\r\n"
                                        "Connection: close\r\n\r\n";
@@ -634,10 +669,10 @@ void WebEndpoint::Server::accept(qintptr descriptor)
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         ::close(int(descriptor));
+        sources_.leave(source);
         return;
     }
-    ++open_;
-    new Connection(*this, socket, connections_);
+    new Connection(*this, socket, source, connections_);
     if (tls_) {
         auto *ssl = static_cast<QSslSocket *>(socket);
         ssl->setSslConfiguration(ssl_);
@@ -661,6 +696,13 @@ std::optional<Response> WebEndpoint::Server::screen(const Request &request, bool
     // pass it: the name the browser asked for must be loopback's own.
     if (token_.isEmpty() && !namesLoopback(request.first("host")))
         return refusal(403);
+    // Every request of a source that must wait is refused, the right token's
+    // too: answering it would tell the guesser it has found the token.
+    if (const std::chrono::milliseconds wait = sources_.wait(request.source); wait.count() > 0) {
+        Response r = refusal(429);
+        r.headers << "Retry-After: " + QByteArray::number(std::chrono::ceil<std::chrono::seconds>(wait).count());
+        return r;
+    }
     QDate day;
     const Route route = routeOf(request.target, !token_.isEmpty(), &day);
     if (route == Route::None)
@@ -678,23 +720,41 @@ std::optional<Response> WebEndpoint::Server::screen(const Request &request, bool
     return std::nullopt;
 }
 
-bool WebEndpoint::Server::authorised(const Request &request) const
+// A session id is too long to guess, and a browser's may simply have
+// expired: only a wrong token is a miss.
+WebEndpoint::Server::Access WebEndpoint::Server::access(const Request &request) const
 {
     if (token_.isEmpty())
-        return true;
+        return Access::Granted;
     for (const QByteArray &value : request.all("authorization")) {
         if (value.size() > 7 && value.left(7).toLower() == "bearer ")
-            return sameSecret(value.mid(7).trimmed(), tokenDigest_);
+            return sameSecret(value.mid(7).trimmed(), tokenDigest_) ? Access::Token : Access::WrongToken;
     }
     for (const QByteArray &header : request.all("cookie")) {
         for (const QByteArray &pair : header.split(';')) {
             const QByteArray cookie = pair.trimmed();
             const qsizetype eq = cookie.indexOf('=');
             if (eq > 0 && cookie.left(eq) == SessionCookie && sessions_.valid(cookie.mid(eq + 1)))
-                return true;
+                return Access::Granted;
         }
     }
-    return false;
+    return Access::Refused;
+}
+
+void WebEndpoint::Server::missed(const QString &source)
+{
+    if (!sources_.failed(source))
+        return;
+    const auto span = [](std::chrono::milliseconds t) {
+        return t.count() % 60000 == 0 ? QStringLiteral("%1 min").arg(t.count() / 60000)
+            : t.count() % 1000 == 0   ? QStringLiteral("%1 s").arg(t.count() / 1000)
+                                      : QStringLiteral("%1 ms").arg(t.count());
+    };
+    JournalLine(JournalPriority::Warning, "web",
+                QStringLiteral("%1 failed logins or tokens from %2: its requests are answered 429 for %3, then twice "
+                               "as long after each further miss (at most %4), until one succeeds")
+                    .arg(limits_.failuresBeforeWait)
+                    .arg(source, span(limits_.firstWait), span(limits_.longestWait)));
 }
 
 Response WebEndpoint::Server::respond(const Request &request)
@@ -709,8 +769,11 @@ Response WebEndpoint::Server::respond(const Request &request)
         const QByteArray type = request.first("content-type").toLower();
         if (!type.startsWith("application/x-www-form-urlencoded"))
             return refusal(415);
-        if (!sameSecret(formField(request.body, "token"), tokenDigest_))
+        if (!sameSecret(formField(request.body, "token"), tokenDigest_)) {
+            missed(request.source);
             return Response::html(401, WebPages::LoginPage(snapshot->language, true));
+        }
+        sources_.succeeded(request.source);
         const QByteArray id = sessions_.open(limits_.sessions, limits_.sessionLife);
         Response r = Response::text(303);
         r.headers << "Location: /"
@@ -720,7 +783,12 @@ Response WebEndpoint::Server::respond(const Request &request)
         return r;
     }
 
-    if (!authorised(request)) {
+    const Access granted = access(request);
+    if (granted == Access::Token)
+        sources_.succeeded(request.source);
+    if (granted == Access::WrongToken)
+        missed(request.source);
+    if (granted == Access::Refused || granted == Access::WrongToken) {
         const bool page = route == Route::List || route == Route::Report || route == Route::ReportDay;
         Response r = page ? Response::html(401, WebPages::LoginNeededPage(snapshot->language)) : refusal(401);
         r.headers << "WWW-Authenticate: Bearer realm=\"corvane\"";

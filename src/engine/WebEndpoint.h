@@ -13,16 +13,20 @@
 // It serves on a thread of its own and reads the latest snapshot from the
 // board for each request; it never touches the main thread's objects, and
 // no client, however slow or broken, holds up the watch. Requests are
-// bounded: 32 connections, a request line of 8 KiB, 16 KiB and 64 lines of
-// headers, a body of 4 KiB (only a login has one) and 10 seconds for the
-// whole exchange, after which the connection is cut.
+// bounded: 32 connections, 8 of them from one source (an IPv4 address or an
+// IPv6 /64), a request line of 8 KiB (blank lines before it included),
+// 16 KiB and 64 lines of headers, a body of 4 KiB (only a login has one), 3
+// seconds from the accept to the end of the headers and 10 for the whole
+// exchange, after which the connection is cut. A source that gets the token
+// wrong 5 times is answered 429 for a second, then for twice as long after
+// each further miss (at most 5 minutes), until it gets it right.
 //
 // Without a token it listens on loopback only, whatever the address says,
 // and answers only requests whose Host names loopback (a page of another
 // site that resolves its name to 127.0.0.1 gets 403). With a token every
 // request but the login form's needs it, as "Authorization: Bearer TOKEN" or
 // as the session cookie the form sets. With a certificate and key it speaks
-// HTTPS only.
+// HTTPS only. A token shorter than WebTokenMinimum characters is refused.
 
 #include "engine/WatchSnapshot.h"
 
@@ -36,6 +40,10 @@
 #include <memory>
 
 class QThread;
+
+// The fewest characters a token may have: guesses are throttled, but a
+// short token still falls to a patient guesser.
+constexpr int WebTokenMinimum = 16;
 
 struct WebSettings {
     quint16 port = 0;  // 0: no endpoint
@@ -57,11 +65,17 @@ struct WebSettings {
 // the times.
 struct WebLimits {
     int connections = 32;
+    int connectionsPerSource = 8;
     qsizetype requestLine = 8 * 1024;
     qsizetype headerBytes = 16 * 1024;
     int headerLines = 64;
     qsizetype body = 4 * 1024;
     std::chrono::milliseconds requestTime{10000};
+    std::chrono::milliseconds headerTime{3000};
+    // Failed logins and Bearer tokens of one source before it waits.
+    int failuresBeforeWait = 5;
+    std::chrono::milliseconds firstWait{1000};
+    std::chrono::milliseconds longestWait{5 * 60 * 1000};
     int sessions = 64;
     std::chrono::seconds sessionLife{12 * 3600};
 };

@@ -41,7 +41,7 @@ namespace {
 using namespace std::chrono_literals;
 
 const QString Hostile = QStringLiteral("<script>\"x\\y\nz</script>");
-const QByteArray Token = "s3cret-Token+/=";
+const QByteArray Token = "s3cret-Token+/=long";
 
 WatchSnapshotPtr sampleSnapshot(const QString &language)
 {
@@ -66,28 +66,39 @@ WatchSnapshotPtr sampleSnapshot(const QString &language)
 
 // --- A plain client on blocking sockets, every wait bounded ----------------
 
-int connectTo(const char *ip, quint16 port)
+socklen_t socketAddress(const char *ip, quint16 port, sockaddr_storage *address)
 {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    auto *v4 = reinterpret_cast<sockaddr_in *>(&address);
-    auto *v6 = reinterpret_cast<sockaddr_in6 *>(&address);
+    *address = {};
+    auto *v4 = reinterpret_cast<sockaddr_in *>(address);
+    auto *v6 = reinterpret_cast<sockaddr_in6 *>(address);
     if (::inet_pton(AF_INET, ip, &v4->sin_addr) == 1) {
         v4->sin_family = AF_INET;
         v4->sin_port = htons(port);
-        length = sizeof *v4;
-    } else if (::inet_pton(AF_INET6, ip, &v6->sin6_addr) == 1) {
+        return sizeof *v4;
+    }
+    if (::inet_pton(AF_INET6, ip, &v6->sin6_addr) == 1) {
         v6->sin6_family = AF_INET6;
         v6->sin6_port = htons(port);
-        length = sizeof *v6;
-    } else {
-        return -1;
+        return sizeof *v6;
     }
+    return 0;
+}
+
+// from: the source address (another loopback address stands for another
+// host).
+int connectTo(const char *ip, quint16 port, const char *from = nullptr)
+{
+    sockaddr_storage address{}, source{};
+    const socklen_t length = socketAddress(ip, port, &address);
+    const socklen_t sourceLength = from ? socketAddress(from, 0, &source) : 0;
+    if (length == 0 || (from && sourceLength == 0))
+        return -1;
     const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval wait{5, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), length) != 0) {
+    if ((from && ::bind(fd, reinterpret_cast<sockaddr *>(&source), sourceLength) != 0)
+        || ::connect(fd, reinterpret_cast<sockaddr *>(&address), length) != 0) {
         ::close(fd);
         return -1;
     }
@@ -133,9 +144,9 @@ Reply readReply(int fd)
     return reply;
 }
 
-Reply exchange(const char *ip, quint16 port, const QByteArray &request)
+Reply exchange(const char *ip, quint16 port, const QByteArray &request, const char *from = nullptr)
 {
-    const int fd = connectTo(ip, port);
+    const int fd = connectTo(ip, port, from);
     if (fd < 0)
         return {};
     qsizetype sent = 0;
@@ -416,6 +427,10 @@ TEST_F(WebEndpointTest, OversizedRequestsAreRefusedAndHarmNothing)
 {
     start();
     EXPECT_EQ(ask(get("/" + QByteArray(9000, 'a'))).status, 414);
+    // Blank lines may come before a request, but a flood of them is no
+    // request at all: they count against the request line.
+    EXPECT_EQ(ask("\r\n\r\n" + get("/api/terminals")).status, 200);
+    EXPECT_EQ(ask(QByteArray(1024 * 1024, '\n')).status, 400);
     // A client that sends all of its request before it reads, as most do,
     // still gets the answer.
     const Reply r = ask(get("/", "X-Fill: " + QByteArray(16 * 1024 * 1024, 'b') + "\r\n"));
@@ -486,6 +501,91 @@ TEST_F(WebEndpointTest, ConnectionsBeyondTheLimitAreTurnedAway)
     EXPECT_EQ(status, 200) << "a closed connection frees its place";
 }
 
+// Idle connections from one host take that host's share, not everyone's.
+TEST_F(WebEndpointTest, OneHostCannotTakeEveryConnection)
+{
+    const quint16 port = start();
+    std::vector<int> held;
+    for (int i = 0; i < 32; ++i)
+        if (const int fd = connectTo("127.0.0.1", port, "127.0.0.2"); fd >= 0)
+            held.push_back(fd);
+    EXPECT_EQ(exchange("127.0.0.1", port, get("/"), "127.0.0.3").status, 200);
+    EXPECT_EQ(exchange("127.0.0.1", port, get("/"), "127.0.0.2").status, 503);
+    const auto open = std::count_if(held.begin(), held.end(), [](int fd) { return !closedByServer(fd); });
+    EXPECT_EQ(open, 8);
+    for (const int fd : held)
+        ::close(fd);
+}
+
+// Headers trickled in are cut at their own limit, long before the
+// request's.
+TEST_F(WebEndpointTest, HeadersMustArriveSoonAfterTheAccept)
+{
+    WebLimits limits;
+    limits.headerTime = 1s;
+    start({}, limits);
+    const QByteArray request = get("/", "X-Slow: " + QByteArray(200, 'x') + "\r\n");
+    const int slow = connectTo("127.0.0.1", web->port());
+    ASSERT_GE(slow, 0);
+    bool cut = false;
+    for (qsizetype i = 0; i < 40 && !cut; ++i) {  // 8 s of the request's 10
+        cut = closedByServer(slow) || ::send(slow, request.constData() + i, 1, MSG_NOSIGNAL) != 1;
+        std::this_thread::sleep_for(200ms);
+    }
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(readReply(slow).status, 0);
+    ::close(slow);
+}
+
+// A guesser gets five misses, then 429 for a wait that doubles with each
+// miss after it; the right token waits too, else the 429 would tell it
+// apart. A success starts the count anew; other hosts are never held up.
+TEST_F(WebEndpointTest, GuessingTheTokenIsThrottledPerHost)
+{
+    WebSettings settings;
+    settings.token = QString::fromLatin1(Token);
+    WebLimits limits;
+    limits.firstWait = 300ms;
+    const quint16 port = start(settings, limits);
+    const char *guesser = "127.0.0.2";
+    const auto from = [&](const char *source, const QByteArray &request) {
+        return exchange("127.0.0.1", port, request, source);
+    };
+    const auto bearer = [](const QByteArray &token) { return get("/metrics", "Authorization: Bearer " + token + "\r\n"); };
+    const auto waitOut = [&] {
+        int status = 429;
+        for (int i = 0; i < 50 && status == 429; ++i) {
+            std::this_thread::sleep_for(100ms);
+            status = from(guesser, get("/metrics")).status;
+        }
+        return status;
+    };
+
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(from(guesser, bearer("guess" + QByteArray::number(i))).status, 401);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(from(guesser, loginRequest("guess")).status, 401);
+    const Reply r = from(guesser, bearer(Token));
+    EXPECT_EQ(r.status, 429);
+    EXPECT_FALSE(r.header("retry-after").isEmpty());
+    EXPECT_EQ(from(guesser, loginRequest(Token)).status, 429);
+    EXPECT_EQ(from("127.0.0.3", bearer(Token)).status, 200);
+    const QList<QByteArray> said = QByteArray::fromStdString(testing::internal::GetCapturedStderr()).split('\n');
+    const auto naming = std::count_if(said.begin(), said.end(), [&](const QByteArray &l) { return l.contains(guesser); });
+    EXPECT_EQ(naming, 1) << "one journal line when the throttling starts";
+    EXPECT_TRUE(said.join('\n').contains("5 failed")) << said.join('\n').constData();
+
+    EXPECT_EQ(waitOut(), 401);
+    EXPECT_EQ(from(guesser, bearer("again")).status, 401);
+    EXPECT_EQ(from(guesser, bearer(Token)).status, 429) << "after a wait one miss is enough";
+    EXPECT_EQ(waitOut(), 401);
+    EXPECT_EQ(from(guesser, bearer(Token)).status, 200);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(from(guesser, bearer("guess")).status, 401);
+    EXPECT_EQ(from(guesser, bearer(Token)).status, 200) << "the success started the count anew";
+}
+
 // --- Starting -----------------------------------------------------------------
 
 TEST_F(WebEndpointTest, StartTellsWhyItCannotListen)
@@ -505,6 +605,12 @@ TEST_F(WebEndpointTest, StartTellsWhyItCannotListen)
     EXPECT_FALSE(second.start(settings).isEmpty()) << "a certificate without its key";
     settings.keyFile = QStringLiteral("/nonexistent/key.pem");
     EXPECT_TRUE(second.start(settings).contains(settings.certFile));
+    EXPECT_EQ(second.port(), 0);
+
+    settings = {};
+    settings.anyPort = true;
+    settings.token = QStringLiteral("fifteen-letters");
+    EXPECT_TRUE(second.start(settings).contains(u"16")) << "a token that guessing finds";
     EXPECT_EQ(second.port(), 0);
 
     EXPECT_EQ(web->start({}), QString());
@@ -617,6 +723,33 @@ TEST(WebEndpointNetwork, WithoutTokenNothingBeyondLoopbackListens)
         const quint16 port = web.port();
         EXPECT_EQ(peer.inside([&] { return connectTo("10.9.0.1", port); }), -1);
         EXPECT_EQ(exchange("127.0.0.1", port, get("/api/terminals")).status, 200);
+    });
+}
+
+// A host of IPv6 holds a whole /64: changing addresses inside it gains it
+// no guesses (nor connections: the same source counts both).
+TEST(WebEndpointNetwork, AnIpv6HostIsItsWholeSlash64)
+{
+    NetNamespace::run({}, [] {
+        const NetNamespace here = NetNamespace::current();
+        for (const char *cidr : {"2001:db8:0:1::1/64", "2001:db8:0:1::2/64", "2001:db8:0:1::3/64", "2001:db8:0:2::1/64"})
+            ASSERT_TRUE(here.ip({"-6", "addr", "add", cidr, "dev", "lo", "nodad"}));
+        SnapshotBoard board;
+        WebEndpoint web(board, {});
+        WebSettings settings;
+        settings.anyPort = true;
+        settings.address = QStringLiteral("::");
+        settings.token = QString::fromLatin1(Token);
+        ASSERT_EQ(web.start(settings), QString());
+        const quint16 port = web.port();
+        const auto bearer = [&](const char *from, const QByteArray &token) {
+            return exchange("2001:db8:0:1::1", port, get("/metrics", "Authorization: Bearer " + token + "\r\n"), from)
+                .status;
+        };
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(bearer(i % 2 ? "2001:db8:0:1::2" : "2001:db8:0:1::3", "guess"), 401);
+        EXPECT_EQ(bearer("2001:db8:0:1::2", Token), 429);
+        EXPECT_EQ(bearer("2001:db8:0:2::1", Token), 200);
     });
 }
 

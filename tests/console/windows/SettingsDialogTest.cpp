@@ -457,3 +457,18 @@ TEST_F(SettingsDialogTest, TheIntegrationPageMakesATokenAndShowsTheAddress)
     dialog.pbApplyClick();
     EXPECT_EQ(Settings.Web.Token, dialog.edWebToken->text());
 }
+
+// A token short enough to guess keeps the endpoint from serving at all; the
+// page says so while it is typed, not only the journal at the start.
+TEST_F(SettingsDialogTest, TheIntegrationPageSaysAShortTokenIsRefused)
+{
+    Settings.Web.Port = 8080;
+    Settings.Web.Address = QStringLiteral("192.0.2.10");
+    Settings.Web.Token = QStringLiteral("fifteen-letters");
+    SettingsDialog dialog(nullptr, nullptr, xmlPresent);
+    EXPECT_TRUE(dialog.lblWebToken->text().contains(u"16")) << dialog.lblWebToken->text().toStdString();
+    EXPECT_EQ(dialog.edWebUrl->text().toStdString(), "（使わない）");
+    dialog.edWebToken->setText(dialog.edWebToken->text() + u'+');
+    EXPECT_TRUE(dialog.lblWebToken->text().isEmpty());
+    EXPECT_EQ(dialog.edWebUrl->text().toStdString(), "http://192.0.2.10:8080/");
+}
