@@ -1,12 +1,10 @@
 #include "platform/MqttPresence.h"
 
 #include "platform/Journal.h"
+#include "platform/MqttTopics.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QStringList>
+#include <QHostAddress>
 
 #include <mosquitto.h>
 
@@ -21,9 +19,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 using namespace std::chrono_literals;
 
@@ -49,17 +47,12 @@ constexpr auto CollectLongest = 3s;
 constexpr size_t MostCollected = 10000;
 constexpr int KeepAliveSeconds = 30;
 constexpr int Qos = 1;
+// Another client's values on Corvane's topics are overwritten at most this
+// often, so that two writers of one topic cannot make a storm of it.
+constexpr auto CorrectionPause = std::chrono::duration_cast<Clock::duration>(1s);
 
-const QByteArray DiscoveryPrefix = "homeassistant/binary_sensor/";
 const QByteArray Online = "online";
 const QByteArray Offline = "offline";
-const QByteArray On = "ON";
-const QByteArray Off = "OFF";
-
-bool keptAsIs(uchar b)
-{
-    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-';
-}
 
 QString hostAndPort(const MqttSettings &settings)
 {
@@ -71,6 +64,11 @@ bool publishable(const QByteArray &topic)
 {
     return mosquitto_pub_topic_check2(topic.constData(), size_t(topic.size())) == MOSQ_ERR_SUCCESS &&
            mosquitto_validate_utf8(topic.constData(), int(topic.size())) == MOSQ_ERR_SUCCESS;
+}
+
+QByteArray topicOf(const MqttSettings &settings)
+{
+    return (settings.topic.isEmpty() ? QStringLiteral("corvane") : settings.topic).toUtf8();
 }
 
 QString withoutFinalStop(QString text)
@@ -90,26 +88,12 @@ void initialiseLibrary()
 
 QString MqttPresence::objectId(const QString &resource)
 {
-    if (resource.isEmpty())
-        return QStringLiteral("_");
-    static const char Hex[] = "0123456789ABCDEF";
-    QString id;
-    for (const char c : resource.toUtf8()) {
-        const auto b = uchar(c);
-        if (keptAsIs(b)) {
-            id += QChar(b);
-        } else {
-            id += QLatin1String("__");
-            id += QChar(Hex[b >> 4]);
-            id += QChar(Hex[b & 15]);
-        }
-    }
-    return id;
+    return MqttTopics::objectId(resource);
 }
 
 QString MqttPresence::nodeId(const QString &computer)
 {
-    return QStringLiteral("corvane_") + objectId(computer);
+    return MqttTopics::nodeId(computer);
 }
 
 // What the caller's thread hands over, and the worker's end.
@@ -151,15 +135,13 @@ struct MqttPresence::Channel {
 
 class MqttPresence::Worker {
 public:
-    explicit Worker(std::shared_ptr<Channel> channel) : channel_(std::move(channel)) {}
+    explicit Worker(std::shared_ptr<Channel> channel)
+        : channel_(std::move(channel)), clientId_(MqttTopics::clientId())
+    {
+    }
     void run();
 
 private:
-    struct Entry {
-        QByteArray presence;
-        QByteArray document;
-    };
-
     void takeNews();
     void apply(const MqttSettings &settings);
     void waitForNews(std::optional<Clock::time_point> until) const;
@@ -172,14 +154,14 @@ private:
     void ended(const QString &why);
     void goodbye(mosquitto *m);
 
-    QByteArray statusTopic() const { return topic_ + "/status"; }
-    QByteArray presenceTopic(const QByteArray &id) const { return topic_ + '/' + id + "/presence"; }
-    QByteArray configTopic(const QByteArray &id) const { return DiscoveryPrefix + node_ + '/' + id + "/config"; }
     int publish(mosquitto *m, const QByteArray &topic, const QByteArray &payload) const;
-    std::map<QByteArray, Entry> wanted() const;
+    void publish(mosquitto *m, const MqttTopics::Messages &messages) const;
     void publishState(mosquitto *m);
     void clearLeftovers(mosquitto *m);
     void collect(const mosquitto_message *message);
+    void readBack(const mosquitto_message *message);
+    void correct(mosquitto *m);
+    void passwordSent(mosquitto *m);
 
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
@@ -189,6 +171,9 @@ private:
     static void onLog(mosquitto *, void *self, int level, const char *text);
 
     std::shared_ptr<Channel> channel_;
+    // Drawn once a start: a client that took this id at the broker would
+    // take Corvane's place there.
+    const QByteArray clientId_;
 
     // What the channel held when last looked at.
     quint64 settingsSeen_ = 0;
@@ -209,27 +194,33 @@ private:
     bool troubled_ = false;  // a failure is in the journal, no connection since
     bool announced_ = false; // "connected" is in the journal for these settings
 
+    // Said once a run: the brokers that got the password without TLS, and
+    // that another client wrote Corvane's topics.
+    std::set<QString> plainPasswordSaid_;
+    bool overwriteSaid_ = false;
+
     // The connection.
     QString computer_;
-    QByteArray node_;
+    MqttTopics topics_;
     bool accepted_ = false;
     bool justAccepted_ = false;
     int refusal_ = 0;
     bool disconnected_ = false;
     Clock::time_point acceptedAt_{};
     QString lastError_;
-    std::map<QByteArray, Entry> published_; // by ID
+    MqttTopics::Entries published_;
     int offlineMid_ = -1;
     bool offlineAcked_ = false;
+    std::set<QByteArray> corrections_; // IDs whose topics another client wrote
+    Clock::time_point nextCorrection_{};
 
     // Reading the retained discovery documents of this node.
     bool collecting_ = false;
     bool subscribed_ = false;
     int subscribeMid_ = -1;
-    QByteArray subscription_;
     Clock::time_point collectStart_{};
     Clock::time_point lastCollected_{};
-    std::map<QByteArray, QByteArray> collected_; // ID -> the state topic its document names
+    std::set<QByteArray> collected_; // IDs of documents Corvane may clear
     bool leftoversKnown_ = false;
 };
 
@@ -272,13 +263,13 @@ void MqttPresence::Worker::takeNews()
 void MqttPresence::Worker::apply(const MqttSettings &settings)
 {
     settings_ = settings;
-    topic_ = (settings.topic.isEmpty() ? QStringLiteral("corvane") : settings.topic).toUtf8();
+    topic_ = topicOf(settings);
     pause_ = FirstPause;
     nextAttempt_ = {};
     troubled_ = false;
     announced_ = false;
     usable_ = !settings.broker.isEmpty();
-    if (usable_ && !publishable(statusTopic())) {
+    if (usable_ && !publishable(MqttTopics(topic_, {}).status())) {
         usable_ = false;
         JournalLine(JournalPriority::Warning, "mqtt",
                     QStringLiteral("\"%1\" cannot start a topic (it may not hold + or # or control characters)")
@@ -320,17 +311,18 @@ void MqttPresence::Worker::connection()
 {
     const Clock::time_point start = Clock::now();
     computer_ = snapshot_->computer;
-    node_ = nodeId(computer_).toUtf8();
+    topics_ = MqttTopics(topic_, computer_);
     accepted_ = justAccepted_ = disconnected_ = offlineAcked_ = false;
     refusal_ = 0;
     offlineMid_ = -1;
     lastError_.clear();
     published_.clear();
+    corrections_.clear();
     collecting_ = subscribed_ = leftoversKnown_ = false;
     collected_.clear();
     snapshotChanged_ = false;
 
-    mosquitto *m = mosquitto_new(node_.constData(), true, this);
+    mosquitto *m = mosquitto_new(clientId_.constData(), true, this);
     if (!m) {
         ended(QStringLiteral("out of memory"));
         return;
@@ -344,7 +336,7 @@ void MqttPresence::Worker::connection()
     mosquitto_message_callback_set(m, onMessage);
     mosquitto_log_callback_set(m, onLog);
 
-    const QByteArray status = statusTopic();
+    const QByteArray status = topics_.status();
     int rc = mosquitto_will_set(m, status.constData(), int(Offline.size()), Offline.constData(), Qos, true);
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.isEmpty()) {
         const QByteArray password = settings_.password.toUtf8();
@@ -377,6 +369,8 @@ void MqttPresence::Worker::connection()
             if (subscribed_)
                 until = std::min(until, lastCollected_ + CollectQuiet);
         }
+        if (!corrections_.empty())
+            until = std::min(until, nextCorrection_);
         const short events = waitForSocket(m, until, true);
         takeNews();
         if (!accepted_) {
@@ -392,6 +386,14 @@ void MqttPresence::Worker::connection()
             return;
         }
         if (stop_ || pending_) {
+            // Moving to another prefix on the same broker: the presences
+            // under this one are this connection's own, and known to it
+            // alone (the next connection finds only documents naming them).
+            if (pending_ && accepted_ && pending_->broker == settings_.broker && pending_->port == settings_.port &&
+                topicOf(*pending_) != topic_)
+                publish(m, topics_.cleared(published_, MqttTopics::Presence));
+            // What comes back meanwhile is no one else's.
+            published_.clear();
             goodbye(m);
             return;
         }
@@ -410,8 +412,8 @@ void MqttPresence::Worker::connection()
             if (snapshot_->computer != computer_) {
                 // Another node: its documents are published anew on the
                 // next connection, under the new name.
-                for (const auto &entry : published_)
-                    publish(m, configTopic(entry.first), {});
+                publish(m, topics_.cleared(published_, MqttTopics::Document));
+                published_.clear();
                 goodbye(m);
                 nextAttempt_ = {};
                 return;
@@ -421,15 +423,17 @@ void MqttPresence::Worker::connection()
         if (collecting_) {
             const Clock::time_point at = Clock::now();
             if ((subscribed_ && at - lastCollected_ >= CollectQuiet) || at - collectStart_ >= CollectLongest) {
+                // The subscription stays, to see the documents overwritten.
                 collecting_ = false;
                 leftoversKnown_ = true;
-                mosquitto_unsubscribe(m, nullptr, subscription_.constData());
             }
         }
         if (leftoversKnown_) {
             leftoversKnown_ = false;
             clearLeftovers(m);
         }
+        if (!corrections_.empty() && Clock::now() >= nextCorrection_)
+            correct(m);
     }
 }
 
@@ -485,13 +489,16 @@ void MqttPresence::Worker::accepted(mosquitto *m)
     troubled_ = false;
     announced_ = true;
 
-    subscription_ = DiscoveryPrefix + node_ + "/+/config";
+    // Both subscriptions go before the state: what they bring retained is
+    // older than what this connection publishes, and what they bring
+    // afterwards is either that or another client's.
     collecting_ = true;
     collectStart_ = lastCollected_ = acceptedAt_;
-    if (mosquitto_subscribe(m, &subscribeMid_, subscription_.constData(), 0) != MOSQ_ERR_SUCCESS)
+    if (mosquitto_subscribe(m, &subscribeMid_, topics_.configs().constData(), 0) != MOSQ_ERR_SUCCESS)
         collecting_ = false;
+    mosquitto_subscribe(m, nullptr, topics_.presences().constData(), 0);
     publishState(m);
-    publish(m, statusTopic(), Online);
+    publish(m, topics_.status(), Online);
 }
 
 void MqttPresence::Worker::ended(const QString &why)
@@ -519,7 +526,7 @@ void MqttPresence::Worker::goodbye(mosquitto *m)
     if (!accepted_)
         return;
     const Clock::time_point deadline = Clock::now() + GoodbyeBound;
-    offlineMid_ = publish(m, statusTopic(), Offline);
+    offlineMid_ = publish(m, topics_.status(), Offline);
     while (offlineMid_ >= 0 && !offlineAcked_ && Clock::now() < deadline) {
         waitForSocket(m, deadline, false);
         if (mosquitto_loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
@@ -543,105 +550,96 @@ int MqttPresence::Worker::publish(mosquitto *m, const QByteArray &topic, const Q
     return mid;
 }
 
-std::map<QByteArray, MqttPresence::Worker::Entry> MqttPresence::Worker::wanted() const
+void MqttPresence::Worker::publish(mosquitto *m, const MqttTopics::Messages &messages) const
 {
-    struct Resource {
-        QString name;
-        QStringList users;
-        bool in = false;
-    };
-    std::map<QByteArray, Resource> resources;
-    for (const TerminalState &terminal : snapshot_->terminals) {
-        Resource &resource = resources[objectId(terminal.resource).toUtf8()];
-        resource.name = terminal.resource;
-        if (!terminal.user.isEmpty() && !resource.users.contains(terminal.user))
-            resource.users << terminal.user;
-        resource.in = resource.in || terminal.state == QLatin1String("in");
-    }
-
-    const QString node = QString::fromLatin1(node_);
-    const QJsonObject device{{QStringLiteral("identifiers"), QJsonArray{node}},
-                             {QStringLiteral("name"), QStringLiteral("Corvane ") + computer_}};
-    const QString availability = QString::fromUtf8(statusTopic());
-    std::map<QByteArray, Entry> entries;
-    for (const auto &[id, resource] : resources) {
-        QString name = resource.users.join(QStringLiteral(", "));
-        if (name.isEmpty())
-            name = resource.name;
-        else if (!resource.name.isEmpty())
-            name += QStringLiteral(" (") + resource.name + u')';
-        const QJsonObject document{
-            {QStringLiteral("name"), name},
-            {QStringLiteral("unique_id"), node + u'_' + QString::fromLatin1(id)},
-            {QStringLiteral("state_topic"), QString::fromUtf8(presenceTopic(id))},
-            {QStringLiteral("payload_on"), QString::fromLatin1(On)},
-            {QStringLiteral("payload_off"), QString::fromLatin1(Off)},
-            {QStringLiteral("device_class"), QStringLiteral("presence")},
-            {QStringLiteral("availability_topic"), availability},
-            {QStringLiteral("device"), device},
-        };
-        entries[id] = {resource.in ? On : Off, QJsonDocument(document).toJson(QJsonDocument::Compact)};
-    }
-    return entries;
+    for (const auto &[topic, payload] : messages)
+        publish(m, topic, payload);
 }
 
-// Publishes what changed since the last time on this connection: a new
-// resource's document before its presence, a departed one's both cleared.
+// Publishes what changed since the last time on this connection.
 void MqttPresence::Worker::publishState(mosquitto *m)
 {
-    std::map<QByteArray, Entry> entries = wanted();
-    for (const auto &[id, entry] : entries) {
-        const auto old = published_.find(id);
-        if (old == published_.end() || old->second.document != entry.document)
-            publish(m, configTopic(id), entry.document);
-        if (old == published_.end() || old->second.presence != entry.presence)
-            publish(m, presenceTopic(id), entry.presence);
-    }
-    for (const auto &[id, entry] : published_) {
-        if (!entries.count(id)) {
-            publish(m, configTopic(id), {});
-            publish(m, presenceTopic(id), {});
-        }
-    }
+    MqttTopics::Entries entries = topics_.wanted(*snapshot_);
+    publish(m, topics_.changes(published_, entries));
     published_ = std::move(entries);
 }
 
 void MqttPresence::Worker::clearLeftovers(mosquitto *m)
 {
-    for (const auto &[id, stateTopic] : collected_) {
-        const QByteArray current = presenceTopic(id);
-        if (!published_.count(id)) {
-            publish(m, configTopic(id), {});
-            publish(m, current, {});
-        }
-        // A presence under a former topic; only one of this ID's form, so
-        // that a document can name no other topic to be cleared.
-        if (!stateTopic.isEmpty() && stateTopic != current && stateTopic.endsWith('/' + id + "/presence") &&
-            publishable(stateTopic))
-            publish(m, stateTopic, {});
-    }
+    std::erase_if(collected_, [this](const QByteArray &id) { return published_.count(id) != 0; });
+    publish(m, topics_.cleared(collected_));
     collected_.clear();
 }
 
+// A retained discovery document of this node, as the subscription found it.
 void MqttPresence::Worker::collect(const mosquitto_message *message)
 {
-    if (!collecting_ || !message->retain || !message->topic || collected_.size() >= MostCollected)
+    if (!collecting_ || collected_.size() >= MostCollected)
         return;
-    const QByteArray topic(message->topic);
-    const QByteArray head = DiscoveryPrefix + node_ + '/';
-    if (!topic.startsWith(head) || !topic.endsWith("/config"))
+    const QByteArray id = topics_.configId(message->topic);
+    if (id.isEmpty())
         return;
-    const QByteArray id = topic.mid(head.size(), topic.size() - head.size() - int(sizeof "/config") + 1);
-    if (id.isEmpty() || id.contains('/'))
-        return;
-    const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
-    collected_[id] = QJsonDocument::fromJson(payload).object().value(QStringLiteral("state_topic")).toString().toUtf8();
     lastCollected_ = Clock::now();
+    if (topics_.mayClear(QByteArray(static_cast<const char *>(message->payload), message->payloadlen)))
+        collected_.insert(id);
 }
 
-void MqttPresence::Worker::onConnect(mosquitto *, void *self, int rc)
+// A message published on one of this connection's topics after it
+// subscribed: its own, or another client's to be overwritten when it
+// differs from what this connection published there.
+void MqttPresence::Worker::readBack(const mosquitto_message *message)
+{
+    const QByteArray topic(message->topic);
+    const QByteArray id = topics_.differing(
+        published_, topic, QByteArray(static_cast<const char *>(message->payload), message->payloadlen));
+    if (id.isEmpty())
+        return;
+    corrections_.insert(id);
+    if (!overwriteSaid_) {
+        overwriteSaid_ = true;
+        JournalLine(JournalPriority::Warning, "mqtt",
+                    QStringLiteral("another client wrote %1 on %2; Corvane publishes its own value again "
+                                   "(does another program or Corvane use the same Topic or computer name?)")
+                        .arg(QString::fromUtf8(topic), hostAndPort(settings_)));
+    }
+}
+
+void MqttPresence::Worker::correct(mosquitto *m)
+{
+    MqttTopics::Entries again;
+    for (const QByteArray &id : corrections_)
+        if (const auto found = published_.find(id); found != published_.end())
+            again.insert(*found);
+    publish(m, topics_.changes({}, again));
+    corrections_.clear();
+    nextCorrection_ = Clock::now() + CorrectionPause;
+}
+
+// The CONNECT carried the password: said once a run for each broker it
+// reached without TLS beyond this computer.
+void MqttPresence::Worker::passwordSent(mosquitto *m)
+{
+    if (settings_.user.isEmpty() || settings_.password.isEmpty() || !settings_.caFile.isEmpty())
+        return;
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    const int sock = mosquitto_socket(m);
+    if (sock < 0 || ::getpeername(sock, reinterpret_cast<sockaddr *>(&peer), &length) != 0 ||
+        QHostAddress(reinterpret_cast<const sockaddr *>(&peer)).isLoopback())
+        return;
+    const QString where = hostAndPort(settings_);
+    if (!plainPasswordSaid_.insert(where).second)
+        return;
+    JournalLine(JournalPriority::Warning, "mqtt",
+                QStringLiteral("the password travels unencrypted to %1; set CAFile in [MQTT] (the PEM file of "
+                               "the broker's authority) for TLS")
+                    .arg(where));
+}
+
+void MqttPresence::Worker::onConnect(mosquitto *m, void *self, int rc)
 {
     auto *worker = static_cast<Worker *>(self);
+    worker->passwordSent(m);
     if (rc == 0) {
         worker->accepted_ = true;
         worker->justAccepted_ = true;
@@ -673,7 +671,15 @@ void MqttPresence::Worker::onSubscribe(mosquitto *, void *self, int mid, int, co
 
 void MqttPresence::Worker::onMessage(mosquitto *, void *self, const mosquitto_message *message)
 {
-    static_cast<Worker *>(self)->collect(message);
+    if (!message->topic)
+        return;
+    // Retained means sent for a new subscription, so older than this
+    // connection's own publications (MQTT 3.1.1, 3.3.1.3).
+    auto *worker = static_cast<Worker *>(self);
+    if (message->retain)
+        worker->collect(message);
+    else
+        worker->readBack(message);
 }
 
 void MqttPresence::Worker::onLog(mosquitto *, void *self, int level, const char *text)

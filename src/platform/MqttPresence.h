@@ -29,13 +29,22 @@
 // A resource listed more than once has one presence, ON when any of its
 // entries is in, and its users' names in its name.
 //
+// A broker is shared, and anyone may publish anything on it: Corvane
+// clears and corrects only what it makes (see MqttTopics.h).
+//
 // At every connection, once the watch list is known, the retained presence
 // and discovery documents of this computer's resources that left the list
 // (while this ran or while it was stopped) are cleared: the connection
 // reads the retained documents under homeassistant/binary_sensor/NODE/ for
-// a moment (at most 3 s), clears those of resources no longer listed and
-// the presence topic each names (when it has the form X/ID/presence and
-// differs from the one published now, as after a change of TOPIC).
+// a moment (at most 3 s) and, for each resource no longer listed whose
+// document names a state topic under TOPIC, clears the document and
+// TOPIC/ID/presence. (So the presences left under a former TOPIC by a
+// change made while Corvane was stopped stay.)
+//
+// The connection keeps reading its own presence and discovery topics: a
+// value another client publishes there that differs from Corvane's is
+// overwritten with Corvane's (at most once a second for each resource),
+// and the journal says so once a run.
 //
 // Everything talking to the broker runs on a thread of its own: configure()
 // and update() only hand over and never wait for the broker. A connection
@@ -50,11 +59,15 @@
 // With a CA file the connection is TLS and the broker's certificate must be
 // signed by one of that file's authorities and name the broker as it is
 // configured. The user name and password go only to that broker; the
-// password appears in no journal line.
+// password appears in no journal line. A password sent without TLS to a
+// broker that is not on this computer gets one journal line a run:
 //
-// The client identifier is NODE: a second connection with the same
-// computer name takes the first one's place at the broker. Two Corvanes on
-// one broker need distinct computer names and distinct topics.
+//     corvane: mqtt: the password travels unencrypted to broker.example:1883; set CAFile ...
+//
+// The client identifier is drawn at random at each start (MqttTopics::
+// clientId), so that no other client can take Corvane's place at the
+// broker by connecting with it. Two Corvanes on one broker still need
+// distinct computer names and distinct topics.
 
 #include "engine/WatchSnapshot.h"
 

@@ -7,6 +7,7 @@
 
 #include "platform/MqttPresence.h"
 
+#include "support/NetNamespace.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@
 #include <chrono>
 #include <future>
 #include <map>
+#include <optional>
 #include <set>
 
 using namespace std::chrono_literals;
@@ -91,10 +93,11 @@ quint16 freePort()
     return port;
 }
 
-bool accepting(quint16 port)
+bool accepting(const QString &host, quint16 port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a = loopback(port);
+    ::inet_pton(AF_INET, host.toLatin1().constData(), &a.sin_addr);
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
@@ -120,6 +123,8 @@ public:
     // or on port.
     Broker() : port_(freePort()), portFree_(true) {}
     explicit Broker(quint16 port) : port_(port) {}
+    // On host (an address of this namespace), on a free port.
+    explicit Broker(const QString &host) : host_(host), port_(freePort()), portFree_(true) {}
     ~Broker() { stop(); }
 
     bool start(const QString &cert = {}, const QString &key = {}, const QString &ca = {})
@@ -144,14 +149,40 @@ public:
         }
     }
 
+    QString host() const { return host_; }
     quint16 port() const { return port_; }
     QByteArray log() const { return dir_.read(QStringLiteral("log")); }
+
+    // The client identifiers of the connections made so far, in order,
+    // but for those of mosquitto_sub and mosquitto_pub ("auto-...").
+    QStringList clients() const
+    {
+        static const QRegularExpression connected(QStringLiteral("New client connected from \\S+ as (\\S+) \\("));
+        QStringList ids;
+        for (auto match = connected.globalMatch(QString::fromUtf8(log())); match.hasNext();)
+            ids << match.next().captured(1);
+        return ids.filter(QRegularExpression(QStringLiteral("^(?!auto-)")));
+    }
+
+    // Another client's retained message (delivered when this returns).
+    bool publishRetained(const QString &topic, const QByteArray &payload) const
+    {
+        QProcess pub;
+        pub.start(QStringLiteral("/usr/bin/mosquitto_pub"),
+                  {QStringLiteral("-h"), host_, QStringLiteral("-p"), QString::number(port_), QStringLiteral("-q"),
+                   QStringLiteral("1"), QStringLiteral("-r"), QStringLiteral("-t"), topic, QStringLiteral("-m"),
+                   QString::fromUtf8(payload)});
+        const bool done = pub.waitForFinished(10000) && pub.exitCode() == 0;
+        if (!done)
+            pub.kill();
+        return done;
+    }
 
     // The retained messages under filter, as mosquitto_sub gets them within
     // a second.
     Retained retained(const QString &filter, const QString &ca = {}) const
     {
-        QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+        QStringList args{QStringLiteral("-h"), host_, QStringLiteral("-p"),
                          QString::number(port_), QStringLiteral("-t"), filter, QStringLiteral("-v"),
                          QStringLiteral("--retained-only"), QStringLiteral("-W"), QStringLiteral("1")};
         if (!ca.isEmpty())
@@ -182,7 +213,7 @@ public:
 private:
     bool startOnce(const QString &cert, const QString &key, const QString &ca)
     {
-        QByteArray conf = "listener " + QByteArray::number(port_) + " 127.0.0.1\n" +
+        QByteArray conf = "listener " + QByteArray::number(port_) + ' ' + host_.toUtf8() + '\n' +
                           "allow_anonymous true\npersistence false\nlog_dest stderr\nlog_type all\n";
         // Started by root, mosquitto would become the user "mosquitto" and
         // lose the test's files; named as itself it stays.
@@ -198,13 +229,14 @@ private:
                        {QStringLiteral("-c"), dir_.path(QStringLiteral("mosquitto.conf"))});
         const bool started =
             process_.waitForStarted(5000) &&
-            eventually([&] { return process_.state() != QProcess::Running || accepting(port_); }, 5s) &&
+            eventually([&] { return process_.state() != QProcess::Running || accepting(host_, port_); }, 5s) &&
             process_.state() == QProcess::Running;
         if (!started)
             stop();
         return started;
     }
 
+    QString host_ = QStringLiteral("127.0.0.1");
     quint16 port_;
     bool portFree_ = false;
     TempDir dir_;
@@ -266,7 +298,7 @@ WatchSnapshotPtr snapshotOf(const QList<Terminal> &terminals)
 MqttSettings settingsFor(const Broker &broker)
 {
     MqttSettings settings;
-    settings.broker = QStringLiteral("127.0.0.1");
+    settings.broker = broker.host();
     settings.port = broker.port();
     return settings;
 }
@@ -598,6 +630,113 @@ TEST(MqttPresence, NoTwoComputersAndResourcesShareAUniqueId)
         for (const QString &resource : names)
             ids.insert(MqttPresence::nodeId(computer) + u'_' + MqttPresence::objectId(resource));
     EXPECT_EQ(ids.size(), size_t(names.size() * names.size()));
+}
+
+// --- Other clients of a shared broker -------------------------------------------
+
+TEST(MqttPresence, AClientWithThePredictableIdDoesNotKnockCorvaneOff)
+{
+    JournalCapture journal;
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    std::optional<MqttPresence> mqtt;
+    for (int start = 0; start < 2; ++start) {
+        mqtt.emplace();
+        mqtt->configure(settingsFor(broker));
+        mqtt->update(snapshotOf(Office));
+        ASSERT_EQ(broker.awaitRetained(Presences, OfficePresences), OfficePresences);
+    }
+    // Each start draws its own, within the 23 letters and digits every
+    // broker must take.
+    const QStringList ids = broker.clients();
+    ASSERT_EQ(ids.size(), 2) << broker.log().constData();
+    EXPECT_NE(ids[0], ids[1]);
+    for (const QString &id : ids)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{1,23}$")).match(id).hasMatch()) << id.toStdString();
+
+    QProcess intruder;
+    intruder.start(QStringLiteral("/usr/bin/mosquitto_sub"),
+                   {QStringLiteral("-h"), broker.host(), QStringLiteral("-p"), QString::number(broker.port()),
+                    QStringLiteral("-i"), Node, QStringLiteral("-t"), QStringLiteral("nothing"), QStringLiteral("-W"),
+                    QStringLiteral("5")});
+    ASSERT_TRUE(eventually([&] { return broker.clients().contains(Node); })) << broker.log().constData();
+    QList<Terminal> changed = Office;
+    changed[1].state = QStringLiteral("in");
+    mqtt->update(snapshotOf(changed));
+    Retained expected = OfficePresences;
+    expected[presence(QStringLiteral("PC02"))] = "ON";
+    EXPECT_EQ(broker.awaitRetained(Presences, expected), expected);
+    intruder.waitForFinished(10000);
+    EXPECT_TRUE(journal.lines("corvane: mqtt: connection to").isEmpty()) << journal.text().constData();
+}
+
+TEST(MqttPresence, APlantedDiscoveryDocumentCannotMakeCorvaneEraseAnotherSystemsTopic)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    ASSERT_TRUE(broker.publishRetained(QStringLiteral("lights/PC90/presence"), "home"));
+    ASSERT_TRUE(broker.publishRetained(config(QStringLiteral("PC90")), R"({"state_topic":"lights/PC90/presence"})"));
+    // Corvane's own leftover, cleared after the planted document was read.
+    ASSERT_TRUE(broker.publishRetained(config(QStringLiteral("PC99")), R"({"state_topic":"corvane/PC99/presence"})"));
+    ASSERT_TRUE(broker.publishRetained(presence(QStringLiteral("PC99")), "ON"));
+
+    MqttPresence mqtt;
+    mqtt.configure(settingsFor(broker));
+    mqtt.update(snapshotOf(Office));
+    EXPECT_EQ(broker.awaitRetained(Presences, OfficePresences), OfficePresences);
+    EXPECT_TRUE(broker.awaitRetained(config(QStringLiteral("PC99")), {}).empty());
+    EXPECT_EQ(broker.retained(QStringLiteral("lights/#")),
+              (Retained{{QStringLiteral("lights/PC90/presence"), "home"}}));
+}
+
+TEST(MqttPresence, RetainedValuesOthersPublishOnCorvanesTopicsAreCorrected)
+{
+    JournalCapture journal;
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttPresence mqtt;
+    mqtt.configure(settingsFor(broker));
+    mqtt.update(snapshotOf(Office));
+    ASSERT_EQ(broker.awaitRetained(Presences, OfficePresences), OfficePresences);
+    const QString document = config(QStringLiteral("PC01"));
+    const Retained original = broker.retained(document);
+
+    ASSERT_TRUE(broker.publishRetained(presence(QStringLiteral("PC01")), "OFF"));
+    ASSERT_TRUE(broker.publishRetained(document, R"({"state_topic":"forged/PC01/presence"})"));
+    EXPECT_EQ(broker.awaitRetained(Presences, OfficePresences), OfficePresences);
+    EXPECT_EQ(broker.awaitRetained(document, original), original);
+    EXPECT_EQ(journal.lines("corvane: mqtt: another client").size(), 1) << journal.text().constData();
+}
+
+TEST(MqttPresence, APasswordSentWithoutTlsBeyondLoopbackIsSaidOnce)
+{
+    NetNamespace::run({}, [] {
+        ASSERT_TRUE(NetNamespace::current().ip(
+            {QStringLiteral("addr"), QStringLiteral("add"), QStringLiteral("10.9.0.1/32"), QStringLiteral("dev"),
+             QStringLiteral("lo")}));
+        JournalCapture journal;
+        MqttPresence mqtt;
+        mqtt.update(snapshotOf(Office));
+        // On this computer, then beyond it, twice.
+        for (const QString &host : {QStringLiteral("127.0.0.1"), QStringLiteral("10.9.0.1")}) {
+            Broker broker(host);
+            ASSERT_TRUE(broker.start());
+            MqttSettings settings = settingsFor(broker);
+            settings.user = QStringLiteral("watcher");
+            settings.password = QStringLiteral("secret");
+            mqtt.configure(settings);
+            ASSERT_EQ(broker.awaitRetained(Presences, OfficePresences), OfficePresences);
+            broker.stop();
+            ASSERT_TRUE(broker.start());
+            ASSERT_EQ(broker.awaitRetained(Presences, OfficePresences), OfficePresences);
+        }
+
+        const QList<QByteArray> lines = journal.lines("corvane: mqtt: the password");
+        ASSERT_EQ(lines.size(), 1) << journal.text().constData();
+        EXPECT_TRUE(lines[0].contains("10.9.0.1:")) << lines[0].constData();
+        EXPECT_TRUE(lines[0].contains("CAFile")) << lines[0].constData();
+        EXPECT_FALSE(journal.text().contains("secret"));
+    });
 }
 
 // --- TLS ----------------------------------------------------------------------------
