@@ -206,10 +206,6 @@ void WatchHost::StartTimers()
 
 void WatchHost::ApplyIntegration()
 {
-    if (!web_) {
-        web_ = std::make_unique<WebEndpoint>(Board, [this](QDate day) { return DayReportPage(day); });
-        mqtt_ = std::make_unique<MqttPresence>();
-    }
     const ProgramSettings::WebSection &w = Settings.Web;
     WebSettings web;
     web.port = quint16(w.Port >= 0 && w.Port <= 65535 ? w.Port : 0);
@@ -221,7 +217,11 @@ void WatchHost::ApplyIntegration()
         webApplied_ = web;
         // What the endpoint serves is taken now, not at the next change.
         PublishSnapshot();
-        const QString failed = web_->start(web);
+        // Each of them is made when it is first turned on, with its thread
+        // (and the TLS library it may start): off, they cost nothing.
+        if (!web_ && web.port != 0 && !integrationEnded_)
+            web_ = std::make_unique<WebEndpoint>(Board, [this](QDate day) { return DayReportPage(day); });
+        const QString failed = web_ ? web_->start(web) : QString();
         if (!failed.isEmpty())
             JournalLine(JournalPriority::Warning, "web", QStringLiteral("not serving on port %1: %2").arg(web.port).arg(failed));
     }
@@ -233,6 +233,8 @@ void WatchHost::ApplyIntegration()
     mqtt.user = m.User;
     mqtt.password = m.Password;
     mqtt.caFile = m.CAFile;
+    if (!mqtt_ && !mqtt.broker.isEmpty() && !integrationEnded_)
+        mqtt_ = std::make_unique<MqttPresence>();
     if (mqtt_ && mqtt != mqttApplied_) {
         mqttApplied_ = mqtt;
         mqtt_->configure(mqtt);
@@ -343,6 +345,7 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     // queued before them first); the journal names what is left.
     // Other systems hear of the stop: the endpoint closes, the broker is
     // told "offline".
+    integrationEnded_ = true;
     if (web_)
         web_->stop();
     mqtt_.reset();

@@ -148,6 +148,7 @@ private:
     std::unique_ptr<MqttPresence> mqtt_;
     WebSettings webApplied_;   // the settings they run with
     MqttSettings mqttApplied_;
+    bool integrationEnded_ = false;  // the close: neither is made any more
     bool announced_ = false;
     bool runMarked_ = false;
     QStringList startWarnings_;
