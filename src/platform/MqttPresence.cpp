@@ -1,6 +1,7 @@
 #include "platform/MqttPresence.h"
 
 #include "platform/Journal.h"
+#include "platform/LateLibrary.h"
 #include "platform/MqttTopics.h"
 
 #include <QFile>
@@ -60,10 +61,76 @@ QString hostAndPort(const MqttSettings &settings)
     return host + u':' + QString::number(settings.port);
 }
 
+// libmosquitto, opened when a broker is first set and started then.
+struct Mosquitto {
+    LateLibrary library{"libmosquitto.so.1"};
+    decltype(&mosquitto_new) create = nullptr;
+    decltype(&mosquitto_lib_init) lib_init = nullptr;
+    decltype(&mosquitto_destroy) destroy = nullptr;
+    decltype(&mosquitto_int_option) int_option = nullptr;
+    decltype(&mosquitto_connect_callback_set) connect_callback_set = nullptr;
+    decltype(&mosquitto_disconnect_callback_set) disconnect_callback_set = nullptr;
+    decltype(&mosquitto_publish_callback_set) publish_callback_set = nullptr;
+    decltype(&mosquitto_subscribe_callback_set) subscribe_callback_set = nullptr;
+    decltype(&mosquitto_message_callback_set) message_callback_set = nullptr;
+    decltype(&mosquitto_log_callback_set) log_callback_set = nullptr;
+    decltype(&mosquitto_will_set) will_set = nullptr;
+    decltype(&mosquitto_username_pw_set) username_pw_set = nullptr;
+    decltype(&mosquitto_tls_set) tls_set = nullptr;
+    decltype(&mosquitto_connect_async) connect_async = nullptr;
+    decltype(&mosquitto_loop) loop = nullptr;
+    decltype(&mosquitto_socket) socket = nullptr;
+    decltype(&mosquitto_want_write) want_write = nullptr;
+    decltype(&mosquitto_connack_string) connack_string = nullptr;
+    decltype(&mosquitto_strerror) strerror = nullptr;
+    decltype(&mosquitto_subscribe) subscribe = nullptr;
+    decltype(&mosquitto_disconnect) disconnect = nullptr;
+    decltype(&mosquitto_publish) publish = nullptr;
+    decltype(&mosquitto_pub_topic_check2) pub_topic_check2 = nullptr;
+    decltype(&mosquitto_validate_utf8) validate_utf8 = nullptr;
+    bool ready = false;
+
+    Mosquitto()
+    {
+        ready = library.find("mosquitto_lib_init", lib_init) &&
+                library.find("mosquitto_new", create) &&
+                library.find("mosquitto_destroy", destroy) &&
+                library.find("mosquitto_int_option", int_option) &&
+                library.find("mosquitto_connect_callback_set", connect_callback_set) &&
+                library.find("mosquitto_disconnect_callback_set", disconnect_callback_set) &&
+                library.find("mosquitto_publish_callback_set", publish_callback_set) &&
+                library.find("mosquitto_subscribe_callback_set", subscribe_callback_set) &&
+                library.find("mosquitto_message_callback_set", message_callback_set) &&
+                library.find("mosquitto_log_callback_set", log_callback_set) &&
+                library.find("mosquitto_will_set", will_set) &&
+                library.find("mosquitto_username_pw_set", username_pw_set) &&
+                library.find("mosquitto_tls_set", tls_set) &&
+                library.find("mosquitto_connect_async", connect_async) &&
+                library.find("mosquitto_loop", loop) &&
+                library.find("mosquitto_socket", socket) &&
+                library.find("mosquitto_want_write", want_write) &&
+                library.find("mosquitto_connack_string", connack_string) &&
+                library.find("mosquitto_strerror", strerror) &&
+                library.find("mosquitto_subscribe", subscribe) &&
+                library.find("mosquitto_disconnect", disconnect) &&
+                library.find("mosquitto_publish", publish) &&
+                library.find("mosquitto_pub_topic_check2", pub_topic_check2) &&
+                library.find("mosquitto_validate_utf8", validate_utf8);
+        if (ready)
+            lib_init();
+    }
+};
+
+const Mosquitto &libmosquitto()
+{
+    static const Mosquitto mosquitto;
+    return mosquitto;
+}
+
 bool publishable(const QByteArray &topic)
 {
-    return mosquitto_pub_topic_check2(topic.constData(), size_t(topic.size())) == MOSQ_ERR_SUCCESS &&
-           mosquitto_validate_utf8(topic.constData(), int(topic.size())) == MOSQ_ERR_SUCCESS;
+    return libmosquitto().pub_topic_check2(topic.constData(), size_t(topic.size())) == MOSQ_ERR_SUCCESS &&
+           libmosquitto().validate_utf8(topic.constData(), int(topic.size())) == MOSQ_ERR_SUCCESS;
 }
 
 QByteArray topicOf(const MqttSettings &settings)
@@ -78,11 +145,6 @@ QString withoutFinalStop(QString text)
     return text;
 }
 
-void initialiseLibrary()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
-}
 
 } // namespace
 
@@ -269,6 +331,11 @@ void MqttPresence::Worker::apply(const MqttSettings &settings)
     troubled_ = false;
     announced_ = false;
     usable_ = !settings.broker.isEmpty();
+    if (usable_ && !libmosquitto().ready) {
+        usable_ = false;
+        JournalLine(JournalPriority::Warning, "mqtt", libmosquitto().library.error());
+        return;
+    }
     if (usable_ && !publishable(MqttTopics(topic_, {}).status())) {
         usable_ = false;
         JournalLine(JournalPriority::Warning, "mqtt",
@@ -296,9 +363,9 @@ short MqttPresence::Worker::waitForSocket(mosquitto *m, Clock::time_point until,
 {
     pollfd fds[2];
     nfds_t count = 0;
-    const int sock = mosquitto_socket(m);
+    const int sock = libmosquitto().socket(m);
     if (sock >= 0)
-        fds[count++] = {sock, short(POLLIN | (mosquitto_want_write(m) ? POLLOUT : 0)), 0};
+        fds[count++] = {sock, short(POLLIN | (libmosquitto().want_write(m) ? POLLOUT : 0)), 0};
     if (news && channel_->wakeFd >= 0)
         fds[count++] = {channel_->wakeFd, POLLIN, 0};
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
@@ -322,29 +389,29 @@ void MqttPresence::Worker::connection()
     collected_.clear();
     snapshotChanged_ = false;
 
-    mosquitto *m = mosquitto_new(clientId_.constData(), true, this);
+    mosquitto *m = libmosquitto().create(clientId_.constData(), true, this);
     if (!m) {
         ended(QStringLiteral("out of memory"));
         return;
     }
-    const std::unique_ptr<mosquitto, void (*)(mosquitto *)> owner(m, mosquitto_destroy);
-    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(m, onConnect);
-    mosquitto_disconnect_callback_set(m, onDisconnect);
-    mosquitto_publish_callback_set(m, onPublish);
-    mosquitto_subscribe_callback_set(m, onSubscribe);
-    mosquitto_message_callback_set(m, onMessage);
-    mosquitto_log_callback_set(m, onLog);
+    const std::unique_ptr<mosquitto, void (*)(mosquitto *)> owner(m, libmosquitto().destroy);
+    libmosquitto().int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    libmosquitto().connect_callback_set(m, onConnect);
+    libmosquitto().disconnect_callback_set(m, onDisconnect);
+    libmosquitto().publish_callback_set(m, onPublish);
+    libmosquitto().subscribe_callback_set(m, onSubscribe);
+    libmosquitto().message_callback_set(m, onMessage);
+    libmosquitto().log_callback_set(m, onLog);
 
     const QByteArray status = topics_.status();
-    int rc = mosquitto_will_set(m, status.constData(), int(Offline.size()), Offline.constData(), Qos, true);
+    int rc = libmosquitto().will_set(m, status.constData(), int(Offline.size()), Offline.constData(), Qos, true);
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.isEmpty()) {
         const QByteArray password = settings_.password.toUtf8();
-        rc = mosquitto_username_pw_set(m, settings_.user.toUtf8().constData(),
+        rc = libmosquitto().username_pw_set(m, settings_.user.toUtf8().constData(),
                                        settings_.password.isEmpty() ? nullptr : password.constData());
     }
     if (rc == MOSQ_ERR_SUCCESS && !settings_.caFile.isEmpty()) {
-        rc = mosquitto_tls_set(m, QFile::encodeName(settings_.caFile).constData(), nullptr, nullptr, nullptr, nullptr);
+        rc = libmosquitto().tls_set(m, QFile::encodeName(settings_.caFile).constData(), nullptr, nullptr, nullptr, nullptr);
         if (rc == MOSQ_ERR_INVAL) {
             ended(QStringLiteral("cannot read the CA file %1").arg(settings_.caFile));
             return;
@@ -352,7 +419,7 @@ void MqttPresence::Worker::connection()
     }
     if (rc == MOSQ_ERR_SUCCESS) {
         errno = 0;
-        rc = mosquitto_connect_async(m, settings_.broker.toUtf8().constData(), settings_.port, KeepAliveSeconds);
+        rc = libmosquitto().connect_async(m, settings_.broker.toUtf8().constData(), settings_.port, KeepAliveSeconds);
     }
     if (rc != MOSQ_ERR_SUCCESS) {
         ended(reason(rc, errno));
@@ -380,7 +447,7 @@ void MqttPresence::Worker::connection()
             }
         }
         errno = 0;
-        rc = mosquitto_loop(m, 0, 1);
+        rc = libmosquitto().loop(m, 0, 1);
         if (rc != MOSQ_ERR_SUCCESS) {
             ended(reason(rc, errno));
             return;
@@ -441,7 +508,7 @@ void MqttPresence::Worker::connection()
 // connection, or a broker that hung up during the TLS handshake.
 std::optional<QString> MqttPresence::Worker::earlyEnd(mosquitto *m, short events) const
 {
-    const int sock = mosquitto_socket(m);
+    const int sock = libmosquitto().socket(m);
     if (sock < 0)
         return std::nullopt;
     if (events & (POLLERR | POLLHUP)) {
@@ -465,7 +532,7 @@ std::optional<QString> MqttPresence::Worker::earlyEnd(mosquitto *m, short events
 QString MqttPresence::Worker::reason(int rc, int error) const
 {
     if (refusal_ != 0)
-        return withoutFinalStop(QString::fromUtf8(mosquitto_connack_string(refusal_)));
+        return withoutFinalStop(QString::fromUtf8(libmosquitto().connack_string(refusal_)));
     switch (rc) {
     case MOSQ_ERR_ERRNO:
         return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("the connection failed");
@@ -478,7 +545,7 @@ QString MqttPresence::Worker::reason(int rc, int error) const
     default:
         break;
     }
-    return withoutFinalStop(QString::fromUtf8(mosquitto_strerror(rc)));
+    return withoutFinalStop(QString::fromUtf8(libmosquitto().strerror(rc)));
 }
 
 void MqttPresence::Worker::accepted(mosquitto *m)
@@ -494,9 +561,9 @@ void MqttPresence::Worker::accepted(mosquitto *m)
     // afterwards is either that or another client's.
     collecting_ = true;
     collectStart_ = lastCollected_ = acceptedAt_;
-    if (mosquitto_subscribe(m, &subscribeMid_, topics_.configs().constData(), 0) != MOSQ_ERR_SUCCESS)
+    if (libmosquitto().subscribe(m, &subscribeMid_, topics_.configs().constData(), 0) != MOSQ_ERR_SUCCESS)
         collecting_ = false;
-    mosquitto_subscribe(m, nullptr, topics_.presences().constData(), 0);
+    libmosquitto().subscribe(m, nullptr, topics_.presences().constData(), 0);
     publishState(m);
     publish(m, topics_.status(), Online);
 }
@@ -529,14 +596,14 @@ void MqttPresence::Worker::goodbye(mosquitto *m)
     offlineMid_ = publish(m, topics_.status(), Offline);
     while (offlineMid_ >= 0 && !offlineAcked_ && Clock::now() < deadline) {
         waitForSocket(m, deadline, false);
-        if (mosquitto_loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
+        if (libmosquitto().loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
             return;
     }
-    if (mosquitto_disconnect(m) != MOSQ_ERR_SUCCESS)
+    if (libmosquitto().disconnect(m) != MOSQ_ERR_SUCCESS)
         return;
     while (!disconnected_ && Clock::now() < deadline) {
         waitForSocket(m, deadline, false);
-        if (mosquitto_loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
+        if (libmosquitto().loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
             return;
     }
 }
@@ -544,7 +611,7 @@ void MqttPresence::Worker::goodbye(mosquitto *m)
 int MqttPresence::Worker::publish(mosquitto *m, const QByteArray &topic, const QByteArray &payload) const
 {
     int mid = -1;
-    if (mosquitto_publish(m, &mid, topic.constData(), int(payload.size()), payload.constData(), Qos, true) !=
+    if (libmosquitto().publish(m, &mid, topic.constData(), int(payload.size()), payload.constData(), Qos, true) !=
         MOSQ_ERR_SUCCESS)
         return -1;
     return mid;
@@ -623,7 +690,7 @@ void MqttPresence::Worker::passwordSent(mosquitto *m)
         return;
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    const int sock = mosquitto_socket(m);
+    const int sock = libmosquitto().socket(m);
     if (sock < 0 || ::getpeername(sock, reinterpret_cast<sockaddr *>(&peer), &length) != 0 ||
         QHostAddress(reinterpret_cast<const sockaddr *>(&peer)).isLoopback())
         return;
@@ -690,7 +757,6 @@ void MqttPresence::Worker::onLog(mosquitto *, void *self, int level, const char 
 
 MqttPresence::MqttPresence() : channel_(std::make_shared<Channel>())
 {
-    initialiseLibrary();
     thread_ = std::thread([channel = channel_] { Worker(channel).run(); });
 }
 
