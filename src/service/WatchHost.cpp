@@ -125,6 +125,7 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     connect(Model, &QAbstractItemModel::rowsMoved, this, changed);
     connect(Model, &QAbstractItemModel::modelReset, this, changed);
     connect(Engine, &WatchEngine::PassApplied, this, &WatchHost::PublishSnapshot);
+    Board.makeWhenAsked([this] { return TakeSnapshot(); });
     // The sessions' times age without any change: while someone reads the
     // snapshots (the endpoint or the broker is on) they are taken again now
     // and then; with both off nothing wakes for them.
@@ -240,7 +241,7 @@ void WatchHost::ApplyIntegration()
         mqtt_->configure(mqtt);
         mqtt_->update(Board.current());
     }
-    const bool read = webApplied_.port != 0 || !mqttApplied_.broker.isEmpty();
+    const bool read = SnapshotsRead();
     if (read && !refreshTimer_->isActive())
         refreshTimer_->start();
     else if (!read)
@@ -390,6 +391,28 @@ qint64 clockSeconds(const QString &hms)
 void WatchHost::PublishSnapshot()
 {
     snapshotTimer_->stop();
+    if (!SnapshotsRead()) {
+        Board.due();
+        return;
+    }
+    Board.publish(TakeSnapshot());
+    if (mqtt_)
+        mqtt_->update(Board.current());
+    // Only the endpoint serves the day report.
+    if (webApplied_.port == 0)
+        return;
+    std::lock_guard lock(reportMutex_);
+    reportSettings_ = Settings;
+    reportList_ = ReportListEntries(*Model);
+}
+
+bool WatchHost::SnapshotsRead() const
+{
+    return webApplied_.port != 0 || !mqttApplied_.broker.isEmpty();
+}
+
+WatchSnapshotPtr WatchHost::TakeSnapshot() const
+{
     auto s = std::make_shared<WatchSnapshot>();
     s->taken = QDateTime::currentDateTime();
     s->terminals.reserve(Model->rowCount());
@@ -439,15 +462,7 @@ void WatchHost::PublishSnapshot()
     s->events[size_t(CountedEvent::Access)] = accessEvents_;
     s->computer = QSysInfo::machineHostName();
     s->language = QCoreApplication::translate("DayReport", "ja", "language code of the page");
-    Board.publish(std::move(s));
-    if (mqtt_)
-        mqtt_->update(Board.current());
-    // Only the endpoint serves the day report.
-    if (webApplied_.port == 0)
-        return;
-    std::lock_guard lock(reportMutex_);
-    reportSettings_ = Settings;
-    reportList_ = ReportListEntries(*Model);
+    return s;
 }
 
 QByteArray WatchHost::DayReportPage(QDate day) const
