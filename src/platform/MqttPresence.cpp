@@ -1,13 +1,11 @@
 #include "platform/MqttPresence.h"
 
 #include "platform/Journal.h"
-#include "platform/LateLibrary.h"
+#include "platform/MosquittoLibrary.h"
 #include "platform/MqttTopics.h"
 
 #include <QFile>
 #include <QHostAddress>
-
-#include <mosquitto.h>
 
 #include <netdb.h>
 #include <poll.h>
@@ -59,72 +57,6 @@ QString hostAndPort(const MqttSettings &settings)
 {
     const QString host = settings.broker.contains(u':') ? u'[' + settings.broker + u']' : settings.broker;
     return host + u':' + QString::number(settings.port);
-}
-
-// libmosquitto, opened when a broker is first set and started then.
-struct Mosquitto {
-    LateLibrary library{"libmosquitto.so.1"};
-    decltype(&mosquitto_new) create = nullptr;
-    decltype(&mosquitto_lib_init) lib_init = nullptr;
-    decltype(&mosquitto_destroy) destroy = nullptr;
-    decltype(&mosquitto_int_option) int_option = nullptr;
-    decltype(&mosquitto_connect_callback_set) connect_callback_set = nullptr;
-    decltype(&mosquitto_disconnect_callback_set) disconnect_callback_set = nullptr;
-    decltype(&mosquitto_publish_callback_set) publish_callback_set = nullptr;
-    decltype(&mosquitto_subscribe_callback_set) subscribe_callback_set = nullptr;
-    decltype(&mosquitto_message_callback_set) message_callback_set = nullptr;
-    decltype(&mosquitto_log_callback_set) log_callback_set = nullptr;
-    decltype(&mosquitto_will_set) will_set = nullptr;
-    decltype(&mosquitto_username_pw_set) username_pw_set = nullptr;
-    decltype(&mosquitto_tls_set) tls_set = nullptr;
-    decltype(&mosquitto_connect_async) connect_async = nullptr;
-    decltype(&mosquitto_loop) loop = nullptr;
-    decltype(&mosquitto_socket) socket = nullptr;
-    decltype(&mosquitto_want_write) want_write = nullptr;
-    decltype(&mosquitto_connack_string) connack_string = nullptr;
-    decltype(&mosquitto_strerror) strerror = nullptr;
-    decltype(&mosquitto_subscribe) subscribe = nullptr;
-    decltype(&mosquitto_disconnect) disconnect = nullptr;
-    decltype(&mosquitto_publish) publish = nullptr;
-    decltype(&mosquitto_pub_topic_check2) pub_topic_check2 = nullptr;
-    decltype(&mosquitto_validate_utf8) validate_utf8 = nullptr;
-    bool ready = false;
-
-    Mosquitto()
-    {
-        ready = library.find("mosquitto_lib_init", lib_init) &&
-                library.find("mosquitto_new", create) &&
-                library.find("mosquitto_destroy", destroy) &&
-                library.find("mosquitto_int_option", int_option) &&
-                library.find("mosquitto_connect_callback_set", connect_callback_set) &&
-                library.find("mosquitto_disconnect_callback_set", disconnect_callback_set) &&
-                library.find("mosquitto_publish_callback_set", publish_callback_set) &&
-                library.find("mosquitto_subscribe_callback_set", subscribe_callback_set) &&
-                library.find("mosquitto_message_callback_set", message_callback_set) &&
-                library.find("mosquitto_log_callback_set", log_callback_set) &&
-                library.find("mosquitto_will_set", will_set) &&
-                library.find("mosquitto_username_pw_set", username_pw_set) &&
-                library.find("mosquitto_tls_set", tls_set) &&
-                library.find("mosquitto_connect_async", connect_async) &&
-                library.find("mosquitto_loop", loop) &&
-                library.find("mosquitto_socket", socket) &&
-                library.find("mosquitto_want_write", want_write) &&
-                library.find("mosquitto_connack_string", connack_string) &&
-                library.find("mosquitto_strerror", strerror) &&
-                library.find("mosquitto_subscribe", subscribe) &&
-                library.find("mosquitto_disconnect", disconnect) &&
-                library.find("mosquitto_publish", publish) &&
-                library.find("mosquitto_pub_topic_check2", pub_topic_check2) &&
-                library.find("mosquitto_validate_utf8", validate_utf8);
-        if (ready)
-            lib_init();
-    }
-};
-
-const Mosquitto &libmosquitto()
-{
-    static const Mosquitto mosquitto;
-    return mosquitto;
 }
 
 bool publishable(const QByteArray &topic)
