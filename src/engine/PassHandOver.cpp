@@ -5,6 +5,9 @@
 #include <QDateTime>
 #include <QMetaObject>
 
+#include <algorithm>
+#include <iterator>
+
 PassHandOver::PassHandOver(WatchListModel *model, StatusBarFn statusBar, LinesFn publishLines)
     : model_(model), statusBar_(std::move(statusBar)), publishLines_(std::move(publishLines))
 {
@@ -16,7 +19,10 @@ void PassHandOver::Hand(QList<Change> &&changes, QStringList errors, QStringList
     bool post = false;
     {
         const std::lock_guard lock(mutex_);
-        handed_.append(std::move(changes));
+        // Moved one by one into blocks of their own: a console that is
+        // behind never has the whole pass copied into a buffer grown twice.
+        std::move(changes.begin(), changes.end(), std::back_inserter(handed_));
+        changes.clear();
         handedErrors_ += errors;
         handedLogins_ += logins;
         handedLoginWays_ += loginWays;
@@ -32,7 +38,10 @@ void PassHandOver::Hand(QList<Change> &&changes, QStringList errors, QStringList
 void PassHandOver::TakeHandedOver()
 {
     const std::lock_guard lock(mutex_);
-    sweep_.append(std::move(handed_));
+    if (sweep_.empty())
+        sweep_.swap(handed_);
+    else
+        std::move(handed_.begin(), handed_.end(), std::back_inserter(sweep_));
     handed_.clear();
     errors_ += std::exchange(handedErrors_, {});
     logins_ += std::exchange(handedLogins_, {});
@@ -47,8 +56,9 @@ void PassHandOver::Apply()
         return;
     TakeHandedOver();
     WatchListModel &model = *model_;
-    while (next_ < sweep_.size()) {
-        const Change c = sweep_[next_++];
+    while (!sweep_.empty()) {
+        const Change c = std::move(sweep_.front());
+        sweep_.pop_front();
         switch (c.kind) {
         case Change::StatusBar:
             if (statusBar_)
@@ -80,8 +90,6 @@ void PassHandOver::Apply()
         }
         }
     }
-    sweep_.clear();
-    next_ = 0;
     if (errors_.isEmpty() && logins_.isEmpty() && logouts_.isEmpty())
         return;
     const QStringList errors = std::exchange(errors_, {});

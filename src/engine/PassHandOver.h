@@ -16,6 +16,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -75,12 +76,11 @@ private:
     bool detached_ = false;
 
     std::mutex mutex_;
-    QList<Change> handed_;
+    std::deque<Change> handed_;
     QStringList handedErrors_, handedLogins_, handedLoginWays_, handedLogouts_;
     bool applyPosted_ = false;
 
-    // The sweep in progress (main thread).
-    QList<Change> sweep_;
-    qsizetype next_ = 0;
+    // The sweep in progress (main thread): what is applied leaves it.
+    std::deque<Change> sweep_;
     QStringList errors_, logins_, loginWays_, logouts_;
 };

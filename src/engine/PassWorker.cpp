@@ -44,6 +44,10 @@ constexpr int KnocksAtOnce = 1024;
 // unanswered echo (the check itself is off): an answer on a local network
 // takes milliseconds.
 constexpr int DiagnosisWaitMs = 300;
+// Changes the walk gathers before it hands them over unasked (a few per
+// entry): the console is posted to a few times in a long pass, and what
+// waits for it stays small.
+constexpr qsizetype HandOverBatch = 1024;
 
 quint32 hostOrderAddress(const QString &text)
 {
@@ -300,6 +304,10 @@ void PassWorker::PublishEntry()
     ErrorsReady = ErrorLines_.size();
     LoginsReady = LoginLines_.size();
     LogoutsReady = LogoutLines_.size();
+    // Answering terminals never make the walk wait: without a bound, a long
+    // list's every change would be held until the walk ends.
+    if (Pending_.size() >= HandOverBatch)
+        Flush();
 }
 
 void PassWorker::Flush()

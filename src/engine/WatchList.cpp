@@ -65,6 +65,16 @@ QString FieldText(QStringView field)
     return text;
 }
 
+// Most entries share their domain, provider and actions: a row takes the
+// row before's text when it is the same, so that a long list holds it once.
+QString SharedFieldText(QStringView field, QString &previous)
+{
+    if (!field.isEmpty() && !field.contains(u'\r') && field == QStringView(previous))
+        return previous;
+    previous = FieldText(field);
+    return previous;
+}
+
 int ToInt(QStringView text, int fallback)
 {
     bool ok = false;
@@ -210,6 +220,7 @@ bool LoadList(WatchListModel &list, const QString &path)
     const size_t entries = lines.size() / LinesPerEntry;
     std::vector<WatchListModel::Row> rows;
     rows.reserve(entries);
+    QString domain, provider, loginAction, logoutAction;  // the row before's
     for (size_t group = 0; group < entries; ++group) {
         const QStringView *l = &lines[group * LinesPerEntry];
         const auto f = SplitFields<Line1Fields>(l[0]);
@@ -232,10 +243,10 @@ bool LoadList(WatchListModel &list, const QString &path)
         entry.IconLeft = ToInt(f[5], -1);
         entry.MAC = FieldText(f[6]);
         entry.UserName = FieldText(l[1]);
-        entry.LoginAction = FieldText(l[2]);
-        entry.LogoutAction = FieldText(l[3]);
-        entry.Domain = FieldText(last[0]);
-        entry.Provider = FieldText(last[1]);
+        entry.LoginAction = SharedFieldText(l[2], loginAction);
+        entry.LogoutAction = SharedFieldText(l[3], logoutAction);
+        entry.Domain = SharedFieldText(last[0], domain);
+        entry.Provider = SharedFieldText(last[1], provider);
 
         if (entry.ResourceName == SeparatorText) {
             entry.StatusText = SeparatorText;

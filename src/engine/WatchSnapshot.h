@@ -12,8 +12,10 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 struct TerminalState {
     QString resource;  // the resource (computer) name, without a finder's "*"
@@ -62,19 +64,48 @@ public:
     {
         std::lock_guard lock(mutex_);
         current_ = std::move(snapshot);
+        due_ = false;
+        version_.fetch_add(1, std::memory_order_release);
+    }
+    // While no other thread reads the board, a snapshot of a long list
+    // taken after every change would only cost: due() drops the one held
+    // and notes that a new one is due instead, and current() called on the
+    // thread that gave make takes it then.
+    void makeWhenAsked(std::function<WatchSnapshotPtr()> make)
+    {
+        std::lock_guard lock(mutex_);
+        make_ = std::move(make);
+        maker_ = std::this_thread::get_id();
+    }
+    void due()
+    {
+        std::lock_guard lock(mutex_);
+        current_.reset();
+        due_ = true;
         version_.fetch_add(1, std::memory_order_release);
     }
     WatchSnapshotPtr current() const
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        if (due_ && make_ && std::this_thread::get_id() == maker_) {
+            lock.unlock();
+            WatchSnapshotPtr made = make_();
+            lock.lock();
+            // Nothing else publishes meanwhile: only this thread does.
+            current_ = std::move(made);
+            due_ = false;
+        }
         return current_ ? current_ : std::make_shared<const WatchSnapshot>();
     }
-    // Grows with every publish: a reader that polls sees whether anything
-    // changed without taking the snapshot.
+    // Grows with every publish and every due(): a reader that polls sees
+    // whether anything changed without taking the snapshot.
     quint64 version() const { return version_.load(std::memory_order_acquire); }
 
 private:
     mutable std::mutex mutex_;
-    WatchSnapshotPtr current_;
+    mutable WatchSnapshotPtr current_;
+    mutable bool due_ = false;
+    std::function<WatchSnapshotPtr()> make_;
+    std::thread::id maker_;
     std::atomic<quint64> version_{0};
 };

@@ -332,7 +332,6 @@ public:
 
     const WebLimits &limits() const { return limits_; }
     bool tls() const { return tls_; }
-    const QSslConfiguration &sslConfiguration() const { return ssl_; }
 
 private:
     enum class Access { Granted, Token, Refused, WrongToken };
@@ -349,7 +348,8 @@ private:
     Listener *listener_ = nullptr;
     QObject *connections_ = new QObject(this);  // parent of every Connection
     bool tls_ = false;
-    QSslConfiguration ssl_;
+    // Made only for HTTPS: the first one loads and starts the TLS library.
+    std::optional<QSslConfiguration> ssl_;
     QString token_;
     Digest tokenDigest_{};
     Sessions sessions_;
@@ -604,10 +604,10 @@ QString WebEndpoint::Server::listen(const WebSettings &settings)
         if (key.isNull())
             return QStringLiteral("%1 holds no PEM private key (RSA or EC, unencrypted)").arg(settings.keyFile);
         ssl_ = QSslConfiguration::defaultConfiguration();
-        ssl_.setLocalCertificateChain(chain);
-        ssl_.setPrivateKey(key);
-        ssl_.setProtocol(QSsl::TlsV1_2OrLater);
-        ssl_.setPeerVerifyMode(QSslSocket::VerifyNone);
+        ssl_->setLocalCertificateChain(chain);
+        ssl_->setPrivateKey(key);
+        ssl_->setProtocol(QSsl::TlsV1_2OrLater);
+        ssl_->setPeerVerifyMode(QSslSocket::VerifyNone);
     }
 
     listener_ = new Listener;
@@ -675,7 +675,7 @@ void WebEndpoint::Server::accept(qintptr descriptor)
     new Connection(*this, socket, source, connections_);
     if (tls_) {
         auto *ssl = static_cast<QSslSocket *>(socket);
-        ssl->setSslConfiguration(ssl_);
+        ssl->setSslConfiguration(*ssl_);
         ssl->startServerEncryption();
     }
 }

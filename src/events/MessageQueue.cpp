@@ -6,10 +6,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
-MessageQueue::MessageQueue(Messenger &messenger) : messenger_(messenger)
-{
-    thread_ = std::thread([this] { run(); });
-}
+MessageQueue::MessageQueue(Messenger &messenger) : messenger_(messenger) {}
 
 MessageQueue::~MessageQueue()
 {
@@ -19,7 +16,8 @@ MessageQueue::~MessageQueue()
         jobs_.clear();
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void MessageQueue::post(std::function<void()> job)
@@ -27,6 +25,9 @@ void MessageQueue::post(std::function<void()> job)
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(job));
+        // Started by the first send: most runs send none.
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { run(); });
     }
     wake_.notify_one();
 }

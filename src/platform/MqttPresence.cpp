@@ -1,12 +1,11 @@
 #include "platform/MqttPresence.h"
 
 #include "platform/Journal.h"
+#include "platform/MosquittoLibrary.h"
 #include "platform/MqttTopics.h"
 
 #include <QFile>
 #include <QHostAddress>
-
-#include <mosquitto.h>
 
 #include <netdb.h>
 #include <poll.h>
@@ -62,8 +61,8 @@ QString hostAndPort(const MqttSettings &settings)
 
 bool publishable(const QByteArray &topic)
 {
-    return mosquitto_pub_topic_check2(topic.constData(), size_t(topic.size())) == MOSQ_ERR_SUCCESS &&
-           mosquitto_validate_utf8(topic.constData(), int(topic.size())) == MOSQ_ERR_SUCCESS;
+    return libmosquitto().pub_topic_check2(topic.constData(), size_t(topic.size())) == MOSQ_ERR_SUCCESS &&
+           libmosquitto().validate_utf8(topic.constData(), int(topic.size())) == MOSQ_ERR_SUCCESS;
 }
 
 QByteArray topicOf(const MqttSettings &settings)
@@ -78,11 +77,6 @@ QString withoutFinalStop(QString text)
     return text;
 }
 
-void initialiseLibrary()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
-}
 
 } // namespace
 
@@ -269,6 +263,11 @@ void MqttPresence::Worker::apply(const MqttSettings &settings)
     troubled_ = false;
     announced_ = false;
     usable_ = !settings.broker.isEmpty();
+    if (usable_ && !libmosquitto().ready) {
+        usable_ = false;
+        JournalLine(JournalPriority::Warning, "mqtt", libmosquitto().library.error());
+        return;
+    }
     if (usable_ && !publishable(MqttTopics(topic_, {}).status())) {
         usable_ = false;
         JournalLine(JournalPriority::Warning, "mqtt",
@@ -296,9 +295,9 @@ short MqttPresence::Worker::waitForSocket(mosquitto *m, Clock::time_point until,
 {
     pollfd fds[2];
     nfds_t count = 0;
-    const int sock = mosquitto_socket(m);
+    const int sock = libmosquitto().socket(m);
     if (sock >= 0)
-        fds[count++] = {sock, short(POLLIN | (mosquitto_want_write(m) ? POLLOUT : 0)), 0};
+        fds[count++] = {sock, short(POLLIN | (libmosquitto().want_write(m) ? POLLOUT : 0)), 0};
     if (news && channel_->wakeFd >= 0)
         fds[count++] = {channel_->wakeFd, POLLIN, 0};
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
@@ -322,29 +321,29 @@ void MqttPresence::Worker::connection()
     collected_.clear();
     snapshotChanged_ = false;
 
-    mosquitto *m = mosquitto_new(clientId_.constData(), true, this);
+    mosquitto *m = libmosquitto().create(clientId_.constData(), true, this);
     if (!m) {
         ended(QStringLiteral("out of memory"));
         return;
     }
-    const std::unique_ptr<mosquitto, void (*)(mosquitto *)> owner(m, mosquitto_destroy);
-    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(m, onConnect);
-    mosquitto_disconnect_callback_set(m, onDisconnect);
-    mosquitto_publish_callback_set(m, onPublish);
-    mosquitto_subscribe_callback_set(m, onSubscribe);
-    mosquitto_message_callback_set(m, onMessage);
-    mosquitto_log_callback_set(m, onLog);
+    const std::unique_ptr<mosquitto, void (*)(mosquitto *)> owner(m, libmosquitto().destroy);
+    libmosquitto().int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    libmosquitto().connect_callback_set(m, onConnect);
+    libmosquitto().disconnect_callback_set(m, onDisconnect);
+    libmosquitto().publish_callback_set(m, onPublish);
+    libmosquitto().subscribe_callback_set(m, onSubscribe);
+    libmosquitto().message_callback_set(m, onMessage);
+    libmosquitto().log_callback_set(m, onLog);
 
     const QByteArray status = topics_.status();
-    int rc = mosquitto_will_set(m, status.constData(), int(Offline.size()), Offline.constData(), Qos, true);
+    int rc = libmosquitto().will_set(m, status.constData(), int(Offline.size()), Offline.constData(), Qos, true);
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.isEmpty()) {
         const QByteArray password = settings_.password.toUtf8();
-        rc = mosquitto_username_pw_set(m, settings_.user.toUtf8().constData(),
+        rc = libmosquitto().username_pw_set(m, settings_.user.toUtf8().constData(),
                                        settings_.password.isEmpty() ? nullptr : password.constData());
     }
     if (rc == MOSQ_ERR_SUCCESS && !settings_.caFile.isEmpty()) {
-        rc = mosquitto_tls_set(m, QFile::encodeName(settings_.caFile).constData(), nullptr, nullptr, nullptr, nullptr);
+        rc = libmosquitto().tls_set(m, QFile::encodeName(settings_.caFile).constData(), nullptr, nullptr, nullptr, nullptr);
         if (rc == MOSQ_ERR_INVAL) {
             ended(QStringLiteral("cannot read the CA file %1").arg(settings_.caFile));
             return;
@@ -352,7 +351,7 @@ void MqttPresence::Worker::connection()
     }
     if (rc == MOSQ_ERR_SUCCESS) {
         errno = 0;
-        rc = mosquitto_connect_async(m, settings_.broker.toUtf8().constData(), settings_.port, KeepAliveSeconds);
+        rc = libmosquitto().connect_async(m, settings_.broker.toUtf8().constData(), settings_.port, KeepAliveSeconds);
     }
     if (rc != MOSQ_ERR_SUCCESS) {
         ended(reason(rc, errno));
@@ -380,7 +379,7 @@ void MqttPresence::Worker::connection()
             }
         }
         errno = 0;
-        rc = mosquitto_loop(m, 0, 1);
+        rc = libmosquitto().loop(m, 0, 1);
         if (rc != MOSQ_ERR_SUCCESS) {
             ended(reason(rc, errno));
             return;
@@ -441,7 +440,7 @@ void MqttPresence::Worker::connection()
 // connection, or a broker that hung up during the TLS handshake.
 std::optional<QString> MqttPresence::Worker::earlyEnd(mosquitto *m, short events) const
 {
-    const int sock = mosquitto_socket(m);
+    const int sock = libmosquitto().socket(m);
     if (sock < 0)
         return std::nullopt;
     if (events & (POLLERR | POLLHUP)) {
@@ -465,7 +464,7 @@ std::optional<QString> MqttPresence::Worker::earlyEnd(mosquitto *m, short events
 QString MqttPresence::Worker::reason(int rc, int error) const
 {
     if (refusal_ != 0)
-        return withoutFinalStop(QString::fromUtf8(mosquitto_connack_string(refusal_)));
+        return withoutFinalStop(QString::fromUtf8(libmosquitto().connack_string(refusal_)));
     switch (rc) {
     case MOSQ_ERR_ERRNO:
         return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("the connection failed");
@@ -478,7 +477,7 @@ QString MqttPresence::Worker::reason(int rc, int error) const
     default:
         break;
     }
-    return withoutFinalStop(QString::fromUtf8(mosquitto_strerror(rc)));
+    return withoutFinalStop(QString::fromUtf8(libmosquitto().strerror(rc)));
 }
 
 void MqttPresence::Worker::accepted(mosquitto *m)
@@ -494,9 +493,9 @@ void MqttPresence::Worker::accepted(mosquitto *m)
     // afterwards is either that or another client's.
     collecting_ = true;
     collectStart_ = lastCollected_ = acceptedAt_;
-    if (mosquitto_subscribe(m, &subscribeMid_, topics_.configs().constData(), 0) != MOSQ_ERR_SUCCESS)
+    if (libmosquitto().subscribe(m, &subscribeMid_, topics_.configs().constData(), 0) != MOSQ_ERR_SUCCESS)
         collecting_ = false;
-    mosquitto_subscribe(m, nullptr, topics_.presences().constData(), 0);
+    libmosquitto().subscribe(m, nullptr, topics_.presences().constData(), 0);
     publishState(m);
     publish(m, topics_.status(), Online);
 }
@@ -529,14 +528,14 @@ void MqttPresence::Worker::goodbye(mosquitto *m)
     offlineMid_ = publish(m, topics_.status(), Offline);
     while (offlineMid_ >= 0 && !offlineAcked_ && Clock::now() < deadline) {
         waitForSocket(m, deadline, false);
-        if (mosquitto_loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
+        if (libmosquitto().loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
             return;
     }
-    if (mosquitto_disconnect(m) != MOSQ_ERR_SUCCESS)
+    if (libmosquitto().disconnect(m) != MOSQ_ERR_SUCCESS)
         return;
     while (!disconnected_ && Clock::now() < deadline) {
         waitForSocket(m, deadline, false);
-        if (mosquitto_loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
+        if (libmosquitto().loop(m, 0, 1) != MOSQ_ERR_SUCCESS)
             return;
     }
 }
@@ -544,7 +543,7 @@ void MqttPresence::Worker::goodbye(mosquitto *m)
 int MqttPresence::Worker::publish(mosquitto *m, const QByteArray &topic, const QByteArray &payload) const
 {
     int mid = -1;
-    if (mosquitto_publish(m, &mid, topic.constData(), int(payload.size()), payload.constData(), Qos, true) !=
+    if (libmosquitto().publish(m, &mid, topic.constData(), int(payload.size()), payload.constData(), Qos, true) !=
         MOSQ_ERR_SUCCESS)
         return -1;
     return mid;
@@ -623,7 +622,7 @@ void MqttPresence::Worker::passwordSent(mosquitto *m)
         return;
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    const int sock = mosquitto_socket(m);
+    const int sock = libmosquitto().socket(m);
     if (sock < 0 || ::getpeername(sock, reinterpret_cast<sockaddr *>(&peer), &length) != 0 ||
         QHostAddress(reinterpret_cast<const sockaddr *>(&peer)).isLoopback())
         return;
@@ -690,7 +689,6 @@ void MqttPresence::Worker::onLog(mosquitto *, void *self, int level, const char 
 
 MqttPresence::MqttPresence() : channel_(std::make_shared<Channel>())
 {
-    initialiseLibrary();
     thread_ = std::thread([channel = channel_] { Worker(channel).run(); });
 }
 

@@ -122,10 +122,9 @@ struct ReportDelivery::Lane {
 
 ReportDelivery::ReportDelivery() : ReportDelivery(Options()) {}
 
-ReportDelivery::ReportDelivery(Options options) : options_(std::move(options))
-{
-    ReportTransfer::globalInit();
-}
+// libcurl (and the TLS library under it) starts with the first recipient's
+// lane, not here: most installations never send a report this way.
+ReportDelivery::ReportDelivery(Options options) : options_(std::move(options)) {}
 
 ReportDelivery::~ReportDelivery()
 {

@@ -1,5 +1,6 @@
 #include "platform/ReportTransfer.h"
 
+#include "platform/LateLibrary.h"
 #include "platform/ReportMail.h"
 
 #include <curl/curl.h>
@@ -7,15 +8,64 @@
 #include <QRegularExpression>
 
 #include <memory>
-#include <mutex>
 
 namespace {
 
 using Kind = TransferOutcome::Kind;
 
+// libcurl, opened by the first transfer and set up for the process then.
+struct Curl {
+    LateLibrary library{"libcurl.so.4"};
+    decltype(&curl_global_init) global_init = nullptr;
+    decltype(&curl_easy_init) easy_init = nullptr;
+    decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
+    decltype(&curl_easy_setopt) easy_setopt = nullptr;
+    decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
+    decltype(&curl_easy_strerror) easy_strerror = nullptr;
+    decltype(&curl_multi_init) multi_init = nullptr;
+    decltype(&curl_multi_cleanup) multi_cleanup = nullptr;
+    decltype(&curl_multi_add_handle) multi_add_handle = nullptr;
+    decltype(&curl_multi_remove_handle) multi_remove_handle = nullptr;
+    decltype(&curl_multi_perform) multi_perform = nullptr;
+    decltype(&curl_multi_poll) multi_poll = nullptr;
+    decltype(&curl_multi_info_read) multi_info_read = nullptr;
+    decltype(&curl_multi_wakeup) multi_wakeup = nullptr;
+    decltype(&curl_slist_append) slist_append = nullptr;
+    decltype(&curl_slist_free_all) slist_free_all = nullptr;
+    bool ready = false;
+
+    Curl()
+    {
+        ready = library.find("curl_global_init", global_init) &&
+                library.find("curl_easy_init", easy_init) &&
+                library.find("curl_easy_cleanup", easy_cleanup) &&
+                library.find("curl_easy_setopt", easy_setopt) &&
+                library.find("curl_easy_getinfo", easy_getinfo) &&
+                library.find("curl_easy_strerror", easy_strerror) &&
+                library.find("curl_multi_init", multi_init) &&
+                library.find("curl_multi_cleanup", multi_cleanup) &&
+                library.find("curl_multi_add_handle", multi_add_handle) &&
+                library.find("curl_multi_remove_handle", multi_remove_handle) &&
+                library.find("curl_multi_perform", multi_perform) &&
+                library.find("curl_multi_poll", multi_poll) &&
+                library.find("curl_multi_info_read", multi_info_read) &&
+                library.find("curl_multi_wakeup", multi_wakeup) &&
+                library.find("curl_slist_append", slist_append) &&
+                library.find("curl_slist_free_all", slist_free_all);
+        if (ready)
+            global_init(CURL_GLOBAL_DEFAULT);
+    }
+};
+
+const Curl &libcurl()
+{
+    static const Curl curl;
+    return curl;
+}
+
 // One easy handle with what it points to, alive for one attempt.
 struct Easy {
-    CURL *curl = curl_easy_init();
+    CURL *curl = libcurl().ready ? libcurl().easy_init() : nullptr;
     curl_slist *list = nullptr;
     char error[CURL_ERROR_SIZE] = {};
     const TransferStop *stop = nullptr;
@@ -33,8 +83,16 @@ struct Easy {
     Easy &operator=(const Easy &) = delete;
     ~Easy()
     {
-        curl_easy_cleanup(curl);
-        curl_slist_free_all(list);
+        if (libcurl().ready) {
+            libcurl().easy_cleanup(curl);
+            libcurl().slist_free_all(list);
+        }
+    }
+
+    template <typename Value>
+    void set(CURLoption option, Value value)
+    {
+        libcurl().easy_setopt(curl, option, value);
     }
 };
 
@@ -82,23 +140,23 @@ void common(Easy &e, const QByteArray &url, const char *protocol, std::chrono::m
             TransferStop &stop)
 {
     e.stop = &stop;
-    curl_easy_setopt(e.curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(e.curl, CURLOPT_PROTOCOLS_STR, protocol);
-    curl_easy_setopt(e.curl, CURLOPT_REDIR_PROTOCOLS_STR, protocol);
-    curl_easy_setopt(e.curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(e.curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e.curl, CURLOPT_FORBID_REUSE, 1L);
+    e.set(CURLOPT_URL, url.constData());
+    e.set(CURLOPT_PROTOCOLS_STR, protocol);
+    e.set(CURLOPT_REDIR_PROTOCOLS_STR, protocol);
+    e.set(CURLOPT_FOLLOWLOCATION, 0L);
+    e.set(CURLOPT_NOSIGNAL, 1L);
+    e.set(CURLOPT_FORBID_REUSE, 1L);
     // A stopped transfer never waits for a host name lookup to end (the
     // lookup's thread is left to finish on its own).
-    curl_easy_setopt(e.curl, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(e.curl, CURLOPT_TIMEOUT_MS, long(deadline.count()));
-    curl_easy_setopt(e.curl, CURLOPT_CONNECTTIMEOUT_MS, long(deadline.count()));
-    curl_easy_setopt(e.curl, CURLOPT_ERRORBUFFER, e.error);
-    curl_easy_setopt(e.curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(e.curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(e.curl, CURLOPT_XFERINFODATA, &e);
-    curl_easy_setopt(e.curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(e.curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    e.set(CURLOPT_QUICK_EXIT, 1L);
+    e.set(CURLOPT_TIMEOUT_MS, long(deadline.count()));
+    e.set(CURLOPT_CONNECTTIMEOUT_MS, long(deadline.count()));
+    e.set(CURLOPT_ERRORBUFFER, e.error);
+    e.set(CURLOPT_NOPROGRESS, 0L);
+    e.set(CURLOPT_XFERINFOFUNCTION, onProgress);
+    e.set(CURLOPT_XFERINFODATA, &e);
+    e.set(CURLOPT_SSL_VERIFYPEER, 1L);
+    e.set(CURLOPT_SSL_VERIFYHOST, 2L);
 }
 
 // Runs the transfer on the stop's multi handle until it ends or is
@@ -106,24 +164,24 @@ void common(Easy &e, const QByteArray &url, const char *protocol, std::chrono::m
 CURLcode perform(Easy &e, TransferStop &stop)
 {
     CURLM *multi = static_cast<CURLM *>(stop.multi());
-    if (stop.stopped() || curl_multi_add_handle(multi, e.curl) != CURLM_OK)
+    if (stop.stopped() || libcurl().multi_add_handle(multi, e.curl) != CURLM_OK)
         return CURLE_ABORTED_BY_CALLBACK;
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     bool done = false;
     while (!done && !stop.stopped()) {
         int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK)
+        if (libcurl().multi_perform(multi, &running) != CURLM_OK)
             break;
         int queued = 0;
-        while (CURLMsg *msg = curl_multi_info_read(multi, &queued))
+        while (CURLMsg *msg = libcurl().multi_info_read(multi, &queued))
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == e.curl) {
                 result = msg->data.result;
                 done = true;
             }
-        if (!done && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK)
+        if (!done && libcurl().multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK)
             break;
     }
-    curl_multi_remove_handle(multi, e.curl);
+    libcurl().multi_remove_handle(multi, e.curl);
     return stop.stopped() ? CURLE_ABORTED_BY_CALLBACK : result;
 }
 
@@ -137,7 +195,7 @@ QString scrub(QString text, const QStringList &secrets)
 
 QString curlText(const Easy &e, CURLcode code)
 {
-    return e.error[0] ? QString::fromUtf8(e.error).trimmed() : QString::fromUtf8(curl_easy_strerror(code));
+    return e.error[0] ? QString::fromUtf8(e.error).trimmed() : QString::fromUtf8(libcurl().easy_strerror(code));
 }
 
 // Whether a failure with no answer from the server (or none that tells)
@@ -193,25 +251,26 @@ QByteArray urlHost(const QString &server)
 
 } // namespace
 
-TransferStop::TransferStop() : multi_((ReportTransfer::globalInit(), curl_multi_init())) {}
+TransferStop::TransferStop() : multi_(libcurl().ready ? libcurl().multi_init() : nullptr) {}
 
 TransferStop::~TransferStop()
 {
-    curl_multi_cleanup(static_cast<CURLM *>(multi_));
+    if (multi_)
+        libcurl().multi_cleanup(static_cast<CURLM *>(multi_));
 }
 
 void TransferStop::stop()
 {
     stopped_ = true;
-    curl_multi_wakeup(static_cast<CURLM *>(multi_));
+    if (multi_)
+        libcurl().multi_wakeup(static_cast<CURLM *>(multi_));
 }
 
 namespace ReportTransfer {
 
-void globalInit()
+QString unavailable()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    return libcurl().ready ? QString() : libcurl().library.error();
 }
 
 QString mailProblem(const MailSettings &settings)
@@ -236,6 +295,8 @@ TransferOutcome sendMail(const MailSettings &settings, const QString &to, const 
         return {Kind::Fail, problem};
     if (const QString problem = ReportMail::addressProblem(to); !problem.isEmpty())
         return {Kind::Fail, problem};
+    if (const QString problem = unavailable(); !problem.isEmpty())
+        return {Kind::Fail, problem};
     const bool implicitTls = settings.security == MailSettings::Security::Tls;
     const QByteArray url =
         (implicitTls ? "smtps://" : "smtp://") + urlHost(settings.server) + ':' + QByteArray::number(settings.port);
@@ -243,27 +304,27 @@ TransferOutcome sendMail(const MailSettings &settings, const QString &to, const 
 
     Easy e;
     common(e, url, implicitTls ? "smtps" : "smtp", deadline, stop);
-    curl_easy_setopt(e.curl, CURLOPT_USE_SSL,
+    e.set(CURLOPT_USE_SSL,
                      long(settings.security == MailSettings::Security::None ? CURLUSESSL_NONE : CURLUSESSL_ALL));
     if (!settings.caFile.isEmpty()) {
-        curl_easy_setopt(e.curl, CURLOPT_CAINFO, settings.caFile.toLocal8Bit().constData());
-        curl_easy_setopt(e.curl, CURLOPT_CAPATH, static_cast<char *>(nullptr));
+        e.set(CURLOPT_CAINFO, settings.caFile.toLocal8Bit().constData());
+        e.set(CURLOPT_CAPATH, static_cast<char *>(nullptr));
     }
     if (!settings.user.isEmpty()) {
-        curl_easy_setopt(e.curl, CURLOPT_USERNAME, settings.user.toUtf8().constData());
-        curl_easy_setopt(e.curl, CURLOPT_PASSWORD, settings.password.toUtf8().constData());
+        e.set(CURLOPT_USERNAME, settings.user.toUtf8().constData());
+        e.set(CURLOPT_PASSWORD, settings.password.toUtf8().constData());
     }
-    curl_easy_setopt(e.curl, CURLOPT_MAIL_FROM, ('<' + settings.from.toLatin1() + '>').constData());
-    e.list = curl_slist_append(e.list, ('<' + to.toLatin1() + '>').constData());
-    curl_easy_setopt(e.curl, CURLOPT_MAIL_RCPT, e.list);
+    e.set(CURLOPT_MAIL_FROM, ('<' + settings.from.toLatin1() + '>').constData());
+    e.list = libcurl().slist_append(e.list, ('<' + to.toLatin1() + '>').constData());
+    e.set(CURLOPT_MAIL_RCPT, e.list);
     e.upload = message;
-    curl_easy_setopt(e.curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(e.curl, CURLOPT_READFUNCTION, onRead);
-    curl_easy_setopt(e.curl, CURLOPT_READDATA, &e);
-    curl_easy_setopt(e.curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
-    curl_easy_setopt(e.curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(e.curl, CURLOPT_DEBUGFUNCTION, onDebug);
-    curl_easy_setopt(e.curl, CURLOPT_DEBUGDATA, &e);
+    e.set(CURLOPT_UPLOAD, 1L);
+    e.set(CURLOPT_READFUNCTION, onRead);
+    e.set(CURLOPT_READDATA, &e);
+    e.set(CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
+    e.set(CURLOPT_VERBOSE, 1L);
+    e.set(CURLOPT_DEBUGFUNCTION, onDebug);
+    e.set(CURLOPT_DEBUGDATA, &e);
 
     const CURLcode code = perform(e, stop);
     if (code == CURLE_OK)
@@ -286,16 +347,18 @@ TransferOutcome sendMail(const MailSettings &settings, const QString &to, const 
 TransferOutcome post(const QByteArray &url, const QByteArray &contentType, const QByteArray &body,
                      const QStringList &secrets, std::chrono::milliseconds deadline, TransferStop &stop)
 {
+    if (const QString problem = unavailable(); !problem.isEmpty())
+        return {Kind::Fail, problem};
     Easy e;
     common(e, url, url.startsWith("https:") ? "https" : "http", deadline, stop);
-    e.list = curl_slist_append(e.list, ("Content-Type: " + contentType).constData());
-    e.list = curl_slist_append(e.list, "Expect:");
-    curl_easy_setopt(e.curl, CURLOPT_HTTPHEADER, e.list);
-    curl_easy_setopt(e.curl, CURLOPT_USERAGENT, "Corvane");
-    curl_easy_setopt(e.curl, CURLOPT_POST, 1L);
-    curl_easy_setopt(e.curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
-    curl_easy_setopt(e.curl, CURLOPT_POSTFIELDS, body.constData());
-    curl_easy_setopt(e.curl, CURLOPT_WRITEFUNCTION, onWrite);
+    e.list = libcurl().slist_append(e.list, ("Content-Type: " + contentType).constData());
+    e.list = libcurl().slist_append(e.list, "Expect:");
+    e.set(CURLOPT_HTTPHEADER, e.list);
+    e.set(CURLOPT_USERAGENT, "Corvane");
+    e.set(CURLOPT_POST, 1L);
+    e.set(CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    e.set(CURLOPT_POSTFIELDS, body.constData());
+    e.set(CURLOPT_WRITEFUNCTION, onWrite);
 
     const CURLcode code = perform(e, stop);
     if (stop.stopped())
@@ -303,7 +366,7 @@ TransferOutcome post(const QByteArray &url, const QByteArray &contentType, const
     if (code != CURLE_OK)
         return transportFailure(e, code, deadline, secrets);
     long status = 0;
-    curl_easy_getinfo(e.curl, CURLINFO_RESPONSE_CODE, &status);
+    libcurl().easy_getinfo(e.curl, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 200 && status < 300)
         return {Kind::Delivered, {}};
     const QString answer = QStringLiteral("the server answered HTTP %1").arg(status);

@@ -43,8 +43,9 @@ private:
 
 namespace ReportTransfer {
 
-// libcurl's one-time set-up for the process; called by everything below.
-void globalInit();
+// Why no transfer can be made (libcurl cannot be loaded), or empty. The
+// first call loads and sets it up; everything below calls it.
+QString unavailable();
 
 // Why these settings cannot send mail (no server, a bad sender), or empty.
 QString mailProblem(const MailSettings &settings);

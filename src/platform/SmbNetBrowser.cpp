@@ -1,5 +1,7 @@
 #include "platform/SmbNetBrowser.h"
 
+#include "platform/Journal.h"
+#include "platform/LateLibrary.h"
 #include "platform/ListedEnumeration.h"
 
 #include <QByteArray>
@@ -15,6 +17,53 @@
 namespace {
 
 std::mutex smbLock;
+
+// The SMB client library (and the eighty of Samba's under it), opened at
+// the first browse.
+struct SmbClient {
+    LateLibrary library{"libsmbclient.so.0"};
+    decltype(&smbc_new_context) new_context = nullptr;
+    decltype(&smbc_free_context) free_context = nullptr;
+    decltype(&smbc_init_context) init_context = nullptr;
+    decltype(&smbc_setDebug) setDebug = nullptr;
+    decltype(&smbc_setFunctionAuthData) setFunctionAuthData = nullptr;
+    decltype(&smbc_setOptionUseKerberos) setOptionUseKerberos = nullptr;
+    decltype(&smbc_setOptionFallbackAfterKerberos) setOptionFallbackAfterKerberos = nullptr;
+    decltype(&smbc_setOptionUseCCache) setOptionUseCCache = nullptr;
+    decltype(&smbc_setTimeout) setTimeout = nullptr;
+    decltype(&smbc_setPort) setPort = nullptr;
+    decltype(&smbc_setConfiguration) setConfiguration = nullptr;
+    decltype(&smbc_setOptionProtocols) setOptionProtocols = nullptr;
+    decltype(&smbc_getFunctionOpendir) getFunctionOpendir = nullptr;
+    decltype(&smbc_getFunctionReaddir) getFunctionReaddir = nullptr;
+    decltype(&smbc_getFunctionClosedir) getFunctionClosedir = nullptr;
+    bool ready = false;
+
+    SmbClient()
+    {
+        ready = library.find("smbc_new_context", new_context) &&
+                library.find("smbc_free_context", free_context) &&
+                library.find("smbc_init_context", init_context) &&
+                library.find("smbc_setDebug", setDebug) &&
+                library.find("smbc_setFunctionAuthData", setFunctionAuthData) &&
+                library.find("smbc_setOptionUseKerberos", setOptionUseKerberos) &&
+                library.find("smbc_setOptionFallbackAfterKerberos", setOptionFallbackAfterKerberos) &&
+                library.find("smbc_setOptionUseCCache", setOptionUseCCache) &&
+                library.find("smbc_setTimeout", setTimeout) &&
+                library.find("smbc_setPort", setPort) &&
+                library.find("smbc_setConfiguration", setConfiguration) &&
+                library.find("smbc_setOptionProtocols", setOptionProtocols) &&
+                library.find("smbc_getFunctionOpendir", getFunctionOpendir) &&
+                library.find("smbc_getFunctionReaddir", getFunctionReaddir) &&
+                library.find("smbc_getFunctionClosedir", getFunctionClosedir);
+    }
+};
+
+const SmbClient &libsmbclient()
+{
+    static const SmbClient smbclient;
+    return smbclient;
+}
 
 // Anonymous access: the program browses as nobody in particular, the way a
 // workstation's network view does before anyone has logged on to a server.
@@ -35,7 +84,7 @@ struct Context {
     ~Context()
     {
         if (ctx)
-            smbc_free_context(ctx, 1);
+            libsmbclient().free_context(ctx, 1);
     }
 };
 
@@ -44,27 +93,33 @@ struct Context {
 // connections from leaking into the next.
 bool makeContext(Context &c, const SmbNetBrowser::Options &options, bool browse)
 {
-    c.ctx = smbc_new_context();
+    const SmbClient &smb = libsmbclient();
+    if (!smb.ready) {
+        static std::once_flag said;
+        std::call_once(said, [&] { JournalLine(JournalPriority::Error, "no SMB browsing", smb.library.error()); });
+        return false;
+    }
+    c.ctx = smb.new_context();
     if (!c.ctx)
         return false;
-    smbc_setDebug(c.ctx, 0);
-    smbc_setFunctionAuthData(c.ctx, anonymousAuth);
-    smbc_setOptionUseKerberos(c.ctx, 0);
-    smbc_setOptionFallbackAfterKerberos(c.ctx, 1);
-    smbc_setOptionUseCCache(c.ctx, 0);
-    smbc_setTimeout(c.ctx, options.timeoutMs);
+    smb.setDebug(c.ctx, 0);
+    smb.setFunctionAuthData(c.ctx, anonymousAuth);
+    smb.setOptionUseKerberos(c.ctx, 0);
+    smb.setOptionFallbackAfterKerberos(c.ctx, 1);
+    smb.setOptionUseCCache(c.ctx, 0);
+    smb.setTimeout(c.ctx, options.timeoutMs);
     if (options.port != 0)
-        smbc_setPort(c.ctx, options.port);
+        smb.setPort(c.ctx, options.port);
     // Before the context takes its workgroup from the configuration: the
     // workgroup decides whose master browser lists the workgroups.
     if (!options.configFile.isEmpty())
-        smbc_setConfiguration(c.ctx, QFile::encodeName(options.configFile).constData());
-    if (!smbc_init_context(c.ctx)) {
-        smbc_free_context(c.ctx, 0);
+        smb.setConfiguration(c.ctx, QFile::encodeName(options.configFile).constData());
+    if (!smb.init_context(c.ctx)) {
+        smb.free_context(c.ctx, 0);
         c.ctx = nullptr;
         return false;
     }
-    smbc_setOptionProtocols(c.ctx, "NT1", browse ? "NT1" : "SMB3");
+    smb.setOptionProtocols(c.ctx, "NT1", browse ? "NT1" : "SMB3");
     return true;
 }
 
@@ -174,12 +229,12 @@ quint32 SmbNetBrowser::List(const QByteArray &url, Level level, const QString &t
         return NetCode::NoNetwork;
 
     errno = 0;
-    SMBCFILE *dir = smbc_getFunctionOpendir(c.ctx)(c.ctx, url.constData());
+    SMBCFILE *dir = libsmbclient().getFunctionOpendir(c.ctx)(c.ctx, url.constData());
     if (!dir)
         return SmbErrorCode(errno == 0 ? EIO : errno);
 
     QList<NetResource> entries;
-    while (const smbc_dirent *d = smbc_getFunctionReaddir(c.ctx)(c.ctx, dir)) {
+    while (const smbc_dirent *d = libsmbclient().getFunctionReaddir(c.ctx)(c.ctx, dir)) {
         NetResource r;
         r.Scope = NetScope::GlobalNet;
         r.Type = NetType::Any;
@@ -212,7 +267,7 @@ quint32 SmbNetBrowser::List(const QByteArray &url, Level level, const QString &t
         }
         entries.append(r);
     }
-    smbc_getFunctionClosedir(c.ctx)(c.ctx, dir);
+    libsmbclient().getFunctionClosedir(c.ctx)(c.ctx, dir);
     out = std::make_unique<ListedEnumeration>(std::move(entries));
     return NetCode::Success;
 }

@@ -125,6 +125,7 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     connect(Model, &QAbstractItemModel::rowsMoved, this, changed);
     connect(Model, &QAbstractItemModel::modelReset, this, changed);
     connect(Engine, &WatchEngine::PassApplied, this, &WatchHost::PublishSnapshot);
+    Board.makeWhenAsked([this] { return TakeSnapshot(); });
     // The sessions' times age without any change: while someone reads the
     // snapshots (the endpoint or the broker is on) they are taken again now
     // and then; with both off nothing wakes for them.
@@ -206,10 +207,6 @@ void WatchHost::StartTimers()
 
 void WatchHost::ApplyIntegration()
 {
-    if (!web_) {
-        web_ = std::make_unique<WebEndpoint>(Board, [this](QDate day) { return DayReportPage(day); });
-        mqtt_ = std::make_unique<MqttPresence>();
-    }
     const ProgramSettings::WebSection &w = Settings.Web;
     WebSettings web;
     web.port = quint16(w.Port >= 0 && w.Port <= 65535 ? w.Port : 0);
@@ -221,7 +218,11 @@ void WatchHost::ApplyIntegration()
         webApplied_ = web;
         // What the endpoint serves is taken now, not at the next change.
         PublishSnapshot();
-        const QString failed = web_->start(web);
+        // Each of them is made when it is first turned on, with its thread
+        // (and the TLS library it may start): off, they cost nothing.
+        if (!web_ && web.port != 0 && !integrationEnded_)
+            web_ = std::make_unique<WebEndpoint>(Board, [this](QDate day) { return DayReportPage(day); });
+        const QString failed = web_ ? web_->start(web) : QString();
         if (!failed.isEmpty())
             JournalLine(JournalPriority::Warning, "web", QStringLiteral("not serving on port %1: %2").arg(web.port).arg(failed));
     }
@@ -233,12 +234,14 @@ void WatchHost::ApplyIntegration()
     mqtt.user = m.User;
     mqtt.password = m.Password;
     mqtt.caFile = m.CAFile;
+    if (!mqtt_ && !mqtt.broker.isEmpty() && !integrationEnded_)
+        mqtt_ = std::make_unique<MqttPresence>();
     if (mqtt_ && mqtt != mqttApplied_) {
         mqttApplied_ = mqtt;
         mqtt_->configure(mqtt);
         mqtt_->update(Board.current());
     }
-    const bool read = webApplied_.port != 0 || !mqttApplied_.broker.isEmpty();
+    const bool read = SnapshotsRead();
     if (read && !refreshTimer_->isActive())
         refreshTimer_->start();
     else if (!read)
@@ -343,6 +346,7 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     // queued before them first); the journal names what is left.
     // Other systems hear of the stop: the endpoint closes, the broker is
     // told "offline".
+    integrationEnded_ = true;
     if (web_)
         web_->stop();
     mqtt_.reset();
@@ -387,6 +391,28 @@ qint64 clockSeconds(const QString &hms)
 void WatchHost::PublishSnapshot()
 {
     snapshotTimer_->stop();
+    if (!SnapshotsRead()) {
+        Board.due();
+        return;
+    }
+    Board.publish(TakeSnapshot());
+    if (mqtt_)
+        mqtt_->update(Board.current());
+    // Only the endpoint serves the day report.
+    if (webApplied_.port == 0)
+        return;
+    std::lock_guard lock(reportMutex_);
+    reportSettings_ = Settings;
+    reportList_ = ReportListEntries(*Model);
+}
+
+bool WatchHost::SnapshotsRead() const
+{
+    return webApplied_.port != 0 || !mqttApplied_.broker.isEmpty();
+}
+
+WatchSnapshotPtr WatchHost::TakeSnapshot() const
+{
     auto s = std::make_shared<WatchSnapshot>();
     s->taken = QDateTime::currentDateTime();
     s->terminals.reserve(Model->rowCount());
@@ -436,15 +462,7 @@ void WatchHost::PublishSnapshot()
     s->events[size_t(CountedEvent::Access)] = accessEvents_;
     s->computer = QSysInfo::machineHostName();
     s->language = QCoreApplication::translate("DayReport", "ja", "language code of the page");
-    Board.publish(std::move(s));
-    if (mqtt_)
-        mqtt_->update(Board.current());
-    // Only the endpoint serves the day report.
-    if (webApplied_.port == 0)
-        return;
-    std::lock_guard lock(reportMutex_);
-    reportSettings_ = Settings;
-    reportList_ = ReportListEntries(*Model);
+    return s;
 }
 
 QByteArray WatchHost::DayReportPage(QDate day) const

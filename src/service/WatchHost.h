@@ -109,7 +109,8 @@ public:
     // The watch as other systems read it (the HTTP endpoint, MQTT): a new
     // snapshot after every applied pass, within SnapshotDelayMs of a change
     // of the list or an access event, and every SnapshotRefreshMs for the
-    // sessions' times.
+    // sessions' times. While both are off, only noted as due: the board
+    // takes it when the main thread asks for it.
     SnapshotBoard Board;
     void PublishSnapshot();
     // The day report of a day as `corvane REPORT` writes it, with the list
@@ -120,6 +121,8 @@ public:
 
 private:
     void KeepSettings();
+    bool SnapshotsRead() const;  // the endpoint or the broker is on
+    WatchSnapshotPtr TakeSnapshot() const;
     void AnnounceStart();
     void MarkRun(bool start);
 
@@ -148,6 +151,7 @@ private:
     std::unique_ptr<MqttPresence> mqtt_;
     WebSettings webApplied_;   // the settings they run with
     MqttSettings mqttApplied_;
+    bool integrationEnded_ = false;  // the close: neither is made any more
     bool announced_ = false;
     bool runMarked_ = false;
     QStringList startWarnings_;
