@@ -14,7 +14,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 // The page is read by the operator alone: its texts follow the console's
 // language (the translation installed in the application). What it quotes
@@ -157,37 +160,109 @@ QString gridLines()
     return QStringLiteral("<path class=\"grid\" d=\"%1\"/><path class=\"grid6\" d=\"%2\"/>").arg(minor, major);
 }
 
-QString barSvg(const QList<PresenceStretch> &stretches, const QList<PresenceStretch> &unwatched, int end,
-               const QString &className, const QString &label)
+// "%.1f" of second / 60.0, as printf writes it, without printf (a busy day
+// has a hundred thousand bars, and printf's floating point is most of their
+// cost): a tenth of a minute is six seconds, and where a second lies halfway
+// between two tenths, the double's own value decides, as it does for printf.
+// Null for a second outside the range this is meant for.
+char *minutesText(char *p, int second)
 {
-    QString svg = QStringLiteral("<svg viewBox=\"0 0 1440 24\" role=\"img\" aria-label=\"%1\">").arg(esc(label));
-    svg += QStringLiteral("<rect class=\"track\" x=\"0\" y=\"3\" width=\"1440\" height=\"18\"/>");
+    if (second < 0)
+        return nullptr;
+    int whole = second / 60;
+    const int rest = second % 60;
+    int tenth = rest / 6;
+    const int beyond = rest % 6;
+    // At three seconds beyond, second / 60 is halfway: its double lies above,
+    // below or (a multiple of a quarter) on it, which the product with 20
+    // done without rounding tells; on it, the even tenth is written.
+    const double off = beyond == 3 ? std::fma(second / 60.0, 20.0, -double(whole * 20 + tenth * 2 + 1)) : 0;
+    if (beyond > 3 || off > 0 || (beyond == 3 && off == 0 && tenth % 2 == 1)) {
+        if (++tenth == 10) {
+            tenth = 0;
+            ++whole;
+        }
+    }
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    while (n > 0)
+        *p++ = digits[--n];
+    *p++ = '.';
+    *p++ = char('0' + tenth);
+    return p;
+}
+
+char *clockText(char *p, int second)
+{
+    const int parts[] = {second / 3600, second / 60 % 60, second % 60};
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            *p++ = ':';
+        *p++ = char('0' + parts[i] / 10);
+        *p++ = char('0' + parts[i] % 10);
+    }
+    return p;
+}
+
+char *copy(char *p, std::string_view text) { return std::copy(text.begin(), text.end(), p); }
+
+// One stretch's rectangle up to its title's time span: by hand for the
+// seconds of a day (and somewhat beyond), through printf otherwise.
+qsizetype stretchRect(char (&rect)[200], const char *cls, const PresenceStretch &s)
+{
+    constexpr int Hours100 = 100 * 3600;
+    if (s.From >= 0 && s.To >= 0 && s.From < Hours100 && s.To < Hours100 && std::strlen(cls) < 40) {
+        char *p = copy(rect, "<rect class=\"");
+        p = copy(p, cls);
+        p = minutesText(copy(p, "\" x=\""), s.From);
+        p = copy(p, "\" y=\"3\" width=\"");
+        p = s.To - s.From < 90 ? copy(p, "1.5") : minutesText(p, s.To - s.From);
+        p = copy(p, "\" height=\"18\"><title>");
+        p = clockText(copy(clockText(p, s.From), " - "), s.To);
+        return p - rect;
+    }
+    const double width = std::max((s.To - s.From) / 60.0, 1.5);
+    const int n = std::snprintf(rect, sizeof rect,
+                                "<rect class=\"%s\" x=\"%.1f\" y=\"3\" width=\"%.1f\" height=\"18\"><title>"
+                                "%02d:%02d:%02d - %02d:%02d:%02d",
+                                cls, s.From / 60.0, width, s.From / 3600, s.From / 60 % 60, s.From % 60, s.To / 3600,
+                                s.To / 60 % 60, s.To % 60);
+    return qMin(n, int(sizeof rect) - 1);
+}
+
+// The bar, written at the end of out: the page of a busy day is tens of
+// megabytes, and each bar goes straight into it.
+void appendBarSvg(QString &out, const QList<PresenceStretch> &stretches, const QList<PresenceStretch> &unwatched,
+                  int end, const QString &className, const QString &label)
+{
+    out += QStringLiteral("<svg viewBox=\"0 0 1440 24\" role=\"img\" aria-label=\"%1\">").arg(esc(label));
+    out += QStringLiteral("<rect class=\"track\" x=\"0\" y=\"3\" width=\"1440\" height=\"18\"/>");
     if (end < SecondsPerDay)
-        svg += QStringLiteral("<rect class=\"late\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
+        out += QStringLiteral("<rect class=\"late\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
                    .arg(x(end), x(SecondsPerDay - end));
     for (const PresenceStretch &s : unwatched)
-        svg += QStringLiteral("<rect class=\"off\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
+        out += QStringLiteral("<rect class=\"off\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
                    .arg(x(s.From), x(s.To - s.From));
-    svg += gridLines();
-    // A busy day has thousands of stretches: each is formatted in one go.
+    out += gridLines();
     const QByteArray plain = className.toLatin1();
-    const QString stopped = QCoreApplication::translate("DayReport", "監視停止");
+    const bool presence = className == u"in";
+    const QString stopped = QStringLiteral(" (") + QCoreApplication::translate("DayReport", "監視停止") + u')';
+    const QLatin1StringView close("</title></rect>");
     for (const PresenceStretch &s : stretches) {
-        const char *cls = (s.OpenStart || s.OpenEnd) && className == u"in" ? "open" : plain.constData();
-        const double width = std::max((s.To - s.From) / 60.0, 1.5);
         char rect[200];
-        const int n = std::snprintf(rect, sizeof rect,
-                                    "<rect class=\"%s\" x=\"%.1f\" y=\"3\" width=\"%.1f\" height=\"18\"><title>"
-                                    "%02d:%02d:%02d - %02d:%02d:%02d",
-                                    cls, s.From / 60.0, width, s.From / 3600, s.From / 60 % 60, s.From % 60,
-                                    s.To / 3600, s.To / 60 % 60, s.To % 60);
-        svg += QLatin1StringView(rect, qMin(n, int(sizeof rect) - 1));
+        const qsizetype n =
+            stretchRect(rect, (s.OpenStart || s.OpenEnd) && presence ? "open" : plain.constData(), s);
+        out += QLatin1StringView(rect, n);
         // Ended because Corvane stopped watching, not by a logout.
         if (s.AtStop)
-            svg += QStringLiteral(" (") + stopped + u')';
-        svg += QStringLiteral("</title></rect>");
+            out += stopped;
+        out += close;
     }
-    return svg + QStringLiteral("</svg>");
+    out += QLatin1StringView("</svg>");
 }
 
 QString axisSvg()
@@ -210,7 +285,7 @@ QString keySwatch(const char *cls, const QString &text)
         .arg(QLatin1String(cls), text);
 }
 
-QString userRow(const ReportRow &row, const QList<PresenceStretch> &unwatched, int end)
+void appendUserRow(QString &out, const ReportRow &row, const QList<PresenceStretch> &unwatched, int end)
 {
     const QString name = row.Name.isEmpty() ? QCoreApplication::translate("DayReport", "(名前なし)") : row.Name;
     const bool sinceBefore = !row.Stretches.isEmpty() && row.Stretches.front().OpenStart;
@@ -235,10 +310,11 @@ QString userRow(const ReportRow &row, const QList<PresenceStretch> &unwatched, i
     for (QStringList *cell : {&first, &last})
         if (cell->isEmpty())
             *cell << QStringLiteral("-");
-    return QStringLiteral("<tr><th>%1</th><td class=\"bar\">%2</td><td class=\"t\">%3</td><td class=\"t\">%4</td>"
-                          "<td class=\"t\">%5</td></tr>\n")
-        .arg(esc(name), barSvg(row.Stretches, unwatched, end, QStringLiteral("in"), name), first.join(comma),
-             last.join(comma), clock(row.Total));
+    out += QStringLiteral("<tr><th>") + esc(name) + QStringLiteral("</th><td class=\"bar\">");
+    appendBarSvg(out, row.Stretches, unwatched, end, QStringLiteral("in"), name);
+    out += QStringLiteral("</td><td class=\"t\">") + first.join(comma) + QStringLiteral("</td><td class=\"t\">")
+        + last.join(comma) + QStringLiteral("</td><td class=\"t\">") + clock(row.Total)
+        + QStringLiteral("</td></tr>\n");
 }
 
 QString accessTable(const DayReport &report)
@@ -487,6 +563,11 @@ QString DayReportHtml(const DayReport &report)
     QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"%3\"><head><meta charset=\"utf-8\">"
                                   "<title>%1</title><style>%2</style></head><body>\n<h1>%1</h1>\n")
                        .arg(esc(title), QLatin1String(BarStyle), esc(language));
+    // Room for the bars at once: a busy day's page is tens of megabytes.
+    qsizetype stretches = report.AllIn.size() + report.AllOut.size();
+    for (const ReportRow &row : report.Rows)
+        stretches += row.Stretches.size();
+    html.reserve(html.size() + (report.Rows.size() + 2) * 1500 + stretches * 110 + report.Accesses.size() * 300);
     html += QStringLiteral("<p class=\"when\">%1</p>\n")
                 .arg(report.End >= SecondsPerDay
                          ? QCoreApplication::translate("DayReport", "0:00 から 24:00 まで")
@@ -508,17 +589,17 @@ QString DayReportHtml(const DayReport &report)
             if (row.Heading)
                 html += QStringLiteral("<tr class=\"group\"><th colspan=\"5\">%1</th></tr>\n").arg(esc(row.Name));
             else
-                html += userRow(row, report.Unwatched, report.End);
+                appendUserRow(html, row, report.Unwatched, report.End);
         }
         const auto summary = [&](const QString &label, const QList<PresenceStretch> &s, const char *cls) {
-            return QStringLiteral("<tr class=\"sum\"><th>%1</th><td class=\"bar\">%2</td><td colspan=\"3\">%3</td>"
-                                  "</tr>\n")
-                .arg(label, barSvg(s, report.Unwatched, report.End, QLatin1String(cls), label), stretchesText(s));
+            html += QStringLiteral("<tr class=\"sum\"><th>") + label + QStringLiteral("</th><td class=\"bar\">");
+            appendBarSvg(html, s, report.Unwatched, report.End, QLatin1String(cls), label);
+            html += QStringLiteral("</td><td colspan=\"3\">") + stretchesText(s) + QStringLiteral("</td></tr>\n");
         };
         const QString allIn = QCoreApplication::translate("DayReport", "全員在席");
         const QString allOut = QCoreApplication::translate("DayReport", "全員不在");
-        html += summary(allIn, report.AllIn, "allin");
-        html += summary(allOut, report.AllOut, "allout");
+        summary(allIn, report.AllIn, "allin");
+        summary(allOut, report.AllOut, "allout");
         html += QStringLiteral("</tbody></table>\n<p>")
             + keySwatch("in", QCoreApplication::translate("DayReport", "在席"))
             + keySwatch("open", QCoreApplication::translate("DayReport", "前日から、または作成時に在席中"))
