@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 // The page is read by the operator alone: its texts follow the console's
 // language (the translation installed in the application). What it quotes
@@ -63,19 +64,37 @@ QList<PresenceStretch> intersect(const QList<PresenceStretch> &a, const QList<Pr
     return out;
 }
 
-// The parts of [0, end) that none of the stretches cover.
-QList<PresenceStretch> uncovered(QList<PresenceStretch> all, int end)
+// The parts of [0, end) that none of the stretches of the lists cover: how
+// many cover each second, from where each begins and ends (a busy day has
+// more stretches than sorting them all would be worth).
+QList<PresenceStretch> uncovered(std::initializer_list<QList<const QList<PresenceStretch> *>> groups, int end)
 {
-    std::sort(all.begin(), all.end(), [](const auto &x, const auto &y) { return x.From < y.From; });
     QList<PresenceStretch> out;
-    int at = 0;
-    for (const PresenceStretch &s : all) {
-        if (std::min(s.From, end) > at)
-            out.append({at, std::min(s.From, end), false, false});
-        at = std::max(at, s.To);
+    if (end <= 0)
+        return out;
+    std::vector<int> change(size_t(end) + 1);
+    for (const auto &lists : groups)
+        for (const QList<PresenceStretch> *list : lists)
+            for (const PresenceStretch &s : *list) {
+                const int from = std::clamp(s.From, 0, end), to = std::clamp(s.To, 0, end);
+                if (from < to) {
+                    ++change[size_t(from)];
+                    --change[size_t(to)];
+                }
+            }
+    int depth = 0;
+    int gap = -1; // where the uncovered part now running began
+    for (int second = 0; second < end; ++second) {
+        depth += change[size_t(second)];
+        if (depth == 0 && gap < 0) {
+            gap = second;
+        } else if (depth > 0 && gap >= 0) {
+            out.append({gap, second, false, false});
+            gap = -1;
+        }
     }
-    if (at < end)
-        out.append({at, end, false, false});
+    if (gap >= 0)
+        out.append({gap, end, false, false});
     return out;
 }
 
@@ -379,31 +398,52 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
         const RecordBlock *Block = nullptr;
     };
     QList<Step> steps;
+    steps.reserve(records.size() + runs.size());
     for (const RecordBlock &b : records)
         if (b.Date.isValid() && b.Date <= day && b.Date >= first)
             steps.append({b.Date, b.Second, 1, &b});
     for (const RunMark &m : runs)
         if (m.Date.isValid() && m.Date >= first && m.Date <= day)
             steps.append({m.Date, m.Second, m.Start ? 0 : 2, nullptr});
-    std::stable_sort(steps.begin(), steps.end(), [](const Step &a, const Step &b) {
+    // One file written in time order needs no sorting.
+    const auto earlier = [](const Step &a, const Step &b) {
         return a.Date != b.Date ? a.Date < b.Date : a.Second != b.Second ? a.Second < b.Second : a.Rank < b.Rank;
-    });
+    };
+    if (!std::is_sorted(steps.begin(), steps.end(), earlier))
+        std::stable_sort(steps.begin(), steps.end(), earlier);
 
     QHash<QString, int> terminals; // list entries carrying each name
     for (const ReportListEntry &e : list)
         if (!e.Separator)
             ++terminals[e.UserName];
-    QHash<QString, Presence> presence;
-    QHash<QString, ReportRow> rows;
-    QStringList seen; // names in the order the records first give them
-    const auto rowOf = [&](const QString &name) -> ReportRow & {
-        auto it = rows.find(name);
-        if (it == rows.end()) {
-            seen << name;
-            it = rows.insert(name, {});
-            it->Name = name;
+    // Each name the records or the list give, with its presence and, once
+    // the day has one for it, its row: one look-up for each name of a
+    // record. Both lists keep the order in which the records first give the
+    // names.
+    struct Person {
+        QString Name;
+        Presence Now;
+        qsizetype Row = -1;
+    };
+    QHash<QString, qsizetype> index;
+    QList<Person> people;
+    QList<ReportRow> rows;
+    const auto personOf = [&](const QString &name) {
+        auto it = index.constFind(name);
+        if (it == index.cend()) {
+            it = index.insert(name, people.size());
+            people.append({name, {0, std::max(1, terminals.value(name))}, -1});
         }
         return *it;
+    };
+    const auto rowOf = [&](qsizetype person) -> ReportRow & {
+        Person &p = people[person];
+        if (p.Row < 0) {
+            p.Row = rows.size();
+            rows.append(ReportRow{});
+            rows.back().Name = p.Name;
+        }
+        return rows[p.Row];
     };
     bool midnight = false;
     // Whether Corvane watched: unknown (taken as watching) until the run log
@@ -415,12 +455,14 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             return;
         midnight = true;
         stoppedAt = 0;
-        for (auto it = presence.begin(); it != presence.end(); ++it)
-            if (it->In > 0) {
-                it->From = 0;
-                it->SinceBefore = true;
-                rowOf(it.key());
+        for (qsizetype i = 0; i < people.size(); ++i) {
+            Presence &p = people[i].Now;
+            if (p.In > 0) {
+                p.From = 0;
+                p.SinceBefore = true;
+                rowOf(i);
             }
+        }
     };
     for (const Step &step : steps) {
         const bool today = step.Date == day;
@@ -430,10 +472,11 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             // Started or stopped: whoever was in is in no longer, as far as
             // the records can tell (a start after no stop ends the run that
             // ended unseen).
-            for (auto it = presence.begin(); it != presence.end(); ++it) {
-                if (it->In > 0 && today)
-                    appendStretch(rowOf(it.key()).Stretches, {it->From, step.Second, it->SinceBefore, false, true});
-                it->In = 0;
+            for (qsizetype i = 0; i < people.size(); ++i) {
+                Presence &p = people[i].Now;
+                if (p.In > 0 && today)
+                    appendStretch(rowOf(i).Stretches, {p.From, step.Second, p.SinceBefore, false, true});
+                p.In = 0;
             }
             const bool start = step.Rank == 0;
             if (today && start && !watching && step.Second > stoppedAt)
@@ -450,23 +493,21 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             continue;
         }
         for (const QString &name : b.Names) {
-            auto found = presence.find(name);
-            if (found == presence.end())
-                found = presence.insert(name, {0, std::max(1, terminals.value(name))});
-            Presence &p = *found;
+            const qsizetype person = personOf(name);
+            Presence &p = people[person].Now;
             if (b.Kind == RecordKind::Login) {
                 if (p.In == 0) {
                     p.From = step.Second;
                     p.SinceBefore = false;
                     if (today) {
-                        ReportRow &row = rowOf(name);
+                        ReportRow &row = rowOf(person);
                         if (row.FirstLogin < 0)
                             row.FirstLogin = step.Second;
                     }
                 }
                 p.In = std::min(p.In + 1, p.Cap);
             } else if (p.In > 0 && --p.In == 0 && today) {
-                ReportRow &row = rowOf(name);
+                ReportRow &row = rowOf(person);
                 appendStretch(row.Stretches, {p.From, step.Second, p.SinceBefore, false, false});
                 row.LastLogout = step.Second;
             }
@@ -485,9 +526,11 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
     for (PresenceStretch &st : report.Unwatched)
         st.To = std::min(st.To, end);
     report.Unwatched.removeIf([](const PresenceStretch &st) { return st.From >= st.To; });
-    for (auto it = presence.begin(); it != presence.end(); ++it)
-        if (it->In > 0)
-            appendStretch(rowOf(it.key()).Stretches, {it->From, end, it->SinceBefore, true, false});
+    for (qsizetype i = 0; i < people.size(); ++i) {
+        const Presence &p = people[i].Now;
+        if (p.In > 0)
+            appendStretch(rowOf(i).Stretches, {p.From, end, p.SinceBefore, true, false});
+    }
     for (ReportRow &row : rows) {
         // A stretch can begin after the report's end only with a clock set
         // back; the bar stops at the end.
@@ -500,53 +543,59 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
     // Every counted entry of the list has a row, present or not.
     for (const ReportListEntry &e : list)
         if (e.Counted)
-            rowOf(e.UserName);
+            rowOf(personOf(e.UserName));
+    const auto rowNamed = [&](const QString &name) -> const ReportRow * {
+        const auto it = index.constFind(name);
+        return it == index.cend() || people[*it].Row < 0 ? nullptr : &rows[people[*it].Row];
+    };
 
     QSet<QString> placed;
     QString heading;
     bool pendingHeading = false;
-    QStringList everyone;
+    // Everyone: the counted entries of the list, or with no list every name
+    // the records give.
+    QSet<QString> counted;
+    QList<const QList<PresenceStretch> *> everyone;
     for (const ReportListEntry &e : list) {
         if (e.Separator) {
             heading = e.UserName;
             pendingHeading = true;
             continue;
         }
-        if (e.Counted && !everyone.contains(e.UserName))
-            everyone << e.UserName;
-        if (!rows.contains(e.UserName) || placed.contains(e.UserName))
+        const ReportRow *row = rowNamed(e.UserName);
+        if (e.Counted && !counted.contains(e.UserName)) {
+            static const QList<PresenceStretch> none;
+            counted.insert(e.UserName);
+            everyone << (row ? &row->Stretches : &none);
+        }
+        if (!row || placed.contains(e.UserName))
             continue;
         if (pendingHeading)
             report.Rows.append({true, heading, {}, -1, -1, 0});
         pendingHeading = false;
         placed.insert(e.UserName);
-        report.Rows.append(rows[e.UserName]);
+        report.Rows.append(*row);
     }
     bool othersHeading = !list.isEmpty();
-    for (const QString &name : std::as_const(seen)) {
-        if (!rows.contains(name) || placed.contains(name))
+    for (const ReportRow &row : std::as_const(rows)) {
+        if (placed.contains(row.Name))
             continue;
         if (othersHeading)
             report.Rows.append({true, QCoreApplication::translate("DayReport", "監視リストにない名前"), {}, -1, -1, 0});
         othersHeading = false;
-        report.Rows.append(rows[name]);
+        report.Rows.append(row);
     }
 
-    // Everyone: the counted entries of the list, or with no list every name
-    // the records give.
     if (everyone.isEmpty())
-        everyone = rows.keys();
+        for (const ReportRow &row : std::as_const(rows))
+            everyone << &row.Stretches;
     if (!everyone.isEmpty()) {
-        QList<PresenceStretch> allIn{{0, end, false, false}}, anyIn;
-        for (const QString &name : std::as_const(everyone)) {
-            const QList<PresenceStretch> none;
-            const QList<PresenceStretch> &s = rows.contains(name) ? rows[name].Stretches : none;
-            allIn = intersect(allIn, s);
-            anyIn += s;
-        }
+        QList<PresenceStretch> allIn{{0, end, false, false}};
+        for (const QList<PresenceStretch> *s : std::as_const(everyone))
+            allIn = intersect(allIn, *s);
         report.AllIn = allIn;
         // While Corvane did not watch, nobody is known to be out.
-        report.AllOut = uncovered(anyIn + report.Unwatched, end);
+        report.AllOut = uncovered({everyone, {&report.Unwatched}}, end);
     }
     return report;
 }
