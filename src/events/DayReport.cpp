@@ -667,7 +667,9 @@ QString DayReportHtml(const DayReport &report)
             html += QStringLiteral("<li>%1</li>\n").arg(esc(note));
         html += QStringLiteral("</ul>\n");
     }
-    return html + QStringLiteral("<p class=\"when\">%1</p>\n</body></html>\n").arg(esc(AppTitle));
+    // Added in place: the page is too large to be copied for its last line.
+    html += QStringLiteral("<p class=\"when\">%1</p>\n</body></html>\n").arg(esc(AppTitle));
+    return html;
 }
 
 DayReport MakeDayReport(const ProgramSettings &settings, QDate day, const QDateTime &now,
