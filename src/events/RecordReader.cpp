@@ -305,6 +305,13 @@ void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes, XmlNames 
         notes.add(xmlGetLineNo(e), QCoreApplication::translate("DayReport", UnreadableHeader));
         return;
     }
+    if (block.Kind != RecordKind::Access) {
+        // One list of the names' number, not one grown name by name.
+        qsizetype users = 0;
+        for (xmlNodePtr n = e->children; n; n = n->next)
+            users += named(n, "user");
+        block.Names.reserve(users);
+    }
     for (xmlNodePtr n = e->children; n; n = n->next) {
         if (!named(n, "user"))
             continue;
