@@ -153,14 +153,16 @@ int readHeader(QStringView line, RecordBlock &block)
     for (const auto &k : kinds)
         if (line.startsWith(k.prefix))
             kind = k.kind;
-    const qsizetype close = line.lastIndexOf(u']');
+    // A header of every record: searched by hand, without a search object.
+    const qsizetype close = line.rend() - std::find(line.rbegin(), line.rend(), u']') - 1;
     if (!kind || close < 0 || close + 1 == line.size())
         return -1;
     for (QChar c : line.sliced(close + 1))
         if (c != u'-')
             return -1;
     block.Kind = *kind;
-    const qsizetype open = line.indexOf(u"-[");
+    const auto dash = std::adjacent_find(line.begin(), line.end(), [](QChar a, QChar b) { return a == u'-' && b == u'['; });
+    const qsizetype open = dash == line.end() ? -1 : dash - line.begin();
     if (open < 0 || close < open + 2)
         return 0;
     // "yyyy/mm/dd(w) hh:mm:ss": 22 characters, the weekday one of them.
