@@ -359,6 +359,8 @@ std::optional<QByteArray> read(const QString &path)
             return std::nullopt;
         }
         if (n == 0) {
+            if (used == 0)
+                return QByteArray(); // as it always was for an empty file
             out.truncate(used);
             return out;
         }
