@@ -183,11 +183,9 @@ QString gridLines()
 // has a hundred thousand bars, and printf's floating point is most of their
 // cost): a tenth of a minute is six seconds, and where a second lies halfway
 // between two tenths, the double's own value decides, as it does for printf.
-// Null for a second outside the range this is meant for.
+// For a second of zero or more.
 char *minutesText(char *p, int second)
 {
-    if (second < 0)
-        return nullptr;
     int whole = second / 60;
     const int rest = second % 60;
     int tenth = rest / 6;

@@ -161,7 +161,8 @@ int readHeader(QStringView line, RecordBlock &block)
         if (c != u'-')
             return -1;
     block.Kind = *kind;
-    const auto dash = std::adjacent_find(line.begin(), line.end(), [](QChar a, QChar b) { return a == u'-' && b == u'['; });
+    const auto dash =
+        std::adjacent_find(line.begin(), line.end(), [](QChar a, QChar b) { return a == u'-' && b == u'['; });
     const qsizetype open = dash == line.end() ? -1 : dash - line.begin();
     if (open < 0 || close < open + 2)
         return 0;
