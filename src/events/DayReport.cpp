@@ -14,7 +14,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
 
 // The page is read by the operator alone: its texts follow the console's
 // language (the translation installed in the application). What it quotes
@@ -60,19 +64,37 @@ QList<PresenceStretch> intersect(const QList<PresenceStretch> &a, const QList<Pr
     return out;
 }
 
-// The parts of [0, end) that none of the stretches cover.
-QList<PresenceStretch> uncovered(QList<PresenceStretch> all, int end)
+// The parts of [0, end) that none of the stretches of the lists cover: how
+// many cover each second, from where each begins and ends (a busy day has
+// more stretches than sorting them all would be worth).
+QList<PresenceStretch> uncovered(std::initializer_list<QList<const QList<PresenceStretch> *>> groups, int end)
 {
-    std::sort(all.begin(), all.end(), [](const auto &x, const auto &y) { return x.From < y.From; });
     QList<PresenceStretch> out;
-    int at = 0;
-    for (const PresenceStretch &s : all) {
-        if (std::min(s.From, end) > at)
-            out.append({at, std::min(s.From, end), false, false});
-        at = std::max(at, s.To);
+    if (end <= 0)
+        return out;
+    std::vector<int> change(size_t(end) + 1);
+    for (const auto &lists : groups)
+        for (const QList<PresenceStretch> *list : lists)
+            for (const PresenceStretch &s : *list) {
+                const int from = std::clamp(s.From, 0, end), to = std::clamp(s.To, 0, end);
+                if (from < to) {
+                    ++change[size_t(from)];
+                    --change[size_t(to)];
+                }
+            }
+    int depth = 0;
+    int gap = -1; // where the uncovered part now running began
+    for (int second = 0; second < end; ++second) {
+        depth += change[size_t(second)];
+        if (depth == 0 && gap < 0) {
+            gap = second;
+        } else if (depth > 0 && gap >= 0) {
+            out.append({gap, second, false, false});
+            gap = -1;
+        }
     }
-    if (at < end)
-        out.append({at, end, false, false});
+    if (gap >= 0)
+        out.append({gap, end, false, false});
     return out;
 }
 
@@ -157,37 +179,107 @@ QString gridLines()
     return QStringLiteral("<path class=\"grid\" d=\"%1\"/><path class=\"grid6\" d=\"%2\"/>").arg(minor, major);
 }
 
-QString barSvg(const QList<PresenceStretch> &stretches, const QList<PresenceStretch> &unwatched, int end,
-               const QString &className, const QString &label)
+// "%.1f" of second / 60.0, as printf writes it, without printf (a busy day
+// has a hundred thousand bars, and printf's floating point is most of their
+// cost): a tenth of a minute is six seconds, and where a second lies halfway
+// between two tenths, the double's own value decides, as it does for printf.
+// For a second of zero or more.
+char *minutesText(char *p, int second)
 {
-    QString svg = QStringLiteral("<svg viewBox=\"0 0 1440 24\" role=\"img\" aria-label=\"%1\">").arg(esc(label));
-    svg += QStringLiteral("<rect class=\"track\" x=\"0\" y=\"3\" width=\"1440\" height=\"18\"/>");
+    int whole = second / 60;
+    const int rest = second % 60;
+    int tenth = rest / 6;
+    const int beyond = rest % 6;
+    // At three seconds beyond, second / 60 is halfway: its double lies above,
+    // below or (a multiple of a quarter) on it, which the product with 20
+    // done without rounding tells; on it, the even tenth is written.
+    const double off = beyond == 3 ? std::fma(second / 60.0, 20.0, -double(whole * 20 + tenth * 2 + 1)) : 0;
+    if (beyond > 3 || off > 0 || (beyond == 3 && off == 0 && tenth % 2 == 1)) {
+        if (++tenth == 10) {
+            tenth = 0;
+            ++whole;
+        }
+    }
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    while (n > 0)
+        *p++ = digits[--n];
+    *p++ = '.';
+    *p++ = char('0' + tenth);
+    return p;
+}
+
+char *clockText(char *p, int second)
+{
+    const int parts[] = {second / 3600, second / 60 % 60, second % 60};
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            *p++ = ':';
+        *p++ = char('0' + parts[i] / 10);
+        *p++ = char('0' + parts[i] % 10);
+    }
+    return p;
+}
+
+char *copy(char *p, std::string_view text) { return std::copy(text.begin(), text.end(), p); }
+
+// One stretch's rectangle up to its title's time span: by hand for the
+// seconds of a day (and somewhat beyond), through printf otherwise.
+qsizetype stretchRect(char (&rect)[200], const char *cls, const PresenceStretch &s)
+{
+    constexpr int Hours100 = 100 * 3600;
+    if (s.From >= 0 && s.To >= 0 && s.From < Hours100 && s.To < Hours100 && std::strlen(cls) < 40) {
+        char *p = copy(rect, "<rect class=\"");
+        p = copy(p, cls);
+        p = minutesText(copy(p, "\" x=\""), s.From);
+        p = copy(p, "\" y=\"3\" width=\"");
+        p = s.To - s.From < 90 ? copy(p, "1.5") : minutesText(p, s.To - s.From);
+        p = copy(p, "\" height=\"18\"><title>");
+        p = clockText(copy(clockText(p, s.From), " - "), s.To);
+        return p - rect;
+    }
+    const double width = std::max((s.To - s.From) / 60.0, 1.5);
+    const int n = std::snprintf(rect, sizeof rect,
+                                "<rect class=\"%s\" x=\"%.1f\" y=\"3\" width=\"%.1f\" height=\"18\"><title>"
+                                "%02d:%02d:%02d - %02d:%02d:%02d",
+                                cls, s.From / 60.0, width, s.From / 3600, s.From / 60 % 60, s.From % 60, s.To / 3600,
+                                s.To / 60 % 60, s.To % 60);
+    return qMin(n, int(sizeof rect) - 1);
+}
+
+// The bar, written at the end of out: the page of a busy day is tens of
+// megabytes, and each bar goes straight into it.
+void appendBarSvg(QString &out, const QList<PresenceStretch> &stretches, const QList<PresenceStretch> &unwatched,
+                  int end, const QString &className, const QString &label)
+{
+    out += QStringLiteral("<svg viewBox=\"0 0 1440 24\" role=\"img\" aria-label=\"%1\">").arg(esc(label));
+    out += QStringLiteral("<rect class=\"track\" x=\"0\" y=\"3\" width=\"1440\" height=\"18\"/>");
     if (end < SecondsPerDay)
-        svg += QStringLiteral("<rect class=\"late\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
+        out += QStringLiteral("<rect class=\"late\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
                    .arg(x(end), x(SecondsPerDay - end));
     for (const PresenceStretch &s : unwatched)
-        svg += QStringLiteral("<rect class=\"off\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
+        out += QStringLiteral("<rect class=\"off\" x=\"%1\" y=\"3\" width=\"%2\" height=\"18\"/>")
                    .arg(x(s.From), x(s.To - s.From));
-    svg += gridLines();
-    // A busy day has thousands of stretches: each is formatted in one go.
+    out += gridLines();
     const QByteArray plain = className.toLatin1();
-    const QString stopped = QCoreApplication::translate("DayReport", "監視停止");
+    const bool presence = className == u"in";
+    const QString stopped = QStringLiteral(" (") + QCoreApplication::translate("DayReport", "監視停止") + u')';
+    const QLatin1StringView close("</title></rect>");
     for (const PresenceStretch &s : stretches) {
-        const char *cls = (s.OpenStart || s.OpenEnd) && className == u"in" ? "open" : plain.constData();
-        const double width = std::max((s.To - s.From) / 60.0, 1.5);
         char rect[200];
-        const int n = std::snprintf(rect, sizeof rect,
-                                    "<rect class=\"%s\" x=\"%.1f\" y=\"3\" width=\"%.1f\" height=\"18\"><title>"
-                                    "%02d:%02d:%02d - %02d:%02d:%02d",
-                                    cls, s.From / 60.0, width, s.From / 3600, s.From / 60 % 60, s.From % 60,
-                                    s.To / 3600, s.To / 60 % 60, s.To % 60);
-        svg += QLatin1StringView(rect, qMin(n, int(sizeof rect) - 1));
+        const qsizetype n =
+            stretchRect(rect, (s.OpenStart || s.OpenEnd) && presence ? "open" : plain.constData(), s);
+        out += QLatin1StringView(rect, n);
         // Ended because Corvane stopped watching, not by a logout.
         if (s.AtStop)
-            svg += QStringLiteral(" (") + stopped + u')';
-        svg += QStringLiteral("</title></rect>");
+            out += stopped;
+        out += close;
     }
-    return svg + QStringLiteral("</svg>");
+    out += QLatin1StringView("</svg>");
 }
 
 QString axisSvg()
@@ -210,7 +302,7 @@ QString keySwatch(const char *cls, const QString &text)
         .arg(QLatin1String(cls), text);
 }
 
-QString userRow(const ReportRow &row, const QList<PresenceStretch> &unwatched, int end)
+void appendUserRow(QString &out, const ReportRow &row, const QList<PresenceStretch> &unwatched, int end)
 {
     const QString name = row.Name.isEmpty() ? QCoreApplication::translate("DayReport", "(名前なし)") : row.Name;
     const bool sinceBefore = !row.Stretches.isEmpty() && row.Stretches.front().OpenStart;
@@ -235,10 +327,11 @@ QString userRow(const ReportRow &row, const QList<PresenceStretch> &unwatched, i
     for (QStringList *cell : {&first, &last})
         if (cell->isEmpty())
             *cell << QStringLiteral("-");
-    return QStringLiteral("<tr><th>%1</th><td class=\"bar\">%2</td><td class=\"t\">%3</td><td class=\"t\">%4</td>"
-                          "<td class=\"t\">%5</td></tr>\n")
-        .arg(esc(name), barSvg(row.Stretches, unwatched, end, QStringLiteral("in"), name), first.join(comma),
-             last.join(comma), clock(row.Total));
+    out += QStringLiteral("<tr><th>") + esc(name) + QStringLiteral("</th><td class=\"bar\">");
+    appendBarSvg(out, row.Stretches, unwatched, end, QStringLiteral("in"), name);
+    out += QStringLiteral("</td><td class=\"t\">") + first.join(comma) + QStringLiteral("</td><td class=\"t\">")
+        + last.join(comma) + QStringLiteral("</td><td class=\"t\">") + clock(row.Total)
+        + QStringLiteral("</td></tr>\n");
 }
 
 QString accessTable(const DayReport &report)
@@ -303,31 +396,52 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
         const RecordBlock *Block = nullptr;
     };
     QList<Step> steps;
+    steps.reserve(records.size() + runs.size());
     for (const RecordBlock &b : records)
         if (b.Date.isValid() && b.Date <= day && b.Date >= first)
             steps.append({b.Date, b.Second, 1, &b});
     for (const RunMark &m : runs)
         if (m.Date.isValid() && m.Date >= first && m.Date <= day)
             steps.append({m.Date, m.Second, m.Start ? 0 : 2, nullptr});
-    std::stable_sort(steps.begin(), steps.end(), [](const Step &a, const Step &b) {
+    // One file written in time order needs no sorting.
+    const auto earlier = [](const Step &a, const Step &b) {
         return a.Date != b.Date ? a.Date < b.Date : a.Second != b.Second ? a.Second < b.Second : a.Rank < b.Rank;
-    });
+    };
+    if (!std::is_sorted(steps.begin(), steps.end(), earlier))
+        std::stable_sort(steps.begin(), steps.end(), earlier);
 
     QHash<QString, int> terminals; // list entries carrying each name
     for (const ReportListEntry &e : list)
         if (!e.Separator)
             ++terminals[e.UserName];
-    QHash<QString, Presence> presence;
-    QHash<QString, ReportRow> rows;
-    QStringList seen; // names in the order the records first give them
-    const auto rowOf = [&](const QString &name) -> ReportRow & {
-        auto it = rows.find(name);
-        if (it == rows.end()) {
-            seen << name;
-            it = rows.insert(name, {});
-            it->Name = name;
+    // Each name the records or the list give, with its presence and, once
+    // the day has one for it, its row: one look-up for each name of a
+    // record. Both lists keep the order in which the records first give the
+    // names.
+    struct Person {
+        QString Name;
+        Presence Now;
+        qsizetype Row = -1;
+    };
+    QHash<QString, qsizetype> index;
+    QList<Person> people;
+    QList<ReportRow> rows;
+    const auto personOf = [&](const QString &name) {
+        auto it = index.constFind(name);
+        if (it == index.cend()) {
+            it = index.insert(name, people.size());
+            people.append({name, {0, std::max(1, terminals.value(name))}, -1});
         }
         return *it;
+    };
+    const auto rowOf = [&](qsizetype person) -> ReportRow & {
+        Person &p = people[person];
+        if (p.Row < 0) {
+            p.Row = rows.size();
+            rows.append(ReportRow{});
+            rows.back().Name = p.Name;
+        }
+        return rows[p.Row];
     };
     bool midnight = false;
     // Whether Corvane watched: unknown (taken as watching) until the run log
@@ -339,12 +453,14 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             return;
         midnight = true;
         stoppedAt = 0;
-        for (auto it = presence.begin(); it != presence.end(); ++it)
-            if (it->In > 0) {
-                it->From = 0;
-                it->SinceBefore = true;
-                rowOf(it.key());
+        for (qsizetype i = 0; i < people.size(); ++i) {
+            Presence &p = people[i].Now;
+            if (p.In > 0) {
+                p.From = 0;
+                p.SinceBefore = true;
+                rowOf(i);
             }
+        }
     };
     for (const Step &step : steps) {
         const bool today = step.Date == day;
@@ -354,10 +470,11 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             // Started or stopped: whoever was in is in no longer, as far as
             // the records can tell (a start after no stop ends the run that
             // ended unseen).
-            for (auto it = presence.begin(); it != presence.end(); ++it) {
-                if (it->In > 0 && today)
-                    appendStretch(rowOf(it.key()).Stretches, {it->From, step.Second, it->SinceBefore, false, true});
-                it->In = 0;
+            for (qsizetype i = 0; i < people.size(); ++i) {
+                Presence &p = people[i].Now;
+                if (p.In > 0 && today)
+                    appendStretch(rowOf(i).Stretches, {p.From, step.Second, p.SinceBefore, false, true});
+                p.In = 0;
             }
             const bool start = step.Rank == 0;
             if (today && start && !watching && step.Second > stoppedAt)
@@ -374,23 +491,21 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
             continue;
         }
         for (const QString &name : b.Names) {
-            auto found = presence.find(name);
-            if (found == presence.end())
-                found = presence.insert(name, {0, std::max(1, terminals.value(name))});
-            Presence &p = *found;
+            const qsizetype person = personOf(name);
+            Presence &p = people[person].Now;
             if (b.Kind == RecordKind::Login) {
                 if (p.In == 0) {
                     p.From = step.Second;
                     p.SinceBefore = false;
                     if (today) {
-                        ReportRow &row = rowOf(name);
+                        ReportRow &row = rowOf(person);
                         if (row.FirstLogin < 0)
                             row.FirstLogin = step.Second;
                     }
                 }
                 p.In = std::min(p.In + 1, p.Cap);
             } else if (p.In > 0 && --p.In == 0 && today) {
-                ReportRow &row = rowOf(name);
+                ReportRow &row = rowOf(person);
                 appendStretch(row.Stretches, {p.From, step.Second, p.SinceBefore, false, false});
                 row.LastLogout = step.Second;
             }
@@ -409,9 +524,11 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
     for (PresenceStretch &st : report.Unwatched)
         st.To = std::min(st.To, end);
     report.Unwatched.removeIf([](const PresenceStretch &st) { return st.From >= st.To; });
-    for (auto it = presence.begin(); it != presence.end(); ++it)
-        if (it->In > 0)
-            appendStretch(rowOf(it.key()).Stretches, {it->From, end, it->SinceBefore, true, false});
+    for (qsizetype i = 0; i < people.size(); ++i) {
+        const Presence &p = people[i].Now;
+        if (p.In > 0)
+            appendStretch(rowOf(i).Stretches, {p.From, end, p.SinceBefore, true, false});
+    }
     for (ReportRow &row : rows) {
         // A stretch can begin after the report's end only with a clock set
         // back; the bar stops at the end.
@@ -424,53 +541,59 @@ DayReport BuildDayReport(const QList<RecordBlock> &records, QDate day, int end, 
     // Every counted entry of the list has a row, present or not.
     for (const ReportListEntry &e : list)
         if (e.Counted)
-            rowOf(e.UserName);
+            rowOf(personOf(e.UserName));
+    const auto rowNamed = [&](const QString &name) -> const ReportRow * {
+        const auto it = index.constFind(name);
+        return it == index.cend() || people[*it].Row < 0 ? nullptr : &rows[people[*it].Row];
+    };
 
     QSet<QString> placed;
     QString heading;
     bool pendingHeading = false;
-    QStringList everyone;
+    // Everyone: the counted entries of the list, or with no list every name
+    // the records give.
+    QSet<QString> counted;
+    QList<const QList<PresenceStretch> *> everyone;
     for (const ReportListEntry &e : list) {
         if (e.Separator) {
             heading = e.UserName;
             pendingHeading = true;
             continue;
         }
-        if (e.Counted && !everyone.contains(e.UserName))
-            everyone << e.UserName;
-        if (!rows.contains(e.UserName) || placed.contains(e.UserName))
+        const ReportRow *row = rowNamed(e.UserName);
+        if (e.Counted && !counted.contains(e.UserName)) {
+            static const QList<PresenceStretch> none;
+            counted.insert(e.UserName);
+            everyone << (row ? &row->Stretches : &none);
+        }
+        if (!row || placed.contains(e.UserName))
             continue;
         if (pendingHeading)
             report.Rows.append({true, heading, {}, -1, -1, 0});
         pendingHeading = false;
         placed.insert(e.UserName);
-        report.Rows.append(rows[e.UserName]);
+        report.Rows.append(*row);
     }
     bool othersHeading = !list.isEmpty();
-    for (const QString &name : std::as_const(seen)) {
-        if (!rows.contains(name) || placed.contains(name))
+    for (const ReportRow &row : std::as_const(rows)) {
+        if (placed.contains(row.Name))
             continue;
         if (othersHeading)
             report.Rows.append({true, QCoreApplication::translate("DayReport", "監視リストにない名前"), {}, -1, -1, 0});
         othersHeading = false;
-        report.Rows.append(rows[name]);
+        report.Rows.append(row);
     }
 
-    // Everyone: the counted entries of the list, or with no list every name
-    // the records give.
     if (everyone.isEmpty())
-        everyone = rows.keys();
+        for (const ReportRow &row : std::as_const(rows))
+            everyone << &row.Stretches;
     if (!everyone.isEmpty()) {
-        QList<PresenceStretch> allIn{{0, end, false, false}}, anyIn;
-        for (const QString &name : std::as_const(everyone)) {
-            const QList<PresenceStretch> none;
-            const QList<PresenceStretch> &s = rows.contains(name) ? rows[name].Stretches : none;
-            allIn = intersect(allIn, s);
-            anyIn += s;
-        }
+        QList<PresenceStretch> allIn{{0, end, false, false}};
+        for (const QList<PresenceStretch> *s : std::as_const(everyone))
+            allIn = intersect(allIn, *s);
         report.AllIn = allIn;
         // While Corvane did not watch, nobody is known to be out.
-        report.AllOut = uncovered(anyIn + report.Unwatched, end);
+        report.AllOut = uncovered({everyone, {&report.Unwatched}}, end);
     }
     return report;
 }
@@ -487,6 +610,11 @@ QString DayReportHtml(const DayReport &report)
     QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"%3\"><head><meta charset=\"utf-8\">"
                                   "<title>%1</title><style>%2</style></head><body>\n<h1>%1</h1>\n")
                        .arg(esc(title), QLatin1String(BarStyle), esc(language));
+    // Room for the bars at once: a busy day's page is tens of megabytes.
+    qsizetype stretches = report.AllIn.size() + report.AllOut.size();
+    for (const ReportRow &row : report.Rows)
+        stretches += row.Stretches.size();
+    html.reserve(html.size() + (report.Rows.size() + 2) * 1500 + stretches * 110 + report.Accesses.size() * 300);
     html += QStringLiteral("<p class=\"when\">%1</p>\n")
                 .arg(report.End >= SecondsPerDay
                          ? QCoreApplication::translate("DayReport", "0:00 から 24:00 まで")
@@ -508,17 +636,17 @@ QString DayReportHtml(const DayReport &report)
             if (row.Heading)
                 html += QStringLiteral("<tr class=\"group\"><th colspan=\"5\">%1</th></tr>\n").arg(esc(row.Name));
             else
-                html += userRow(row, report.Unwatched, report.End);
+                appendUserRow(html, row, report.Unwatched, report.End);
         }
         const auto summary = [&](const QString &label, const QList<PresenceStretch> &s, const char *cls) {
-            return QStringLiteral("<tr class=\"sum\"><th>%1</th><td class=\"bar\">%2</td><td colspan=\"3\">%3</td>"
-                                  "</tr>\n")
-                .arg(label, barSvg(s, report.Unwatched, report.End, QLatin1String(cls), label), stretchesText(s));
+            html += QStringLiteral("<tr class=\"sum\"><th>") + label + QStringLiteral("</th><td class=\"bar\">");
+            appendBarSvg(html, s, report.Unwatched, report.End, QLatin1String(cls), label);
+            html += QStringLiteral("</td><td colspan=\"3\">") + stretchesText(s) + QStringLiteral("</td></tr>\n");
         };
         const QString allIn = QCoreApplication::translate("DayReport", "全員在席");
         const QString allOut = QCoreApplication::translate("DayReport", "全員不在");
-        html += summary(allIn, report.AllIn, "allin");
-        html += summary(allOut, report.AllOut, "allout");
+        summary(allIn, report.AllIn, "allin");
+        summary(allOut, report.AllOut, "allout");
         html += QStringLiteral("</tbody></table>\n<p>")
             + keySwatch("in", QCoreApplication::translate("DayReport", "在席"))
             + keySwatch("open", QCoreApplication::translate("DayReport", "前日から、または作成時に在席中"))
@@ -537,7 +665,9 @@ QString DayReportHtml(const DayReport &report)
             html += QStringLiteral("<li>%1</li>\n").arg(esc(note));
         html += QStringLiteral("</ul>\n");
     }
-    return html + QStringLiteral("<p class=\"when\">%1</p>\n</body></html>\n").arg(esc(AppTitle));
+    // Added in place: the page is too large to be copied for its last line.
+    html += QStringLiteral("<p class=\"when\">%1</p>\n</body></html>\n").arg(esc(AppTitle));
+    return html;
 }
 
 DayReport MakeDayReport(const ProgramSettings &settings, QDate day, const QDateTime &now,

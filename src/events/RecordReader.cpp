@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QTime>
 
 #include <libxml/parser.h>
@@ -19,6 +20,8 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <type_traits>
 
 namespace {
 
@@ -67,6 +70,31 @@ private:
     long dropped_ = 0;
 };
 
+// The same few names come back in every record of a file: each is made
+// once and shared by the blocks that give it again, which spares a string
+// of its own for each of hundreds of thousands of names. A key may borrow
+// its characters for the look-up; own() gives the one kept. A file of
+// endless distinct names fills the cache only up to a bound, and the names
+// beyond are made one by one.
+template <typename Key>
+class NameCache {
+public:
+    template <typename Own, typename Make>
+    QString get(const Key &key, Own own, Make make)
+    {
+        if (const auto found = names_.constFind(key); found != names_.cend())
+            return *found;
+        QString made = make();
+        if (names_.size() < MaxNames)
+            names_.insert(own(key), made);
+        return made;
+    }
+
+private:
+    static constexpr qsizetype MaxNames = 4096;
+    QHash<Key, QString> names_;
+};
+
 // The notes are shown on the day report, in the operator's language.
 const char *const OutsideBlock = QT_TRANSLATE_NOOP("DayReport", "記録の見出しの外にある行を読み飛ばしました");
 const char *const UnreadableHeader = QT_TRANSLATE_NOOP("DayReport", "日時の読めない記録を読み飛ばしました");
@@ -77,18 +105,27 @@ const char *const UnreadableAccessLine =
 
 // Two or four digits as a number; -1 for anything else (and for a run of
 // digits too long for an int, which an attribute of any length can hold).
-int digits(QStringView text)
+// Text or UTF-8 bytes alike: a byte that is no ASCII digit is no digit.
+template <typename Chars>
+int digitsOf(Chars text)
 {
     if (text.size() > 9)
         return -1;
     int value = 0;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
+    for (const auto c : text) {
+        int unit = 0;
+        if constexpr (std::is_same_v<decltype(c), const QChar>)
+            unit = c.unicode();
+        else
+            unit = static_cast<unsigned char>(c);
+        if (unit < '0' || unit > '9')
             return -1;
-        value = value * 10 + (c.unicode() - u'0');
+        value = value * 10 + (unit - '0');
     }
-    return text.isEmpty() ? -1 : value;
+    return text.empty() ? -1 : value;
 }
+
+int digits(QStringView text) { return digitsOf(text); }
 
 bool setMoment(RecordBlock &block, int year, int month, int day, int hour, int minute, int second)
 {
@@ -116,14 +153,17 @@ int readHeader(QStringView line, RecordBlock &block)
     for (const auto &k : kinds)
         if (line.startsWith(k.prefix))
             kind = k.kind;
-    const qsizetype close = line.lastIndexOf(u']');
+    // A header of every record: searched by hand, without a search object.
+    const qsizetype close = line.rend() - std::find(line.rbegin(), line.rend(), u']') - 1;
     if (!kind || close < 0 || close + 1 == line.size())
         return -1;
     for (QChar c : line.sliced(close + 1))
         if (c != u'-')
             return -1;
     block.Kind = *kind;
-    const qsizetype open = line.indexOf(u"-[");
+    const auto dash =
+        std::adjacent_find(line.begin(), line.end(), [](QChar a, QChar b) { return a == u'-' && b == u'['; });
+    const qsizetype open = dash == line.end() ? -1 : dash - line.begin();
     if (open < 0 || close < open + 2)
         return 0;
     // "yyyy/mm/dd(w) hh:mm:ss": 22 characters, the weekday one of them.
@@ -160,19 +200,26 @@ bool addAccessLine(RecordBlock &block, const QString &line)
 
 using XmlChars = std::unique_ptr<xmlChar, decltype([](xmlChar *p) { xmlFree(p); })>;
 
-QString attribute(xmlNodePtr node, const char *name)
+// The value of an attribute that is one text, where it lies; null for one
+// put together from entity references (or missing).
+const char *plainAttribute(xmlNodePtr node, const char *name)
 {
     const xmlChar *wanted = reinterpret_cast<const xmlChar *>(name);
     for (xmlAttrPtr a = node->properties; a; a = a->next) {
         if (!xmlStrEqual(a->name, wanted))
             continue;
-        // A value of one text is read where it lies; one with entity
-        // references is put together by the library.
         if (a->children && a->children->type == XML_TEXT_NODE && !a->children->next)
-            return QString::fromUtf8(reinterpret_cast<const char *>(a->children->content));
+            return reinterpret_cast<const char *>(a->children->content);
         break;
     }
-    const XmlChars value(xmlGetProp(node, wanted));
+    return nullptr;
+}
+
+QString attribute(xmlNodePtr node, const char *name)
+{
+    if (const char *plain = plainAttribute(node, name))
+        return QString::fromUtf8(plain);
+    const XmlChars value(xmlGetProp(node, reinterpret_cast<const xmlChar *>(name)));
     return value ? QString::fromUtf8(reinterpret_cast<const char *>(value.get())) : QString();
 }
 
@@ -189,7 +236,13 @@ bool named(xmlNodePtr node, const char *name)
 
 QString nameOf(xmlNodePtr node) { return QString::fromUtf8(reinterpret_cast<const char *>(node->name)); }
 
-int number(xmlNodePtr node, const char *name) { return digits(attribute(node, name)); }
+int number(xmlNodePtr node, const char *name)
+{
+    // Six in every record: a plain value is read where it lies.
+    if (const char *plain = plainAttribute(node, name))
+        return digitsOf(std::string_view(plain));
+    return digits(attribute(node, name));
+}
 
 // "hh:mm:ss" again from the hour, min and sec attributes.
 QString timeText(xmlNodePtr node)
@@ -223,7 +276,21 @@ void readSession(xmlNodePtr user, RecordBlock &block)
     block.Sessions << session;
 }
 
-void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes)
+using XmlNames = NameCache<QByteArray>;
+
+// A user's name, made once for a file where it is plain text.
+QString userName(xmlNodePtr user, XmlNames &names)
+{
+    const char *plain = plainAttribute(user, "name");
+    if (!plain)
+        return attribute(user, "name");
+    // Borrowed for the look-up; a copy is kept.
+    const QByteArray key = QByteArray::fromRawData(plain, qsizetype(std::strlen(plain)));
+    return names.get(key, [](const QByteArray &k) { return QByteArray(k.constData(), k.size()); },
+                     [&] { return QString::fromUtf8(key); });
+}
+
+void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes, XmlNames &names)
 {
     RecordBlock block;
     if (named(e, "login"))
@@ -241,15 +308,22 @@ void readRecordElement(xmlNodePtr e, RecordReading &out, Notes &notes)
         notes.add(xmlGetLineNo(e), QCoreApplication::translate("DayReport", UnreadableHeader));
         return;
     }
+    if (block.Kind != RecordKind::Access) {
+        // One list of the names' number, not one grown name by name.
+        qsizetype users = 0;
+        for (xmlNodePtr n = e->children; n; n = n->next)
+            users += named(n, "user");
+        block.Names.reserve(users);
+    }
     for (xmlNodePtr n = e->children; n; n = n->next) {
         if (!named(n, "user"))
             continue;
         if (block.Kind == RecordKind::Access)
             readSession(n, block);
         else
-            block.Names << attribute(n, "name");
+            block.Names << userName(n, names);
     }
-    out.Blocks << block;
+    out.Blocks << std::move(block);
 }
 
 } // namespace
@@ -271,24 +345,42 @@ RecordReading ReadTextRecords(QByteArrayView bytes)
     QStringView body = text;
     if (body.endsWith(u'\n'))
         body.chop(1);
-    for (QStringView line : QStringTokenizer(body, u'\n')) {
+    NameCache<QStringView> names; // its keys point into text
+    // The names of the block being read, given to it at its end in a list of
+    // their number.
+    QStringList blockNames;
+    const auto endBlock = [&] {
+        if (!blockNames.isEmpty()) {
+            out.Blocks.back().Names = QStringList(blockNames.cbegin(), blockNames.cend());
+            blockNames.clear();
+        }
+    };
+    // Line by line, each a view of the text.
+    bool last = false;
+    for (const QChar *at = body.begin(); !last;) {
+        const QChar *newline = std::find(at, body.end(), u'\n');
+        QStringView line(at, newline);
+        last = newline == body.end();
+        at = last ? newline : newline + 1;
         ++number;
         if (line.endsWith(u'\r'))
             line.chop(1);
         RecordBlock header;
         const int h = line.startsWith(u'[') ? readHeader(line, header) : -1;
         if (h >= 0) {
+            endBlock();
             unended();
             inBlock = h == 1;
             skipping = h == 0;
             headerLine = number;
             if (inBlock)
-                out.Blocks << header;
+                out.Blocks << std::move(header);
             else
                 notes.add(number, QCoreApplication::translate("DayReport", UnreadableHeader));
             continue;
         }
         if (line == u".") {
+            endBlock();
             if (!inBlock && !skipping)
                 notes.add(number, QCoreApplication::translate("DayReport", OutsideBlock));
             inBlock = skipping = false;
@@ -307,10 +399,11 @@ RecordReading ReadTextRecords(QByteArrayView bytes)
             line = line.sliced(1);
         RecordBlock &block = out.Blocks.back();
         if (block.Kind != RecordKind::Access)
-            block.Names << line.toString();
+            blockNames << names.get(line, [](QStringView key) { return key; }, [&] { return line.toString(); });
         else if (!addAccessLine(block, line.toString()))
             notes.add(number, QCoreApplication::translate("DayReport", UnreadableAccessLine));
     }
+    endBlock();
     unended();
     out.Notes = notes.texts();
     return out;
@@ -355,10 +448,11 @@ RecordReading ReadXmlRecords(const QByteArray &bytes)
                       QCoreApplication::translate("DayReport", "ルート要素が <root> ではありません"));
         more = xmlTextReaderIsEmptyElement(reader.get()) ? 0 : xmlTextReaderRead(reader.get());
     }
+    XmlNames names;
     while (more == 1 && xmlTextReaderDepth(reader.get()) > 0) {
         if (xmlTextReaderDepth(reader.get()) == 1 && xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_ELEMENT) {
             if (const xmlNodePtr record = xmlTextReaderExpand(reader.get()))
-                readRecordElement(record, out, notes);
+                readRecordElement(record, out, notes, names);
             more = xmlTextReaderNext(reader.get());
         } else {
             more = xmlTextReaderRead(reader.get());

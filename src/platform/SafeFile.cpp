@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -340,18 +341,30 @@ std::optional<QByteArray> read(const QString &path)
     const Fd fd(openRegular(place, O_RDONLY));
     if (!fd.valid())
         return std::nullopt;
+    // Read in place, in room for the size the file has (a record file of
+    // months is megabytes) and one byte more, so that its end is seen
+    // without growing; a file that grows meanwhile is read on to its end.
+    struct stat st;
+    const qsizetype size = ::fstat(fd.get(), &st) == 0 && st.st_size > 0 ? qsizetype(st.st_size) : 0;
     QByteArray out;
-    char buffer[65536];
+    out.resize(size + 1);
+    qsizetype used = 0;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (used == out.size())
+            out.resize(used + std::max<qsizetype>(used, 65536));
+        const ssize_t n = ::read(fd.get(), out.data() + used, size_t(out.size() - used));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return std::nullopt;
         }
-        if (n == 0)
+        if (n == 0) {
+            if (used == 0)
+                return QByteArray(); // as it always was for an empty file
+            out.truncate(used);
             return out;
-        out.append(buffer, n);
+        }
+        used += n;
     }
 }
 

@@ -253,6 +253,21 @@ TEST_F(DayReports, MidnightComesFromTheDaysBeforeAndAPastDayEndsAt24)
     EXPECT_FALSE(html.contains(u"在席中</td>"_qs));
 }
 
+// A night shift of eight names the list does not have, in since the evening
+// before: the page lists them as the records give them, the same at every
+// making, not in an order drawn anew by each process.
+TEST_F(DayReports, NamesInSinceTheDayBeforeComeInTheRecordsOrder)
+{
+    QStringList lines, expected{u"# 監視リストにない名前"_qs};
+    for (int i = 1; i <= 8; ++i) {
+        lines << QStringLiteral("night%1\tPC%1").arg(i);
+        expected << QStringLiteral("night%1 <0-86400> first=-1 last=-1 total=86400").arg(i);
+    }
+    record(RecordKind::Login, lines, at(22, 0, Day.addDays(-1)));
+    const DayReport r = MakeDayReport(s, Day, at(9, 0, Day.addDays(1)), {{u"tanaka"_qs, false, false}});
+    EXPECT_EQ(describe(r), expected.join(u'\n').toStdString());
+}
+
 // A day with no record file at all is no error: the page says so plainly.
 TEST_F(DayReports, ADayWithoutRecordsSaysSoPlainly)
 {
