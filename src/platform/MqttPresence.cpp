@@ -2,6 +2,7 @@
 
 #include "platform/Journal.h"
 #include "platform/MosquittoLibrary.h"
+#include "platform/MqttEchoes.h"
 #include "platform/MqttTopics.h"
 
 #include <QFile>
@@ -149,7 +150,7 @@ private:
     void goodbye(mosquitto *m);
 
     int publish(mosquitto *m, const QByteArray &topic, const QByteArray &payload) const;
-    void publish(mosquitto *m, const MqttTopics::Messages &messages) const;
+    void publish(mosquitto *m, const MqttTopics::Messages &messages);
     void publishState(mosquitto *m);
     void clearLeftovers(mosquitto *m);
     void collect(const mosquitto_message *message);
@@ -203,6 +204,7 @@ private:
     Clock::time_point acceptedAt_{};
     QString lastError_;
     MqttTopics::Entries published_;
+    MqttEchoes echoes_; // what is published on the topics read back and not yet back
     int offlineMid_ = -1;
     bool offlineAcked_ = false;
     std::set<QByteArray> corrections_; // IDs whose topics another client wrote
@@ -316,6 +318,7 @@ void MqttPresence::Worker::connection()
     offlineMid_ = -1;
     lastError_.clear();
     published_.clear();
+    echoes_.clear();
     corrections_.clear();
     collecting_ = subscribed_ = leftoversKnown_ = false;
     collected_.clear();
@@ -549,10 +552,11 @@ int MqttPresence::Worker::publish(mosquitto *m, const QByteArray &topic, const Q
     return mid;
 }
 
-void MqttPresence::Worker::publish(mosquitto *m, const MqttTopics::Messages &messages) const
+void MqttPresence::Worker::publish(mosquitto *m, const MqttTopics::Messages &messages)
 {
     for (const auto &[topic, payload] : messages)
-        publish(m, topic, payload);
+        if (publish(m, topic, payload) >= 0)
+            echoes_.sent(topic, payload);
 }
 
 // Publishes what changed since the last time on this connection.
@@ -589,8 +593,10 @@ void MqttPresence::Worker::collect(const mosquitto_message *message)
 void MqttPresence::Worker::readBack(const mosquitto_message *message)
 {
     const QByteArray topic(message->topic);
-    const QByteArray id = topics_.differing(
-        published_, topic, QByteArray(static_cast<const char *>(message->payload), message->payloadlen));
+    const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
+    if (echoes_.own(topic, payload))
+        return;
+    const QByteArray id = topics_.differing(published_, topic, payload);
     if (id.isEmpty())
         return;
     corrections_.insert(id);

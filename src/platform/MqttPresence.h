@@ -44,7 +44,9 @@
 // The connection keeps reading its own presence and discovery topics: a
 // value another client publishes there that differs from Corvane's is
 // overwritten with Corvane's (at most once a second for each resource),
-// and the journal says so once a run.
+// and the journal says so once a run. Corvane's own publications coming
+// back after its state changed again are not another client's (see
+// MqttEchoes.h).
 //
 // Everything talking to the broker runs on a thread of its own: configure()
 // and update() only hand over and never wait for the broker. A connection

@@ -708,6 +708,35 @@ TEST(MqttPresence, RetainedValuesOthersPublishOnCorvanesTopicsAreCorrected)
     EXPECT_EQ(journal.lines("corvane: mqtt: another client").size(), 1) << journal.text().constData();
 }
 
+TEST(MqttPresence, ItsOwnValuesComingBackLateAreNotTakenForAnotherClients)
+{
+    // Hundreds of entries flipping faster than the broker hands Corvane's
+    // own publications back, and no other client on the broker.
+    JournalCapture journal;
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QList<Terminal> out, in;
+    Retained allIn;
+    for (int i = 0; i < 300; ++i) {
+        const QString resource = QStringLiteral("PC%1").arg(i, 3, 10, QChar(u'0'));
+        out << Terminal{QStringLiteral("user%1").arg(i), resource, QStringLiteral("out")};
+        in << Terminal{QStringLiteral("user%1").arg(i), resource, QStringLiteral("in")};
+        allIn[presence(resource)] = "ON";
+    }
+    MqttPresence mqtt;
+    mqtt.configure(settingsFor(broker));
+    mqtt.update(snapshotOf(in));
+    ASSERT_EQ(broker.awaitRetained(Presences, allIn), allIn);
+    for (int flip = 0; flip < 5; ++flip) {
+        mqtt.update(snapshotOf(out));
+        QThread::msleep(2);
+        mqtt.update(snapshotOf(in));
+        QThread::msleep(2);
+    }
+    EXPECT_EQ(broker.awaitRetained(Presences, allIn), allIn);
+    EXPECT_TRUE(journal.lines("corvane: mqtt: another client").isEmpty()) << journal.text().constData();
+}
+
 TEST(MqttPresence, APasswordSentWithoutTlsBeyondLoopbackIsSaidOnce)
 {
     NetNamespace::run({}, [] {
