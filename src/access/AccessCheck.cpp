@@ -170,12 +170,12 @@ void AccessCheck::AccessTick()
         return;
     if (!ServiceRunning || WatchBusy)
         return;
-    tmAccess.stop();
+    // Most ticks only count: the timer runs on as it is.
     if (AccessTicks < int(Settings.Access.CheckInterval)) {
         ++AccessTicks;
-        tmAccess.start();
         return;
     }
+    tmAccess.stop();
     busy_.emplace();
     std::shared_ptr<ScanJob> job = prepareScan();
     if (!job) {

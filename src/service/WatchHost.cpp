@@ -142,6 +142,7 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
 
 WatchHost::~WatchHost()
 {
+    StopKeepingSettings(this);
     // The engine stops a pass that is still running before the services it
     // calls go away.
     delete Engine;
@@ -197,9 +198,18 @@ void WatchHost::StartTimers()
     Access->tmAccess.start();
     if (!keepTimer_) {
         keepTimer_ = new QTimer(this);
+        keepTimer_->setSingleShot(true);
         connect(keepTimer_, &QTimer::timeout, this, &WatchHost::KeepSettings);
     }
+    // Marks while a keep is pending join it: a window dragged across the
+    // screen is written every KeepSettingsMs at most, and is on disk that
+    // soon after it stops.
+    KeepSettingsWith(this, [this] {
+        if (!keepTimer_->isActive())
+            keepTimer_->start(KeepSettingsMs);
+    });
     kept_ = Settings;
+    // Once now: the windows may stand otherwise than the file says.
     keepTimer_->start(KeepSettingsMs);
     ApplyIntegration();
 }
@@ -352,6 +362,7 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     delivery_->finish(std::chrono::milliseconds(std::max<qint64>(reports.remainingTime(), 0)));
     if (beforeSave)
         beforeSave();
+    StopKeepingSettings(this);
     if (keepTimer_)
         keepTimer_->stop();
     if (runMarked_)

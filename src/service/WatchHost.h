@@ -97,12 +97,13 @@ public:
     // timers stopped.
     void Stop(const std::function<void()> &beforeSave = {});
 
-    // From the start of the timers on, the settings as they stand are kept
-    // on disk within KeepSettingsMs of a change (nothing is written while
-    // nothing changed): a display that goes away ends the process with no
-    // close, and the run's settings must not go with it. BeforeKeepSettings
-    // puts the windows' own state (size, place, columns) into the settings
-    // first.
+    // From the start of the timers on, a change marked where it happens
+    // (MarkSettingsChanged) is on disk within KeepSettingsMs, and so is the
+    // windows' state as the start left it: a display that goes away ends the
+    // process with no close, and the run's settings must not go with it.
+    // BeforeKeepSettings puts the windows' own state (size, place, columns)
+    // into the settings first; the file is written only when they differ
+    // from what was last kept. Nothing wakes for it while nothing is marked.
     std::function<void()> BeforeKeepSettings;
     int KeepSettingsMs = 3000;
 
