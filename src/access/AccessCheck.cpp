@@ -170,9 +170,11 @@ void AccessCheck::AccessTick()
         return;
     if (!ServiceRunning || WatchBusy)
         return;
-    // Most ticks only count: the timer runs on as it is.
+    // Most ticks only count: a running timer runs on as it is.
     if (AccessTicks < int(Settings.Access.CheckInterval)) {
         ++AccessTicks;
+        if (!tmAccess.isActive())
+            tmAccess.start();
         return;
     }
     tmAccess.stop();
