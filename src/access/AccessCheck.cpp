@@ -235,4 +235,5 @@ void AccessCheck::applyScan()
     busy_.reset();
     AccessTicks = 0;
     tmAccess.start();
+    emit ScanApplied();
 }

@@ -125,12 +125,16 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     connect(Model, &QAbstractItemModel::rowsMoved, this, changed);
     connect(Model, &QAbstractItemModel::modelReset, this, changed);
     connect(Engine, &WatchEngine::PassApplied, this, &WatchHost::PublishSnapshot);
-    // The sessions' times age without any change: while someone reads the
-    // snapshots (the endpoint or the broker is on) they are taken again now
-    // and then; with both off nothing wakes for them.
-    refreshTimer_ = new QTimer(this);
-    refreshTimer_->setInterval(SnapshotRefreshMs);
-    connect(refreshTimer_, &QTimer::timeout, this, changed);
+    // The sessions' times are the last scan's: while someone reads the
+    // snapshots (the endpoint or the broker is on) a scan that found
+    // sessions, or lost the last ones, shows in the next snapshot. Nothing
+    // wakes for them between scans.
+    connect(Access, &AccessCheck::ScanApplied, this, [this, changed] {
+        if (webApplied_.port == 0 && mqttApplied_.broker.isEmpty())
+            return;
+        if (!Access->AccessSessionList.empty() || !Board.current()->sessions.isEmpty())
+            changed();
+    });
     Access->LoadAccessLibrary(PlatformFamily);
 
     if (PlatformFamily == LinuxFamily && !sharedServices->Shutdown().CanPowerOff()) {
@@ -248,11 +252,6 @@ void WatchHost::ApplyIntegration()
         mqtt_->configure(mqtt);
         mqtt_->update(Board.current());
     }
-    const bool read = webApplied_.port != 0 || !mqttApplied_.broker.isEmpty();
-    if (read && !refreshTimer_->isActive())
-        refreshTimer_->start();
-    else if (!read)
-        refreshTimer_->stop();
 }
 
 void WatchHost::MarkRun(bool start)

@@ -108,16 +108,15 @@ public:
     int KeepSettingsMs = 3000;
 
     // The watch as other systems read it (the HTTP endpoint, MQTT): a new
-    // snapshot after every applied pass, within SnapshotDelayMs of a change
-    // of the list or an access event, and every SnapshotRefreshMs for the
-    // sessions' times.
+    // snapshot after every applied pass, and within SnapshotDelayMs of a
+    // change of the list, an access event or (while they read it) a scan
+    // with sessions, whose times are the scan's.
     SnapshotBoard Board;
     void PublishSnapshot();
     // The day report of a day as `corvane REPORT` writes it, with the list
     // and settings of the last snapshot; safe on any thread.
     QByteArray DayReportPage(QDate day) const;
     int SnapshotDelayMs = 100;
-    static constexpr int SnapshotRefreshMs = 10000;
 
 private:
     void KeepSettings();
@@ -137,7 +136,6 @@ private:
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
     QTimer *snapshotTimer_ = nullptr;
-    QTimer *refreshTimer_ = nullptr;
     quint64 accessEvents_ = 0;
     // What DayReportPage reads, copied by PublishSnapshot.
     mutable std::mutex reportMutex_;

@@ -269,6 +269,39 @@ TEST(WatchHost, TheSnapshotFollowsThePassesAndTheList)
     }
 }
 
+// A session's times are the last scan's: while the endpoint serves the
+// snapshots, a scan that still finds a session shows its times in the next
+// one, and a scan that finds none clears them.
+TEST(WatchHost, AScansSessionsReachTheSnapshotWhileItIsRead)
+{
+    HostFolder folder;
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    WatchHost host({});
+    host.SnapshotDelayMs = 10;
+    host.Access->FreeAccessLibrary();  // the scan keeps the sessions it is given
+    Settings.Web.Port = port;
+    host.StartTimers();
+    const auto scan = [&](const AccessSessions &found) {
+        host.Access->AccessSessionList = found;
+        host.Access->AccessTicks = int(Settings.Access.CheckInterval);
+        host.Access->AccessTick();
+    };
+    AccessSession session;
+    session.Terminal = u"PC02"_s;
+    session.UserName = u"*suzuki"_s;
+    session.ConnectTime = u"00:05:00"_s;
+    session.AccessTime = u"00:01:00"_s;
+    scan({session});
+    ASSERT_TRUE(WaitFor([&] { return host.Board.current()->sessions.size() == 1; }));
+    EXPECT_EQ(host.Board.current()->sessions[0].connectedSeconds, 300);
+    scan({});
+    EXPECT_TRUE(WaitFor([&] { return host.Board.current()->sessions.isEmpty(); }));
+    host.Stop();
+}
+
 // With [Web] Port set, the running host answers on loopback with its list
 // and its day report; the close stops it.
 TEST(WatchHost, TheWebEndpointServesTheRunningList)
