@@ -669,16 +669,12 @@ void MainWindow::changeEvent(QEvent *event)
         });
 }
 
-void MainWindow::moveEvent(QMoveEvent *event)
+bool MainWindow::event(QEvent *event)
 {
-    QMainWindow::moveEvent(event);
-    MarkSettingsChanged();
-}
-
-void MainWindow::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    MarkSettingsChanged();
+    // The window's size and place are kept in the settings.
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        MarkSettingsChanged();
+    return QMainWindow::event(event);
 }
 
 void MainWindow::QueryEndSession()
