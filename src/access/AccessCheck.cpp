@@ -170,12 +170,14 @@ void AccessCheck::AccessTick()
         return;
     if (!ServiceRunning || WatchBusy)
         return;
-    tmAccess.stop();
+    // Most ticks only count: a running timer runs on as it is.
     if (AccessTicks < int(Settings.Access.CheckInterval)) {
         ++AccessTicks;
-        tmAccess.start();
+        if (!tmAccess.isActive())
+            tmAccess.start();
         return;
     }
+    tmAccess.stop();
     busy_.emplace();
     std::shared_ptr<ScanJob> job = prepareScan();
     if (!job) {
@@ -233,4 +235,5 @@ void AccessCheck::applyScan()
     busy_.reset();
     AccessTicks = 0;
     tmAccess.start();
+    emit ScanApplied();
 }

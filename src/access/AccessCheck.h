@@ -88,6 +88,11 @@ public:
     // The platform family of the moment; PlatformFamily when not set.
     std::function<int()> Family;
 
+signals:
+    // A scan's result has been applied: the sessions and their times are
+    // the scan's.
+    void ScanApplied();
+
 private:
     struct ScanJob;
     // What a scan reads, copied now; null when there is nothing to scan.

@@ -17,6 +17,33 @@ ProgramSettings Settings;
 
 namespace {
 
+const void *settingsKeeper = nullptr;
+std::function<void()> settingsChanged;
+
+} // namespace
+
+void MarkSettingsChanged()
+{
+    if (settingsChanged)
+        settingsChanged();
+}
+
+void KeepSettingsWith(const void *owner, std::function<void()> changed)
+{
+    settingsKeeper = owner;
+    settingsChanged = std::move(changed);
+}
+
+void StopKeepingSettings(const void *owner)
+{
+    if (settingsKeeper != owner)
+        return;
+    settingsKeeper = nullptr;
+    settingsChanged = nullptr;
+}
+
+namespace {
+
 // The copy of an older layout's file, kept for the operator: it may hold a
 // password, so it is the owner's alone whatever the old file's mode was.
 // Never over an earlier copy, nor through a link at its name.

@@ -241,6 +241,16 @@ struct ProgramSettings {
 // The one record of the process.
 extern ProgramSettings Settings;
 
+// Whoever changes the record during the run says so here, where it changes
+// (a dialog's apply, a window moved or sized, a column's width): what keeps
+// the record on disk is told at once, so nothing compares it on a clock.
+// Nothing happens while nobody keeps it (before the watch starts, in tests).
+void MarkSettingsChanged();
+// The keeper is told of every mark until it stops; owner tells keepers apart
+// (a keeper that ended never stops another's keeping).
+void KeepSettingsWith(const void *owner, std::function<void()> changed);
+void StopKeepingSettings(const void *owner);
+
 // The settings file in a program directory (which ends in '/').
 QString SettingsFilePath(const QString &programDir);
 // The copy kept of a file of the older layout when it is upgraded.

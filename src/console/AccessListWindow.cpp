@@ -175,6 +175,7 @@ void AccessListWindow::KeepWindowSettings()
     for (int column = 0; column < ColumnCount; ++column)
         widths << tlvSess->header()->sectionSize(column);
     Settings.AccWnd.ColWidth = JoinIntegerList(widths);
+    MarkSettingsChanged();
 }
 
 void AccessListWindow::LayoutButtons()

@@ -156,6 +156,8 @@ void BackgroundPicture::Erase()
 
 void BackgroundPicture::Apply()
 {
+    // Every change of the picture's settings ends here.
+    MarkSettingsChanged();
     if (Transparent)
         Transparent->setChecked(Settings.Background.Transport);
     const int tile = Settings.Background.TileMode;

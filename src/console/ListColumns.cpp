@@ -17,10 +17,15 @@
 ListColumns::ListColumns(WatchListView *list)
     : QObject(list), list_(list)
 {
+    // What the operator does to the columns is kept in the settings; a fit
+    // keeps nothing.
     connect(list_->Header(), &QHeaderView::sectionResized, this, [this] {
-        if (!fitting_)
-            fit_ = false;
+        if (fitting_)
+            return;
+        fit_ = false;
+        MarkSettingsChanged();
     });
+    connect(list_->Header(), &QHeaderView::sectionMoved, this, [] { MarkSettingsChanged(); });
 }
 
 void ListColumns::Restore()

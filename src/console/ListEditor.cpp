@@ -263,6 +263,7 @@ bool ListEditor::Execute(WatchListModel &mainList, const QString &listFile, NetB
             // OK has written the file and numbered the rows.
             mainList.setRows(editor.List->rows());
             Settings.Krovan.ListMode = editor.ListMode;
+            MarkSettingsChanged();
             ok = true;
         }
     }
@@ -356,6 +357,7 @@ void ListEditor::KeepWindowSettings()
     e.LoginFile = edLoginFile->text();
     e.LogoutFile = edLogoutFile->text();
     e.CommentPrior = cbCommentPrior->isChecked();
+    MarkSettingsChanged();
 }
 
 void ListEditor::CopyMainList(const WatchListModel &mainList)

@@ -418,6 +418,7 @@ void MainWindow::SetStayMode(int mode)
     if (!TrayAvailable || OldShell)
         mode = StayMode::TaskbarIcon;
     Settings.Krovan.ScreenMode = mode;
+    MarkSettingsChanged();
     mnStay[mode - StayMode::TaskbarIcon]->setChecked(true);
     Tray->Show((mode & StayMode::TrayIcon) != 0, TrayAvailable);
 }
@@ -427,6 +428,7 @@ void MainWindow::SetViewMode(int listMode)
     if (WatchBusy)
         return;
     Settings.Krovan.ListMode = listMode;
+    MarkSettingsChanged();
     ApplyListMode();
 }
 
@@ -451,6 +453,7 @@ void MainWindow::ToggleFixIcon()
         return;
     }
     Settings.Krovan.FixIcon = !Settings.Krovan.FixIcon;
+    MarkSettingsChanged();
     ApplyFixIcon();
 }
 
@@ -664,6 +667,14 @@ void MainWindow::changeEvent(QEvent *event)
             if (isMinimized())
                 hide();
         });
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    // The window's size and place are kept in the settings.
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        MarkSettingsChanged();
+    return QMainWindow::event(event);
 }
 
 void MainWindow::QueryEndSession()

@@ -234,6 +234,7 @@ void SettingsDialog::pbApplyClick()
             *ext = RecordExtensionWithoutXml(*ext);
     }
     Applied = true;
+    MarkSettingsChanged();
     pbOK->setFocus();
     pbApply->setEnabled(false);
 }

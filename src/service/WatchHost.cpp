@@ -126,12 +126,16 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
     connect(Model, &QAbstractItemModel::modelReset, this, changed);
     connect(Engine, &WatchEngine::PassApplied, this, &WatchHost::PublishSnapshot);
     Board.makeWhenAsked([this] { return TakeSnapshot(); });
-    // The sessions' times age without any change: while someone reads the
-    // snapshots (the endpoint or the broker is on) they are taken again now
-    // and then; with both off nothing wakes for them.
-    refreshTimer_ = new QTimer(this);
-    refreshTimer_->setInterval(SnapshotRefreshMs);
-    connect(refreshTimer_, &QTimer::timeout, this, changed);
+    // The sessions' times are the last scan's: while someone reads the
+    // snapshots (the endpoint or the broker is on) a scan that found
+    // sessions, or lost the last ones, shows in the next snapshot. Nothing
+    // wakes for them between scans.
+    connect(Access, &AccessCheck::ScanApplied, this, [this, changed] {
+        if (!SnapshotsRead())
+            return;
+        if (!Access->AccessSessionList.empty() || !Board.current()->sessions.isEmpty())
+            changed();
+    });
     Access->LoadAccessLibrary(PlatformFamily);
 
     if (PlatformFamily == LinuxFamily && !sharedServices->Shutdown().CanPowerOff()) {
@@ -143,6 +147,7 @@ WatchHost::WatchHost(const QStringList &arguments, QObject *parent) : QObject(pa
 
 WatchHost::~WatchHost()
 {
+    StopKeepingSettings(this);
     // The engine stops a pass that is still running before the services it
     // calls go away.
     delete Engine;
@@ -198,9 +203,18 @@ void WatchHost::StartTimers()
     Access->tmAccess.start();
     if (!keepTimer_) {
         keepTimer_ = new QTimer(this);
+        keepTimer_->setSingleShot(true);
         connect(keepTimer_, &QTimer::timeout, this, &WatchHost::KeepSettings);
     }
+    // Marks while a keep is pending join it: a window dragged across the
+    // screen is written every KeepSettingsMs at most, and is on disk that
+    // soon after it stops.
+    KeepSettingsWith(this, [this] {
+        if (!keepTimer_->isActive())
+            keepTimer_->start(KeepSettingsMs);
+    });
     kept_ = Settings;
+    // Once now: the windows may stand otherwise than the file says.
     keepTimer_->start(KeepSettingsMs);
     ApplyIntegration();
 }
@@ -241,11 +255,6 @@ void WatchHost::ApplyIntegration()
         mqtt_->configure(mqtt);
         mqtt_->update(Board.current());
     }
-    const bool read = SnapshotsRead();
-    if (read && !refreshTimer_->isActive())
-        refreshTimer_->start();
-    else if (!read)
-        refreshTimer_->stop();
 }
 
 void WatchHost::MarkRun(bool start)
@@ -356,6 +365,7 @@ void WatchHost::Stop(const std::function<void()> &beforeSave)
     delivery_->finish(std::chrono::milliseconds(std::max<qint64>(reports.remainingTime(), 0)));
     if (beforeSave)
         beforeSave();
+    StopKeepingSettings(this);
     if (keepTimer_)
         keepTimer_->stop();
     if (runMarked_)

@@ -97,27 +97,27 @@ public:
     // timers stopped.
     void Stop(const std::function<void()> &beforeSave = {});
 
-    // From the start of the timers on, the settings as they stand are kept
-    // on disk within KeepSettingsMs of a change (nothing is written while
-    // nothing changed): a display that goes away ends the process with no
-    // close, and the run's settings must not go with it. BeforeKeepSettings
-    // puts the windows' own state (size, place, columns) into the settings
-    // first.
+    // From the start of the timers on, a change marked where it happens
+    // (MarkSettingsChanged) is on disk within KeepSettingsMs, and so is the
+    // windows' state as the start left it: a display that goes away ends the
+    // process with no close, and the run's settings must not go with it.
+    // BeforeKeepSettings puts the windows' own state (size, place, columns)
+    // into the settings first; the file is written only when they differ
+    // from what was last kept. Nothing wakes for it while nothing is marked.
     std::function<void()> BeforeKeepSettings;
     int KeepSettingsMs = 3000;
 
     // The watch as other systems read it (the HTTP endpoint, MQTT): a new
-    // snapshot after every applied pass, within SnapshotDelayMs of a change
-    // of the list or an access event, and every SnapshotRefreshMs for the
-    // sessions' times. While both are off, only noted as due: the board
-    // takes it when the main thread asks for it.
+    // snapshot after every applied pass, and within SnapshotDelayMs of a
+    // change of the list, an access event or (while they read it) a scan
+    // with sessions, whose times are the scan's. While both are off, only
+    // noted as due: the board takes it when the main thread asks for it.
     SnapshotBoard Board;
     void PublishSnapshot();
     // The day report of a day as `corvane REPORT` writes it, with the list
     // and settings of the last snapshot; safe on any thread.
     QByteArray DayReportPage(QDate day) const;
     int SnapshotDelayMs = 100;
-    static constexpr int SnapshotRefreshMs = 10000;
 
 private:
     void KeepSettings();
@@ -139,7 +139,6 @@ private:
     AccessEventOutlets *accessOutlets_ = nullptr;
     QTimer *keepTimer_ = nullptr;
     QTimer *snapshotTimer_ = nullptr;
-    QTimer *refreshTimer_ = nullptr;
     quint64 accessEvents_ = 0;
     // What DayReportPage reads, copied by PublishSnapshot.
     mutable std::mutex reportMutex_;

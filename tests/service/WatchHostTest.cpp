@@ -148,6 +148,7 @@ TEST(WatchHost, TheRunsSettingsReachTheDiskWithoutAClose)
         EXPECT_TRUE(WaitFor([&] { return dir.read("Krovan.ini").contains("Size=640,480"); }, 5000))
             << dir.read("Krovan.ini").toStdString();
         size = u"800,600"_s;
+        MarkSettingsChanged();  // as the window's resize does
         EXPECT_TRUE(WaitFor([&] { return dir.read("Krovan.ini").contains("Size=800,600"); }, 5000));
         host.Engine->tmWatch->stop();
         host.Access->tmAccess.stop();
@@ -156,6 +157,34 @@ TEST(WatchHost, TheRunsSettingsReachTheDiskWithoutAClose)
         delete sharedServices;
         sharedServices = nullptr;
     }
+}
+
+// An idle Corvane runs for weeks: while nothing changes nothing wakes to
+// look at the settings; a burst of changes is looked at once, a change
+// after the host has stopped not at all.
+TEST(WatchHost, TheSettingsAreLookedAtOnlyAfterAChange)
+{
+    HostFolder folder;
+    int looks = 0;
+    {
+        WatchHost host({});
+        host.KeepSettingsMs = 20;
+        host.BeforeKeepSettings = [&] { ++looks; };
+        host.StartTimers();
+        ASSERT_TRUE(WaitFor([&] { return looks == 1; }));  // the windows as the start left them
+        WaitFor([] { return false; }, 300);
+        EXPECT_EQ(looks, 1);
+
+        for (int i = 0; i < 5; ++i)
+            MarkSettingsChanged();
+        EXPECT_TRUE(WaitFor([&] { return looks == 2; }));
+        WaitFor([] { return false; }, 200);
+        EXPECT_EQ(looks, 2);
+        host.Stop();
+    }
+    MarkSettingsChanged();
+    WaitFor([] { return false; }, 100);
+    EXPECT_EQ(looks, 2);
 }
 
 // Without the right to send echo requests every IP-checked terminal that
@@ -238,6 +267,39 @@ TEST(WatchHost, TheSnapshotFollowsThePassesAndTheList)
         host.Stop();
         host.DetachOutlets();
     }
+}
+
+// A session's times are the last scan's: while the endpoint serves the
+// snapshots, a scan that still finds a session shows its times in the next
+// one, and a scan that finds none clears them.
+TEST(WatchHost, AScansSessionsReachTheSnapshotWhileItIsRead)
+{
+    HostFolder folder;
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    WatchHost host({});
+    host.SnapshotDelayMs = 10;
+    host.Access->FreeAccessLibrary();  // the scan keeps the sessions it is given
+    Settings.Web.Port = port;
+    host.StartTimers();
+    const auto scan = [&](const AccessSessions &found) {
+        host.Access->AccessSessionList = found;
+        host.Access->AccessTicks = int(Settings.Access.CheckInterval);
+        host.Access->AccessTick();
+    };
+    AccessSession session;
+    session.Terminal = u"PC02"_s;
+    session.UserName = u"*suzuki"_s;
+    session.ConnectTime = u"00:05:00"_s;
+    session.AccessTime = u"00:01:00"_s;
+    scan({session});
+    ASSERT_TRUE(WaitFor([&] { return host.Board.current()->sessions.size() == 1; }));
+    EXPECT_EQ(host.Board.current()->sessions[0].connectedSeconds, 300);
+    scan({});
+    EXPECT_TRUE(WaitFor([&] { return host.Board.current()->sessions.isEmpty(); }));
+    host.Stop();
 }
 
 // With [Web] Port set, the running host answers on loopback with its list

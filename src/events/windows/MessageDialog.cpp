@@ -176,4 +176,5 @@ void MessageDialog::SendToTerminal(MessageQueue &sends, QWidget *owner, const QS
     dialog.Execute();
     Settings.Messenger.SendMessage = dialog.MessageText();
     Settings.Messenger.AutoSend = dialog.cbAutoSend->isChecked();
+    MarkSettingsChanged();
 }

@@ -6,6 +6,7 @@
 #include "console/AccessListWindow.h"
 #include "console/Language.h"
 #include "console/MainWindow.h"
+#include "console/SettingsDialog.h"
 #include "console/WatchListView.h"
 #include "engine/WatchEngine.h"
 #include "engine/WatchList.h"
@@ -17,6 +18,7 @@
 #include "process/ProcessFlags.h"
 #include "service/ServiceControl.h"
 #include "service/SharedServices.h"
+#include "service/WatchHost.h"
 #include "support/FakePlatform.h"
 #include "support/ModalAnswers.h"
 #include "support/TempDir.h"
@@ -30,6 +32,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTreeView>
 
@@ -184,6 +187,23 @@ TEST_F(MainWindowTest, CloseAfterTheStopRequestWritesTheSettings)
     EXPECT_EQ(back.MainWnd.Size, QStringLiteral("500,300"));
     EXPECT_EQ(back.MainWnd.Pos, QStringLiteral("10,20"));
     EXPECT_EQ(back.MainWnd.ColPosition, QStringLiteral("0,1,2,3,4,5,6,7,8,9,10"));
+}
+
+// A display that goes away takes nothing with it: the window's size, a
+// column's width and a setting applied in the dialog are on disk within the
+// keep interval, with no close.
+TEST_F(MainWindowTest, WhatTheOperatorChangesReachesTheDiskWithoutAClose)
+{
+    MainWindow &w = Started([](MainWindow &w) { w.Host->KeepSettingsMs = 20; });
+    w.showNormal();
+    w.resize(700, 500);
+    EXPECT_TRUE(WaitFor([&] { return ReadBack().MainWnd.Size == QStringLiteral("700,500"); }));
+    w.lvRes1->Header()->resizeSection(WatchListModel::ColUserName, 123);
+    EXPECT_TRUE(WaitFor([&] { return ReadBack().MainWnd.ColWidth.startsWith(QStringLiteral("123,")); }));
+    SettingsDialog dialog(nullptr, &w);
+    dialog.udCheckInterval->setValue(17);
+    dialog.pbApplyClick();
+    EXPECT_TRUE(WaitFor([&] { return ReadBack().Config.CheckInterval == 17; }));
 }
 
 TEST_F(MainWindowTest, EndOfLogonClosesWhileTheServiceRuns)
