@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString second = fuzz::ScratchDir() + QStringLiteral("second.NT");
     // A character the page cannot hold (read from a UTF-8 file) fails the
     // save, naming its text, and writes nothing.
+    QFile::remove(first);
     QString unencodable;
     if (!SaveList(list, first, &unencodable)) {
         FUZZ_CHECK(!unencodable.isEmpty() && !QFile::exists(first));
