@@ -27,9 +27,15 @@ public:
     template <typename Function>
     bool find(const char *name, Function &function)
     {
-        void *const address = symbol(name);
-        function = reinterpret_cast<Function>(address);
-        return address != nullptr;
+        function = this->function<Function>(name);
+        return function != nullptr;
+    }
+
+    // The library's function of that name, or null (error() then names it).
+    template <typename Function>
+    Function function(const char *name)
+    {
+        return reinterpret_cast<Function>(symbol(name));
     }
 
     // Whether it opened and every function asked for was found.
@@ -44,3 +50,8 @@ private:
     void *handle_ = nullptr;
     QString error_;
 };
+
+// A member of a table of a library's functions: the function `name`, looked
+// up in the table's `library` (declared before it) when the table is made.
+// The table's `ready` is then library.usable(), declared after them all.
+#define LATE_FUNCTION(member, name) decltype(&name) member = library.function<decltype(&name)>(#name)

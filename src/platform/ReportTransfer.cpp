@@ -16,42 +16,26 @@ using Kind = TransferOutcome::Kind;
 // libcurl, opened by the first transfer and set up for the process then.
 struct Curl {
     LateLibrary library{"libcurl.so.4"};
-    decltype(&curl_global_init) global_init = nullptr;
-    decltype(&curl_easy_init) easy_init = nullptr;
-    decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
-    decltype(&curl_easy_setopt) easy_setopt = nullptr;
-    decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
-    decltype(&curl_easy_strerror) easy_strerror = nullptr;
-    decltype(&curl_multi_init) multi_init = nullptr;
-    decltype(&curl_multi_cleanup) multi_cleanup = nullptr;
-    decltype(&curl_multi_add_handle) multi_add_handle = nullptr;
-    decltype(&curl_multi_remove_handle) multi_remove_handle = nullptr;
-    decltype(&curl_multi_perform) multi_perform = nullptr;
-    decltype(&curl_multi_poll) multi_poll = nullptr;
-    decltype(&curl_multi_info_read) multi_info_read = nullptr;
-    decltype(&curl_multi_wakeup) multi_wakeup = nullptr;
-    decltype(&curl_slist_append) slist_append = nullptr;
-    decltype(&curl_slist_free_all) slist_free_all = nullptr;
-    bool ready = false;
+    LATE_FUNCTION(global_init, curl_global_init);
+    LATE_FUNCTION(easy_init, curl_easy_init);
+    LATE_FUNCTION(easy_cleanup, curl_easy_cleanup);
+    LATE_FUNCTION(easy_setopt, curl_easy_setopt);
+    LATE_FUNCTION(easy_getinfo, curl_easy_getinfo);
+    LATE_FUNCTION(easy_strerror, curl_easy_strerror);
+    LATE_FUNCTION(multi_init, curl_multi_init);
+    LATE_FUNCTION(multi_cleanup, curl_multi_cleanup);
+    LATE_FUNCTION(multi_add_handle, curl_multi_add_handle);
+    LATE_FUNCTION(multi_remove_handle, curl_multi_remove_handle);
+    LATE_FUNCTION(multi_perform, curl_multi_perform);
+    LATE_FUNCTION(multi_poll, curl_multi_poll);
+    LATE_FUNCTION(multi_info_read, curl_multi_info_read);
+    LATE_FUNCTION(multi_wakeup, curl_multi_wakeup);
+    LATE_FUNCTION(slist_append, curl_slist_append);
+    LATE_FUNCTION(slist_free_all, curl_slist_free_all);
+    bool ready = library.usable();
 
     Curl()
     {
-        ready = library.find("curl_global_init", global_init) &&
-                library.find("curl_easy_init", easy_init) &&
-                library.find("curl_easy_cleanup", easy_cleanup) &&
-                library.find("curl_easy_setopt", easy_setopt) &&
-                library.find("curl_easy_getinfo", easy_getinfo) &&
-                library.find("curl_easy_strerror", easy_strerror) &&
-                library.find("curl_multi_init", multi_init) &&
-                library.find("curl_multi_cleanup", multi_cleanup) &&
-                library.find("curl_multi_add_handle", multi_add_handle) &&
-                library.find("curl_multi_remove_handle", multi_remove_handle) &&
-                library.find("curl_multi_perform", multi_perform) &&
-                library.find("curl_multi_poll", multi_poll) &&
-                library.find("curl_multi_info_read", multi_info_read) &&
-                library.find("curl_multi_wakeup", multi_wakeup) &&
-                library.find("curl_slist_append", slist_append) &&
-                library.find("curl_slist_free_all", slist_free_all);
         if (ready)
             global_init(CURL_GLOBAL_DEFAULT);
     }

@@ -22,41 +22,22 @@ std::mutex smbLock;
 // the first browse.
 struct SmbClient {
     LateLibrary library{"libsmbclient.so.0"};
-    decltype(&smbc_new_context) new_context = nullptr;
-    decltype(&smbc_free_context) free_context = nullptr;
-    decltype(&smbc_init_context) init_context = nullptr;
-    decltype(&smbc_setDebug) setDebug = nullptr;
-    decltype(&smbc_setFunctionAuthData) setFunctionAuthData = nullptr;
-    decltype(&smbc_setOptionUseKerberos) setOptionUseKerberos = nullptr;
-    decltype(&smbc_setOptionFallbackAfterKerberos) setOptionFallbackAfterKerberos = nullptr;
-    decltype(&smbc_setOptionUseCCache) setOptionUseCCache = nullptr;
-    decltype(&smbc_setTimeout) setTimeout = nullptr;
-    decltype(&smbc_setPort) setPort = nullptr;
-    decltype(&smbc_setConfiguration) setConfiguration = nullptr;
-    decltype(&smbc_setOptionProtocols) setOptionProtocols = nullptr;
-    decltype(&smbc_getFunctionOpendir) getFunctionOpendir = nullptr;
-    decltype(&smbc_getFunctionReaddir) getFunctionReaddir = nullptr;
-    decltype(&smbc_getFunctionClosedir) getFunctionClosedir = nullptr;
-    bool ready = false;
-
-    SmbClient()
-    {
-        ready = library.find("smbc_new_context", new_context) &&
-                library.find("smbc_free_context", free_context) &&
-                library.find("smbc_init_context", init_context) &&
-                library.find("smbc_setDebug", setDebug) &&
-                library.find("smbc_setFunctionAuthData", setFunctionAuthData) &&
-                library.find("smbc_setOptionUseKerberos", setOptionUseKerberos) &&
-                library.find("smbc_setOptionFallbackAfterKerberos", setOptionFallbackAfterKerberos) &&
-                library.find("smbc_setOptionUseCCache", setOptionUseCCache) &&
-                library.find("smbc_setTimeout", setTimeout) &&
-                library.find("smbc_setPort", setPort) &&
-                library.find("smbc_setConfiguration", setConfiguration) &&
-                library.find("smbc_setOptionProtocols", setOptionProtocols) &&
-                library.find("smbc_getFunctionOpendir", getFunctionOpendir) &&
-                library.find("smbc_getFunctionReaddir", getFunctionReaddir) &&
-                library.find("smbc_getFunctionClosedir", getFunctionClosedir);
-    }
+    LATE_FUNCTION(new_context, smbc_new_context);
+    LATE_FUNCTION(free_context, smbc_free_context);
+    LATE_FUNCTION(init_context, smbc_init_context);
+    LATE_FUNCTION(setDebug, smbc_setDebug);
+    LATE_FUNCTION(setFunctionAuthData, smbc_setFunctionAuthData);
+    LATE_FUNCTION(setOptionUseKerberos, smbc_setOptionUseKerberos);
+    LATE_FUNCTION(setOptionFallbackAfterKerberos, smbc_setOptionFallbackAfterKerberos);
+    LATE_FUNCTION(setOptionUseCCache, smbc_setOptionUseCCache);
+    LATE_FUNCTION(setTimeout, smbc_setTimeout);
+    LATE_FUNCTION(setPort, smbc_setPort);
+    LATE_FUNCTION(setConfiguration, smbc_setConfiguration);
+    LATE_FUNCTION(setOptionProtocols, smbc_setOptionProtocols);
+    LATE_FUNCTION(getFunctionOpendir, smbc_getFunctionOpendir);
+    LATE_FUNCTION(getFunctionReaddir, smbc_getFunctionReaddir);
+    LATE_FUNCTION(getFunctionClosedir, smbc_getFunctionClosedir);
+    bool ready = library.usable();
 };
 
 const SmbClient &libsmbclient()
